@@ -1,0 +1,38 @@
+#pragma once
+
+#include "geometry/customflag.h"
+#include "geometry/matrix3d.h"
+#include "geometry/point3d.h"
+
+// One cubic Bezier knot. Handles are absolute positions, not offsets: the
+// segment from knot i to knot j has control points i.point, i.outVec,
+// j.inVec, j.point.
+class Knot : public CustomFlag {
+public:
+    enum Type : int { Corner = 0, Bezier = 1, BezierCorner = 2, Smooth = 3 };
+
+    // A Corner knot has both handles on its point, whatever is passed.
+    Knot(const Point3d& point, const Point3d& inVec, const Point3d& outVec, double param, int type);
+    // A Corner knot placed at a crossing.
+    Knot(const Point3d& point, double param);
+    // The knot copy: everything but the cached lengths.
+    Knot(const Knot& other);
+    Knot& operator=(const Knot&) = delete;
+
+    Point3d inVector(bool normalise) const;
+    Point3d outVector(bool normalise) const;
+    // Maps point and handles; the saved copies stay.
+    void transform(const Matrix3d& M);
+
+    Point3d point;
+    Point3d inVec;
+    Point3d outVec;
+    double segLength = 0.0;
+    double lengthBefore = 0.0;
+    double param = 0.0;
+    int type = Corner;
+    double aux = 0.0;
+    Point3d savedPoint;
+    Point3d savedInVec;
+    Point3d savedOutVec;
+};
