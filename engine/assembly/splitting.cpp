@@ -1,0 +1,1 @@
+#include "assembly/splitting.h"

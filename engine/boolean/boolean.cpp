@@ -1,0 +1,1 @@
+#include "boolean/boolean.h"

@@ -1,0 +1,1 @@
+#include "intersection/finder.h"
