@@ -8,7 +8,9 @@ namespace {
 constexpr double kSnap = 1e-10;
 constexpr double kStraight = 0.001;
 
-Point3d lerp(const Point3d& a, const Point3d& b, double t) { return a + (b - a) * t; }
+Point3d lerp(const Point3d& a, const Point3d& b, double t) {
+    return a + (b - a) * t;
+}
 
 double lengthAtDepth(const BezierSegment& s, int depth) {
     if (depth >= kMaxSubdivisionDepth || s.isStraight()) return distance(s.p3, s.p0);
@@ -69,7 +71,9 @@ bool BezierSegment::isStraight() const {
     return !(std::isfinite(chord) && std::isfinite(c0) && std::isfinite(c1));
 }
 
-double BezierSegment::length() const { return lengthAtDepth(*this, 0); }
+double BezierSegment::length() const {
+    return lengthAtDepth(*this, 0);
+}
 
 double BezierSegment::lengthTo(double t) const {
     if (std::fabs(t) < kSnap) return 0.0;

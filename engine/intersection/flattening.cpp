@@ -6,7 +6,9 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 
-bool inUnitRange(double v) { return v >= 0.0 && v <= 1.0; }
+bool inUnitRange(double v) {
+    return v >= 0.0 && v <= 1.0;
+}
 
 void appendAtDepth(const BezierSegment& segment, PLine& pline, double angleTolerance, int depth) {
     if (depth < kMaxSubdivisionDepth && angleTolerance > 1e-10 &&

@@ -25,7 +25,9 @@ struct Intersection {
 class IntersectionList : public QList<Intersection*> {
 public:
     IntersectionList() = default;
-    IntersectionList(const IntersectionList& other) : QList<Intersection*>() { appendCopies(other); }
+    IntersectionList(const IntersectionList& other) : QList<Intersection*>() {
+        appendCopies(other);
+    }
     IntersectionList(IntersectionList&& other) noexcept : QList<Intersection*>() { swap(other); }
     IntersectionList& operator=(const IntersectionList& other) {
         if (this != &other) {
@@ -50,6 +52,7 @@ public:
 
 private:
     void appendCopies(const IntersectionList& other) {
-        for (const Intersection* r : other) append(new Intersection(*r));
+        for (const Intersection* r : other)
+            append(new Intersection(*r));
     }
 };
