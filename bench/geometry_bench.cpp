@@ -8,7 +8,8 @@
 static void BM_SegmentLength(benchmark::State& state) {
     const double r = double(state.range(0));
     const BezierSegment s{{r, 0, 0}, {r, r * kKappa, 0}, {r * kKappa, r, 0}, {0, r, 0}};
-    for (auto _ : state) benchmark::DoNotOptimize(s.length());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(s.length());
 }
 BENCHMARK(BM_SegmentLength)->Arg(1)->Arg(100)->Arg(10000);
 

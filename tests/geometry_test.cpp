@@ -11,13 +11,15 @@ Matrix3d randomMatrix(std::mt19937& rng) {
     std::uniform_real_distribution<double> d(-3.0, 3.0);
     Matrix3d m;
     for (auto& row : m.m)
-        for (double& v : row) v = d(rng);
+        for (double& v : row)
+            v = d(rng);
     return m;
 }
 
 void expectNear(const Matrix3d& a, const Matrix3d& b, double tol) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], tol) << r << "," << c;
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(a.m[r][c], b.m[r][c], tol) << r << "," << c;
 }
 
 void expectPoint(const Point3d& a, const Point3d& b, double tol = 0.0) {
@@ -84,8 +86,10 @@ TEST(Matrix, SingularInverseIsFilled) {
     Matrix3d m;
     m.m[1][1] = 0.0;
     const Matrix3d inv = inverseOf(m);
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(inv.m[1][c], fill) << c;
-    for (int r = 0; r < 4; ++r) EXPECT_EQ(inv.m[r][1], fill) << r;
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(inv.m[1][c], fill) << c;
+    for (int r = 0; r < 4; ++r)
+        EXPECT_EQ(inv.m[r][1], fill) << r;
     EXPECT_EQ(inv.m[0][0], 1.0);
     EXPECT_EQ(inv.m[2][2], 1.0);
     EXPECT_EQ(inv.m[3][0], 0.0);
@@ -99,7 +103,8 @@ TEST(Matrix, SingularInverseIsFilled) {
     // NaN entries never win the pivot search.
     Matrix3d nan;
     for (auto& row : nan.m)
-        for (double& v : row) v = std::nan("");
+        for (double& v : row)
+            v = std::nan("");
     EXPECT_EQ(inverseOf(nan).m[0][0], fill);
 }
 
@@ -204,13 +209,15 @@ TEST(Spline, SetFrameKeepsParentPositions) {
     old.m[3][1] = 5;
     s->frame = old;
     QList<Point3d> before;
-    for (const Knot* k : *s) before.append(map(k->point, s->frame));
+    for (const Knot* k : *s)
+        before.append(map(k->point, s->frame));
     Matrix3d next;
     next.m[1][0] = 0.5;
     next.m[3][2] = -1;
     s->setFrame(next);
     EXPECT_EQ(s->frame, next);
-    for (int i = 0; i < s->size(); ++i) expectPoint(map(s->at(i)->point, s->frame), before[i], 1e-12);
+    for (int i = 0; i < s->size(); ++i)
+        expectPoint(map(s->at(i)->point, s->frame), before[i], 1e-12);
 }
 
 TEST(Spline, KnotAtWrapped) {
@@ -272,7 +279,8 @@ TEST(Shape, SetFrameBakesOrCarries) {
     f.m[3][0] = 7;
     shape.frame = f;
     QList<Point3d> before;
-    for (const Knot* k : *shape[0]) before.append(map(map(k->point, shape[0]->frame), shape.frame));
+    for (const Knot* k : *shape[0])
+        before.append(map(map(k->point, shape[0]->frame), shape.frame));
     const Matrix3d target = translation({1, 1, 0});
     shape.setFrame(target, true);
     for (int i = 0; i < shape[0]->size(); ++i)

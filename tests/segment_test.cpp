@@ -105,7 +105,8 @@ TEST(SplineLengths, OpenAndClosedParameters) {
 
     // Too short to measure: parameters keep their old values and stay invalid.
     auto dot = rectangle(0, 0, 1e-4, 1e-4);
-    for (Knot* k : *dot) k->param = 0.5;
+    for (Knot* k : *dot)
+        k->param = 0.5;
     dot->updateLengths();
     EXPECT_FALSE(dot->lengthsValid);
     EXPECT_EQ(dot->at(1)->param, 0.5);
@@ -172,21 +173,28 @@ TEST(Flattening, ArcsAndLines) {
     EXPECT_NEAR(half.sweep, M_PI, 1e-12);
     // A small arc is small in either orientation.
     const double a = 0.1;
-    const CircleArc ccw = arcThrough({1, 0, 0}, {std::cos(a), std::sin(a), 0}, {std::cos(2 * a), std::sin(2 * a), 0});
-    const CircleArc cw = arcThrough({std::cos(2 * a), std::sin(2 * a), 0}, {std::cos(a), std::sin(a), 0}, {1, 0, 0});
+    const CircleArc ccw =
+        arcThrough({1, 0, 0}, {std::cos(a), std::sin(a), 0}, {std::cos(2 * a), std::sin(2 * a), 0});
+    const CircleArc cw =
+        arcThrough({std::cos(2 * a), std::sin(2 * a), 0}, {std::cos(a), std::sin(a), 0}, {1, 0, 0});
     EXPECT_NEAR(ccw.sweep, 2 * a, 1e-9);
     EXPECT_NEAR(cw.sweep, 2 * a, 1e-9);
 
     Point3d x;
     double s, u;
-    EXPECT_FALSE(intersectLines({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, x, s, u, true, true, 0));
-    ASSERT_TRUE(intersectLines({0, 0, 0}, {2, 0, 0}, {2, -1, 0}, {2, 1, 0}, x, s, u, true, true, 0));
+    EXPECT_FALSE(
+        intersectLines({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, x, s, u, true, true, 0));
+    ASSERT_TRUE(
+        intersectLines({0, 0, 0}, {2, 0, 0}, {2, -1, 0}, {2, 1, 0}, x, s, u, true, true, 0));
     EXPECT_EQ(s, 1.0);
     EXPECT_EQ(u, 0.5);
-    EXPECT_FALSE(intersectLines({0, 0, 0}, {2, 0, 0}, {3, -1, 0}, {3, 1, 0}, x, s, u, true, true, 0));
-    EXPECT_TRUE(intersectLines({0, 0, 0}, {2, 0, 0}, {3, -1, 0}, {3, 1, 0}, x, s, u, false, true, 0));
+    EXPECT_FALSE(
+        intersectLines({0, 0, 0}, {2, 0, 0}, {3, -1, 0}, {3, 1, 0}, x, s, u, true, true, 0));
+    EXPECT_TRUE(
+        intersectLines({0, 0, 0}, {2, 0, 0}, {3, -1, 0}, {3, 1, 0}, x, s, u, false, true, 0));
     EXPECT_EQ(x, Point3d(3, 0, 0));
-    EXPECT_FALSE(intersectLines({0, 0, 0}, {2, 0, 0}, {1, -0.1, 0}, {1, 0.1, 0}, x, s, u, true, true, 0.5));
+    EXPECT_FALSE(
+        intersectLines({0, 0, 0}, {2, 0, 0}, {1, -0.1, 0}, {1, 0.1, 0}, x, s, u, true, true, 0.5));
 }
 
 // NaN, huge coordinates and the singular fill value must not make the

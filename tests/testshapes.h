@@ -16,7 +16,8 @@ constexpr double kKappa = 0.5522847498307936;
 inline std::unique_ptr<Spline> polygon(std::initializer_list<Point3d> pts, bool closed = true) {
     auto s = std::make_unique<Spline>();
     s->closed = closed;
-    for (const Point3d& p : pts) s->append(new Knot(p, p, p, 0.0, Knot::Corner));
+    for (const Point3d& p : pts)
+        s->append(new Knot(p, p, p, 0.0, Knot::Corner));
     s->updateLengths();
     return s;
 }
@@ -43,14 +44,16 @@ inline std::unique_ptr<Spline> ellipse(double cx, double cy, double rx, double r
     return s;
 }
 
-inline std::unique_ptr<Spline> circle(double cx, double cy, double r) { return ellipse(cx, cy, r, r); }
+inline std::unique_ptr<Spline> circle(double cx, double cy, double r) {
+    return ellipse(cx, cy, r, r);
+}
 
-// The area a closed spline bounds, by the shoelace formula on a fine
-// flattening made here, independently of the engine's own polygons.
-inline double signedArea(const Spline& s, int samplesPerSegment = 256) {
+// A fine polygon of a spline, sampled independently of the engine's flattening.
+inline QVector<Point3d> finePolygon(const Spline& s, int samplesPerSegment = 256) {
+    QVector<Point3d> out;
     const int n = s.size();
-    double area = 0.0;
-    Point3d prev = s.first()->point;
+    if (n == 0) return out;
+    out.append(s.first()->point);
     for (int i = 0; i < n; ++i) {
         const int j = (i + 1) % n;
         if (j == 0 && !s.closed) break;
@@ -59,13 +62,83 @@ inline double signedArea(const Spline& s, int samplesPerSegment = 256) {
         for (int k = 1; k <= samplesPerSegment; ++k) {
             const double t = double(k) / samplesPerSegment;
             const double mt = 1 - t;
-            const Point3d p = a.point * (mt * mt * mt) + a.outVec * (3 * t * mt * mt) +
-                              b.inVec * (3 * t * t * mt) + b.point * (t * t * t);
-            area += prev.x * p.y - p.x * prev.y;
-            prev = p;
+            out.append(a.point * (mt * mt * mt) + a.outVec * (3 * t * mt * mt) +
+                       b.inVec * (3 * t * t * mt) + b.point * (t * t * t));
         }
     }
-    return area / 2.0;
+    return out;
 }
 
-inline double area(const Spline& s) { return std::fabs(signedArea(s)); }
+inline double signedPolygonArea(const QVector<Point3d>& p) {
+    double a = 0.0;
+    for (int i = 0; i < p.size(); ++i) {
+        const Point3d& u = p[i];
+        const Point3d& v = p[(i + 1) % p.size()];
+        a += u.x * v.y - v.x * u.y;
+    }
+    return a / 2.0;
+}
+
+inline double polygonArea(const QVector<Point3d>& p) {
+    return std::fabs(signedPolygonArea(p));
+}
+
+// The area a closed spline bounds, by the shoelace formula on a fine
+// sampling made here, independently of the engine's own polygons.
+inline double signedArea(const Spline& s) {
+    return signedPolygonArea(finePolygon(s));
+}
+inline double area(const Spline& s) {
+    return std::fabs(signedArea(s));
+}
+
+// Area of the part of the spline's region inside the axis-aligned rectangle,
+// by clipping a fine polygon against the rectangle's four half-planes.
+inline double areaInsideRectangle(const Spline& s, double x0, double y0, double x1, double y1) {
+    QVector<Point3d> poly = finePolygon(s);
+    auto clip = [&](auto inside, auto cut) {
+        QVector<Point3d> out;
+        for (int i = 0; i < poly.size(); ++i) {
+            const Point3d& p = poly[i];
+            const Point3d& q = poly[(i + 1) % poly.size()];
+            const bool pi = inside(p);
+            const bool qi = inside(q);
+            if (pi) out.append(p);
+            if (pi != qi) out.append(cut(p, q));
+        }
+        poly = out;
+    };
+    auto cutX = [](double x) {
+        return [x](const Point3d& p, const Point3d& q) {
+            const double t = (x - p.x) / (q.x - p.x);
+            return Point3d(x, p.y + t * (q.y - p.y), 0);
+        };
+    };
+    auto cutY = [](double y) {
+        return [y](const Point3d& p, const Point3d& q) {
+            const double t = (y - p.y) / (q.y - p.y);
+            return Point3d(p.x + t * (q.x - p.x), y, 0);
+        };
+    };
+    clip([&](const Point3d& p) { return p.x >= x0; }, cutX(x0));
+    clip([&](const Point3d& p) { return p.x <= x1; }, cutX(x1));
+    clip([&](const Point3d& p) { return p.y >= y0; }, cutY(y0));
+    clip([&](const Point3d& p) { return p.y <= y1; }, cutY(y1));
+    return polygonArea(poly);
+}
+
+// A circle of n Bezier knots, counter-clockwise from its rightmost point.
+inline std::unique_ptr<Spline> roundSpline(double cx, double cy, double r, int n) {
+    auto s = std::make_unique<Spline>();
+    s->closed = true;
+    const double step = 2.0 * M_PI / n;
+    const double h = 4.0 / 3.0 * std::tan(step / 4.0) * r;
+    for (int i = 0; i < n; ++i) {
+        const double a = i * step;
+        const Point3d p(cx + r * std::cos(a), cy + r * std::sin(a), 0);
+        const Point3d tangent(-std::sin(a), std::cos(a), 0);
+        s->append(new Knot(p, p - tangent * h, p + tangent * h, 0.0, Knot::Bezier));
+    }
+    s->updateLengths();
+    return s;
+}

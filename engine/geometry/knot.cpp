@@ -12,7 +12,13 @@ Knot::Knot(const Point3d& p, const Point3d& in, const Point3d& out, double prm, 
 }
 
 Knot::Knot(const Point3d& p, double prm)
-    : point(p), inVec(p), outVec(p), param(prm), type(Corner), savedPoint(p), savedInVec(p),
+    : point(p),
+      inVec(p),
+      outVec(p),
+      param(prm),
+      type(Corner),
+      savedPoint(p),
+      savedInVec(p),
       savedOutVec(p) {
     flags = Crossing;
 }
@@ -34,8 +40,12 @@ static Point3d handleVector(const Point3d& handle, const Point3d& point, bool no
     return normalise ? normalised(v) : v;
 }
 
-Point3d Knot::inVector(bool normalise) const { return handleVector(inVec, point, normalise); }
-Point3d Knot::outVector(bool normalise) const { return handleVector(outVec, point, normalise); }
+Point3d Knot::inVector(bool normalise) const {
+    return handleVector(inVec, point, normalise);
+}
+Point3d Knot::outVector(bool normalise) const {
+    return handleVector(outVec, point, normalise);
+}
 
 void Knot::transform(const Matrix3d& M) {
     point = map(point, M);

@@ -7,7 +7,8 @@ Matrix3d::Matrix3d() : Matrix3d(1) {}
 
 Matrix3d::Matrix3d(int k) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 3; ++c) m[r][c] = (r == c) ? double(k) : 0.0;
+        for (int c = 0; c < 3; ++c)
+            m[r][c] = (r == c) ? double(k) : 0.0;
 }
 
 bool Matrix3d::operator==(const Matrix3d& o) const {
@@ -45,7 +46,8 @@ double singularFill() {
 void invert(Matrix3d& M) {
     double m[4][4];
     for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 3; ++c) m[r][c] = M.m[r][c];
+        for (int c = 0; c < 3; ++c)
+            m[r][c] = M.m[r][c];
         m[r][3] = (r == 3) ? 1.0 : 0.0;
     }
     int rowTag[4] = {0, 1, 2, 3};
@@ -72,16 +74,20 @@ void invert(Matrix3d& M) {
             const double fill = singularFill();
             for (int k = 3; k >= 0; --k) {
                 if (rowTag[k] != -1)
-                    for (int c = 0; c < 4; ++c) m[k][c] = fill;
+                    for (int c = 0; c < 4; ++c)
+                        m[k][c] = fill;
                 if (colTag[k] != -1)
-                    for (int r = 0; r < 4; ++r) m[r][k] = fill;
+                    for (int r = 0; r < 4; ++r)
+                        m[r][k] = fill;
             }
             break;
         }
         const int r2 = colTag[pc];
         const int c2 = rowTag[pr];
-        for (int c = 0; c < 4; ++c) std::swap(m[pr][c], m[r2][c]);
-        for (int r = 0; r < 4; ++r) std::swap(m[r][pc], m[r][c2]);
+        for (int c = 0; c < 4; ++c)
+            std::swap(m[pr][c], m[r2][c]);
+        for (int r = 0; r < 4; ++r)
+            std::swap(m[r][pc], m[r][c2]);
         rowTag[pr] = rowTag[r2];
         colTag[pc] = colTag[c2];
         colTag[c2] = -1;
@@ -93,13 +99,16 @@ void invert(Matrix3d& M) {
             if (i == r2) continue;
             const double f = m[i][c2] / p;
             m[i][c2] = 0.0;
-            for (int c = 0; c < 4; ++c) m[i][c] -= f * m[r2][c];
+            for (int c = 0; c < 4; ++c)
+                m[i][c] -= f * m[r2][c];
         }
-        for (int c = 0; c < 4; ++c) m[r2][c] /= p;
+        for (int c = 0; c < 4; ++c)
+            m[r2][c] /= p;
     }
 
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 3; ++c) M.m[r][c] = m[r][c];
+        for (int c = 0; c < 3; ++c)
+            M.m[r][c] = m[r][c];
 }
 
 Matrix3d inverseOf(const Matrix3d& M) {

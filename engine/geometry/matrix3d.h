@@ -21,7 +21,9 @@ Point3d map(const Point3d& p, const Matrix3d& M);
 
 // R = A * B: A applies first.
 Matrix3d compose(const Matrix3d& A, const Matrix3d& B);
-inline Matrix3d operator*(const Matrix3d& A, const Matrix3d& B) { return compose(A, B); }
+inline Matrix3d operator*(const Matrix3d& A, const Matrix3d& B) {
+    return compose(A, B);
+}
 
 // Replaces M by its inverse (Gauss-Jordan with full pivoting). A singular
 // matrix does not fail visibly: its unresolved rows and columns are filled

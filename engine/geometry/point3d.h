@@ -26,19 +26,37 @@ struct Point3d {
     }
 };
 
-inline Point3d operator+(const Point3d& a, const Point3d& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Point3d operator-(const Point3d& a, const Point3d& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Point3d operator*(const Point3d& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-inline Point3d operator/(const Point3d& a, double s) { return {a.x / s, a.y / s, a.z / s}; }
-inline bool operator==(const Point3d& a, const Point3d& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
-inline bool operator!=(const Point3d& a, const Point3d& b) { return !(a == b); }
+inline Point3d operator+(const Point3d& a, const Point3d& b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Point3d operator-(const Point3d& a, const Point3d& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Point3d operator*(const Point3d& a, double s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+inline Point3d operator/(const Point3d& a, double s) {
+    return {a.x / s, a.y / s, a.z / s};
+}
+inline bool operator==(const Point3d& a, const Point3d& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+inline bool operator!=(const Point3d& a, const Point3d& b) {
+    return !(a == b);
+}
 
-inline double dot(const Point3d& a, const Point3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline double dot(const Point3d& a, const Point3d& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline Point3d cross(const Point3d& a, const Point3d& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-inline double norm(const Point3d& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
-inline double distance(const Point3d& a, const Point3d& b) { return norm(a - b); }
+inline double norm(const Point3d& v) {
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
+inline double distance(const Point3d& a, const Point3d& b) {
+    return norm(a - b);
+}
 
 // Scales v to unit length in place; a vector shorter than 1e-10 has no
 // direction and becomes the zero vector.
@@ -54,4 +72,6 @@ inline Point3d& normalise(Point3d& v) {
     return v;
 }
 
-inline Point3d normalised(Point3d v) { return normalise(v); }
+inline Point3d normalised(Point3d v) {
+    return normalise(v);
+}

@@ -1,6 +1,8 @@
 #include "geometry/shape.h"
 
-Shape::~Shape() { clear(); }
+Shape::~Shape() {
+    clear();
+}
 
 void Shape::addSpline(Spline* s) {
     if (!s) return;

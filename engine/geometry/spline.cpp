@@ -23,7 +23,9 @@ Spline::Spline(const Spline& s) : QList<Knot*>(), CustomFlag() {
     updateLengths();
 }
 
-Spline::~Spline() { deleteKnots(); }
+Spline::~Spline() {
+    deleteKnots();
+}
 
 void Spline::deleteKnots() {
     qDeleteAll(*this);
@@ -48,7 +50,8 @@ void Spline::copyStyle(const Spline& s) {
 }
 
 void Spline::transformKnots(const Matrix3d& M) {
-    for (Knot* k : *this) k->transform(M);
+    for (Knot* k : *this)
+        k->transform(M);
 }
 
 void Spline::setFrame(const Matrix3d& M) {
@@ -67,7 +70,8 @@ void Spline::clearKnots() {
 void Spline::copyFrom(const Spline& s) {
     if (&s == this) return;
     deleteKnots();
-    for (const Knot* k : s) append(new Knot(*k));
+    for (const Knot* k : s)
+        append(new Knot(*k));
     frame = s.frame;
     copyAttributes(s);
     updateLengths();
@@ -106,7 +110,8 @@ double Spline::updateLengths() {
         }
     }
     if (!(length > 0.001)) return length;
-    for (Knot* k : *this) k->param = k->lengthBefore / length;
+    for (Knot* k : *this)
+        k->param = k->lengthBefore / length;
     lengthsValid = true;
     return length;
 }
