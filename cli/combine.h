@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <memory>
+
+#include "geometry/shape.h"
+#include "progress.h"
+
+// Documented exit codes of the carvex command.
+enum ExitCode : int {
+    ExitSuccess = 0,
+    ExitUsage = 1,        // the command line is wrong
+    ExitBadInput = 2,     // an input file cannot be read or is malformed
+    ExitCannotWrite = 3,  // an output file cannot be written
+};
+
+// One operand file with the operation that applies it.
+struct Operand {
+    int operation = 0;
+    QString path;
+    std::unique_ptr<Shape> shape;
+};
+
+// Reads a shape file and bakes its frames, so that every knot lies in the
+// file's own coordinates as the engine needs them.
+bool loadShape(const QString& path, Shape& shape, QString* error);
+
+// A deep copy of a shape: the same knots, frames and closed flags.
+std::unique_ptr<Shape> cloneShape(const Shape& shape);
+
+// Applies each operand to result in turn, with applyOperand, and reports on
+// standard error (through progress) every pair of splines that the engine
+// left uncombined, naming the operand file and the spline indices.
+void applyOperands(Shape& result, const QList<Operand*>& operands, double threshold,
+                   ProgressLine& progress);

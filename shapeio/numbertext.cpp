@@ -1,0 +1,87 @@
+#include "shapeio/numbertext.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+QString shortestText(double v) {
+    if (std::isnan(v)) return QStringLiteral("nan");
+    if (std::isinf(v)) return v > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return QString::fromLatin1(buffer, int(result.ptr - buffer));
+}
+
+static bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+bool scanNumber(const QString& text, int& pos, double* value, bool* overflow) {
+    if (overflow) *overflow = false;
+    const int n = text.size();
+    int i = pos;
+    bool negative = false;
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    const int mantissaStart = i;
+    int digits = 0;
+    while (i < n && isDigit(text[i])) {
+        ++i;
+        ++digits;
+    }
+    if (i < n && text[i] == QLatin1Char('.')) {
+        const int dot = i++;
+        int fraction = 0;
+        while (i < n && isDigit(text[i])) {
+            ++i;
+            ++fraction;
+        }
+        // A lone "." is no number; "1." is.
+        if (digits == 0 && fraction == 0) i = dot;
+        digits += fraction;
+    }
+    if (digits == 0) return false;
+    bool negativeExponent = false;
+    // An exponent needs digits; "1e" is the number 1 followed by an "e".
+    if (i < n && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        int j = i + 1;
+        if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-'))) {
+            negativeExponent = text[j] == QLatin1Char('-');
+            ++j;
+        }
+        if (j < n && isDigit(text[j])) {
+            while (j < n && isDigit(text[j]))
+                ++j;
+            i = j;
+        }
+    }
+
+    // from_chars takes no leading '+', so the sign is applied here.
+    const std::string digitsText = text.mid(mantissaStart, i - mantissaStart).toStdString();
+    double v = 0.0;
+    const auto result =
+        std::from_chars(digitsText.data(), digitsText.data() + digitsText.size(), v);
+    if (result.ec == std::errc::result_out_of_range) {
+        if (!negativeExponent) {
+            if (overflow) *overflow = true;
+            return false;
+        }
+        v = 0.0;  // below the smallest subnormal
+    } else if (result.ec != std::errc() || result.ptr != digitsText.data() + digitsText.size()) {
+        return false;
+    }
+    *value = negative ? -v : v;
+    pos = i;
+    return true;
+}
+
+bool parseWholeNumber(const QString& text, double* value) {
+    const QString t = text.trimmed();
+    int pos = 0;
+    double v = 0.0;
+    if (!scanNumber(t, pos, &v) || pos != t.size() || !std::isfinite(v)) return false;
+    *value = v;
+    return true;
+}

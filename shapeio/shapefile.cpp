@@ -1,0 +1,102 @@
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <memory>
+#include <vector>
+
+#include "shapeio/drawing.h"
+#include "shapeio/jsonio.h"
+#include "shapeio/shapeio.h"
+#include "shapeio/svgio.h"
+
+ShapeFormat formatForPath(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("svg")) return ShapeFormat::Svg;
+    if (suffix == QLatin1String("json")) return ShapeFormat::Json;
+    if (suffix == QLatin1String("png")) return ShapeFormat::Png;
+    return ShapeFormat::Unknown;
+}
+
+bool readShapeFile(const QString& path, Shape& shape, QString* error) {
+    const ShapeFormat format = formatForPath(path);
+    auto fail = [&](const QString& message) {
+        if (error) *error = QStringLiteral("%1: %2").arg(path, message);
+        return false;
+    };
+    if (format == ShapeFormat::Png)
+        return fail(
+            QStringLiteral("PNG files are pictures and cannot be read as shapes "
+                           "(use .svg or .json)"));
+    if (format == ShapeFormat::Unknown)
+        return fail(QStringLiteral("unknown file type (expected .svg or .json)"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot read: %1").arg(file.errorString()));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("cannot read: %1").arg(file.errorString()));
+    return format == ShapeFormat::Svg ? readSvg(data, path, shape, error)
+                                      : readJson(data, path, shape, error);
+}
+
+bool encodeShapeFile(ShapeFormat format, const Shape& shape, const QList<const Shape*>& inputs,
+                     QByteArray* contents, QString* error) {
+    switch (format) {
+        case ShapeFormat::Svg:
+            return writeSvg(shape, inputs, contents, error);
+        case ShapeFormat::Json:
+            return writeJson(shape, contents, error);
+        case ShapeFormat::Png: {
+            // The picture is checked like the SVG so that no NaN is painted.
+            QByteArray unused;
+            if (!writeSvg(shape, inputs, &unused, error)) return false;
+            return writePng(shape, inputs, contents, error);
+        }
+        case ShapeFormat::Unknown:
+            break;
+    }
+    if (error) *error = QStringLiteral("unknown file type (expected .svg, .json or .png)");
+    return false;
+}
+
+bool writeShapeFile(const QString& path, const Shape& shape, QString* error) {
+    return writeShapeFile(path, shape, {}, error);
+}
+
+bool writeShapeFile(const QString& path, const Shape& shape, const QList<const Shape*>& inputs,
+                    QString* error) {
+    QByteArray contents;
+    QString why;
+    if (!encodeShapeFile(formatForPath(path), shape, inputs, &contents, &why)) {
+        if (error) *error = QStringLiteral("%1: %2").arg(path, why);
+        return false;
+    }
+    return writeFilesAtomically({{path, contents}}, error);
+}
+
+bool writeFilesAtomically(const QList<QPair<QString, QByteArray>>& files, QString* error) {
+    // Unfinished QSaveFiles remove their temporary files when destroyed.
+    std::vector<std::unique_ptr<QSaveFile>> pending;
+    for (const auto& file : files) {
+        if (QFileInfo(file.first).isDir()) {
+            if (error) *error = QStringLiteral("%1: cannot write: is a directory").arg(file.first);
+            return false;
+        }
+        auto out = std::make_unique<QSaveFile>(file.first);
+        if (!out->open(QIODevice::WriteOnly) || out->write(file.second) != file.second.size()) {
+            if (error)
+                *error = QStringLiteral("%1: cannot write: %2").arg(file.first, out->errorString());
+            return false;
+        }
+        pending.push_back(std::move(out));
+    }
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (!pending[i]->commit()) {
+            if (error)
+                *error = QStringLiteral("%1: cannot write: %2")
+                             .arg(files[int(i)].first, pending[i]->errorString());
+            return false;
+        }
+    }
+    return true;
+}

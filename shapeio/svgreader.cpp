@@ -1,0 +1,553 @@
+#include <QHash>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <cmath>
+
+#include "shapeio/numbertext.h"
+#include "shapeio/pathdata.h"
+#include "shapeio/shapecheck.h"
+#include "shapeio/subpathbuilder.h"
+#include "shapeio/svgio.h"
+#include "shapeio/textplace.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// Handle length, as a fraction of the radius, of a cubic quarter ellipse.
+constexpr double kKappa = 0.5522847498307936;
+
+constexpr int kMaxGroupDepth = 256;
+
+const QString kSvgNamespace = QStringLiteral("http://www.w3.org/2000/svg");
+
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+           c == QLatin1Char('\r') || c == QLatin1Char('\f');
+}
+
+void skipSeparators(const QString& s, int& pos) {
+    while (pos < s.size() && (isBlank(s[pos]) || s[pos] == QLatin1Char(',')))
+        ++pos;
+}
+
+void skipBlanks(const QString& s, int& pos) {
+    while (pos < s.size() && isBlank(s[pos]))
+        ++pos;
+}
+
+using Place = TextPlace;
+
+class SvgReader {
+public:
+    // The reader works on decoded text so that its character offsets index
+    // the same text as the place finder; SVG is UTF-8 unless a byte order
+    // mark says otherwise.
+    SvgReader(const QByteArray& data, const QString& fileName, Shape& shape)
+        : text_(decodeText(data)),
+          places_(text_),
+          xml_(text_),
+          fileName_(fileName),
+          shape_(shape) {}
+
+    bool read(QString* error) {
+        error_ = error;
+        if (!nextStartElement()) return xmlFailure(QStringLiteral("no root element"));
+        rootPlace_ = elementPlace_;
+        if (!isSvgElement() || xml_.name() != QLatin1String("svg"))
+            return failAt(elementPlace_, QStringLiteral("not an SVG document: the root element "
+                                                        "is <%1>, not <svg>")
+                                             .arg(xml_.qualifiedName().toString()));
+        Matrix3d root;
+        if (!readTransformAttribute(&root)) return false;
+        if (!readChildren(root, 1)) return false;
+        while (!xml_.atEnd())
+            advance();
+        if (xml_.hasError()) return xmlFailure(xml_.errorString());
+        if (shape_.isEmpty())
+            return failAt(rootPlace_, QStringLiteral("the document has no shape (no path, rect, "
+                                                     "circle, ellipse, polygon, polyline or line "
+                                                     "that draws anything)"));
+        return true;
+    }
+
+private:
+    QXmlStreamReader::TokenType advance() { return xml_.readNext(); }
+
+    // Where the current start tag begins: the reader stands just past its
+    // '>', and no '<' can occur inside a tag.
+    Place startTagPlace() {
+        const int end = int(xml_.characterOffset());
+        return places_.at(int(text_.lastIndexOf(QLatin1Char('<'), std::max(0, end - 1))));
+    }
+
+    bool nextStartElement() {
+        while (!xml_.atEnd()) {
+            if (advance() == QXmlStreamReader::StartElement) {
+                elementPlace_ = startTagPlace();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool isSvgElement() const {
+        const QStringRef ns = xml_.namespaceUri();
+        return ns.isEmpty() || ns == kSvgNamespace;
+    }
+
+    bool failAt(const Place& place, const QString& message) {
+        if (error_)
+            *error_ = QStringLiteral("%1:%2:%3: %4")
+                          .arg(fileName_)
+                          .arg(place.line)
+                          .arg(place.column)
+                          .arg(message);
+        return false;
+    }
+
+    bool xmlFailure(const QString& message) {
+        // The reader stands on the last character it took, the one at fault.
+        return failAt({xml_.lineNumber(), std::max<qint64>(1, xml_.columnNumber())},
+                      QStringLiteral("XML error: %1").arg(message));
+    }
+
+    QString elementName() const { return xml_.name().toString(); }
+
+    bool attributeFailure(const QString& attribute, const QString& message, int offset = -1) {
+        QString where = QStringLiteral("<%1> attribute '%2'").arg(elementName(), attribute);
+        if (offset >= 0) where += QStringLiteral(", offset %1").arg(offset);
+        return failAt(elementPlace_, where + QStringLiteral(": ") + message);
+    }
+
+    // Reads the children of the current element until its end tag.
+    bool readChildren(const Matrix3d& parentTransform, int depth) {
+        while (!xml_.atEnd()) {
+            const auto token = advance();
+            if (token == QXmlStreamReader::EndElement) return true;
+            if (token != QXmlStreamReader::StartElement) continue;
+            elementPlace_ = startTagPlace();
+            if (!readElement(parentTransform, depth)) return false;
+        }
+        if (xml_.hasError()) return xmlFailure(xml_.errorString());
+        return true;
+    }
+
+    void skipElement() {
+        int depth = 1;
+        while (depth > 0 && !xml_.atEnd()) {
+            const auto token = advance();
+            if (token == QXmlStreamReader::StartElement) ++depth;
+            if (token == QXmlStreamReader::EndElement) --depth;
+        }
+    }
+
+    bool readElement(const Matrix3d& parentTransform, int depth) {
+        const QString name = elementName();
+        const QXmlStreamAttributes attributes = xml_.attributes();
+        const bool hidden =
+            attributes.value(QLatin1String("display")).trimmed() == QLatin1String("none");
+        if (!isSvgElement() || hidden) {
+            skipElement();
+            return true;
+        }
+        const bool group = name == QLatin1String("g") || name == QLatin1String("a") ||
+                           name == QLatin1String("switch") || name == QLatin1String("svg");
+        const bool drawn = name == QLatin1String("path") || name == QLatin1String("rect") ||
+                           name == QLatin1String("circle") || name == QLatin1String("ellipse") ||
+                           name == QLatin1String("polygon") || name == QLatin1String("polyline") ||
+                           name == QLatin1String("line");
+        if (!group && !drawn) {
+            // defs, symbol, clipPath, mask, text and the like draw no shape here.
+            skipElement();
+            return true;
+        }
+        Matrix3d own;
+        if (!readTransformAttribute(&own)) return false;
+        if (name == QLatin1String("svg")) {
+            // A nested viewport: its x and y move its content.
+            double x = 0.0;
+            double y = 0.0;
+            if (!length(QStringLiteral("x"), &x) || !length(QStringLiteral("y"), &y)) return false;
+            own = own * translation(Point3d(x, y, 0.0));
+        }
+        // Row vectors: the element's own transform applies before its parents'.
+        const Matrix3d transform = own * parentTransform;
+        if (group) {
+            // Each level is a C++ call; drawings nest a few levels, not hundreds.
+            if (depth >= kMaxGroupDepth)
+                return failAt(
+                    elementPlace_,
+                    QStringLiteral("groups nested more than %1 deep").arg(kMaxGroupDepth));
+            return readChildren(transform, depth + 1);
+        }
+        if (!readShapeElement(name, transform)) return false;
+        skipElement();
+        return true;
+    }
+
+    bool readTransformAttribute(Matrix3d* matrix) {
+        *matrix = Matrix3d();
+        const QStringRef text = xml_.attributes().value(QLatin1String("transform"));
+        if (text.isNull()) return true;
+        QString message;
+        int offset = -1;
+        if (!parseTransformList(text.toString(), matrix, &message, &offset))
+            return attributeFailure(QStringLiteral("transform"), message, offset);
+        return true;
+    }
+
+    // A length attribute in user units; absent means 0.
+    bool length(const QString& attribute, double* value, bool* present = nullptr) {
+        *value = 0.0;
+        const QStringRef ref = xml_.attributes().value(attribute);
+        if (present) *present = !ref.isNull();
+        if (ref.isNull()) return true;
+        const QString text = ref.toString().trimmed();
+        int pos = 0;
+        double number = 0.0;
+        bool overflow = false;
+        if (!scanNumber(text, pos, &number, &overflow) || !std::isfinite(number)) {
+            return attributeFailure(attribute,
+                                    overflow ? QStringLiteral("number out of range")
+                                             : QStringLiteral("'%1' is not a length").arg(text));
+        }
+        static const QHash<QString, double> units = {
+            {QString(), 1.0},
+            {QStringLiteral("px"), 1.0},
+            {QStringLiteral("pt"), 4.0 / 3.0},
+            {QStringLiteral("pc"), 16.0},
+            {QStringLiteral("mm"), 96.0 / 25.4},
+            {QStringLiteral("cm"), 96.0 / 2.54},
+            {QStringLiteral("in"), 96.0},
+        };
+        const QString unit = text.mid(pos).trimmed();
+        const auto found = units.constFind(unit);
+        if (found == units.constEnd())
+            return attributeFailure(attribute,
+                                    QStringLiteral("unit '%1' is not supported (use a plain "
+                                                   "number, px, pt, pc, mm, cm or in)")
+                                        .arg(unit));
+        *value = number * found.value();
+        return true;
+    }
+
+    bool nonNegativeLength(const QString& attribute, double* value, bool* present = nullptr) {
+        if (!length(attribute, value, present)) return false;
+        if (*value < 0.0)
+            return attributeFailure(attribute, QStringLiteral("must not be negative"));
+        return true;
+    }
+
+    bool readShapeElement(const QString& name, const Matrix3d& transform) {
+        Shape local;
+        bool ok = true;
+        if (name == QLatin1String("path")) {
+            ok = readPath(local);
+        } else if (name == QLatin1String("rect")) {
+            ok = readRect(local);
+        } else if (name == QLatin1String("circle")) {
+            ok = readEllipse(local, true);
+        } else if (name == QLatin1String("ellipse")) {
+            ok = readEllipse(local, false);
+        } else if (name == QLatin1String("polygon") || name == QLatin1String("polyline")) {
+            ok = readPoints(local, name == QLatin1String("polygon"));
+        } else if (name == QLatin1String("line")) {
+            ok = readLine(local);
+        }
+        if (!ok) return false;
+        for (const auto& row : transform.m)
+            for (double v : row)
+                if (!std::isfinite(v))
+                    return failAt(elementPlace_, QStringLiteral("<%1>: the combined transform is "
+                                                                "out of range")
+                                                     .arg(name));
+        // A transform that flattens the plane draws nothing.
+        const double det =
+            transform.m[0][0] * transform.m[1][1] - transform.m[0][1] * transform.m[1][0];
+        if (det == 0.0) return true;
+        if (transform != Matrix3d()) {
+            local.frame = transform;
+            local.setFrame(Matrix3d(), true);
+        }
+        CoordinateProblem problem;
+        if (!checkCoordinates(local, &problem))
+            return failAt(elementPlace_, QStringLiteral("<%1> subpath %2: %3")
+                                             .arg(name)
+                                             .arg(problem.splineIndex)
+                                             .arg(problem.describe()));
+        for (Spline* s : local)
+            s->updateLengths();
+        while (!local.isEmpty())
+            shape_.addSpline(local.takeFirst());
+        return true;
+    }
+
+    bool readPath(Shape& local) {
+        const QString d = xml_.attributes().value(QLatin1String("d")).toString();
+        PathDataError problem;
+        if (!parsePathData(d, local, &problem))
+            return attributeFailure(QStringLiteral("d"), problem.message, problem.offset);
+        return true;
+    }
+
+    bool readRect(Shape& local) {
+        double x = 0, y = 0, w = 0, h = 0, rx = 0, ry = 0;
+        bool hasRx = false;
+        bool hasRy = false;
+        if (!length(QStringLiteral("x"), &x) || !length(QStringLiteral("y"), &y) ||
+            !nonNegativeLength(QStringLiteral("width"), &w) ||
+            !nonNegativeLength(QStringLiteral("height"), &h) ||
+            !nonNegativeLength(QStringLiteral("rx"), &rx, &hasRx) ||
+            !nonNegativeLength(QStringLiteral("ry"), &ry, &hasRy))
+            return false;
+        if (w == 0.0 || h == 0.0) return true;
+        // One radius given stands for both; neither may pass half a side.
+        if (hasRx && !hasRy) ry = rx;
+        if (hasRy && !hasRx) rx = ry;
+        rx = std::min(rx, w / 2.0);
+        ry = std::min(ry, h / 2.0);
+        SubpathBuilder path(local);
+        if (rx == 0.0 || ry == 0.0) {
+            path.moveTo({x, y, 0});
+            path.lineTo({x + w, y, 0});
+            path.lineTo({x + w, y + h, 0});
+            path.lineTo({x, y + h, 0});
+            path.close();
+            return true;
+        }
+        const double kx = rx * kKappa;
+        const double ky = ry * kKappa;
+        const double right = x + w;
+        const double bottom = y + h;
+        path.moveTo({x + rx, y, 0});
+        path.lineTo({right - rx, y, 0});
+        path.cubicTo({right - rx + kx, y, 0}, {right, y + ry - ky, 0}, {right, y + ry, 0});
+        path.lineTo({right, bottom - ry, 0});
+        path.cubicTo({right, bottom - ry + ky, 0}, {right - rx + kx, bottom, 0},
+                     {right - rx, bottom, 0});
+        path.lineTo({x + rx, bottom, 0});
+        path.cubicTo({x + rx - kx, bottom, 0}, {x, bottom - ry + ky, 0}, {x, bottom - ry, 0});
+        path.lineTo({x, y + ry, 0});
+        path.cubicTo({x, y + ry - ky, 0}, {x + rx - kx, y, 0}, {x + rx, y, 0});
+        path.close();
+        return true;
+    }
+
+    bool readEllipse(Shape& local, bool circle) {
+        double cx = 0, cy = 0, rx = 0, ry = 0;
+        if (!length(QStringLiteral("cx"), &cx) || !length(QStringLiteral("cy"), &cy)) return false;
+        if (circle) {
+            if (!nonNegativeLength(QStringLiteral("r"), &rx)) return false;
+            ry = rx;
+        } else if (!nonNegativeLength(QStringLiteral("rx"), &rx) ||
+                   !nonNegativeLength(QStringLiteral("ry"), &ry)) {
+            return false;
+        }
+        if (rx == 0.0 || ry == 0.0) return true;
+        // Four quarters from the rightmost point, in the direction of
+        // increasing angle (clockwise on screen, y being down), as SVG does.
+        const double kx = rx * kKappa;
+        const double ky = ry * kKappa;
+        SubpathBuilder path(local);
+        path.moveTo({cx + rx, cy, 0});
+        path.cubicTo({cx + rx, cy + ky, 0}, {cx + kx, cy + ry, 0}, {cx, cy + ry, 0});
+        path.cubicTo({cx - kx, cy + ry, 0}, {cx - rx, cy + ky, 0}, {cx - rx, cy, 0});
+        path.cubicTo({cx - rx, cy - ky, 0}, {cx - kx, cy - ry, 0}, {cx, cy - ry, 0});
+        path.cubicTo({cx + kx, cy - ry, 0}, {cx + rx, cy - ky, 0}, {cx + rx, cy, 0});
+        path.close();
+        return true;
+    }
+
+    bool readPoints(Shape& local, bool closed) {
+        const QString text = xml_.attributes().value(QLatin1String("points")).toString();
+        QVector<double> numbers;
+        int pos = 0;
+        skipBlanks(text, pos);
+        while (pos < text.size()) {
+            double v = 0.0;
+            bool overflow = false;
+            if (!scanNumber(text, pos, &v, &overflow))
+                return attributeFailure(QStringLiteral("points"),
+                                        overflow ? QStringLiteral("number out of range")
+                                                 : QStringLiteral("expected a number"),
+                                        pos);
+            numbers.append(v);
+            const int afterNumber = pos;
+            skipBlanks(text, pos);
+            if (pos < text.size() && text[pos] == QLatin1Char(',')) {
+                ++pos;
+                skipBlanks(text, pos);
+                if (pos >= text.size())
+                    return attributeFailure(QStringLiteral("points"),
+                                            QStringLiteral("a comma must stand between two "
+                                                           "numbers"),
+                                            pos - 1);
+            } else if (pos == afterNumber && pos < text.size() && text[pos] != QLatin1Char('-') &&
+                       text[pos] != QLatin1Char('+') && text[pos] != QLatin1Char('.')) {
+                return attributeFailure(QStringLiteral("points"),
+                                        QStringLiteral("expected a number"), pos);
+            }
+        }
+        if (numbers.size() % 2 != 0)
+            return attributeFailure(QStringLiteral("points"),
+                                    QStringLiteral("odd count of numbers (%1): the last x has no "
+                                                   "y")
+                                        .arg(numbers.size()),
+                                    text.size());
+        if (numbers.isEmpty()) return true;
+        SubpathBuilder path(local);
+        path.moveTo({numbers[0], numbers[1], 0});
+        for (int i = 2; i + 1 < numbers.size(); i += 2)
+            path.lineTo({numbers[i], numbers[i + 1], 0});
+        if (closed) path.close();
+        return true;
+    }
+
+    bool readLine(Shape& local) {
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        if (!length(QStringLiteral("x1"), &x1) || !length(QStringLiteral("y1"), &y1) ||
+            !length(QStringLiteral("x2"), &x2) || !length(QStringLiteral("y2"), &y2))
+            return false;
+        SubpathBuilder path(local);
+        path.moveTo({x1, y1, 0});
+        path.lineTo({x2, y2, 0});
+        return true;
+    }
+
+    QString text_;
+    TextPlaceFinder places_;
+    QXmlStreamReader xml_;
+    QString fileName_;
+    Shape& shape_;
+    QString* error_ = nullptr;
+    Place elementPlace_;
+    Place rootPlace_;
+};
+
+bool readTransformNumbers(const QString& text, int& pos, QVector<double>* numbers, QString* error,
+                          int* errorOffset) {
+    skipBlanks(text, pos);
+    bool needNumber = false;
+    while (pos < text.size() && text[pos] != QLatin1Char(')')) {
+        double v = 0.0;
+        bool overflow = false;
+        if (!scanNumber(text, pos, &v, &overflow)) {
+            *error = overflow ? QStringLiteral("number out of range")
+                              : QStringLiteral("expected a number or ')'");
+            *errorOffset = pos;
+            return false;
+        }
+        numbers->append(v);
+        skipBlanks(text, pos);
+        needNumber = false;
+        if (pos < text.size() && text[pos] == QLatin1Char(',')) {
+            ++pos;
+            skipBlanks(text, pos);
+            needNumber = true;
+        }
+    }
+    if (pos >= text.size() || needNumber) {
+        *error = needNumber ? QStringLiteral("expected a number after ','")
+                            : QStringLiteral("missing ')'");
+        *errorOffset = pos;
+        return false;
+    }
+    ++pos;  // ')'
+    return true;
+}
+
+}  // namespace
+
+Matrix3d svgMatrix(double a, double b, double c, double d, double e, double f) {
+    Matrix3d m;
+    m.m[0][0] = a;
+    m.m[0][1] = b;
+    m.m[1][0] = c;
+    m.m[1][1] = d;
+    m.m[3][0] = e;
+    m.m[3][1] = f;
+    return m;
+}
+
+bool parseTransformList(const QString& text, Matrix3d* matrix, QString* error, int* errorOffset) {
+    QString message;
+    int offset = -1;
+    auto fail = [&](const QString& why, int at) {
+        if (error) *error = why;
+        if (errorOffset) *errorOffset = at;
+        return false;
+    };
+    Matrix3d total;
+    int pos = 0;
+    skipSeparators(text, pos);
+    while (pos < text.size()) {
+        const int nameStart = pos;
+        while (pos < text.size() && text[pos].isLetter())
+            ++pos;
+        const QString name = text.mid(nameStart, pos - nameStart);
+        if (name.isEmpty()) return fail(QStringLiteral("expected a transform name"), pos);
+        skipBlanks(text, pos);
+        if (pos >= text.size() || text[pos] != QLatin1Char('('))
+            return fail(QStringLiteral("expected '(' after '%1'").arg(name), pos);
+        ++pos;
+        QVector<double> n;
+        if (!readTransformNumbers(text, pos, &n, &message, &offset)) return fail(message, offset);
+        auto arity = [&](std::initializer_list<int> counts) {
+            for (int c : counts)
+                if (n.size() == c) return true;
+            return false;
+        };
+        Matrix3d step;
+        const double toRadians = kPi / 180.0;
+        bool countOk = true;
+        if (name == QLatin1String("matrix")) {
+            countOk = arity({6});
+            if (countOk) step = svgMatrix(n[0], n[1], n[2], n[3], n[4], n[5]);
+        } else if (name == QLatin1String("translate")) {
+            countOk = arity({1, 2});
+            if (countOk) step = svgMatrix(1, 0, 0, 1, n[0], n.size() > 1 ? n[1] : 0.0);
+        } else if (name == QLatin1String("scale")) {
+            countOk = arity({1, 2});
+            if (countOk) step = svgMatrix(n[0], 0, 0, n.size() > 1 ? n[1] : n[0], 0, 0);
+        } else if (name == QLatin1String("rotate")) {
+            countOk = arity({1, 3});
+            if (countOk) {
+                const double a = n[0] * toRadians;
+                const double c = std::cos(a);
+                const double s = std::sin(a);
+                step = svgMatrix(c, s, -s, c, 0, 0);
+                if (n.size() == 3) {
+                    // rotate(a, cx, cy) = translate(cx, cy) rotate(a) translate(-cx, -cy)
+                    step = translation({-n[1], -n[2], 0}) * step * translation({n[1], n[2], 0});
+                }
+            }
+        } else if (name == QLatin1String("skewX")) {
+            countOk = arity({1});
+            if (countOk) step = svgMatrix(1, 0, std::tan(n[0] * toRadians), 1, 0, 0);
+        } else if (name == QLatin1String("skewY")) {
+            countOk = arity({1});
+            if (countOk) step = svgMatrix(1, std::tan(n[0] * toRadians), 0, 1, 0, 0);
+        } else {
+            return fail(QStringLiteral("unknown transform '%1'").arg(name), nameStart);
+        }
+        if (!countOk)
+            return fail(QStringLiteral("'%1' does not take %2 numbers").arg(name).arg(n.size()),
+                        nameStart);
+        // In "A B" B applies first; with row vectors that is B * A.
+        total = step * total;
+        skipSeparators(text, pos);
+    }
+    *matrix = total;
+    return true;
+}
+
+bool readSvg(const QByteArray& data, const QString& fileName, Shape& shape, QString* error) {
+    Shape parsed;
+    SvgReader reader(data, fileName, parsed);
+    if (!reader.read(error)) return false;
+    shape.clear();
+    shape.frame = Matrix3d();
+    while (!parsed.isEmpty())
+        shape.addSpline(parsed.takeFirst());
+    return true;
+}

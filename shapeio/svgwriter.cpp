@@ -1,0 +1,128 @@
+#include <QTextStream>
+#include <algorithm>
+#include <cmath>
+
+#include "shapeio/drawing.h"
+#include "shapeio/numbertext.h"
+#include "shapeio/shapecheck.h"
+#include "shapeio/svgio.h"
+
+namespace {
+
+QString pair(const Point3d& p) {
+    return shortestText(p.x) + QLatin1Char(' ') + shortestText(p.y);
+}
+
+bool finiteShape(const Shape& shape, const QString& what, QString* error) {
+    for (int s = 0; s < shape.size(); ++s) {
+        const Spline& spline = *shape.at(s);
+        for (int k = 0; k < spline.size(); ++k) {
+            const Knot& knot = *spline.at(k);
+            for (const Point3d& p : {knot.point, knot.inVec, knot.outVec}) {
+                const Point3d q = placedPoint(p, spline, shape);
+                if (std::isfinite(q.x) && std::isfinite(q.y)) continue;
+                if (error)
+                    *error = QStringLiteral("%1 spline %2, knot %3 has a non-finite coordinate")
+                                 .arg(what)
+                                 .arg(s)
+                                 .arg(k);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+QString tintName(int i) {
+    static const char* const tints[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#9467bd", "#8c564b"};
+    return QString::fromLatin1(tints[i % 5]);
+}
+
+}  // namespace
+
+QString svgSplinePathData(const Spline& spline, const Shape& shape) {
+    const int n = spline.size();
+    if (n < 2) return QString();
+    auto at = [&](const Point3d& p) { return pair(placedPoint(p, spline, shape)); };
+    QString d = QStringLiteral("M ") + at(spline.at(0)->point);
+    const int segments = spline.closed ? n : n - 1;
+    for (int i = 0; i < segments; ++i) {
+        const Knot& a = *spline.at(i);
+        const Knot& b = *spline.at((i + 1) % n);
+        d += QStringLiteral(" C ") + at(a.outVec) + QLatin1Char(' ') + at(b.inVec) +
+             QLatin1Char(' ') + at(b.point);
+    }
+    if (spline.closed) d += QStringLiteral(" Z");
+    return d;
+}
+
+QString svgPathData(const Shape& shape) {
+    QStringList parts;
+    for (const Spline* spline : shape) {
+        const QString d = svgSplinePathData(*spline, shape);
+        if (!d.isEmpty()) parts.append(d);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+bool writeSvg(const Shape& result, const QList<const Shape*>& inputs, QByteArray* document,
+              QString* error) {
+    if (!finiteShape(result, QStringLiteral("result"), error)) return false;
+    for (int i = 0; i < inputs.size(); ++i)
+        if (inputs[i] && !finiteShape(*inputs[i], QStringLiteral("input %1").arg(i), error))
+            return false;
+
+    const QRectF box = withMargin(drawingBounds(result, inputs));
+    // Displayed size: the larger side 800 px, the other in proportion.
+    const double side = std::max(box.width(), box.height());
+    const double width = std::max(1.0, std::round(800.0 * box.width() / side));
+    const double height = std::max(1.0, std::round(800.0 * box.height() / side));
+
+    QString text;
+    QTextStream out(&text);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+           "xmlns:xlink=\"http://www.w3.org/1999/xlink\" viewBox=\""
+        << shortestText(box.left()) << ' ' << shortestText(box.top()) << ' '
+        << shortestText(box.width()) << ' ' << shortestText(box.height()) << "\" width=\""
+        << shortestText(width) << "\" height=\"" << shortestText(height) << "\">\n";
+    // One path per spline: every spline is a region of its own, and a group
+    // drawn with one opacity shows overlapping regions as their union.
+    auto splinePaths = [&](const Shape& shape, const char* indent, const char* attributes) {
+        for (const Spline* spline : shape) {
+            const QString d = svgSplinePathData(*spline, shape);
+            if (!d.isEmpty()) out << indent << "<path d=\"" << d << "\"" << attributes << "/>\n";
+        }
+    };
+    // The inputs are defined once and drawn twice, fills under the result and
+    // outlines over it, as in pictures. Kept in defs and drawn by <use>, they
+    // are not read back as shapes: reading this file gives the result alone.
+    auto useInputs = [&](const char* attributes) {
+        for (int i = 0; i < inputs.size(); ++i)
+            if (inputs[i])
+                out << "  <use href=\"#input-" << i << "\" xlink:href=\"#input-" << i << "\" "
+                    << QString::fromLatin1(attributes).arg(tintName(i)) << "/>\n";
+    };
+    if (!inputs.isEmpty()) {
+        out << "  <defs>\n";
+        for (int i = 0; i < inputs.size(); ++i) {
+            if (!inputs[i]) continue;
+            out << "    <g id=\"input-" << i << "\">\n";
+            splinePaths(*inputs[i], "      ", " vector-effect=\"non-scaling-stroke\"");
+            out << "    </g>\n";
+        }
+        out << "  </defs>\n";
+        useInputs("fill=\"%1\" stroke=\"none\" opacity=\"0.1\"");
+    }
+    out << "  <g id=\"result\" fill=\"#d62728\" stroke=\"#801010\" stroke-width=\"1.6\" "
+           "opacity=\"0.75\">\n";
+    splinePaths(result, "    ", " vector-effect=\"non-scaling-stroke\"");
+    out << "  </g>\n";
+    useInputs(
+        "fill=\"none\" stroke=\"%1\" stroke-opacity=\"0.6\" stroke-width=\"1\" "
+        "stroke-dasharray=\"4 3\"");
+    out << "</svg>\n";
+    out.flush();
+    *document = text.toUtf8();
+    return true;
+}

@@ -1,0 +1,301 @@
+// SVG documents into shapes: elements, transforms, and messages that name
+// the file and the place.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "geometry/shape.h"
+#include "shapeio/svgio.h"
+
+namespace {
+
+constexpr double kKappa = 0.5522847498307936;
+
+Point3d P(double x, double y) {
+    return {x, y, 0.0};
+}
+
+QByteArray document(const char* body) {
+    return QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\">\n") + body + "\n</svg>\n";
+}
+
+void read(const QByteArray& svg, Shape& shape) {
+    QString error;
+    ASSERT_TRUE(readSvg(svg, QStringLiteral("t.svg"), shape, &error)) << error.toStdString();
+}
+
+QString readError(const QByteArray& svg) {
+    Shape shape;
+    QString error;
+    EXPECT_FALSE(readSvg(svg, QStringLiteral("t.svg"), shape, &error)) << svg.constData();
+    EXPECT_TRUE(shape.isEmpty());
+    return error;
+}
+
+void expectPoints(const Spline& s, const std::vector<Point3d>& points, double tol = 0.0) {
+    ASSERT_EQ(s.size(), int(points.size()));
+    for (int i = 0; i < s.size(); ++i) {
+        EXPECT_NEAR(s[i]->point.x, points[i].x, tol) << "knot " << i;
+        EXPECT_NEAR(s[i]->point.y, points[i].y, tol) << "knot " << i;
+    }
+}
+
+Point3d mapped(const Matrix3d& m, double x, double y) {
+    return map(P(x, y), m);
+}
+
+}  // namespace
+
+TEST(SvgElements, PlainRectIsFourCorners) {
+    Shape shape;
+    read(document("<rect x='10' y='20' width='30' height='40'/>"), shape);
+    ASSERT_EQ(shape.size(), 1);
+    EXPECT_TRUE(shape[0]->closed);
+    expectPoints(*shape[0], {P(10, 20), P(40, 20), P(40, 60), P(10, 60)});
+    for (const Knot* k : *shape[0])
+        EXPECT_EQ(k->type, Knot::Corner);
+}
+
+TEST(SvgElements, RoundedRectHasQuarterEllipseCorners) {
+    Shape shape;
+    read(document("<rect x='10' y='20' width='30' height='40' rx='5' ry='8'/>"), shape);
+    ASSERT_EQ(shape.size(), 1);
+    const Spline& s = *shape[0];
+    expectPoints(s, {P(15, 20), P(35, 20), P(40, 28), P(40, 52), P(35, 60), P(15, 60), P(10, 52),
+                     P(10, 28)});
+    // Lines meet the corner arcs: one handle on the point, one along the side.
+    EXPECT_EQ(s[1]->inVec, P(35, 20));
+    EXPECT_EQ(s[1]->outVec, P(35 + 5 * kKappa, 20));
+    EXPECT_EQ(s[2]->inVec, P(40, 28 - 8 * kKappa));
+    EXPECT_EQ(s[0]->inVec, P(15 - 5 * kKappa, 20));
+    for (const Knot* k : s)
+        EXPECT_EQ(k->type, Knot::BezierCorner);
+}
+
+TEST(SvgElements, RectRadiusRules) {
+    // One radius stands for both.
+    Shape one;
+    read(document("<rect width='40' height='40' ry='5'/>"), one);
+    EXPECT_EQ(one[0]->at(0)->point, P(5, 0));
+    EXPECT_EQ(one[0]->at(2)->point, P(40, 5));
+    // Radii beyond half a side are clamped, leaving an ellipse of four
+    // smooth knots and no zero-length lines.
+    Shape clamped;
+    read(document("<rect width='20' height='10' rx='30'/>"), clamped);
+    ASSERT_EQ(clamped[0]->size(), 4);
+    expectPoints(*clamped[0], {P(10, 0), P(20, 5), P(10, 10), P(0, 5)});
+    for (const Knot* k : *clamped[0])
+        EXPECT_EQ(k->type, Knot::Bezier);
+    // Zero size draws nothing; here the document then has no shape at all.
+    EXPECT_TRUE(readError(document("<rect width='0' height='10'/>")).contains("no shape"));
+}
+
+TEST(SvgElements, CircleAndEllipse) {
+    Shape shape;
+    read(document("<circle cx='5' cy='6' r='2'/><ellipse cx='0' cy='0' rx='4' ry='3'/>"), shape);
+    ASSERT_EQ(shape.size(), 2);
+    const Spline& c = *shape[0];
+    EXPECT_TRUE(c.closed);
+    expectPoints(c, {P(7, 6), P(5, 8), P(3, 6), P(5, 4)});
+    EXPECT_EQ(c[0]->outVec, P(7, 6 + 2 * kKappa));
+    EXPECT_EQ(c[0]->inVec, P(7, 6 - 2 * kKappa));
+    EXPECT_EQ(c[1]->inVec, P(5 + 2 * kKappa, 8));
+    for (const Knot* k : c)
+        EXPECT_EQ(k->type, Knot::Bezier);
+    expectPoints(*shape[1], {P(4, 0), P(0, 3), P(-4, 0), P(0, -3)});
+    EXPECT_EQ(shape[1]->at(1)->outVec, P(-4 * kKappa, 3));
+}
+
+TEST(SvgElements, PolygonPolylineAndLine) {
+    Shape shape;
+    read(document("<polygon points='0,0 10,0 10,10 0,0'/>"
+                  "<polyline points='0 0,5 5 10-2'/>"
+                  "<line x1='1' y1='2' x2='3' y2='4'/>"),
+         shape);
+    ASSERT_EQ(shape.size(), 3);
+    EXPECT_TRUE(shape[0]->closed);
+    expectPoints(*shape[0], {P(0, 0), P(10, 0), P(10, 10)});  // the repeated point merges
+    EXPECT_FALSE(shape[1]->closed);
+    expectPoints(*shape[1], {P(0, 0), P(5, 5), P(10, -2)});
+    EXPECT_FALSE(shape[2]->closed);
+    expectPoints(*shape[2], {P(1, 2), P(3, 4)});
+}
+
+TEST(SvgElements, PathsGiveOneSplinePerSubpathInDocumentOrder) {
+    Shape shape;
+    read(document("<path d='M0 0 L1 0 L1 1 Z M5 5 L6 5'/><g><path d='M9 9 h1 v1 z'/></g>"), shape);
+    ASSERT_EQ(shape.size(), 3);
+    EXPECT_TRUE(shape[0]->closed);
+    EXPECT_FALSE(shape[1]->closed);
+    EXPECT_EQ(shape[2]->at(0)->point, P(9, 9));
+    for (const Spline* s : shape)
+        EXPECT_EQ(s->frame, Matrix3d());
+    EXPECT_EQ(shape.frame, Matrix3d());
+}
+
+TEST(SvgElements, UnitsBecomeUserUnits) {
+    Shape shape;
+    read(document("<rect width='1in' height='72pt' x='2.54cm' y='10px'/>"), shape);
+    expectPoints(*shape[0], {P(96, 10), P(192, 10), P(192, 106), P(96, 106)}, 1e-12);
+}
+
+TEST(SvgElements, ElementsThatDrawNothingAreSkipped) {
+    Shape shape;
+    read(document("<defs><rect width='5' height='5'/></defs>"
+                  "<clipPath><circle r='3'/></clipPath>"
+                  "<rect width='5' height='5' display='none'/>"
+                  "<g display='none'><rect width='5' height='5'/></g>"
+                  "<x:rect xmlns:x='urn:other' width='5' height='5'/>"
+                  "<text>hello</text>"
+                  "<rect x='1' width='2' height='2'/>"),
+         shape);
+    ASSERT_EQ(shape.size(), 1);
+    EXPECT_EQ(shape[0]->at(0)->point, P(1, 0));
+}
+
+TEST(SvgTransforms, EachKindMapsAsSvgDoes) {
+    struct Case {
+        const char* text;
+        Point3d from;
+        Point3d to;
+    };
+    const double r = std::sqrt(0.5);
+    const Case cases[] = {
+        {"translate(10)", P(1, 2), P(11, 2)},
+        {"translate(10, -3)", P(1, 2), P(11, -1)},
+        {"scale(2)", P(1, 2), P(2, 4)},
+        {"scale(2 3)", P(1, 2), P(2, 6)},
+        {"rotate(90)", P(1, 0), P(0, 1)},
+        {"rotate(90 10 10)", P(11, 10), P(10, 11)},
+        {"rotate(45)", P(1, 0), P(r, r)},
+        {"skewX(45)", P(1, 2), P(3, 2)},
+        {"skewY(45)", P(1, 2), P(1, 3)},
+        {"matrix(1 2 3 4 5 6)", P(1, 1), P(9, 12)},
+        // The rightmost transform applies first.
+        {"translate(10,0) scale(2)", P(1, 1), P(12, 2)},
+        {"scale(2),translate(10,0)", P(1, 1), P(22, 2)},
+        {" rotate(90)translate(1 0) ", P(0, 0), P(0, 1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Matrix3d m(0);
+        QString error;
+        int offset = -1;
+        ASSERT_TRUE(parseTransformList(QString::fromLatin1(c.text), &m, &error, &offset))
+            << error.toStdString();
+        const Point3d got = map(c.from, m);
+        EXPECT_NEAR(got.x, c.to.x, 1e-12);
+        EXPECT_NEAR(got.y, c.to.y, 1e-12);
+    }
+}
+
+TEST(SvgTransforms, ErrorsNameTheOffset) {
+    struct Case {
+        const char* text;
+        int offset;
+        const char* words;
+    };
+    const Case cases[] = {
+        {"translate(1,)", 12, "after ','"},
+        {"rotate(1 2)", 0, "does not take 2 numbers"},
+        {"spin(3)", 0, "unknown transform"},
+        {"scale(1", 7, "missing ')'"},
+        {"scale 2", 6, "expected '('"},
+        {"scale(x)", 6, "expected a number"},
+        {"scale(2) (3)", 9, "expected a transform name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Matrix3d m;
+        QString error;
+        int offset = -1;
+        EXPECT_FALSE(parseTransformList(QString::fromLatin1(c.text), &m, &error, &offset));
+        EXPECT_EQ(offset, c.offset);
+        EXPECT_TRUE(error.contains(QLatin1String(c.words))) << error.toStdString();
+    }
+}
+
+TEST(SvgTransforms, ElementAndGroupTransformsAreBakedIntoTheKnots) {
+    Shape shape;
+    read(document("<g transform='translate(100 0)'>"
+                  "  <g transform='rotate(90)'>"
+                  "    <path transform='scale(2)' d='M1 0 C 1 1 2 1 2 0'/>"
+                  "  </g>"
+                  "</g>"),
+         shape);
+    ASSERT_EQ(shape.size(), 1);
+    const Spline& s = *shape[0];
+    EXPECT_EQ(s.frame, Matrix3d());
+    // scale(2), then rotate(90) (x,y) -> (-y,x), then translate(100,0).
+    const Matrix3d m =
+        svgMatrix(2, 0, 0, 2, 0, 0) * svgMatrix(0, 1, -1, 0, 0, 0) * svgMatrix(1, 0, 0, 1, 100, 0);
+    const Point3d expected[] = {mapped(m, 1, 0), mapped(m, 1, 1), mapped(m, 2, 1), mapped(m, 2, 0)};
+    EXPECT_NEAR(expected[0].x, 100, 1e-12);
+    EXPECT_NEAR(expected[0].y, 2, 1e-12);
+    const Point3d got[] = {s[0]->point, s[0]->outVec, s[1]->inVec, s[1]->point};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(got[i].x, expected[i].x, 1e-12) << i;
+        EXPECT_NEAR(got[i].y, expected[i].y, 1e-12) << i;
+    }
+}
+
+TEST(SvgTransforms, FlatteningTransformDrawsNothing) {
+    Shape shape;
+    read(
+        document("<rect width='5' height='5' transform='scale(0 1)'/><rect width='1' height='1'/>"),
+        shape);
+    EXPECT_EQ(shape.size(), 1);
+}
+
+TEST(SvgErrors, MessagesNameFileLineAndColumn) {
+    struct Case {
+        QByteArray svg;
+        const char* start;
+        const char* words;
+    };
+    const Case cases[] = {
+        {document("  <path d='M 0 0 L 1'/>"),
+         "t.svg:2:3: <path> attribute 'd', offset 9: ", "ends where 'L' needs a number"},
+        {document("<g>\n    <rect width='-1' height='2'/></g>"),
+         "t.svg:3:5: <rect> attribute 'width'", "must not be negative"},
+        {document("<rect width='5%' height='2'/>"), "t.svg:2:1: <rect> attribute 'width'",
+         "unit '%' is not supported"},
+        {document("<rect width='abc' height='2'/>"), "t.svg:2:1: <rect> attribute 'width'",
+         "'abc' is not a length"},
+        {document("<polygon points='1 2 3'/>"), "t.svg:2:1: <polygon> attribute 'points', offset 5",
+         "odd count"},
+        {document("<path transform='rotate(1,2)' d='M0 0 L 1 1'/>"),
+         "t.svg:2:1: <path> attribute 'transform', offset 0", "does not take 2 numbers"},
+        {document("<g transform='scale(1e6)'>\n<rect width='2000' height='1'/></g>"),
+         "t.svg:3:1: <rect> subpath 0: knot 1 has the coordinate 2e+09",
+         "beyond the accepted magnitude"},
+        {document("<rect width='1e999' height='1'/>"), "t.svg:2:1: <rect> attribute 'width'",
+         "out of range"},
+        {document("<path d='M 0 0 L 1 1'>\n<rect></path>"), "t.svg:3:", "XML error"},
+        {QByteArray("<svg xmlns='http://www.w3.org/2000/svg'>\n  <rect width='2' height='2'/>\n"),
+         "t.svg:3:", "XML error"},
+        {document("<g><title>t</title></g>"), "t.svg:1:1: ", "no shape"},
+        {QByteArray("<?xml version='1.0'?>\n<html><rect width='1' height='1'/></html>"),
+         "t.svg:2:1: ", "not an SVG document"},
+        {QByteArray(""), "t.svg:", "XML error"},
+        {document(QByteArray("<g>").repeated(300) + "<rect width='1' height='1'/>" +
+                  QByteArray("</g>").repeated(300)),
+         "t.svg:2:766: ", "groups nested more than 256 deep"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.svg.constData());
+        const QString error = readError(c.svg);
+        EXPECT_TRUE(error.startsWith(QLatin1String(c.start))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(c.words))) << error.toStdString();
+    }
+}
+
+TEST(SvgErrors, FailureLeavesTheShapeAsItWas) {
+    Shape shape;
+    read(document("<rect width='1' height='1'/>"), shape);
+    QString error;
+    EXPECT_FALSE(readSvg(document("<rect width='x'/>"), QStringLiteral("t.svg"), shape, &error));
+    ASSERT_EQ(shape.size(), 1);
+    EXPECT_EQ(shape[0]->size(), 4);
+}
