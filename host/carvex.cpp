@@ -1,0 +1,183 @@
+#include "carvex.h"
+
+#include "boolean/boolean.h"
+#include "conversion.h"
+#include "nodelookup.h"
+#include "plugin.h"
+#include "resources/resource.h"
+
+namespace {
+
+// Rows past this many are never evaluated.
+constexpr int kMaxOperands = 200;
+
+// Render limit that hides what lies behind: markers must show over the shape.
+constexpr DWORD kZBufferLimit = 2;
+constexpr int kKnotMarker = 23;
+
+// The operand node's shape as a spline shape: the evaluated object itself,
+// or a conversion that the caller deletes. Null when it cannot become one.
+SplineShape* operandShape(Object* evaluated, TimeValue t) {
+    if (!evaluated) return nullptr;
+    if (evaluated->IsSubClassOf(splineShapeClassID)) return static_cast<SplineShape*>(evaluated);
+    if (!evaluated->CanConvertToType(splineShapeClassID)) return nullptr;
+    return static_cast<SplineShape*>(evaluated->ConvertToType(t, splineShapeClassID));
+}
+
+}  // namespace
+
+Carvex::Carvex() {
+    ivalid = NEVER;
+    pblock = nullptr;
+    GetCarvexDesc()->MakeAutoParamBlocks(this);
+    ivalid = NEVER;
+}
+
+void Carvex::GetClassName(MSTR& s) {
+    s = GetString(IDS_CLASS_NAME);
+}
+
+Class_ID Carvex::ClassID() {
+    return CARVEX_CLASS_ID;
+}
+
+MSTR Carvex::SubAnimName(int) {
+    return GetString(IDS_PARAMS);
+}
+
+const MCHAR* Carvex::GetObjectName() {
+    return GetString(IDS_CLASS_NAME);
+}
+
+IParamBlock2* Carvex::GetParamBlockByID(BlockID id) {
+    return pblock && pblock->ID() == id ? pblock : nullptr;
+}
+
+// The rollouts are not built yet: editing only marks the modifier as being
+// edited and tells its dependents, and evaluation starts afresh.
+void Carvex::BeginEditParams(IObjParam* ip, ULONG, Animatable*) {
+    ivalid = NEVER;
+    const TimeValue t = ip ? ip->GetTime() : 0;
+    NotifyDependents(Interval(t, t), PART_ALL, REFMSG_BEGIN_EDIT);
+    NotifyDependents(Interval(t, t), PART_ALL, REFMSG_MOD_DISPLAY_ON);
+    SetAFlag(A_BEING_EDITED);
+}
+
+void Carvex::EndEditParams(IObjParam* ip, ULONG, Animatable*) {
+    const TimeValue t = ip ? ip->GetTime() : 0;
+    ClearAFlag(A_BEING_EDITED);
+    NotifyDependents(Interval(t, t), PART_ALL, REFMSG_END_EDIT);
+    NotifyDependents(Interval(t, t), PART_ALL, REFMSG_MOD_DISPLAY_OFF);
+}
+
+int Carvex::NumRefs() {
+    return 1 + (pblock ? pblock->Count(pb_spline_node) : 0);
+}
+
+RefTargetHandle Carvex::GetReference(int i) {
+    if (i == 0) return pblock;
+    return pblock ? pblock->GetINode(pb_spline_node, 0, i - 1) : nullptr;
+}
+
+void Carvex::SetReference(int i, RefTargetHandle target) {
+    if (i == 0) {
+        pblock = static_cast<IParamBlock2*>(target);
+    } else if (pblock) {
+        pblock->SetValue(pb_spline_node, 0, static_cast<INode*>(target), i - 1);
+    }
+}
+
+RefResult Carvex::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage, BOOL) {
+    ivalid = NEVER;
+    return REF_SUCCEED;
+}
+
+int Carvex::RenderBegin(TimeValue, ULONG) {
+    ivalid = NEVER;
+    NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
+    return 0;
+}
+
+RefTargetHandle Carvex::Clone(RemapDir& remap) {
+    auto* copy = new Carvex();
+    copy->ReplaceReference(0, remap.CloneRef(pblock));
+    BaseClone(this, copy, remap);
+    return copy;
+}
+
+int Carvex::Display(TimeValue t, INode* inode, ViewExp* vpt, int, ModContext*) {
+    if (!inode || !vpt) return 0;
+    Object* obj = inode->EvalWorldState(t).obj;
+    if (!obj || obj->SuperClassID() != SHAPE_CLASS_ID) return 0;
+    // A shape of another class has no knots to show.
+    if (!obj->IsSubClassOf(splineShapeClassID)) return 0;
+    const BezierShape& shape = static_cast<SplineShape*>(obj)->shape;
+
+    GraphicsWindow* gw = vpt->getGW();
+    gw->setTransform(inode->GetObjectTM(t));
+    const DWORD limits = gw->getRndLimits();
+    if (limits & kZBufferLimit) gw->setRndLimits(limits & ~kZBufferLimit);
+    for (int s = 0; s < shape.SplineCount(); ++s) {
+        const Spline3D* spline = shape.GetSpline(s);
+        if (spline->KnotCount() == 0) continue;
+        Point3 p = spline->GetKnotPoint(0);
+        gw->setColor(LINE_COLOR, 1.0f, 1.0f, 1.0f);
+        gw->marker(&p, static_cast<MarkerType>(kKnotMarker));
+        gw->setColor(LINE_COLOR, 0.1f, 0.6f, 0.3f);
+        for (int k = 1; k < spline->KnotCount(); ++k) {
+            p = spline->GetKnotPoint(k);
+            gw->marker(&p, static_cast<MarkerType>(kKnotMarker));
+        }
+    }
+    if (limits & kZBufferLimit) gw->setRndLimits(limits);
+    return 1;
+}
+
+void Carvex::ModifyObject(TimeValue t, ModContext& mc, ObjectState* os, INode*) {
+    ivalid = FOREVER;
+    if (!os || !os->obj || os->obj->SuperClassID() != SHAPE_CLASS_ID) return;
+    // The host hands over a spline shape; anything else would be misread below.
+    if (!os->obj->IsSubClassOf(splineShapeClassID)) return;
+    auto* result = static_cast<SplineShape*>(os->obj);
+
+    // Without the node the operands cannot be placed; leave the shape as it
+    // came and ask again next time, when the node may be known.
+    INode* baseNode = findNodeHolding(this, &mc);
+    if (!baseNode || !pblock) {
+        ivalid = NEVER;
+        return;
+    }
+
+    const int steps = result->shape.steps;
+    Shape base;
+    shapeFromHost(result->shape, base);
+    base.frame = matrixFromHost(baseNode->GetNodeTM(t));
+
+    float threshold = 0.0f;
+    pblock->GetValue(pb_threshold, t, threshold, ivalid);
+
+    for (int row = 0; row < kMaxOperands; ++row) {
+        INode* node = pblock->GetINode(pb_spline_node, t, row);
+        if (!node) break;
+        const int code = pblock->GetInt(pb_operation_types, t, row);
+        Object* evaluated = node->GetObjectRef() ? node->GetObjectRef()->Eval(t).obj : nullptr;
+        SplineShape* operandObject = operandShape(evaluated, t);
+        if (!operandObject) break;
+
+        Shape operand;
+        shapeFromHost(operandObject->shape, operand);
+        if (operandObject != evaluated) operandObject->DeleteThis();
+
+        // Operand knots into the modified object's space: T_op x T_base^-1, baked.
+        operand.frame = matrixFromHost(node->GetNodeTM(t)) * inverseOf(base.frame);
+        operand.setFrame(Matrix3d(), true);
+        applyOperand(base, operand, code, static_cast<double>(threshold));
+    }
+
+    shapeToHost(base, result->shape);
+    result->shape.UpdateSels(0);
+    result->shape.InvalidateGeomCache();
+    result->shape.steps = steps;
+    result->PointsWereChanged();
+    result->UpdateValidity(3, FOREVER);
+}
