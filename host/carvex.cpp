@@ -1,10 +1,12 @@
 #include "carvex.h"
 
+#include "about.h"
 #include "boolean/boolean.h"
 #include "conversion.h"
 #include "nodelookup.h"
 #include "plugin.h"
 #include "resources/resource.h"
+#include "rollout.h"
 
 namespace {
 
@@ -14,6 +16,10 @@ constexpr int kMaxOperands = 200;
 // Render limit that hides what lies behind: markers must show over the shape.
 constexpr DWORD kZBufferLimit = 2;
 constexpr int kKnotMarker = 23;
+
+// Rollout maps of the parameter block: the operands, and About.
+constexpr MapID kParametersMap = 0;
+constexpr MapID kAboutMap = 1;
 
 // The operand node's shape as a spline shape: the evaluated object itself,
 // or a conversion that the caller deletes. Null when it cannot become one.
@@ -53,17 +59,24 @@ IParamBlock2* Carvex::GetParamBlockByID(BlockID id) {
     return pblock && pblock->ID() == id ? pblock : nullptr;
 }
 
-// The rollouts are not built yet: editing only marks the modifier as being
-// edited and tells its dependents, and evaluation starts afresh.
-void Carvex::BeginEditParams(IObjParam* ip, ULONG, Animatable*) {
+void Carvex::BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) {
     ivalid = NEVER;
     const TimeValue t = ip ? ip->GetTime() : 0;
+    SplineListDlgProc& listProc = TheSplineListDlgProc();
+    listProc.SetThing(pblock);
     NotifyDependents(Interval(t, t), PART_ALL, REFMSG_BEGIN_EDIT);
     NotifyDependents(Interval(t, t), PART_ALL, REFMSG_MOD_DISPLAY_ON);
     SetAFlag(A_BEING_EDITED);
+    GetCarvexDesc()->BeginEditParams(ip, this, flags, prev);
+    if (!pblock) return;
+    ParamBlockDesc2* desc = pblock->GetDesc();
+    desc->SetUserDlgProc(kParametersMap, &listProc);
+    desc->SetUserDlgProc(kAboutMap, CreateAboutDlgProc(this));
 }
 
-void Carvex::EndEditParams(IObjParam* ip, ULONG, Animatable*) {
+void Carvex::EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) {
+    // Closing the Parameters rollout also ends an Add pick mode still running.
+    GetCarvexDesc()->EndEditParams(ip, this, flags, next);
     const TimeValue t = ip ? ip->GetTime() : 0;
     ClearAFlag(A_BEING_EDITED);
     NotifyDependents(Interval(t, t), PART_ALL, REFMSG_END_EDIT);

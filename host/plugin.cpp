@@ -3,6 +3,7 @@
 #include "carvex.h"
 #include "resources/resource.h"
 #include "splinelistview.h"
+#include "update.h"
 
 HINSTANCE hInstance = nullptr;
 
@@ -89,6 +90,7 @@ extern "C" __declspec(dllexport) ULONG LibVersion() {
 }
 
 extern "C" __declspec(dllexport) int LibInitialize() {
+    loadUpdateState(updateState(), hInstance);
     return TRUE;
 }
 

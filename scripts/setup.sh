@@ -8,6 +8,7 @@ packages=(
   qtbase5-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
+  python3 openssl
 )
 
 missing=()

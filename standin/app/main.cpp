@@ -1,15 +1,37 @@
 // The headless stand-in host: loads plug-in libraries, reads a scene,
-// evaluates every node that has modifiers and writes each one's shape.
+// optionally runs a scripted session at the user interface, evaluates every
+// node that has modifiers and writes each one's shape.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
+#include <cstring>
 #include <memory>
 
 #include "scene.h"
+#include "standin/user.h"
+#include "uisession.h"
+
+namespace {
+
+// Pictures of the user interface need fonts, and so a GUI application; it
+// runs offscreen unless told otherwise.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--ui-script", 11) == 0) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            return std::make_unique<QGuiApplication>(argc, argv);
+        }
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName("carvex-host");
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -26,8 +48,15 @@ int main(int argc, char** argv) {
                               "svg");
     QCommandLineOption save({"s", "save"}, "Save the scene again to this file.", "file");
     QCommandLineOption time({"t", "time"}, "Evaluate at this time (overrides the scene).", "ticks");
-    cli.addOptions({plugin, outDir, format, save, time});
-    cli.process(app);
+    QCommandLineOption uiScript("ui-script",
+                                "Run this scripted session at the user interface first (see "
+                                "standin/examples/session.txt).",
+                                "file");
+    QCommandLineOption uiPng("ui-png", "Save the rollouts as a PNG picture after each command.",
+                             "folder");
+    QCommandLineOption uiScale("ui-scale", "Enlarge the pictures this many times.", "factor", "1");
+    cli.addOptions({plugin, outDir, format, save, time, uiScript, uiPng, uiScale});
+    cli.process(*app);
 
     if (cli.positionalArguments().size() != 1) {
         err << "carvex-host: give one scene file (see --help)\n";
@@ -60,6 +89,19 @@ int main(int argc, char** argv) {
             return 1;
         }
         if (cli.isSet(time)) scene.time = cli.value(time).toInt();
+        if (cli.isSet(uiScript)) {
+            // Message boxes and save dialogs of the session ask on the terminal.
+            standin::TerminalUser terminal;
+            standin::setCurrentUser(&terminal);
+            const bool ran = standin::runUiSession(scene, cli.value(uiScript), cli.value(uiPng),
+                                                   cli.value(uiScale).toInt(), out, &why);
+            standin::setCurrentUser(nullptr);
+            if (!ran) {
+                out.flush();
+                err << "carvex-host: " << why << "\n";
+                return 1;
+            }
+        }
         QStringList written;
         if (!scene.writeResults(cli.value(outDir), cli.value(format), &written, &why)) {
             err << "carvex-host: " << why << "\n";

@@ -94,6 +94,9 @@ ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* wc);
 BOOL WINAPI GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* wc);
 LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+#include "hostsdk/win32services.h"
+#include "hostsdk/win32ui.h"
+
 // ---------------------------------------------------------------------------
 // Host characters and strings
 
@@ -434,12 +437,18 @@ public:
     float colour[3] = {0.0f, 0.0f, 0.0f};
 };
 
+#include "hostsdk/hostui.h"
+
 class ViewExp {
 public:
     GraphicsWindow* getGW() { return &gw; }
+    // The node picked by the last hit test in this view.
+    INode* GetClosestHit() const { return closestHit; }
+    void SetClosestHit(INode* node) { closestHit = node; }
 
 private:
     GraphicsWindow gw;
+    INode* closestHit = nullptr;
 };
 
 class Interface {
@@ -447,6 +456,14 @@ public:
     virtual ~Interface() = default;
     virtual TimeValue GetTime() { return time; }
     virtual void SetTime(TimeValue t) { time = t; }
+
+    // Pick modes and rollouts of the user interface (hostui.h).
+    virtual void SetPickMode(PickModeCallback* mode);
+    virtual void ClearPickMode();
+    virtual PickModeCallback* GetCurPickMode();
+    // The node under point pt of the viewport when filter (if any) takes it.
+    virtual INode* PickNode(HWND hWnd, IPoint2 pt, PickNodeCallback* filter = nullptr);
+    virtual HFONT GetAppHFont();
 
 private:
     TimeValue time = 0;
@@ -806,6 +823,10 @@ public:
     int Count() const { return static_cast<int>(paramdefs.size()); }
     int IDtoIndex(ParamID id) const;
     const ParamDef& GetParamDef(ParamID id) const;
+    // The user procedure of rollout map `map`; on an open rollout it hears
+    // WM_INITDIALOG at once (hostui.h).
+    void SetUserDlgProc(MapID map, ParamMap2UserDlgProc* proc = nullptr);
+    ParamMap2UserDlgProc* GetUserDlgProc(MapID map = 0) const;
 
     BlockID ID;
     const MCHAR* int_name;
@@ -903,6 +924,11 @@ public:
     ParamBlockDesc2* GetParamBlockDesc(int i) const { return pbDescs.at(static_cast<size_t>(i)); }
     ParamBlockDesc2* GetParamBlockDescByID(BlockID id) const;
     void AddParamBlockDesc(ParamBlockDesc2* pbd) { pbDescs.push_back(pbd); }
+
+    // Open and close the rollouts of obj's auto-UI blocks (hostui.h).
+    void BeginEditParams(IObjParam* ip, ReferenceMaker* obj, ULONG flags, Animatable* prev);
+    void EndEditParams(IObjParam* ip, ReferenceMaker* obj, ULONG flags, Animatable* next);
+    void SetUserDlgProc(ParamBlockDesc2* pbd, MapID map, ParamMap2UserDlgProc* proc = nullptr);
 
 private:
     std::vector<ParamBlockDesc2*> pbDescs;

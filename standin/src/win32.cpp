@@ -1,8 +1,10 @@
 #include <dlfcn.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSet>
 #include <QString>
 #include <algorithm>
@@ -26,7 +28,24 @@ std::mutex& lock() {
 struct RegisteredClass {
     WNDCLASSEXW wc;
     std::wstring name;
+    QString context;  // assembly of the activation context in force at registration
 };
+
+// A module's side-by-side manifest, as an activation context.
+struct ActivationContext {
+    QString assembly;
+};
+
+// Activated contexts, innermost last, with their cookies.
+std::vector<std::pair<ActivationContext*, ULONG_PTR>>& activeContexts() {
+    static std::vector<std::pair<ActivationContext*, ULONG_PTR>> stack;
+    return stack;
+}
+
+QString currentContext() {
+    const auto& stack = activeContexts();
+    return stack.empty() ? QString() : stack.back().first->assembly;
+}
 
 std::map<std::wstring, RegisteredClass>& windowClasses() {
     static std::map<std::wstring, RegisteredClass> classes;
@@ -90,6 +109,18 @@ const ResourceScript* moduleResources(HINSTANCE instance, QString* error) {
     return entry.script.get();
 }
 
+QString windowClassContext(const QString& className) {
+    std::lock_guard<std::mutex> guard(lock());
+    const auto it = windowClasses().find(className.toStdWString());
+    return it == windowClasses().end() ? QString() : it->second.context;
+}
+
+const WNDCLASSEXW* findClass(const std::wstring& name) {
+    std::lock_guard<std::mutex> guard(lock());
+    const auto it = windowClasses().find(name);
+    return it == windowClasses().end() ? nullptr : &it->second.wc;
+}
+
 bool threadCallsDisabled(HMODULE module) {
     std::lock_guard<std::mutex> guard(lock());
     return quietModules().contains(module);
@@ -130,6 +161,7 @@ ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* wc) {
     rc.name = name;
     rc.wc.lpszClassName = rc.name.c_str();
     rc.wc.lpszMenuName = nullptr;
+    rc.context = standin::currentContext();
     return static_cast<ATOM>(0xC000 + classes.size());
 }
 
@@ -143,6 +175,50 @@ BOOL WINAPI GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* 
     return TRUE;
 }
 
-LRESULT WINAPI DefWindowProcW(HWND, UINT, WPARAM, LPARAM) {
-    return 0;
+HANDLE WINAPI CreateActCtxW(const ACTCTXW* context) {
+    if (!context || context->cbSize != sizeof(ACTCTXW)) return INVALID_HANDLE_VALUE;
+    // Only manifests compiled into a module, named by number.
+    const DWORD needed = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    if ((context->dwFlags & needed) != needed || !IS_INTRESOURCE(context->lpResourceName))
+        return INVALID_HANDLE_VALUE;
+    const standin::ResourceScript* script = standin::moduleResources(context->hModule);
+    const int id = static_cast<int>(reinterpret_cast<ULONG_PTR>(context->lpResourceName));
+    const standin::FileResource* manifest = script ? script->file(24, id) : nullptr;
+    if (!manifest) return INVALID_HANDLE_VALUE;
+    QFile f(manifest->path);
+    if (!f.open(QIODevice::ReadOnly)) return INVALID_HANDLE_VALUE;
+    // The first assembly identity is the manifest's own.
+    static const QRegularExpression identity(
+        QStringLiteral("<assemblyIdentity\\b[^>]*\\bname=\"([^\"]+)\""));
+    const QRegularExpressionMatch m = identity.match(QString::fromUtf8(f.readAll()));
+    if (!m.hasMatch()) return INVALID_HANDLE_VALUE;
+    return new standin::ActivationContext{m.captured(1)};
+}
+
+BOOL WINAPI ActivateActCtx(HANDLE context, ULONG_PTR* cookie) {
+    if (!context || context == INVALID_HANDLE_VALUE || !cookie) return FALSE;
+    static ULONG_PTR next = 0;
+    std::lock_guard<std::mutex> guard(standin::lock());
+    *cookie = ++next;
+    standin::activeContexts().push_back(
+        {static_cast<standin::ActivationContext*>(context), *cookie});
+    return TRUE;
+}
+
+BOOL WINAPI DeactivateActCtx(DWORD, ULONG_PTR cookie) {
+    std::lock_guard<std::mutex> guard(standin::lock());
+    auto& stack = standin::activeContexts();
+    // Contexts are deactivated innermost first.
+    if (stack.empty() || stack.back().second != cookie) return FALSE;
+    stack.pop_back();
+    return TRUE;
+}
+
+void WINAPI ReleaseActCtx(HANDLE context) {
+    if (!context || context == INVALID_HANDLE_VALUE) return;
+    std::lock_guard<std::mutex> guard(standin::lock());
+    auto& stack = standin::activeContexts();
+    for (const auto& active : stack)
+        if (active.first == context) return;  // still in force: a release now is refused
+    delete static_cast<standin::ActivationContext*>(context);
 }
