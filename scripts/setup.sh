@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qtbase5-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  lib2geom-dev libboost-dev
   fonts-dejavu-core
   python3 openssl
 )

@@ -11,6 +11,12 @@ Spline* extractPiece(const Spline& source, int first, int last, bool forward);
 // run's first knot repeats the result's last) and fits the joint.
 void appendPiece(Spline& result, const Spline& piece, int start);
 
+// extractPiece then appendPiece with start, the run dropped afterwards.
+// Without measure the result's lengths are left stale, for a caller that
+// measures once when the result is complete.
+void appendRun(Spline& result, const Spline& source, int first, int last, bool forward, int start,
+               bool measure = true);
+
 // Appends a copy of the knot, merging it into the last knot when they coincide.
 void appendKnot(Spline& spline, const Knot& knot);
 

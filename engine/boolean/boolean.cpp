@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "assembly/assembly.h"
 #include "assembly/classification.h"
+#include "assembly/outline.h"
+#include "geometry/algorithm.h"
+#include "intersection/boxgrid.h"
 #include "intersection/finder.h"
 #include "intersection/flattening.h"
 
@@ -44,40 +48,73 @@ private:
     const Matrix3d frameB_;
 };
 
-PLine polygonOf(const Spline& s) {
-    PLine p;
-    toPLine(s, p, kAngleTolerance);
-    return p;
-}
-
 double xyDistance(const Point3d& a, const Point3d& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
 }
 
-double xyDistanceToEdge(const Point3d& p, const Point3d& a, const Point3d& b) {
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    const double len2 = dx * dx + dy * dy;
-    double t = len2 > 0.0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0.0;
-    t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
-}
+// The knot of B nearest to a point in x and y, closer than the threshold: the
+// first of equals in B's order, or -1. The literal algorithm measures every
+// knot of B; the fast one only those in a grid box around the point, which
+// holds every knot close enough.
+class NearestKnot {
+public:
+    NearestKnot(const Spline& B, double threshold) : b_(B), threshold_(threshold) {
+        usable_ = !literalAlgorithm() && std::isfinite(threshold);
+        for (int k = 0; usable_ && k < B.size(); ++k) {
+            const Point3d& p = B.at(k)->point;
+            usable_ = std::isfinite(p.x) && std::isfinite(p.y);
+            bounds_ = {std::min(bounds_.x0, p.x), std::min(bounds_.y0, p.y),
+                       std::max(bounds_.x1, p.x), std::max(bounds_.y1, p.y)};
+        }
+    }
 
-bool onBoundary(const PLine& polygon, const Point3d& p, double threshold) {
-    const int m = polygon.size();
-    for (int i = 0; i < m; ++i)
-        if (xyDistanceToEdge(p, polygon[i], polygon[(i + 1) % m]) < threshold) return true;
-    return false;
-}
+    int nearest(const Point3d& p) {
+        int nearest = -1;
+        double best = threshold_;
+        auto consider = [&](int k) {
+            const double d = xyDistance(p, b_.at(k)->point);
+            if (d < best) {
+                best = d;
+                nearest = k;
+            }
+        };
+        if (!usable_) {
+            for (int k = 0; k < b_.size(); ++k)
+                consider(k);
+            return nearest;
+        }
+        // Nothing is closer than a negative or zero threshold, and nothing
+        // outside the knots' box grown by it.
+        if (!(threshold_ > 0.0)) return -1;
+        const double reach = threshold_ * (1.0 + 1e-9);
+        const Box around{p.x - reach, p.y - reach, p.x + reach, p.y + reach};
+        if (!overlaps(around, bounds_)) return -1;
+        if (!grid_) {
+            std::vector<Box> boxes;
+            std::vector<int> ids;
+            boxes.reserve(b_.size());
+            ids.reserve(b_.size());
+            for (int k = 0; k < b_.size(); ++k) {
+                const Point3d& q = b_.at(k)->point;
+                boxes.push_back({q.x, q.y, q.x, q.y});
+                ids.push_back(k);
+            }
+            grid_ = std::make_unique<BoxGrid>(std::move(boxes), std::move(ids), b_.size());
+        }
+        grid_->query(around, candidates_);
+        for (int k : candidates_)
+            consider(k);
+        return nearest;
+    }
 
-// Containment without crossings is accepted only when no part of the inner
-// outline lies outside the outer one; points on the outer outline are
-// allowed, since outlines may touch at shared knots.
-bool liesWithin(const PLine& inner, const PLine& outer, double threshold) {
-    for (const Point3d& p : inner)
-        if (!containsPoint(outer, p) && !onBoundary(outer, p, threshold)) return false;
-    return !inner.isEmpty();
-}
+private:
+    const Spline& b_;
+    const double threshold_;
+    bool usable_ = false;
+    Box bounds_{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    std::unique_ptr<BoxGrid> grid_;
+    std::vector<int> candidates_;
+};
 
 bool hasIndexA(const IntersectionList& list, int index) {
     for (const Intersection* r : list)
@@ -90,24 +127,17 @@ bool hasIndexA(const IntersectionList& list, int index) {
 // that (every earlier result has knots at its crossings), so look at those
 // shared knots here: where A passes from one side of B to the other, the
 // knots already stand at a crossing and only the record is missing.
-void addCrossingsAtSharedKnots(Spline& A, Spline& B, const PLine& PB, double threshold,
+void addCrossingsAtSharedKnots(Spline& A, const Spline& B, const Outline& PB, double threshold,
                                IntersectionList& records) {
     const double len = A.totalLength();
     if (!(len > 0.0) || !std::isfinite(len)) return;
+    NearestKnot near(B, threshold);
     const double offset = threshold / len;
     bool added = false;
     for (int i = 0; i < A.size(); ++i) {
         if (hasIndexA(records, i)) continue;
         const Knot& a = *A.at(i);
-        int nearest = -1;
-        double best = threshold;
-        for (int k = 0; k < B.size(); ++k) {
-            const double d = xyDistance(a.point, B.at(k)->point);
-            if (d < best) {
-                best = d;
-                nearest = k;
-            }
-        }
+        const int nearest = near.nearest(a.point);
         if (nearest < 0) continue;
         Intersection candidate;
         candidate.indexA = i;
@@ -116,8 +146,8 @@ void addCrossingsAtSharedKnots(Spline& A, Spline& B, const PLine& PB, double thr
         candidate.paramB = B.at(nearest)->param;
         candidate.point = a.point;
         if (findNear(records, candidate, threshold) != -1) continue;
-        const bool before = containsPoint(PB, A.pointAtParameter(a.param - offset));
-        const bool after = containsPoint(PB, A.pointAtParameter(a.param + offset));
+        const bool before = PB.contains(A.pointAtParameter(a.param - offset));
+        const bool after = PB.contains(A.pointAtParameter(a.param + offset));
         if (before == after) continue;  // a touch, not a crossing
         records.append(new Intersection(candidate));
         added = true;
@@ -129,22 +159,94 @@ void addCrossingsAtSharedKnots(Spline& A, Spline& B, const PLine& PB, double thr
 }
 
 // The copy of A that runs are cut from. It keeps every knot of A, so the
-// records' knot indices stay valid even where two knots coincide.
-std::unique_ptr<Spline> workingCopy(const Spline& A) {
+// records' knot indices stay valid even where two knots coincide. The fast
+// algorithm hands A's own knots over instead of copies (A is emptied next):
+// measured afresh they are what the copies would be, and A's outline, which
+// reads them, stays valid.
+std::unique_ptr<Spline> workingCopy(Spline& A) {
     auto copy = std::make_unique<Spline>(A.name);
-    copy->copyFrom(A);
+    if (literalAlgorithm()) {
+        copy->copyFrom(A);
+    } else {
+        copy->swap(A);
+        copy->frame = A.frame;
+        copy->copyAttributes(A);
+        copy->updateLengths();
+    }
     if (std::isnan(copy->length)) copy->updateLengths();
     return copy;
 }
 
-void appendRun(Spline& result, const Spline& source, int first, int last, bool forward, int start) {
-    std::unique_ptr<Spline> run(extractPiece(source, first, last, forward));
-    appendPiece(result, *run, start);
+// One run of the result: knots first to last of source, forward or back,
+// from index start of the run on.
+struct Run {
+    const Spline* source;
+    int first;
+    int last;
+    bool forward;
+    int start;
+};
+
+// Appends the runs to the emptied A and closes it. The literal algorithm
+// measures A after every run; only the last measure, at the close, is left
+// in the knots, unless A ends up too short to measure (then the earlier
+// ones left their parameters). The fast algorithm measures once and walks
+// again, measuring every run, in that rare case.
+void assemble(Spline& A, const Spline& copyOfA, const std::vector<Run>& runs) {
+    const bool everyRun = literalAlgorithm();
+    for (const Run& r : runs)
+        appendRun(A, *r.source, r.first, r.last, r.forward, r.start, everyRun);
+    closeResult(A);
+    if (everyRun || A.length > 0.001) return;
+    prepareForWalk(A, copyOfA);
+    for (const Run& r : runs)
+        appendRun(A, *r.source, r.first, r.last, r.forward, r.start, true);
+    closeResult(A);
 }
 
-bool inside(const PLine& polygon, Spline& spline, int knotIndex, double threshold) {
+// Whether the run from knot first to knot last of a closed spline of size
+// knots, walked forward or backward, passes a knot listed in sorted (ends
+// excluded).
+bool passesListedKnot(const std::vector<int>& sorted, int first, int last, int size, bool forward) {
+    if (first == last) return false;
+    if (!forward) std::swap(first, last);
+    // Listed knots strictly between lo and hi.
+    auto between = [&](int lo, int hi) {
+        return std::upper_bound(sorted.begin(), sorted.end(), lo) <
+               std::lower_bound(sorted.begin(), sorted.end(), hi);
+    };
+    if (first < last) return between(first, last);
+    return between(first, size) || between(-1, last);
+}
+
+// Whether every run of the walk that starts at crossing s joins two crossings
+// that follow each other on the run's own spline, as every run of a one-loop
+// answer does. Tangled outlines break that, and stitching them anyway would
+// copy most of a spline for every crossing: a result quadratic in size.
+bool runsJoinNeighbours(const IntersectionList& I, int s, int sizeA, int sizeB, bool bForward) {
+    std::vector<int> onA;
+    std::vector<int> onB;
+    for (const Intersection* r : I) {
+        onA.push_back(r->indexA);
+        onB.push_back(r->indexB);
+    }
+    std::sort(onA.begin(), onA.end());
+    std::sort(onB.begin(), onB.end());
+    const int n = I.size();
+    for (int j = 0; j < n; ++j) {
+        const Intersection& from = *I[(s + j) % n];
+        const Intersection& to = *I[(s + j + 1) % n];
+        const bool passes = j % 2 == 0
+                                ? passesListedKnot(onA, from.indexA, to.indexA, sizeA, true)
+                                : passesListedKnot(onB, from.indexB, to.indexB, sizeB, bForward);
+        if (passes) return false;
+    }
+    return true;
+}
+
+bool inside(const Outline& polygon, Spline& spline, int knotIndex, double threshold) {
     const Knot* k = spline.knotAtWrapped(knotIndex);
-    return k && containsPoint(polygon, probePoint(spline, *k, threshold));
+    return k && polygon.contains(probePoint(spline, *k, threshold));
 }
 
 }  // namespace
@@ -154,18 +256,21 @@ bool unionOrIntersect(Spline& A, Spline& B, bool unite, double threshold) {
     SharedSpace space(A, B);
 
     IntersectionList I = findIntersections(A, B, threshold, kAngleTolerance);
-    const PLine PA = polygonOf(A);
-    const PLine PB = polygonOf(B);
+    const Outline PA(A, kAngleTolerance);
+    const Outline PB(B, kAngleTolerance);
     addCrossingsAtSharedKnots(A, B, PB, threshold, I);
     const int n = I.size();
     if (n % 2 != 0) return false;
 
     if (n == 0) {
-        if (liesWithin(PA, PB, threshold)) {
+        // Containment without crossings is accepted only when no part of the
+        // inner outline lies outside the outer one; points on the outer
+        // outline are allowed, since outlines may touch at shared knots.
+        if (PA.liesWithin(PB, threshold)) {
             if (unite) A.copyFrom(B);
             return true;
         }
-        if (liesWithin(PB, PA, threshold)) {
+        if (PB.liesWithin(PA, threshold)) {
             if (!unite) A.copyFrom(B);
             return true;
         }
@@ -181,21 +286,27 @@ bool unionOrIntersect(Spline& A, Spline& B, bool unite, double threshold) {
     int cur = (s + 1) % n;
     const bool bIn = inside(PA, B, I[cur]->indexB, threshold);
     const bool bForward = unite ? !bIn : bIn;
+    if (!runsJoinNeighbours(I, s, AC->size(), B.size(), bForward)) {
+        // Not one loop: A gets back the knots the finder left it.
+        A.copyFrom(*AC);
+        return false;
+    }
 
+    std::vector<Run> runs;
     bool runOfA = true;
     bool first = true;
     for (;;) {
         if (runOfA)
-            appendRun(A, *AC, I[prev]->indexA, I[cur]->indexA, true, first ? 0 : 1);
+            runs.push_back({AC.get(), I[prev]->indexA, I[cur]->indexA, true, first ? 0 : 1});
         else
-            appendRun(A, B, I[prev]->indexB, I[cur]->indexB, bForward, 1);
+            runs.push_back({&B, I[prev]->indexB, I[cur]->indexB, bForward, 1});
         first = false;
         if (cur == s) break;
         prev = cur;
         cur = (cur + 1) % n;
         runOfA = !runOfA;
     }
-    closeResult(A);
+    assemble(A, *AC, runs);
     return true;
 }
 
@@ -204,8 +315,8 @@ bool subtract(Spline& A, Spline& B, double threshold) {
     SharedSpace space(A, B);
 
     IntersectionList I = findIntersections(A, B, threshold, kAngleTolerance);
-    const PLine PA = polygonOf(A);
-    const PLine PB = polygonOf(B);
+    const Outline PA(A, kAngleTolerance);
+    const Outline PB(B, kAngleTolerance);
     addCrossingsAtSharedKnots(A, B, PB, threshold, I);
     const int n = I.size();
     if (n < 2) return false;
@@ -221,10 +332,10 @@ bool subtract(Spline& A, Spline& B, double threshold) {
     const bool wrapRunOutside = !inside(PB, *AC, I[lastX]->indexA, threshold);
     const int from = wrapRunOutside ? lastX : firstX;
     const int to = wrapRunOutside ? firstX : lastX;
-    appendRun(A, *AC, I[from]->indexA, I[to]->indexA, true, 0);
     const bool bForward = inside(PA, B, I[to]->indexB, threshold);
-    appendRun(A, B, I[to]->indexB, I[from]->indexB, bForward, 1);
-    closeResult(A);
+    assemble(A, *AC,
+             {{AC.get(), I[from]->indexA, I[to]->indexA, true, 0},
+              {&B, I[to]->indexB, I[from]->indexB, bForward, 1}});
     return true;
 }
 
@@ -241,7 +352,12 @@ bool applyOperation(Spline& A, Spline& B, int operation, double threshold) {
             // by the base spline, whatever the subtraction answered.
             const bool combined = subtract(B, A, threshold);
             Shape* parent = A.parent;
-            A.copyFrom(B);
+            // A combined B was measured when it was closed, and not changed
+            // since.
+            if (combined && !literalAlgorithm())
+                A.copyFromMeasured(B);
+            else
+                A.copyFrom(B);
             A.parent = parent;
             return combined;
         }

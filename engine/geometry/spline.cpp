@@ -1,6 +1,10 @@
 #include "geometry/spline.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "geometry/algorithm.h"
 
 #include "intersection/beziersegment.h"
 
@@ -49,7 +53,38 @@ void Spline::copyStyle(const Spline& s) {
     flags = s.flags;
 }
 
+namespace {
+
+// map(p, identity) without the arithmetic: for finite coordinates the sums
+// leave every value as it is, except that -0 comes out as +0.
+bool identityMoves(double v) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    const std::uint64_t exponent = 0x7ff0000000000000u;
+    return (bits & exponent) == exponent || bits == 0x8000000000000000u;
+}
+
+void mapByIdentity(Point3d& p, const Matrix3d& identity) {
+    if (!(identityMoves(p.x) || identityMoves(p.y) || identityMoves(p.z))) return;
+    if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))) {
+        p = map(p, identity);
+        return;
+    }
+    p = {p.x == 0.0 ? 0.0 : p.x, p.y == 0.0 ? 0.0 : p.y, p.z == 0.0 ? 0.0 : p.z};
+}
+
+}  // namespace
+
 void Spline::transformKnots(const Matrix3d& M) {
+    static const Matrix3d identity;
+    if (!literalAlgorithm() && std::memcmp(&M, &identity, sizeof identity) == 0) {
+        for (Knot* k : *this) {
+            mapByIdentity(k->point, identity);
+            mapByIdentity(k->inVec, identity);
+            mapByIdentity(k->outVec, identity);
+        }
+        return;
+    }
     for (Knot* k : *this)
         k->transform(M);
 }
@@ -77,6 +112,26 @@ void Spline::copyFrom(const Spline& s) {
     updateLengths();
 }
 
+void Spline::copyFromMeasured(const Spline& s) {
+    if (&s == this) return;
+    // Measuring no knots changes no length: nothing to take over.
+    if (s.isEmpty()) {
+        copyFrom(s);
+        return;
+    }
+    deleteKnots();
+    for (const Knot* k : s) {
+        auto* copy = new Knot(*k);
+        copy->segLength = k->segLength;
+        copy->lengthBefore = k->lengthBefore;
+        append(copy);
+    }
+    frame = s.frame;
+    copyAttributes(s);
+    length = s.length;
+    lengthsValid = s.lengthsValid;
+}
+
 Knot* Spline::knotAtWrapped(int i) const {
     const int n = size();
     if (n == 0) return nullptr;
@@ -92,21 +147,69 @@ BezierSegment Spline::segment(int i, int j) const {
     return {a->point, a->outVec, b->inVec, b->point};
 }
 
+namespace {
+
+bool sameBits(const Point3d& a, const Point3d& b) {
+    std::uint64_t x[3];
+    std::uint64_t y[3];
+    std::memcpy(x, &a, sizeof x);
+    std::memcpy(y, &b, sizeof y);
+    return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2])) == 0;
+}
+
+// The length of the segment from k to next, taken from k's memo when it was
+// measured from the same control points; measured and remembered otherwise.
+double rememberedLength(Knot& k, const Knot& next) {
+    Knot::LengthMemo& memo = k.lengthMemo;
+    if (memo.valid && sameBits(memo.controlPoints[0], k.point) &&
+        sameBits(memo.controlPoints[1], k.outVec) && sameBits(memo.controlPoints[2], next.inVec) &&
+        sameBits(memo.controlPoints[3], next.point))
+        return memo.length;
+    memo.length = fastLength({k.point, k.outVec, next.inVec, next.point});
+    memo.controlPoints[0] = k.point;
+    memo.controlPoints[1] = k.outVec;
+    memo.controlPoints[2] = next.inVec;
+    memo.controlPoints[3] = next.point;
+    memo.valid = true;
+    return memo.length;
+}
+
+}  // namespace
+
 double Spline::updateLengths() {
     lengthsValid = false;
+    const bool literal = literalAlgorithm();
     const int n = size();
     if (n == 0) return 0.0;
     length = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const int j = (i + 1) % n;
-        Knot* k = at(i);
-        if (j == 0 && !closed) {
-            k->segLength = 0.0;
-            k->lengthBefore = length;
-        } else {
-            k->segLength = segment(i, j).length();
-            k->lengthBefore = length;
-            length += k->segLength;
+    if (literal) {
+        for (int i = 0; i < n; ++i) {
+            const int j = (i + 1) % n;
+            Knot* k = at(i);
+            if (j == 0 && !closed) {
+                k->segLength = 0.0;
+                k->lengthBefore = length;
+            } else {
+                k->segLength = segment(i, j).length();
+                k->lengthBefore = length;
+                length += k->segLength;
+            }
+        }
+    } else {
+        // The same sums in the same order. A list of pointers keeps them in
+        // one array; reading it const does not detach a shared list.
+        Knot* const* knots = &*constBegin();
+        for (int i = 0; i < n; ++i) {
+            const int j = i + 1 == n ? 0 : i + 1;
+            Knot* k = knots[i];
+            if (j == 0 && !closed) {
+                k->segLength = 0.0;
+                k->lengthBefore = length;
+            } else {
+                k->segLength = rememberedLength(*k, *knots[j]);
+                k->lengthBefore = length;
+                length += k->segLength;
+            }
         }
     }
     if (!(length > 0.001)) return length;
@@ -124,7 +227,7 @@ double Spline::totalLength() {
 int Spline::findSegment(double t, int& i, int& j) const {
     const int n = size();
     for (int a = 0; a < n; ++a) {
-        const int b = (a + 1) % n;
+        const int b = a + 1 == n ? 0 : a + 1;
         if (t >= at(a)->param && (at(b)->param >= t || (b < a && closed))) {
             i = a;
             j = b;
@@ -152,8 +255,11 @@ double Spline::localParameter(double t, int& i, int& j) {
         t = 1.0;
     }
     if (t > 0.0 && t < 1.0) {
-        if (findSegment(t, i, j) >= 0)
-            return segment(i, j).parameterAtLength((t - at(i)->param) * length, 1e-10);
+        if (findSegment(t, i, j) >= 0) {
+            const double s = (t - at(i)->param) * length;
+            return literalAlgorithm() ? segment(i, j).parameterAtLength(s, 1e-10)
+                                      : fastParameterAtLength(segment(i, j), s, 1e-10);
+        }
         // Only stale parameters (an open spline too short to measure) get
         // here: take the start of the first segment.
         i = 0;

@@ -37,6 +37,10 @@ public:
     void clearKnots();
     // Becomes a copy of s: every knot as it is, no merging, s's frame and attributes.
     void copyFrom(const Spline& s);
+    // copyFrom for an s whose lengths were measured after its last change:
+    // the copies take them over instead of being measured again, which gives
+    // the same values.
+    void copyFromMeasured(const Spline& s);
     // The knot at index i taken cyclically; null when the spline is empty or,
     // on an open spline, when i lies outside the list.
     Knot* knotAtWrapped(int i) const;

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "assembly/splitting.h"
+#include "geometry/algorithm.h"
+#include "intersection/flattening.h"
+#include "intersection/pairsearch.h"
 #include "intersection/segmentintersection.h"
 
 namespace {
@@ -55,6 +60,100 @@ double splineParameter(const Spline& s, int i, int j, double segmentParam, doubl
     return (s.at(i)->lengthBefore + lengthAlong) / s.length;
 }
 
+// Turns the records of one segment pair into spline records and keeps those
+// that are not at a knot of both splines nor near one kept before.
+void keepRecords(const Spline& A, int i, int j, const Spline& B, int k, int l,
+                 const IntersectionList& pair, double threshold, IntersectionList& result) {
+    for (const Intersection* found : pair) {
+        // At an end of both segments is at a knot of both splines:
+        // nothing to split there.
+        if (!strictlyInside(found->paramA) && !strictlyInside(found->paramB)) continue;
+        auto record = *found;
+        record.indexA = i;
+        record.indexB = k;
+        record.paramA = splineParameter(A, i, j, found->paramA, record.lengthA);
+        record.paramB = splineParameter(B, k, l, found->paramB, record.lengthB);
+        // The first of a cluster found within the threshold stays.
+        if (findNear(result, record, threshold) == -1) result.append(new Intersection(record));
+    }
+}
+
+// Every segment of A against every segment of B, each pair flattened afresh.
+IntersectionList searchAllPairs(const Spline& A, const Spline& B, double threshold,
+                                double angleTolerance) {
+    IntersectionList result;
+    const int nA = A.size();
+    const int nB = B.size();
+    for (int i = 0; i < nA; ++i) {
+        const int j = (i + 1) % nA;
+        if (j < i && !A.closed) continue;
+        const BezierSegment segA = A.segment(i, j);
+        for (int k = 0; k < nB; ++k) {
+            const int l = (k + 1) % nB;
+            if (l < k && !B.closed) continue;
+            IntersectionList pair;
+            if (intersectSegments(segA, B.segment(k, l), pair, angleTolerance, threshold))
+                keepRecords(A, i, j, B, k, l, pair, threshold, result);
+        }
+    }
+    return result;
+}
+
+// Polylines of a spline's segments, each made once, when first asked for.
+class Flattenings {
+public:
+    Flattenings(const SegmentList& segments, double angleTolerance)
+        : segments_(segments), angleTolerance_(angleTolerance), lines_(segments.size()) {}
+
+    PLine& at(int s) {
+        std::unique_ptr<PLine>& line = lines_[s];
+        if (!line) {
+            line = std::make_unique<PLine>();
+            appendToPolyline(segments_.at(s), *line, angleTolerance_);
+        }
+        return *line;
+    }
+
+private:
+    const SegmentList& segments_;
+    const double angleTolerance_;
+    std::vector<std::unique_ptr<PLine>> lines_;
+};
+
+// The same records as searchAllPairs, in the same order: the pairs are
+// visited in the same order, those that provably meet nowhere are left out,
+// and every segment is flattened once.
+IntersectionList searchNearPairs(const Spline& A, const Spline& B, double threshold,
+                                 double angleTolerance) {
+    IntersectionList result;
+    const SegmentList segA(A);
+    const SegmentList segB(B);
+    Flattenings linesA(segA, angleTolerance);
+    Flattenings linesB(segB, angleTolerance);
+    const int nA = segA.size();
+    const int nB = segB.size();
+
+    SegmentPairs near;
+    const bool pruned = findSegmentPairs(segA, segB, threshold, near);
+    std::vector<int> everyB;
+    if (!pruned) {
+        for (int b = 0; b < nB; ++b)
+            everyB.push_back(b);
+    }
+    for (int a = 0; a < nA; ++a) {
+        const int* first = pruned ? near.partners.data() + near.start[a] : everyB.data();
+        const int* last = pruned ? near.partners.data() + near.start[a + 1] : everyB.data() + nB;
+        for (const int* b = first; b != last; ++b) {
+            IntersectionList pair;
+            if (intersectPolylines(segA.at(a), linesA.at(a), segB.at(*b), linesB.at(*b), pair,
+                                   threshold))
+                keepRecords(A, segA.from(a), segA.to(a), B, segB.from(*b), segB.to(*b), pair,
+                            threshold, result);
+        }
+    }
+    return result;
+}
+
 }  // namespace
 
 int findNear(const IntersectionList& list, const Intersection& record, double threshold) {
@@ -72,34 +171,8 @@ IntersectionList findIntersections(Spline& A, Spline& B, double threshold, doubl
     mergeNearKnots(B, threshold);
     B.transformKnots(B.frame * inverseOf(A.frame));
 
-    IntersectionList result;
-    const int nA = A.size();
-    const int nB = B.size();
-    for (int i = 0; i < nA; ++i) {
-        const int j = (i + 1) % nA;
-        if (j < i && !A.closed) continue;
-        const BezierSegment segA = A.segment(i, j);
-        for (int k = 0; k < nB; ++k) {
-            const int l = (k + 1) % nB;
-            if (l < k && !B.closed) continue;
-            IntersectionList pair;
-            if (!intersectSegments(segA, B.segment(k, l), pair, angleTolerance, threshold))
-                continue;
-            for (const Intersection* found : pair) {
-                // At an end of both segments is at a knot of both splines:
-                // nothing to split there.
-                if (!strictlyInside(found->paramA) && !strictlyInside(found->paramB)) continue;
-                auto record = *found;
-                record.indexA = i;
-                record.indexB = k;
-                record.paramA = splineParameter(A, i, j, found->paramA, record.lengthA);
-                record.paramB = splineParameter(B, k, l, found->paramB, record.lengthB);
-                // The first of a cluster found within the threshold stays.
-                if (findNear(result, record, threshold) == -1)
-                    result.append(new Intersection(record));
-            }
-        }
-    }
+    IntersectionList result = literalAlgorithm() ? searchAllPairs(A, B, threshold, angleTolerance)
+                                                 : searchNearPairs(A, B, threshold, angleTolerance);
 
     // Ascending parameters put every insertion behind the knots recorded
     // before it, so their indices stay valid.
@@ -117,4 +190,10 @@ IntersectionList findIntersections(Spline& A, Spline& B, double threshold, doubl
 
     B.transformKnots(A.frame * inverseOf(B.frame));
     return result;
+}
+
+IntersectionList findIntersectionsLiteral(Spline& A, Spline& B, double threshold,
+                                          double angleTolerance) {
+    AlgorithmScope literal(Algorithm::Literal);
+    return findIntersections(A, B, threshold, angleTolerance);
 }

@@ -119,6 +119,11 @@ bool intersectSegments(const BezierSegment& segmentA, const BezierSegment& segme
     PLine lb;
     appendToPolyline(segmentA, la, angleTolerance);
     appendToPolyline(segmentB, lb, angleTolerance);
+    return intersectPolylines(segmentA, la, segmentB, lb, records, threshold);
+}
+
+bool intersectPolylines(const BezierSegment& segmentA, PLine& la, const BezierSegment& segmentB,
+                        PLine& lb, IntersectionList& records, double threshold) {
     const double lenA = la.length();
     const double lenB = lb.length();
 

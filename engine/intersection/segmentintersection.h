@@ -28,3 +28,9 @@ quint32 classifyPointOnSegment(const Point3d& p, const Point3d& a, const Point3d
 // Returns whether it appended any.
 bool intersectSegments(const BezierSegment& segmentA, const BezierSegment& segmentB,
                        IntersectionList& records, double angleTolerance, double threshold);
+
+// The same search on polylines already made from the two segments by
+// appendToPolyline (each starting empty), so that one flattening serves many
+// pairs.
+bool intersectPolylines(const BezierSegment& segmentA, PLine& la, const BezierSegment& segmentB,
+                        PLine& lb, IntersectionList& records, double threshold);
