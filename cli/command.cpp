@@ -63,7 +63,10 @@ QString helpEpilogue() {
                  "  Without -o the result goes to standard output as SVG. Outputs "
                  "are written only")
           << QStringLiteral("  when everything has succeeded, each whole or not at all.")
-          << QString() << QStringLiteral("Examples:")
+          << QStringLiteral(
+                 "  An input file may have at most 32 MiB and 100000 knots, with "
+                 "coordinates of at")
+          << QStringLiteral("  most 1e9 in magnitude.") << QString() << QStringLiteral("Examples:")
           << QStringLiteral(
                  "  carvex plate.svg subtr_a hole.svg union tab.svg -o part.svg -o "
                  "part.png")

@@ -139,6 +139,7 @@ bool readShape(const JsonValue& root, Shape& shape, JsonFailure* failure) {
     if (splines.kind != JsonValue::Array)
         return failAt(missing ? root : splines, QStringLiteral("splines"),
                       QStringLiteral("expected an array of splines"), failure);
+    int knotCount = 0;
     for (int s = 0; s < splines.items.size(); ++s) {
         const JsonValue& o = splines.items[s];
         const QString where = QStringLiteral("splines[%1]").arg(s);
@@ -152,6 +153,9 @@ bool readShape(const JsonValue& root, Shape& shape, JsonFailure* failure) {
         if (knots.kind != JsonValue::Array)
             return failAt(missing ? o : knots, where + QStringLiteral(".knots"),
                           QStringLiteral("expected an array of knots"), failure);
+        knotCount += knots.items.size();
+        if (knotCount > kMaxShapeKnots)
+            return failAt(knots, where + QStringLiteral(".knots"), tooManyKnotsMessage(), failure);
         auto spline = new Spline();
         shape.addSpline(spline);
         spline->closed = closed.boolean;

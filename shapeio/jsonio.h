@@ -32,6 +32,7 @@ bool writeJson(const Shape& shape, QByteArray* document, QString* error);
 // Replaces the content and the frame of shape by a document written by
 // writeJson. Messages read "FILE:LINE:COLUMN: what is wrong", naming the
 // member for content errors ("splines[2].knots[0].point: expected an array
-// of 3 numbers"). Coordinates must be at most 1e9 in magnitude. shape is left
-// as it was on failure.
+// of 3 numbers"). Coordinates must be at most 1e9 in magnitude, the knots
+// at most kMaxShapeKnots, the values at most 2000000. shape is left as it
+// was on failure.
 bool readJson(const QByteArray& data, const QString& fileName, Shape& shape, QString* error);

@@ -1,5 +1,6 @@
 #include "shapeio/jsontext.h"
 
+#include <QSet>
 #include <cmath>
 
 #include "shapeio/numbertext.h"
@@ -14,6 +15,9 @@ namespace {
 
 // Deeper documents are not shapes; the limit keeps the recursion bounded.
 constexpr int kMaxDepth = 64;
+// More values than a shape file of kMaxShapeKnots knots needs (14 a knot);
+// the limit keeps the memory of the parsed tree bounded.
+constexpr int kMaxValues = 2000000;
 
 class JsonParser {
 public:
@@ -49,6 +53,8 @@ private:
 
     bool readValue(JsonValue* v, int depth) {
         if (depth > kMaxDepth) return fail(QStringLiteral("nesting too deep"));
+        if (++values_ > kMaxValues)
+            return fail(QStringLiteral("more than %1 values").arg(kMaxValues));
         v->offset = pos_;
         if (pos_ >= t_.size()) return fail(QStringLiteral("unexpected end of the document"));
         const QChar c = t_[pos_];
@@ -207,6 +213,8 @@ private:
             ++pos_;
             return true;
         }
+        // Names seen, so that finding a duplicate costs no scan of the members.
+        QSet<QString> names;
         while (true) {
             skipBlanks();
             if (pos_ >= t_.size() || t_[pos_] != QLatin1Char('"'))
@@ -214,7 +222,7 @@ private:
             const int keyOffset = pos_;
             QString key;
             if (!readString(&key)) return false;
-            if (v->member(key)) {
+            if (names.contains(key)) {
                 pos_ = keyOffset;
                 return fail(QStringLiteral("duplicate member \"%1\"").arg(key));
             }
@@ -225,6 +233,7 @@ private:
             skipBlanks();
             JsonValue member;
             if (!readValue(&member, depth + 1)) return false;
+            names.insert(key);
             v->members.append({key, member});
             skipBlanks();
             if (pos_ < t_.size() && t_[pos_] == QLatin1Char(',')) {
@@ -241,6 +250,7 @@ private:
 
     const QString& t_;
     int pos_ = 0;
+    int values_ = 0;
     JsonSyntaxError* error_ = nullptr;
 };
 

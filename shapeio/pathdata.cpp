@@ -37,7 +37,8 @@ int argumentCount(QChar command) {
 
 class PathDataReader {
 public:
-    PathDataReader(const QString& data, Shape& shape) : d_(data), builder_(shape) {}
+    PathDataReader(const QString& data, Shape& shape, int maxKnots)
+        : d_(data), builder_(shape), maxKnots_(maxKnots) {}
 
     bool read(PathDataError* error) {
         skipBlanks();
@@ -59,6 +60,7 @@ public:
             if (!readCommand(command, error)) return false;
         }
         builder_.finish();
+        if (builder_.knotCount() > maxKnots_) return fail(error, tooManyKnotsMessage());
         return true;
     }
 
@@ -156,6 +158,11 @@ private:
                 pos_ = start;
                 return fail(error, QStringLiteral("number out of range"));
             }
+            // Checked as the knots come, so that memory stays bounded too.
+            if (builder_.knotCount() > maxKnots_) {
+                pos_ = start;
+                return fail(error, tooManyKnotsMessage());
+            }
             firstSet = false;
             skipBlanks();
             if (pos_ < d_.size() && d_[pos_] == QLatin1Char(',')) {
@@ -238,7 +245,8 @@ private:
                 break;
             case 'A':
                 p = at(a[5], a[6]);
-                builder_.arcTo(a[0], a[1], a[2], a[3] != 0.0, a[4] != 0.0, p);
+                if (!finite(p) || !builder_.arcTo(a[0], a[1], a[2], a[3] != 0.0, a[4] != 0.0, p))
+                    return false;
                 break;
         }
         lastCubicHandle_ = cubicHandle;
@@ -251,6 +259,7 @@ private:
     const QString& d_;
     int pos_ = 0;
     SubpathBuilder builder_;
+    const int maxKnots_;
     Point3d handle_;
     bool lastCubicHandle_ = false;
     bool lastQuadHandle_ = false;
@@ -258,10 +267,10 @@ private:
 
 }  // namespace
 
-bool parsePathData(const QString& data, Shape& shape, PathDataError* error) {
+bool parsePathData(const QString& data, Shape& shape, PathDataError* error, int maxKnots) {
     Shape parsed;
     {
-        PathDataReader reader(data, parsed);
+        PathDataReader reader(data, parsed, maxKnots);
         if (!reader.read(error)) return false;
     }
     while (!parsed.isEmpty())

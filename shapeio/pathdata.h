@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "geometry/shape.h"
+#include "shapeio/shapecheck.h"
 
 // Where and why path data could not be read.
 struct PathDataError {
@@ -15,6 +16,7 @@ struct PathDataError {
 // "1e-3") and arc flags without separators. Appends one Spline per subpath
 // to shape, in the data's own coordinates, with absolute handle positions;
 // a subpath closed by Z gives a closed spline, and a subpath of a single
-// point gives none. On bad data returns false, fills error and leaves shape
-// as it was.
-bool parsePathData(const QString& data, Shape& shape, PathDataError* error = nullptr);
+// point gives none. On bad data, or data of more than maxKnots knots,
+// returns false, fills error and leaves shape as it was.
+bool parsePathData(const QString& data, Shape& shape, PathDataError* error = nullptr,
+                   int maxKnots = kMaxShapeKnots);

@@ -14,6 +14,10 @@ QString CoordinateProblem::describe() const {
         .arg(shortestText(value));
 }
 
+QString tooManyKnotsMessage() {
+    return QStringLiteral("more than %1 knots, the most a shape file may hold").arg(kMaxShapeKnots);
+}
+
 bool checkCoordinates(const Shape& shape, CoordinateProblem* problem) {
     for (int s = 0; s < shape.size(); ++s) {
         const Spline& spline = *shape.at(s);

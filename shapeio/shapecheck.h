@@ -8,6 +8,15 @@
 // any drawing, and well inside what the engine's flattening measures.
 constexpr double kMaxCoordinate = 1e9;
 
+// The most a shape file may hold, so that reading it, and combining what it
+// holds, takes bounded time and memory: bytes (32 MiB, room for 100000 knots
+// written in full precision JSON) and knots, in all its splines together.
+constexpr qint64 kMaxShapeFileBytes = 32 * 1024 * 1024;
+constexpr int kMaxShapeKnots = 100000;
+
+// The message for a file that holds more than kMaxShapeKnots knots.
+QString tooManyKnotsMessage();
+
 // The first coordinate of a shape that is not finite or lies beyond
 // kMaxCoordinate.
 struct CoordinateProblem {

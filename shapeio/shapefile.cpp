@@ -6,6 +6,7 @@
 
 #include "shapeio/drawing.h"
 #include "shapeio/jsonio.h"
+#include "shapeio/shapecheck.h"
 #include "shapeio/shapeio.h"
 #include "shapeio/svgio.h"
 
@@ -32,9 +33,16 @@ bool readShapeFile(const QString& path, Shape& shape, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("cannot read: %1").arg(file.errorString()));
-    const QByteArray data = file.readAll();
+    const QString tooLarge =
+        QStringLiteral("larger than %1 bytes (32 MiB), the most a shape file may have")
+            .arg(kMaxShapeFileBytes);
+    if (file.size() > kMaxShapeFileBytes) return fail(tooLarge);
+    // One byte past the limit tells a file that has grown since, or that
+    // tells no size (a pipe), from one that fits.
+    const QByteArray data = file.read(kMaxShapeFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("cannot read: %1").arg(file.errorString()));
+    if (data.size() > kMaxShapeFileBytes) return fail(tooLarge);
     return format == ShapeFormat::Svg ? readSvg(data, path, shape, error)
                                       : readJson(data, path, shape, error);
 }

@@ -24,6 +24,8 @@ ShapeFormat formatForPath(const QString& path);
 
 // Replaces the content of shape by the shape file at path (.svg or .json).
 // On failure shape is left as it was and error tells what is wrong where.
+// A file of more than kMaxShapeFileBytes bytes or kMaxShapeKnots knots
+// (shapecheck.h) is refused, so that reading and combining stay bounded.
 bool readShapeFile(const QString& path, Shape& shape, QString* error);
 
 // The file contents for shape in a format; inputs, when given, are drawn

@@ -12,6 +12,10 @@ bool coincide(const Point3d& a, const Point3d& b) {
     return distance(a, b) < kCoincident;
 }
 
+bool finite(const Point3d& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
 }  // namespace
 
 int knotTypeFor(const Point3d& point, const Point3d& inVec, const Point3d& outVec) {
@@ -38,15 +42,24 @@ void SubpathBuilder::moveTo(const Point3d& p) {
     current_ = p;
 }
 
+Point3d SubpathBuilder::lastKnot() const {
+    return segments_.isEmpty() ? start_ : segments_.last().end;
+}
+
 void SubpathBuilder::lineTo(const Point3d& p) {
     ensureSubpath();
-    cubicTo(current_, p, p);
+    cubicTo(lastKnot(), p, p);
 }
 
 void SubpathBuilder::cubicTo(const Point3d& c1, const Point3d& c2, const Point3d& p) {
     ensureSubpath();
-    // A segment that stays on its start point draws nothing.
-    if (!(coincide(c1, current_) && coincide(c2, current_) && coincide(p, current_)))
+    // A segment that stays on its start point, the last knot, draws nothing;
+    // the current point still moves. Measured from the current point instead,
+    // dropped segments would let it drift from the knot without bound, and
+    // the next segment, drawn from the knot, would keep or drop other pieces
+    // than its own path data read again does.
+    const Point3d from = lastKnot();
+    if (!(coincide(c1, from) && coincide(c2, from) && coincide(p, from)))
         segments_.append({c1, c2, p});
     current_ = p;
 }
@@ -57,18 +70,18 @@ void SubpathBuilder::quadTo(const Point3d& q, const Point3d& p) {
     cubicTo(p0 + (q - p0) * (2.0 / 3.0), p + (q - p) * (2.0 / 3.0), p);
 }
 
-void SubpathBuilder::arcTo(double rx, double ry, double xAxisRotationDegrees, bool largeArc,
+bool SubpathBuilder::arcTo(double rx, double ry, double xAxisRotationDegrees, bool largeArc,
                            bool sweep, const Point3d& p) {
     ensureSubpath();
     const Point3d p0 = current_;
     // The out-of-range rules of SVG's arc: equal end points draw nothing, a
     // zero radius draws a line, radii too small for the end points grow.
-    if (p0.x == p.x && p0.y == p.y) return;
+    if (p0.x == p.x && p0.y == p.y) return true;
     rx = std::fabs(rx);
     ry = std::fabs(ry);
     if (rx == 0.0 || ry == 0.0) {
         lineTo(p);
-        return;
+        return true;
     }
     const double phi = std::fmod(xAxisRotationDegrees, 360.0) * kPi / 180.0;
     const double cosPhi = std::cos(phi);
@@ -99,6 +112,9 @@ void SubpathBuilder::arcTo(double rx, double ry, double xAxisRotationDegrees, bo
     double sweepAngle = theta2 - theta1;
     if (sweep && sweepAngle < 0.0) sweepAngle += 2.0 * kPi;
     if (!sweep && sweepAngle > 0.0) sweepAngle -= 2.0 * kPi;
+    // Radii whose squares leave the doubles (a subnormal radius grown to
+    // reach the end point, say) give an ellipse beyond any coordinate.
+    if (!std::isfinite(sweepAngle) || !std::isfinite(cx) || !std::isfinite(cy)) return false;
 
     const int pieces = std::max(1, int(std::ceil(std::fabs(sweepAngle) / (kPi / 2.0) - 1e-9)));
     const double step = sweepAngle / pieces;
@@ -113,15 +129,21 @@ void SubpathBuilder::arcTo(double rx, double ry, double xAxisRotationDegrees, bo
         const double ey = ry * std::cos(t);
         return Point3d(cosPhi * ex - sinPhi * ey, sinPhi * ex + cosPhi * ey, 0.0);
     };
+    // All pieces are checked before the first is drawn.
+    QVector<Segment> arcPieces(pieces);
     Point3d from = p0;
     for (int k = 0; k < pieces; ++k) {
         const double a = theta1 + step * k;
         const double b = (k + 1 == pieces) ? theta1 + sweepAngle : a + step;
         // The last piece ends exactly on the given end point.
         const Point3d to = (k + 1 == pieces) ? p : onEllipse(b);
-        cubicTo(from + tangent(a) * handle, to - tangent(b) * handle, to);
+        arcPieces[k] = {from + tangent(a) * handle, to - tangent(b) * handle, to};
+        if (!finite(arcPieces[k].c1) || !finite(arcPieces[k].c2) || !finite(to)) return false;
         from = to;
     }
+    for (const Segment& piece : arcPieces)
+        cubicTo(piece.c1, piece.c2, piece.end);
+    return true;
 }
 
 void SubpathBuilder::close() {
@@ -146,7 +168,7 @@ void SubpathBuilder::storeSubpath(bool closed) {
         if (!segments.isEmpty() && coincide(segments.last().end, start_)) {
             segments.last().end = start_;
         } else {
-            segments.append({current_, start_, start_});
+            segments.append({segments.isEmpty() ? start_ : segments.last().end, start_, start_});
         }
     }
     // Knot i sits at the start of segment i; an open subpath also has a knot
@@ -169,4 +191,5 @@ void SubpathBuilder::storeSubpath(bool closed) {
         spline->append(new Knot(point, in, out, 0.0, knotTypeFor(point, in, out)));
     }
     target_.addSpline(spline);
+    storedKnots_ += knotCount;
 }

@@ -30,8 +30,9 @@ public:
     void cubicTo(const Point3d& c1, const Point3d& c2, const Point3d& p);
     void quadTo(const Point3d& q, const Point3d& p);
     // SVG's elliptical arc from the current point to p: radii, rotation of
-    // the x axis in degrees, and the two flags.
-    void arcTo(double rx, double ry, double xAxisRotationDegrees, bool largeArc, bool sweep,
+    // the x axis in degrees, and the two flags. False, with nothing drawn,
+    // when the arc's pieces do not fit in doubles.
+    bool arcTo(double rx, double ry, double xAxisRotationDegrees, bool largeArc, bool sweep,
                const Point3d& p);
     // Closes the subpath; the current point goes back to its start.
     void close();
@@ -41,6 +42,9 @@ public:
     Point3d currentPoint() const { return current_; }
     Point3d subpathStart() const { return start_; }
     bool hasSubpath() const { return open_; }
+    // The knots stored so far and at least those the open subpath adds: the
+    // exact count once every subpath is finished.
+    int knotCount() const { return storedKnots_ + int(segments_.size()); }
 
 private:
     struct Segment {
@@ -50,10 +54,14 @@ private:
     };
     void ensureSubpath();
     void storeSubpath(bool closed);
+    // Where the subpath's knots end so far: its start or the end of its last
+    // segment (the current point lies within 1e-10 of it).
+    Point3d lastKnot() const;
 
     Shape& target_;
     bool open_ = false;
     Point3d start_;
     Point3d current_;
     QVector<Segment> segments_;
+    int storedKnots_ = 0;
 };

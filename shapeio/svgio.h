@@ -17,8 +17,11 @@
 // like, and elements with display="none", are not drawn and are skipped.
 // fileName only names the document in messages, which read
 // "FILE:LINE:COLUMN: what is wrong". Fails on malformed XML or attributes,
-// non-finite coordinates or coordinates beyond 1e9 in magnitude, and on a
-// document without any shape; shape is left as it was then.
+// non-finite coordinates or coordinates beyond 1e9 in magnitude, more than
+// kMaxShapeKnots knots, markup that would keep the XML reader busy without
+// bound (a tag of more than 256 attributes, more than 1000 namespace
+// declarations or entity references), and on a document without any shape;
+// shape is left as it was then.
 bool readSvg(const QByteArray& data, const QString& fileName, Shape& shape, QString* error);
 
 // Parses an SVG transform list ("translate(10) rotate(45 5 5)") into the

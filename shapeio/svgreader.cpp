@@ -37,6 +37,106 @@ void skipBlanks(const QString& s, int& pos) {
 
 using Place = TextPlace;
 
+// Qt's XML reader compares every attribute of a tag with each before it,
+// looks every element's namespace up through every declaration in scope, and
+// expands each reference to a declared entity (up to 4096 characters) anew:
+// unbounded by these, a file of a few megabytes could take hours.
+constexpr int kMaxAttributes = 256;
+constexpr int kMaxNamespaceDeclarations = 1000;
+constexpr int kMaxEntityReferences = 1000;
+
+struct MarkupProblem {
+    int offset = -1;
+    QString message;
+};
+
+bool isNameStart(QChar c) {
+    return c.isLetter() || c == QLatin1Char('_') || c == QLatin1Char(':');
+}
+
+bool isNameChar(QChar c) {
+    return isNameStart(c) || c.isDigit() || c == QLatin1Char('-') || c == QLatin1Char('.');
+}
+
+// Checks those three limits in one pass over the text, before the XML reader
+// sees it. Attributes are counted by their '=' outside quoted values;
+// comments, CDATA sections and processing instructions are passed over.
+bool checkMarkup(const QString& text, MarkupProblem* problem) {
+    auto fail = [&](int offset, const QString& message) {
+        *problem = {offset, message};
+        return false;
+    };
+    const int n = text.size();
+    int references = 0;
+    int namespaces = 0;
+    bool inTag = false;
+    int tagStart = 0;
+    int equals = 0;
+    QChar quote;
+    for (int pos = 0; pos < n; ++pos) {
+        const QChar c = text[pos];
+        if ((c == QLatin1Char('&') || c == QLatin1Char('%')) && pos + 1 < n &&
+            isNameStart(text[pos + 1])) {
+            int end = pos + 1;
+            while (end < n && isNameChar(text[end]))
+                ++end;
+            const QStringRef name = text.midRef(pos + 1, end - pos - 1);
+            const bool predefined =
+                c == QLatin1Char('&') &&
+                (name == QLatin1String("lt") || name == QLatin1String("gt") ||
+                 name == QLatin1String("amp") || name == QLatin1String("apos") ||
+                 name == QLatin1String("quot"));
+            if (end < n && text[end] == QLatin1Char(';') && !predefined &&
+                ++references > kMaxEntityReferences)
+                return fail(
+                    pos,
+                    QStringLiteral("more than %1 entity references").arg(kMaxEntityReferences));
+            pos = end - 1;
+            continue;
+        }
+        if (inTag) {
+            if (!quote.isNull()) {
+                if (c == quote) quote = QChar();
+            } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+                quote = c;
+            } else if (c == QLatin1Char('=')) {
+                if (++equals > kMaxAttributes)
+                    return fail(
+                        tagStart,
+                        QStringLiteral("a tag with more than %1 attributes").arg(kMaxAttributes));
+            } else if (c == QLatin1Char('x') && text.midRef(pos, 5) == QLatin1String("xmlns") &&
+                       pos > 0 && !isNameChar(text[pos - 1]) &&
+                       ++namespaces > kMaxNamespaceDeclarations) {
+                return fail(pos, QStringLiteral("more than %1 namespace declarations")
+                                     .arg(kMaxNamespaceDeclarations));
+            } else if (c == QLatin1Char('>') || c == QLatin1Char('<')) {
+                inTag = false;
+                if (c == QLatin1Char('<')) --pos;
+            }
+            continue;
+        }
+        if (c != QLatin1Char('<')) continue;
+        auto skipPast = [&](const char* end) {
+            const int at = text.indexOf(QLatin1String(end), pos);
+            pos = at < 0 ? n : at + int(qstrlen(end)) - 1;
+        };
+        if (text.midRef(pos, 4) == QLatin1String("<!--")) {
+            skipPast("-->");
+        } else if (text.midRef(pos, 9) == QLatin1String("<![CDATA[")) {
+            skipPast("]]>");
+        } else if (text.midRef(pos, 2) == QLatin1String("<?")) {
+            skipPast("?>");
+        } else {
+            // Start and end tags, and declarations: an entity's value may
+            // hold a tag, which is met here.
+            inTag = true;
+            tagStart = pos;
+            equals = 0;
+        }
+    }
+    return true;
+}
+
 class SvgReader {
 public:
     // The reader works on decoded text so that its character offsets index
@@ -51,6 +151,8 @@ public:
 
     bool read(QString* error) {
         error_ = error;
+        MarkupProblem markup;
+        if (!checkMarkup(text_, &markup)) return failAt(places_.at(markup.offset), markup.message);
         if (!nextStartElement()) return xmlFailure(QStringLiteral("no root element"));
         rootPlace_ = elementPlace_;
         if (!isSvgElement() || xml_.name() != QLatin1String("svg"))
@@ -255,6 +357,12 @@ private:
             ok = readLine(local);
         }
         if (!ok) return false;
+        int knots = 0;
+        for (const Spline* s : local)
+            knots += s->size();
+        if (knots > kMaxShapeKnots - knots_)
+            return failAt(elementPlace_,
+                          QStringLiteral("<%1>: %2").arg(name, tooManyKnotsMessage()));
         for (const auto& row : transform.m)
             for (double v : row)
                 if (!std::isfinite(v))
@@ -279,13 +387,14 @@ private:
             s->updateLengths();
         while (!local.isEmpty())
             shape_.addSpline(local.takeFirst());
+        knots_ += knots;
         return true;
     }
 
     bool readPath(Shape& local) {
         const QString d = xml_.attributes().value(QLatin1String("d")).toString();
         PathDataError problem;
-        if (!parsePathData(d, local, &problem))
+        if (!parsePathData(d, local, &problem, kMaxShapeKnots - knots_))
             return attributeFailure(QStringLiteral("d"), problem.message, problem.offset);
         return true;
     }
@@ -372,6 +481,9 @@ private:
                                                  : QStringLiteral("expected a number"),
                                         pos);
             numbers.append(v);
+            // Read no further than the knots a file may hold.
+            if (numbers.size() / 2 > kMaxShapeKnots - knots_)
+                return attributeFailure(QStringLiteral("points"), tooManyKnotsMessage(), pos);
             const int afterNumber = pos;
             skipBlanks(text, pos);
             if (pos < text.size() && text[pos] == QLatin1Char(',')) {
@@ -422,6 +534,7 @@ private:
     QString* error_ = nullptr;
     Place elementPlace_;
     Place rootPlace_;
+    int knots_ = 0;  // in shape_
 };
 
 bool readTransformNumbers(const QString& text, int& pos, QVector<double>* numbers, QString* error,

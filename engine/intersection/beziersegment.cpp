@@ -303,7 +303,7 @@ int compareLength(const BezierSegment& piece, double s) {
             const double dx = f.x3 - f.x0;
             const double dy = f.y3 - f.y0;
             const double chord2 = dx * dx + dy * dy;
-            if (n.depth >= kMaxSubdivisionDepth || straightFlat(f, dx, dy, chord2)) {
+            if (n.depth >= kMaxLengthDepth || straightFlat(f, dx, dy, chord2)) {
                 const double v = std::sqrt(chord2);
                 leaves += v;
                 lo += v;

@@ -1,0 +1,35 @@
+// The SVG reader: any bytes must be read or refused with a place; what is
+// read has finite coordinates within the accepted magnitude and can be
+// written again.
+
+#include "fuzzcheck.h"
+#include "geometry/shape.h"
+#include "shapeio/shapecheck.h"
+#include "shapeio/svgio.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
+    Shape shape;
+    auto* kept = new Spline();
+    kept->append(new Knot({1, 2, 0}, 0.0));
+    shape.addSpline(kept);
+
+    QString error;
+    if (!readSvg(bytes, QStringLiteral("fuzz.svg"), shape, &error)) {
+        FUZZ_CHECK(error.startsWith(QLatin1String("fuzz.svg:")));
+        FUZZ_CHECK(shape.size() == 1 && shape.first() == kept && kept->size() == 1);
+        return 0;
+    }
+    FUZZ_CHECK(!shape.isEmpty());
+    FUZZ_CHECK(shape.frame == Matrix3d());
+    FUZZ_CHECK(checkCoordinates(shape, nullptr));
+    for (const Spline* s : shape) {
+        FUZZ_CHECK(s->size() >= 2);
+        FUZZ_CHECK(s->frame == Matrix3d());
+    }
+    QByteArray written;
+    QString writeError;
+    FUZZ_CHECK(writeSvg(shape, {}, &written, &writeError));
+    return 0;
+}
