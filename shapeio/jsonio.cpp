@@ -1,6 +1,7 @@
 #include "shapeio/jsonio.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "shapeio/jsontext.h"
 #include "shapeio/numbertext.h"
@@ -65,6 +66,13 @@ const JsonValue& required(const JsonValue& object, const char* key, bool* missin
     const JsonValue* v = object.member(QLatin1String(key));
     *missing = v == nullptr;
     return v ? *v : absent;
+}
+
+// A frame is left out only when it is the identity to the bit: a -0 that
+// compares equal to 0 must still come back as -0.
+bool isIdentityBits(const Matrix3d& frame) {
+    const Matrix3d identity;
+    return std::memcmp(frame.m, identity.m, sizeof frame.m) == 0;
 }
 
 bool readFrame(const JsonValue& object, const QString& where, Matrix3d* frame,
@@ -176,7 +184,7 @@ bool writeJson(const Shape& shape, QByteArray* document, QString* error) {
     QString text = QStringLiteral("{\n  \"format\": \"%1\",\n  \"version\": %2,\n")
                        .arg(QLatin1String(kShapeJsonFormat))
                        .arg(kShapeJsonVersion);
-    if (shape.frame != Matrix3d())
+    if (!isIdentityBits(shape.frame))
         text +=
             QStringLiteral("  \"frame\": ") + frameText(shape.frame, &ok) + QStringLiteral(",\n");
     text += QStringLiteral("  \"splines\": [");
@@ -185,7 +193,7 @@ bool writeJson(const Shape& shape, QByteArray* document, QString* error) {
         text += s == 0 ? QStringLiteral("\n") : QStringLiteral(",\n");
         text += QStringLiteral("    {\n      \"closed\": %1,\n")
                     .arg(spline.closed ? QStringLiteral("true") : QStringLiteral("false"));
-        if (spline.frame != Matrix3d())
+        if (!isIdentityBits(spline.frame))
             text += QStringLiteral("      \"frame\": ") + frameText(spline.frame, &ok) +
                     QStringLiteral(",\n");
         text += QStringLiteral("      \"knots\": [");

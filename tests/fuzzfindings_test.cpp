@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <random>
@@ -13,6 +14,7 @@
 #include "geometry/algorithm.h"
 #include "intersection/beziersegment.h"
 #include "intersection/boxgrid.h"
+#include "shapeio/jsonio.h"
 #include "shapeio/pathdata.h"
 #include "shapeio/svgio.h"
 #include "testshapes.h"
@@ -235,4 +237,26 @@ TEST(FuzzFindings, LengthCapChangesNoOrdinaryLength) {
             EXPECT_EQ(fastParameterAtLength(q, s, 1e-10), q.parameterAtLength(s, 1e-10)) << r;
         }
     }
+}
+
+// A frame holding -0 compares equal to the identity; the writer left it out
+// and the copy read back had +0, so the round trip was not lossless.
+TEST(FuzzFindings, NegativeZeroInAFrameSurvivesTheRoundTrip) {
+    const QByteArray found =
+        R"({"format":"carvex-shape","version":1,"frame":[[1,0,0],[0,1,0],[0,0,1],[0,-0,0]],)"
+        R"("splines":[{"closed":false,"frame":[[1,0,0],[0,1,0],[0,0,1],[-0,0,0]],"knots":[]}]})";
+    Shape shape;
+    QString error;
+    ASSERT_TRUE(readJson(found, QStringLiteral("found.json"), shape, &error))
+        << error.toStdString();
+    ASSERT_TRUE(std::signbit(shape.frame.m[3][1]));
+    QByteArray written;
+    ASSERT_TRUE(writeJson(shape, &written, &error));
+    Shape again;
+    ASSERT_TRUE(readJson(written, QStringLiteral("again.json"), again, &error))
+        << error.toStdString();
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_TRUE(std::signbit(again.frame.m[3][1]));
+    EXPECT_TRUE(std::signbit(again[0]->frame.m[3][0]));
+    EXPECT_EQ(std::memcmp(shape.frame.m, again.frame.m, sizeof shape.frame.m), 0);
 }
