@@ -214,7 +214,7 @@ private:
                 const Point3d c1 = at(a[0], a[1]);
                 handle_ = at(a[2], a[3]);
                 p = at(a[4], a[5]);
-                if (!finite(c1) || !finite(handle_)) return false;
+                if (!finite(c1) || !finite(handle_) || !finite(p)) return false;
                 builder_.cubicTo(c1, handle_, p);
                 cubicHandle = true;
                 break;
@@ -224,7 +224,7 @@ private:
                 const Point3d c1 = lastCubicHandle_ ? here * 2.0 - handle_ : here;
                 handle_ = at(a[0], a[1]);
                 p = at(a[2], a[3]);
-                if (!finite(c1) || !finite(handle_)) return false;
+                if (!finite(c1) || !finite(handle_) || !finite(p)) return false;
                 builder_.cubicTo(c1, handle_, p);
                 cubicHandle = true;
                 break;
@@ -232,15 +232,13 @@ private:
             case 'Q':
                 handle_ = at(a[0], a[1]);
                 p = at(a[2], a[3]);
-                if (!finite(handle_)) return false;
-                builder_.quadTo(handle_, p);
+                if (!finite(handle_) || !finite(p) || !builder_.quadTo(handle_, p)) return false;
                 quadHandle = true;
                 break;
             case 'T':
                 handle_ = lastQuadHandle_ ? here * 2.0 - handle_ : here;
                 p = at(a[0], a[1]);
-                if (!finite(handle_)) return false;
-                builder_.quadTo(handle_, p);
+                if (!finite(handle_) || !finite(p) || !builder_.quadTo(handle_, p)) return false;
                 quadHandle = true;
                 break;
             case 'A':

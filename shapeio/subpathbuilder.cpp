@@ -64,10 +64,14 @@ void SubpathBuilder::cubicTo(const Point3d& c1, const Point3d& c2, const Point3d
     current_ = p;
 }
 
-void SubpathBuilder::quadTo(const Point3d& q, const Point3d& p) {
+bool SubpathBuilder::quadTo(const Point3d& q, const Point3d& p) {
     ensureSubpath();
     const Point3d p0 = current_;
-    cubicTo(p0 + (q - p0) * (2.0 / 3.0), p + (q - p) * (2.0 / 3.0), p);
+    const Point3d c1 = p0 + (q - p0) * (2.0 / 3.0);
+    const Point3d c2 = p + (q - p) * (2.0 / 3.0);
+    if (!finite(c1) || !finite(c2)) return false;
+    cubicTo(c1, c2, p);
+    return true;
 }
 
 bool SubpathBuilder::arcTo(double rx, double ry, double xAxisRotationDegrees, bool largeArc,

@@ -28,7 +28,9 @@ public:
     void moveTo(const Point3d& p);
     void lineTo(const Point3d& p);
     void cubicTo(const Point3d& c1, const Point3d& c2, const Point3d& p);
-    void quadTo(const Point3d& q, const Point3d& p);
+    // False, with nothing drawn, when the cubic's handles do not fit in
+    // doubles (they lie two thirds of the way to q, which may be far out).
+    bool quadTo(const Point3d& q, const Point3d& p);
     // SVG's elliptical arc from the current point to p: radii, rotation of
     // the x axis in degrees, and the two flags. False, with nothing drawn,
     // when the arc's pieces do not fit in doubles.

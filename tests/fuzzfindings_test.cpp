@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <random>
+#include <utility>
 
 #include "assembly/splitting.h"
 #include "boolean/boolean.h"
@@ -110,6 +111,38 @@ TEST(FuzzFindings, DroppedSegmentsAreMeasuredFromTheKnot) {
         EXPECT_EQ(again.first()->at(k)->point, s[k]->point);
         EXPECT_EQ(again.first()->at(k)->inVec, s[k]->inVec);
         EXPECT_EQ(again.first()->at(k)->outVec, s[k]->outVec);
+    }
+}
+
+// A quadratic's control point was checked, but the cubic handles made from
+// it were not: two thirds of the way from an end point to a control point
+// near the largest double overflowed, a handle became -inf, and the path data
+// written from the knots could not be read back. Such a curve is out of
+// range; one whose handles fit reads back bit for bit.
+TEST(FuzzFindings, QuadraticWhoseCubicHandlesOverflowIsOutOfRange) {
+    // Each with the text of the set that is out of range.
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("M-.6.5T.61e308-2155T1 .5T.61e308-25"), QStringLiteral(".61e308-25")},
+        {QStringLiteral("M1e308 0 Q -1e308 0 1e308 1"), QStringLiteral("-1e308 0 1e308 1")},
+    };
+    for (const auto& [data, culprit] : cases) {
+        SCOPED_TRACE(data.toStdString());
+        Shape shape;
+        PathDataError error;
+        EXPECT_FALSE(parsePathData(data, shape, &error));
+        EXPECT_EQ(error.message, QStringLiteral("number out of range"));
+        EXPECT_EQ(error.offset, data.lastIndexOf(culprit));
+        EXPECT_TRUE(shape.isEmpty());
+    }
+    Shape shape;
+    ASSERT_TRUE(parsePathData(QStringLiteral("M-.6.5T.61e308-2155T1 .5"), shape));
+    Shape again;
+    ASSERT_TRUE(parsePathData(svgPathData(shape), again));
+    ASSERT_EQ(again.size(), 1);
+    ASSERT_EQ(again.first()->size(), shape.first()->size());
+    for (int k = 0; k < shape.first()->size(); ++k) {
+        EXPECT_EQ(again.first()->at(k)->inVec, shape.first()->at(k)->inVec);
+        EXPECT_EQ(again.first()->at(k)->outVec, shape.first()->at(k)->outVec);
     }
 }
 
