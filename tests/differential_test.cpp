@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
@@ -15,31 +14,10 @@
 #include "boolean/boolean.h"
 #include "geometry/algorithm.h"
 #include "intersection/finder.h"
+#include "randomcases.h"
 #include "testshapes.h"
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kSlowdown = 8;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int kSlowdown = 8;
-#else
-constexpr int kSlowdown = 1;
-#endif
-#else
-constexpr int kSlowdown = 1;
-#endif
-
-using Rng = std::mt19937_64;
-
-double uniform(Rng& rng, double lo, double hi) {
-    return std::uniform_real_distribution<double>(lo, hi)(rng);
-}
-
-double logUniform(Rng& rng, double lo, double hi) {
-    return std::exp(uniform(rng, std::log(lo), std::log(hi)));
-}
 
 int knotCount(Rng& rng, int most) {
     // Mostly small, now and then large: the literal side pays nA x nB.
@@ -137,14 +115,6 @@ std::unique_ptr<Spline> copyOf(const Spline& s) {
     c->copyFrom(s);
     c->frame = s.frame;
     return c;
-}
-
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-bool sameBits(const Point3d& a, const Point3d& b) {
-    return sameBits(a.x, b.x) && sameBits(a.y, b.y) && sameBits(a.z, b.z);
 }
 
 // The first difference between two splines, or an empty text.

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <random>
 #include <set>
 #include <vector>
@@ -16,32 +15,10 @@
 #include "intersection/boxgrid.h"
 #include "intersection/pairsearch.h"
 #include "intersection/segmentintersection.h"
+#include "randomcases.h"
 #include "testshapes.h"
 
 namespace {
-
-// Fewer cases under the sanitizers, which slow the literal measures most.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kSlowdown = 8;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int kSlowdown = 8;
-#else
-constexpr int kSlowdown = 1;
-#endif
-#else
-constexpr int kSlowdown = 1;
-#endif
-
-using Rng = std::mt19937_64;
-
-double uniform(Rng& rng, double lo, double hi) {
-    return std::uniform_real_distribution<double>(lo, hi)(rng);
-}
-
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
 
 // A random cubic at a random scale: curved, nearly straight, tiny, in the
 // plane or not, and now and then with a coordinate no measure can use.

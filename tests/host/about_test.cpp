@@ -22,22 +22,16 @@ namespace {
 // A GUI application for the rollouts and the event loops of the network
 // calls, and a settings store of the tests' own in which automatic checks
 // start switched off, before the plug-in is loaded.
-class AboutEnvironment : public ::testing::Environment {
+class AboutEnvironment : public GuiEnvironment {
 public:
     void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "about_test";
-        static char* argv[] = {name, nullptr};
-        app = new QGuiApplication(argc, argv);
+        GuiEnvironment::SetUp();
         ASSERT_TRUE(settings.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
         QSettings("Carvex", "Carvex").setValue("2021/autocheckversion", "0");
     }
-    void TearDown() override { delete app; }
 
 private:
-    QGuiApplication* app = nullptr;
     QTemporaryDir settings;
 };
 
@@ -59,13 +53,6 @@ QByteArray reply(const QString& version, const QString& info = QString()) {
     return ("<?xml version=\"1.0\"?>\n<Update>\n  " + element + "/>\n</Update>\n").toUtf8();
 }
 
-QByteArray patterned(int size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 13 + i / 509) & 0xFF);
-    return bytes;
-}
-
 QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
@@ -77,18 +64,8 @@ const QString kNewestQuestion =
 
 // A modifier on a node, its rollouts open with About unfolded, the update
 // check pointed at the tests' server and a scripted user at the host.
-class AboutTest : public ::testing::Test {
+class AboutTest : public UpdateServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        server = new TestUpdateServer;
-        QString why;
-        if (!server->start(&why)) FAIL() << "no update server: " << why.toStdString();
-    }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
-
     void SetUp() override {
         ASSERT_GT(server->port, 0);
         ASSERT_TRUE(documents.isValid());
@@ -172,15 +149,12 @@ protected:
     // Polled once before each read of a download; by default never down.
     std::function<bool()> escape = [] { return false; };
 
-    static TestUpdateServer* server;
     QTemporaryDir documents;
     standin::ScriptedUser user;
     std::unique_ptr<standin::Scene> scene;
     Modifier* mod = nullptr;
     bool open = false;
 };
-
-TestUpdateServer* AboutTest::server = nullptr;
 
 }  // namespace
 

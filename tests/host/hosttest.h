@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QString>
 #include <QVector>
 #include <memory>
@@ -14,6 +15,23 @@
 #include "standin/host.h"
 
 namespace hosttest {
+
+// A GUI application for the tests that open rollouts: text is drawn only
+// inside one, and the offscreen platform needs no display.
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "carvex_host_test";
+        static char* argv[] = {name, nullptr};
+        app = new QGuiApplication(argc, argv);
+    }
+    void TearDown() override { delete app; }
+
+private:
+    QGuiApplication* app = nullptr;
+};
 
 // The built Carvex.dlm, loaded as the host loads it.
 inline standin::PluginLibrary& plugin() {

@@ -3,7 +3,6 @@
 // scrolled; what it shows is read from the rendered pixels.
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -20,23 +19,6 @@ namespace {
 constexpr ParamID kSplineNode = 0;
 constexpr ParamID kType = 1;
 constexpr ParamID kOperationTypes = 2;
-
-// Text is drawn only inside a GUI application; the offscreen platform needs
-// no display.
-class GuiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "rollout_test";
-        static char* argv[] = {name, nullptr};
-        app = new QGuiApplication(argc, argv);
-    }
-    void TearDown() override { delete app; }
-
-private:
-    QGuiApplication* app = nullptr;
-};
 
 const auto* const guiEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 

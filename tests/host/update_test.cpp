@@ -39,13 +39,6 @@ private:
 auto* const environment =
     static_cast<ServicesEnvironment*>(::testing::AddGlobalTestEnvironment(new ServicesEnvironment));
 
-QByteArray patterned(int size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-    return bytes;
-}
-
 // Reads the whole reply in chunks of `chunk` bytes.
 QByteArray readAll(HINTERNET request, DWORD chunk) {
     QByteArray all;
@@ -70,28 +63,15 @@ DWORD queryNumber(HINTERNET request, DWORD what) {
     return value;
 }
 
-class InternetTest : public ::testing::Test {
+class InternetTest : public UpdateServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        server = new TestUpdateServer;
-        QString why;
-        if (!server->start(&why)) FAIL() << "no update server: " << why.toStdString();
-    }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
         ASSERT_GT(server->port, 0);
         server->clearRequests();
         qputenv("STANDIN_CA_BUNDLE", server->certificate().toLocal8Bit());
     }
     void TearDown() override { qunsetenv("STANDIN_CA_BUNDLE"); }
-
-    static TestUpdateServer* server;
 };
-
-TestUpdateServer* InternetTest::server = nullptr;
 
 }  // namespace
 

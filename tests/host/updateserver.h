@@ -4,6 +4,8 @@
 // port of 127.0.0.1, with a self-signed certificate made at start. The test
 // owns its folder, writes the replies there and reads what was asked.
 
+#include <gtest/gtest.h>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -99,4 +101,28 @@ private:
 
     QTemporaryDir folder;
     QProcess process;
+};
+
+// Bytes of a made-up archive whose pattern shows any byte out of place.
+inline QByteArray patterned(int size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 13 + i / 509) & 0xFF);
+    return bytes;
+}
+
+// Tests that share one server, started once for the whole suite.
+class UpdateServerSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server = new TestUpdateServer;
+        QString why;
+        if (!server->start(&why)) FAIL() << "no update server: " << why.toStdString();
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+
+    inline static TestUpdateServer* server = nullptr;
 };

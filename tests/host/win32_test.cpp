@@ -3,7 +3,6 @@
 
 #include <dlfcn.h>
 
-#include <QGuiApplication>
 #include <functional>
 
 #include "hosttest.h"
@@ -13,21 +12,6 @@
 using namespace hosttest;
 
 namespace {
-
-class GuiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "win32_test";
-        static char* argv[] = {name, nullptr};
-        app = new QGuiApplication(argc, argv);
-    }
-    void TearDown() override { delete app; }
-
-private:
-    QGuiApplication* app = nullptr;
-};
 
 const auto* const guiEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
