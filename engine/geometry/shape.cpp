@@ -1,7 +1,29 @@
 #include "geometry/shape.h"
 
+#include <utility>
+
 Shape::~Shape() {
     clear();
+}
+
+Shape::Shape(Shape&& other) noexcept
+    : QList<Spline*>(std::move(static_cast<QList<Spline*>&>(other))),
+      CustomFlag(other),
+      frame(other.frame),
+      name(std::move(other.name)) {
+    other.QList<Spline*>::clear();
+    for (Spline* s : *this) s->parent = this;
+}
+
+Shape& Shape::operator=(Shape&& other) noexcept {
+    if (this == &other) return *this;
+    clear();
+    QList<Spline*>::swap(other);
+    flags = other.flags;
+    frame = other.frame;
+    name = std::move(other.name);
+    for (Spline* s : *this) s->parent = this;
+    return *this;
 }
 
 void Shape::addSpline(Spline* s) {

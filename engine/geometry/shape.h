@@ -15,6 +15,9 @@ public:
     Shape() = default;
     Shape(const Shape&) = delete;
     Shape& operator=(const Shape&) = delete;
+    // Moving hands the splines over; each spline's parent follows.
+    Shape(Shape&& other) noexcept;
+    Shape& operator=(Shape&& other) noexcept;
     ~Shape() override;
 
     // Takes ownership; null is ignored. A spline must not be in two shapes.

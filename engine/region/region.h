@@ -1,0 +1,71 @@
+#pragma once
+
+// The region engine: Booleans of whole shapes under a fill rule.
+//
+// Where the per-pair engine (boolean/boolean.h) rewrites one base spline with
+// one operand spline and answers with one loop or refuses, this engine takes
+// every spline of each shape, resolves each shape's region under its fill
+// rule (open splines are closed by a straight segment, as a fill closes
+// them), and answers with any number of loops: outer boundaries
+// counterclockwise, holes clockwise (in the x-y plane, y up), so that nonzero
+// and even-odd fills draw the answer alike. Crossings are found on the true
+// curves; every segment of the answer is an exact piece of one input
+// segment. Inputs are never modified.
+
+#include <QString>
+
+#include "geometry/shape.h"
+
+namespace carvex {
+
+enum class BooleanOp { Union, Intersection, AMinusB, BMinusA, Xor };
+
+enum class FillRule { NonZero, EvenOdd };
+
+struct RegionOptions {
+    FillRule fillA = FillRule::NonZero;
+    FillRule fillB = FillRule::NonZero;
+    // Crossings and knots closer than this distance (in the shapes' units)
+    // are merged. 0 merges only what the shapes' extent makes
+    // indistinguishable in double precision.
+    double threshold = 0.0;
+};
+
+// Why an input could not be combined. Anything but Ok comes with an empty
+// shape: never a partial answer.
+enum class RegionStatus {
+    Ok,
+    NonFiniteCoordinate,  // NaN or infinity in a knot or handle
+    CoordinateTooLarge,   // beyond kMaxRegionCoordinate in magnitude
+    TooManyKnots,         // more than kMaxRegionKnots knots in one input
+    InvalidThreshold,     // negative or not finite
+};
+
+constexpr double kMaxRegionCoordinate = 1e9;
+constexpr int kMaxRegionKnots = 1000000;
+
+struct RegionResult {
+    RegionStatus status = RegionStatus::Ok;
+    Shape shape;  // identity frame; closed splines only
+    bool ok() const { return status == RegionStatus::Ok; }
+};
+
+// The region of a op b. Knots are taken through their spline's and their
+// shape's frames; the answer lives in that common space.
+RegionResult combine(const Shape& a, const Shape& b, BooleanOp op,
+                     const RegionOptions& options = RegionOptions());
+
+// The region of one shape under its fill rule, as non-crossing loops with the
+// orientations above (the union of the shape with nothing).
+RegionResult resolve(const Shape& shape, FillRule fill, double threshold = 0.0);
+
+// A sentence for a status, for messages ("a coordinate is not finite").
+QString describe(RegionStatus status);
+
+// The exact signed area enclosed by the splines of a shape, summed spline by
+// spline in closed form (Green's theorem on each cubic segment); an open
+// spline counts as closed by a straight segment. Counterclockwise is
+// positive. Frames are applied.
+double enclosedArea(const Shape& shape);
+
+}  // namespace carvex
