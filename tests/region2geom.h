@@ -9,9 +9,9 @@
 #include <2geom/path.h>
 #include <2geom/pathvector.h>
 
-#include "regionshapes.h"
+#include "drawnshapes.h"
 
-namespace regionshapes {
+namespace drawn {
 
 inline Geom::PathVector toPathVector(const Shape& s) {
     Geom::PathVector out;
@@ -83,4 +83,4 @@ inline bool peerCombine(const Geom::PathVector& a, const Geom::PathVector& b, Pe
     }
 }
 
-}  // namespace regionshapes
+}  // namespace drawn

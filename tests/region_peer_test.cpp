@@ -15,9 +15,9 @@
 #include "region/region.h"
 #include "region2geom.h"
 #include "regioncheck.h"
-#include "regionshapes.h"
+#include "drawnshapes.h"
 
-using namespace regionshapes;
+using namespace drawn;
 using carvex::BooleanOp;
 using carvex::FillRule;
 

@@ -7,9 +7,9 @@
 #include <sstream>
 #include <vector>
 
-using regionshapes::Box;
-using regionshapes::Loop;
-using regionshapes::Vec2;
+using drawn::Box;
+using drawn::Loop;
+using drawn::Vec2;
 
 namespace regioncheck {
 
@@ -77,11 +77,11 @@ struct Flattened {
 
 Flattened flattenAll(const Shape& answer) {
     Flattened f;
-    const std::vector<Loop> loops = regionshapes::loopsOf(answer);
-    f.extent = regionshapes::boundsOf(loops).extent();
+    const std::vector<Loop> loops = drawn::loopsOf(answer);
+    f.extent = drawn::boundsOf(loops).extent();
     f.tolerance = 1e-6 * f.extent;
     for (const Loop& loop : loops)
-        f.loops.push_back(regionshapes::flatten(loop, f.tolerance));
+        f.loops.push_back(drawn::flatten(loop, f.tolerance));
     return f;
 }
 
@@ -194,7 +194,7 @@ RasterReport rasterCompare(const Shape& a, carvex::FillRule fillA, const Shape& 
                            int size, double band) {
     Box view;
     for (const Shape* s : {&a, &b, &answer}) {
-        const Box box = regionshapes::boundsOf(*s);
+        const Box box = drawn::boundsOf(*s);
         if (box.empty) continue;
         view.add({box.x0, box.y0});
         view.add({box.x1, box.y1});
@@ -208,14 +208,14 @@ RasterReport rasterCompare(const Shape& a, carvex::FillRule fillA, const Shape& 
     const double dx = margin - view.x0 * k;
     const double dy = margin - view.y0 * k;
 
-    const QPainterPath pathA = regionshapes::painterPath(a, qtRule(fillA), k, dx, dy);
-    const QPainterPath pathB = regionshapes::painterPath(b, qtRule(fillB), k, dx, dy);
+    const QPainterPath pathA = drawn::painterPath(a, qtRule(fillA), k, dx, dy);
+    const QPainterPath pathB = drawn::painterPath(b, qtRule(fillB), k, dx, dy);
     const QImage maskA = filled(pathA, size);
     const QImage maskB = filled(pathB, size);
     const QImage nonZero =
-        filled(regionshapes::painterPath(answer, Qt::WindingFill, k, dx, dy), size);
+        filled(drawn::painterPath(answer, Qt::WindingFill, k, dx, dy), size);
     const QImage evenOdd =
-        filled(regionshapes::painterPath(answer, Qt::OddEvenFill, k, dx, dy), size);
+        filled(drawn::painterPath(answer, Qt::OddEvenFill, k, dx, dy), size);
     QImage edges = blankMask(size);
     {
         QPainter painter(&edges);
@@ -418,10 +418,10 @@ std::vector<int> nestingDepths(const Flattened& f) {
 
 std::string checkOrientation(const Shape& answer) {
     const Flattened f = flattenAll(answer);
-    const std::vector<Loop> loops = regionshapes::loopsOf(answer);
+    const std::vector<Loop> loops = drawn::loopsOf(answer);
     const std::vector<int> depths = nestingDepths(f);
     for (std::size_t i = 0; i < loops.size(); ++i) {
-        const double area = regionshapes::loopArea(loops[i]);
+        const double area = drawn::loopArea(loops[i]);
         std::ostringstream s;
         if (std::fabs(area) <= 1e-12 * f.extent * f.extent) {
             s << "loop " << i << " encloses no area (" << area << ")";
@@ -439,11 +439,11 @@ std::string checkOrientation(const Shape& answer) {
 
 double evenOddArea(const Shape& answer) {
     const Flattened f = flattenAll(answer);
-    const std::vector<Loop> loops = regionshapes::loopsOf(answer);
+    const std::vector<Loop> loops = drawn::loopsOf(answer);
     const std::vector<int> depths = nestingDepths(f);
     double area = 0.0;
     for (std::size_t i = 0; i < loops.size(); ++i) {
-        const double a = std::fabs(regionshapes::loopArea(loops[i]));
+        const double a = std::fabs(drawn::loopArea(loops[i]));
         area += depths[i] % 2 == 0 ? a : -a;
     }
     return area;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "region/region.h"
-#include "regionshapes.h"
+#include "drawnshapes.h"
 
 namespace regioncheck {
 

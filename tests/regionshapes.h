@@ -1,119 +1,154 @@
 #pragma once
 
-// Shapes people draw, built as engine Shapes for the region checks and
-// benchmarks, and measures of a Shape that share no code with the engine:
-// the exact enclosed area (Green's theorem in closed form per cubic), bounds,
-// a painter path and a fine flattening. Everything here reads knots and
-// frames directly; nothing calls into the engine's geometry algorithms.
+// Builders of whole shapes and independent measures of answers, shared by
+// the region engine's tests and benchmark.
 
-#include <QPainterPath>
-#include <array>
-#include <cstdint>
-#include <initializer_list>
+#include <cmath>
+#include <memory>
 #include <vector>
 
 #include "geometry/shape.h"
+#include "region/region.h"
+#include "testshapes.h"
 
-namespace regionshapes {
+inline Shape shapeOf(std::vector<std::unique_ptr<Spline>> splines) {
+    Shape s;
+    for (auto& spline : splines) s.addSpline(spline.release());
+    return s;
+}
 
-struct Vec2 {
-    double x = 0.0;
-    double y = 0.0;
-};
+inline Shape shapeOf(std::unique_ptr<Spline> spline) {
+    std::vector<std::unique_ptr<Spline>> v;
+    v.push_back(std::move(spline));
+    return shapeOf(std::move(v));
+}
 
-// One cubic piece as start, two absolute handles, end.
-using Cubic = std::array<Vec2, 4>;
-// A closed loop of cubics, each starting where the previous one ends.
-using Loop = std::vector<Cubic>;
+// The same spline run the other way round.
+inline std::unique_ptr<Spline> reversedSpline(std::unique_ptr<Spline> s) {
+    auto r = std::make_unique<Spline>();
+    r->closed = s->closed;
+    for (int i = s->size() - 1; i >= 0; --i) {
+        const Knot& k = *s->at(i);
+        r->append(new Knot(k.point, k.outVec, k.inVec, 0.0, k.type));
+    }
+    return r;
+}
 
-struct KnotSpec {
-    Vec2 point;
-    Vec2 in;
-    Vec2 out;
-};
+inline Shape square(double x0, double y0, double side) {
+    return shapeOf(rectangle(x0, y0, x0 + side, y0 + side));
+}
 
-struct Box {
-    double x0 = 0.0;
-    double y0 = 0.0;
-    double x1 = 0.0;
-    double y1 = 0.0;
-    bool empty = true;
-    double extent() const;  // the larger side; 0 when empty
-    void add(const Vec2& p);
-};
+// A disc with a round hole: outer counterclockwise, inner clockwise.
+inline Shape ring(double cx, double cy, double outer, double inner) {
+    std::vector<std::unique_ptr<Spline>> v;
+    v.push_back(circle(cx, cy, outer));
+    v.push_back(reversedSpline(circle(cx, cy, inner)));
+    return shapeOf(std::move(v));
+}
 
-// ---- Building. Every returned spline is heap-owned, ready for a Shape.
+// A rectangle with rounded corners of radius r, counterclockwise.
+inline std::unique_ptr<Spline> roundedRectangle(double x0, double y0, double x1, double y1,
+                                                double r) {
+    auto s = std::make_unique<Spline>();
+    s->closed = true;
+    const double h = r * kKappa;
+    auto add = [&](Point3d p, Point3d in, Point3d out) {
+        s->append(new Knot(p, in, out, 0.0, Knot::BezierCorner));
+    };
+    add({x1 - r, y0, 0}, {x1 - r, y0, 0}, {x1 - r + h, y0, 0});
+    add({x1, y0 + r, 0}, {x1, y0 + r - h, 0}, {x1, y0 + r, 0});
+    add({x1, y1 - r, 0}, {x1, y1 - r, 0}, {x1, y1 - r + h, 0});
+    add({x1 - r, y1, 0}, {x1 - r + h, y1, 0}, {x1 - r, y1, 0});
+    add({x0 + r, y1, 0}, {x0 + r, y1, 0}, {x0 + r - h, y1, 0});
+    add({x0, y1 - r, 0}, {x0, y1 - r + h, 0}, {x0, y1 - r, 0});
+    add({x0, y0 + r, 0}, {x0, y0 + r, 0}, {x0, y0 + r - h, 0});
+    add({x0 + r, y0, 0}, {x0 + r - h, y0, 0}, {x0 + r, y0, 0});
+    return s;
+}
 
-Spline* splineOf(const std::vector<KnotSpec>& knots, bool closed = true);
-// Corner knots at the given points.
-Spline* polygonSpline(const std::vector<Vec2>& points, bool closed = true);
-Shape shapeOf(std::initializer_list<Spline*> splines);
-// Every spline of both, in order.
-Shape joined(Shape a, Shape b);
-// A deep copy with every position mapped by p * scale + (dx, dy), frames
-// folded into the knots.
-Shape scaledCopy(const Shape& s, double scale, double dx = 0.0, double dy = 0.0);
-// Reverses the direction of every spline.
-Shape reversed(const Shape& s);
+// A star of `points` spikes between radii r0 and r1, its sides slightly
+// bowed so that they are true curves; counterclockwise.
+inline std::unique_ptr<Spline> star(double cx, double cy, double r0, double r1, int points,
+                                    double turn = 0.0, double bow = 0.15) {
+    auto s = std::make_unique<Spline>();
+    s->closed = true;
+    const int n = 2 * points;
+    std::vector<Point3d> p(n);
+    for (int i = 0; i < n; ++i) {
+        const double a = turn + M_PI * i / points;
+        const double r = i % 2 == 0 ? r1 : r0;
+        p[i] = Point3d(cx + r * std::cos(a), cy + r * std::sin(a), 0);
+    }
+    for (int i = 0; i < n; ++i) {
+        const Point3d& prev = p[(i + n - 1) % n];
+        const Point3d& next = p[(i + 1) % n];
+        // Handles a third of the way to the neighbours, pushed outward a bit.
+        const Point3d toNext = (next - p[i]) * (1.0 / 3.0);
+        const Point3d toPrev = (prev - p[i]) * (1.0 / 3.0);
+        const Point3d bowNext(-toNext.y * bow, toNext.x * bow, 0);
+        const Point3d bowPrev(toPrev.y * bow, -toPrev.x * bow, 0);
+        s->append(new Knot(p[i], p[i] + toPrev - bowPrev, p[i] + toNext - bowNext, 0.0,
+                           Knot::BezierCorner));
+    }
+    return s;
+}
 
-// ---- Shapes. Counterclockwise (y up) unless said otherwise.
+// A comb: a bar along the bottom with `teeth` rectangular teeth upward.
+inline std::unique_ptr<Spline> comb(double x0, double y0, double width, double height,
+                                    int teeth) {
+    auto s = std::make_unique<Spline>();
+    s->closed = true;
+    const double step = width / (2 * teeth - 1);
+    const double base = height * 0.2;
+    auto add = [&](double x, double y) {
+        const Point3d p(x, y, 0);
+        s->append(new Knot(p, p, p, 0.0, Knot::Corner));
+    };
+    add(x0, y0);
+    add(x0 + width, y0);
+    for (int i = 2 * teeth - 1; i >= 0; --i) {
+        const double xr = x0 + (i + 1) * step;
+        const double xl = x0 + i * step;
+        if (i % 2 == 0) {
+            add(xr, y0 + height);
+            add(xl, y0 + height);
+        } else {
+            add(xr, y0 + base);
+            add(xl, y0 + base);
+        }
+    }
+    return s;
+}
 
-// Four cubic quarter arcs starting at the rightmost point.
-Spline* circle(Vec2 c, double r, bool ccw = true);
-// n cubic arcs of equal angle, starting at angle phase * 2pi / n.
-Spline* roundSpline(Vec2 c, double r, int n, double phase = 0.0);
-Spline* rectangle(double x0, double y0, double x1, double y1, bool ccw = true);
-// Corners rounded by quarter arcs of radius r (straight sides kept as
-// straight segments between corner arcs).
-Spline* roundedRectangle(double x0, double y0, double x1, double y1, double r);
-// An outer circle and an inner circle; the inner one clockwise unless asked.
-Shape ring(Vec2 c, double outer, double inner, bool innerClockwise = true);
-// Concentric circles of radius r, r*(1 - 1/(2 levels)), ..., alternating
-// direction: a target of nested rings with holes inside holes.
-Shape nestedRings(Vec2 c, double r, int levels);
-// A smooth star-shaped outline: radius r times a random low-frequency wave,
-// knots placed with tangent handles. The same seed gives the same blob.
-Spline* blob(std::uint32_t seed, Vec2 c, double r, int knots);
-// A comb: a base bar from (x0, y0) of width w and height h/4 with `teeth`
-// upright teeth reaching y0 + h; teeth and gaps are equally wide.
-Spline* comb(double x0, double y0, double w, double h, int teeth);
-// The same comb turned a quarter turn: base on the left, teeth to the right.
-Spline* sidewaysComb(double x0, double y0, double w, double h, int teeth);
-// A simple star polygon with `points` tips; with curved, each side bulges
-// outwards as a cubic.
-Spline* star(Vec2 c, double outer, double inner, int points, double rotation = 0.0,
-             bool curved = false);
-// A five-pointed star drawn in one stroke: its outline crosses itself, the
-// pentagon in the middle has winding number 2.
-Spline* pentagram(Vec2 c, double r);
-// A gear-like outline of n smooth knots: radius r(1 + depth * profile) with
-// n/8 square-ish teeth (at least one). Two gears with phase 0.25 and
-// opposite = false / phase 0.75 and opposite = true cross n/4 times.
-Spline* gear(Vec2 c, double r, int knots, double depth, double phase, bool opposite);
+// A smooth random blob: a circle whose knots sit at varying radii.
+inline std::unique_ptr<Spline> blob(double cx, double cy, double r, int n, unsigned seed) {
+    auto s = std::make_unique<Spline>();
+    s->closed = true;
+    unsigned state = seed * 2654435761u + 12345u;
+    auto rnd = [&]() {
+        state = state * 1664525u + 1013904223u;
+        return double(state >> 8) / double(1u << 24);
+    };
+    const double step = 2.0 * M_PI / n;
+    for (int i = 0; i < n; ++i) {
+        const double a = i * step;
+        const double rr = r * (0.7 + 0.6 * rnd());
+        const Point3d p(cx + rr * std::cos(a), cy + rr * std::sin(a), 0);
+        const Point3d t(-std::sin(a), std::cos(a), 0);
+        const double h = 4.0 / 3.0 * std::tan(step / 4.0) * rr;
+        s->append(new Knot(p, p - t * h, p + t * h, 0.0, Knot::Bezier));
+    }
+    return s;
+}
 
-// ---- Measures, independent of the engine.
-
-// The loops of a shape in the common space (knot * spline frame * shape
-// frame); an open spline is closed by a straight piece; a spline of fewer
-// than two knots encloses nothing and is left out.
-std::vector<Loop> loopsOf(const Shape& s);
-// Signed area of one cubic's contribution, (1/2) * integral of x dy - y dx,
-// exact for the cubic: (1/20) * sum of c_ij (Pi x Pj) with c = 6,3,1,3,3,6.
-double cubicArea(const Cubic& c, const Vec2& origin);
-double loopArea(const Loop& loop);
-// Signed area of a shape, counterclockwise positive.
-double exactArea(const Shape& s);
-// Bounds of every knot and handle (a box that holds the curves).
-Box boundsOf(const Shape& s);
-Box boundsOf(const std::vector<Loop>& loops);
-// Point on a cubic.
-Vec2 pointAt(const Cubic& c, double t);
-// A polyline of a loop whose chords stay within `tolerance` of the curve
-// (recursive halving on the control polygon's flatness). The first point is
-// not repeated at the end.
-std::vector<Vec2> flatten(const Loop& loop, double tolerance);
-// A painter path of the shape with every point mapped by p * k + (dx, dy).
-QPainterPath painterPath(const Shape& s, Qt::FillRule rule, double k = 1.0, double dx = 0.0,
-                         double dy = 0.0);
-
-}  // namespace regionshapes
+// Maps every knot of a shape by p * scale + offset.
+inline void place(Shape& shape, double scale, Point3d offset) {
+    Matrix3d m(0);
+    m.m[0][0] = scale;
+    m.m[1][1] = scale;
+    m.m[2][2] = scale;
+    m.m[3][0] = offset.x;
+    m.m[3][1] = offset.y;
+    m.m[3][2] = offset.z;
+    for (Spline* s : shape) s->transformKnots(m);
+}

@@ -1,10 +1,10 @@
-#include "regionshapes.h"
+#include "drawnshapes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <random>
 
-namespace regionshapes {
+namespace drawn {
 
 namespace {
 
@@ -447,4 +447,4 @@ QPainterPath painterPath(const Shape& s, Qt::FillRule rule, double k, double dx,
     return path;
 }
 
-}  // namespace regionshapes
+}  // namespace drawn
