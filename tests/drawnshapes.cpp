@@ -295,10 +295,11 @@ Spline* star(Vec2 c, double outer, double inner, int points, double rotation, bo
     if (!curved) return polygonSpline(corners);
     const int n = int(corners.size());
     std::vector<KnotSpec> knots;
-    // Each side bulges outwards by a fifth of its length.
+    // Each side bulges outwards by a twentieth of its length: more, and
+    // the sides of a narrow spike cross each other at its inner corners.
     auto bulge = [&](const Vec2& a, const Vec2& b, double t) {
         const Vec2 d = minus(b, a);
-        const Vec2 normal{d.y * 0.2, -d.x * 0.2};
+        const Vec2 normal{d.y * 0.05, -d.x * 0.05};
         const Vec2 on = lerp(a, b, t);
         return Vec2{on.x + normal.x, on.y + normal.y};
     };
