@@ -7,10 +7,10 @@
 // the areas' agreement, and the peak heap of one run at 2048 and 8192
 // knots, each measured in a fresh process.
 //
-//   region_bench                 all rows, then the peak heap table
-//   region_bench --rows=icons    only the 8- and 64-knot rows
-//   region_bench --dump-rows=F   writes the icon rows' pairs as JSON to F
-//   region_bench --peak=F,N,I    one peak measurement (family, knots, impl)
+//   region_peer_bench                 all rows, then the peak heap table
+//   region_peer_bench --rows=icons    only the 8- and 64-knot rows
+//   region_peer_bench --dump-rows=F   writes the icon rows' pairs as JSON to F
+//   region_peer_bench --peak=F,N,I    one peak measurement (family, knots, impl)
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -293,7 +293,7 @@ void peakTable(const char* self) {
 bool dumpRows(const char* path) {
     FILE* out = std::fopen(path, "w");
     if (!out) {
-        std::fprintf(stderr, "region_bench: cannot write %s\n", path);
+        std::fprintf(stderr, "region_peer_bench: cannot write %s\n", path);
         return false;
     }
     std::fprintf(out, "[\n");
