@@ -15,6 +15,7 @@ struct Node {
 };
 
 struct Stop {
+    int segment = 0;
     double t = 0.0;
     int node = 0;
     bool structural = false;
@@ -23,7 +24,8 @@ struct Stop {
 struct UnionFind {
     std::vector<int> parent;
     explicit UnionFind(int n) : parent(n) {
-        for (int i = 0; i < n; ++i) parent[i] = i;
+        for (int i = 0; i < n; ++i)
+            parent[i] = i;
     }
     int find(int i) {
         while (parent[i] != i) {
@@ -94,14 +96,16 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
     nodes.reserve(input.knots.size() + pieces.size() + 2 * hits.size());
     for (int k = 0; k < int(input.knots.size()); ++k)
         nodes.push_back({input.knots[k].point, k, true});
-    std::vector<std::vector<Stop>> stops(segments.size());
+    // Every place where a segment is cut, as (segment, parameter, node).
+    std::vector<Stop> stops;
+    stops.reserve(2 * segments.size() + pieces.size() + 2 * hits.size());
     for (int s = 0; s < int(segments.size()); ++s) {
-        stops[s].push_back({0.0, segments[s].startKnot, true});
-        stops[s].push_back({1.0, segments[s].endKnot, true});
+        stops.push_back({s, 0.0, segments[s].startKnot, true});
+        stops.push_back({s, 1.0, segments[s].endKnot, true});
     }
     for (const Piece& p : pieces) {
         if (p.t0 <= 0.0) continue;
-        stops[p.segment].push_back({p.t0, int(nodes.size()), true});
+        stops.push_back({p.segment, p.t0, int(nodes.size()), true});
         nodes.push_back({p.curve.p[0], -1, true});
     }
     std::vector<std::pair<int, int>> joined;
@@ -109,14 +113,15 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
     for (const Hit& h : hits) {
         const int na = int(nodes.size());
         nodes.push_back({pointAt(segments[h.segA].curve, h.tA), -1, false});
-        stops[h.segA].push_back({h.tA, na, false});
+        stops.push_back({h.segA, h.tA, na, false});
         const int nb = int(nodes.size());
         nodes.push_back({pointAt(segments[h.segB].curve, h.tB), -1, false});
-        stops[h.segB].push_back({h.tB, nb, false});
+        stops.push_back({h.segB, h.tB, nb, false});
         joined.push_back({na, nb});
     }
     UnionFind sets(int(nodes.size()));
-    for (const auto& [na, nb] : joined) sets.unite(na, nb);
+    for (const auto& [na, nb] : joined)
+        sets.unite(na, nb);
     clusterNodes(nodes, input.merge, sets);
 
     // One vertex per set, placed on an input knot where the set has one.
@@ -139,33 +144,40 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
         vertexOf[i] = vertexOf[r];
     }
 
+    std::sort(stops.begin(), stops.end(), [](const Stop& a, const Stop& b) {
+        return a.segment != b.segment ? a.segment < b.segment : a.t < b.t;
+    });
     std::vector<Edge> raw;
-    for (int s = 0; s < int(segments.size()); ++s) {
-        std::vector<Stop>& list = stops[s];
-        std::sort(list.begin(), list.end(),
-                  [](const Stop& a, const Stop& b) { return a.t < b.t; });
+    raw.reserve(stops.size());
+    std::vector<Stop> kept;
+    for (size_t g = 0; g < stops.size();) {
+        const int s = stops[g].segment;
+        size_t end = g;
+        while (end < stops.size() && stops[end].segment == s)
+            ++end;
         // Neighbouring stops at one vertex become one; the segment's ends and
         // its monotone cuts are the ones kept.
-        std::vector<Stop> kept;
-        for (const Stop& st : list) {
+        kept.clear();
+        for (size_t k = g; k < end; ++k) {
+            const Stop& st = stops[k];
             if (!kept.empty() && vertexOf[kept.back().node] == vertexOf[st.node]) {
                 Stop& last = kept.back();
-                const bool end = st.t >= 1.0;
-                if (last.t > 0.0 && (end || (st.structural && !last.structural))) last = st;
+                const bool atEnd = st.t >= 1.0;
+                if (last.t > 0.0 && (atEnd || (st.structural && !last.structural))) last = st;
                 continue;
             }
             kept.push_back(st);
         }
-        list = kept;
-        for (int i = 0; i + 1 < int(list.size()); ++i) {
+        g = end;
+        for (int i = 0; i + 1 < int(kept.size()); ++i) {
             Edge e;
             e.segment = s;
             e.stop0 = i;
             e.stop1 = i + 1;
-            e.t0 = list[i].t;
-            e.t1 = list[i + 1].t;
-            e.v0 = vertexOf[list[i].node];
-            e.v1 = vertexOf[list[i + 1].node];
+            e.t0 = kept[i].t;
+            e.t1 = kept[i + 1].t;
+            e.v0 = vertexOf[kept[i].node];
+            e.v1 = vertexOf[kept[i + 1].node];
             e.curve = subCubic(segments[s].curve, e.t0, e.t1);
             e.curve.p[0] = out.vertices[e.v0];
             e.curve.p[3] = out.vertices[e.v1];
@@ -176,19 +188,22 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
 
     // Edges between the same two vertices along the same curve are one edge
     // that carries the windings of all of them.
-    std::vector<int> order(raw.size());
-    for (int i = 0; i < int(order.size()); ++i) order[i] = i;
-    auto key = [&](int i) {
-        return std::make_pair(std::min(raw[i].v0, raw[i].v1), std::max(raw[i].v0, raw[i].v1));
-    };
-    std::sort(order.begin(), order.end(), [&](int i, int j) { return key(i) < key(j); });
+    std::vector<std::pair<std::uint64_t, int>> order(raw.size());
+    for (int i = 0; i < int(raw.size()); ++i) {
+        const std::uint64_t lo = std::uint64_t(std::min(raw[i].v0, raw[i].v1));
+        const std::uint64_t hi = std::uint64_t(std::max(raw[i].v0, raw[i].v1));
+        order[i] = {lo << 32 | hi, i};
+    }
+    std::sort(order.begin(), order.end());
+    out.edges.reserve(raw.size());
     const double tol = 4.0 * input.merge;
     for (size_t g = 0; g < order.size();) {
         size_t end = g;
-        while (end < order.size() && key(order[end]) == key(order[g])) ++end;
+        while (end < order.size() && order[end].first == order[g].first)
+            ++end;
         const size_t first = out.edges.size();
         for (size_t k = g; k < end; ++k) {
-            const Edge& e = raw[order[k]];
+            const Edge& e = raw[order[k].second];
             if (e.v0 == e.v1) continue;
             bool merged = false;
             for (size_t r = first; r < out.edges.size() && !merged; ++r) {
@@ -256,13 +271,16 @@ struct BucketIndex {
         }
         start.assign(count + 1, 0);
         for (const Edge& e : a.edges)
-            for (int b = bucket(lo(e, v, y)); b <= bucket(hi(e, v, y)); ++b) ++start[b + 1];
-        for (int b = 0; b < count; ++b) start[b + 1] += start[b];
+            for (int b = bucket(lo(e, v, y)); b <= bucket(hi(e, v, y)); ++b)
+                ++start[b + 1];
+        for (int b = 0; b < count; ++b)
+            start[b + 1] += start[b];
         items.resize(start[count]);
         std::vector<int> fill(start.begin(), start.end() - 1);
         for (int i = 0; i < int(a.edges.size()); ++i) {
             const Edge& e = a.edges[i];
-            for (int b = bucket(lo(e, v, y)); b <= bucket(hi(e, v, y)); ++b) items[fill[b]++] = i;
+            for (int b = bucket(lo(e, v, y)); b <= bucket(hi(e, v, y)); ++b)
+                items[fill[b]++] = i;
         }
     }
 };
@@ -289,8 +307,8 @@ double otherAt(const Cubic& c, bool levelY, double level) {
 
 // Winding numbers of both inputs at the side of edge `self` the ray leaves
 // to, with the ray from its middle along +x (levelY) or +y.
-void castRay(const Arrangement& a, const BucketIndex& index, int self, Vec2 m, bool levelY,
-             int& wa, int& wb) {
+void castRay(const Arrangement& a, const BucketIndex& index, int self, Vec2 m, bool levelY, int& wa,
+             int& wb) {
     const auto& v = a.vertices;
     const double level = levelY ? m.y : m.x;
     const double from = levelY ? m.x : m.y;
@@ -320,22 +338,76 @@ void castRay(const Arrangement& a, const BucketIndex& index, int self, Vec2 m, b
 
 }  // namespace
 
+double edgeHeading(const Cubic& c, bool atStart, double& along) {
+    const Cubic d = atStart ? c : reversed(c);
+    const double scale =
+        length(d.p[3] - d.p[0]) + length(d.p[1] - d.p[0]) + length(d.p[2] - d.p[0]);
+    Vec2 t = d.p[3] - d.p[0];
+    for (int i = 1; i < 4; ++i) {
+        const Vec2 h = d.p[i] - d.p[0];
+        if (length(h) > 1e-9 * scale) {
+            t = h;
+            break;
+        }
+    }
+    const Vec2 p = pointAt(d, 0.25) - d.p[0];
+    along = std::atan2(p.y, p.x);
+    return std::atan2(t.y, t.x);
+}
+
 void computeWindings(Arrangement& a) {
     const int n = int(a.edges.size());
     if (n == 0) return;
-    std::vector<std::vector<int>> incident(a.vertices.size());
-    for (int i = 0; i < n; ++i) {
-        incident[a.edges[i].v0].push_back(i);
-        incident[a.edges[i].v1].push_back(i);
+    // The ends of the edges at every vertex in counterclockwise order.
+    struct End {
+        int edge;
+        bool starts;  // the edge leaves the vertex here
+        double angle;
+        double along;
+    };
+    std::vector<int> first(a.vertices.size() + 1, 0);
+    for (const Edge& e : a.edges) {
+        ++first[e.v0 + 1];
+        ++first[e.v1 + 1];
     }
+    for (size_t v = 0; v < a.vertices.size(); ++v)
+        first[v + 1] += first[v];
+    std::vector<End> ends(first.back());
+    {
+        std::vector<int> fill(first.begin(), first.end() - 1);
+        for (int i = 0; i < n; ++i) {
+            const Edge& e = a.edges[i];
+            ends[fill[e.v0]++] = {i, true, 0.0, 0.0};
+            ends[fill[e.v1]++] = {i, false, 0.0, 0.0};
+        }
+    }
+    // Where only two edges meet either order is counterclockwise.
+    for (size_t v = 0; v < a.vertices.size(); ++v) {
+        if (first[v + 1] - first[v] <= 2) continue;
+        for (int k = first[v]; k < first[v + 1]; ++k) {
+            End& end = ends[k];
+            end.angle = edgeHeading(a.edges[end.edge].curve, end.starts, end.along);
+        }
+    }
+    for (size_t v = 0; v < a.vertices.size(); ++v) {
+        if (first[v + 1] - first[v] <= 2) continue;
+        std::sort(ends.begin() + first[v], ends.begin() + first[v + 1],
+                  [](const End& x, const End& y) {
+                      if (std::fabs(x.angle - y.angle) > 1e-12) return x.angle < y.angle;
+                      return x.along < y.along;
+                  });
+    }
+
     BucketIndex rowsIndex;
     BucketIndex columnsIndex;
     bool rowsBuilt = false;
     bool columnsBuilt = false;
     std::vector<char> known(n, 0);
+    std::vector<char> visited(a.vertices.size(), 0);
     std::vector<int> queue;
     for (int seed = 0; seed < n; ++seed) {
         if (known[seed]) continue;
+        // One ray per connected part of the arrangement.
         Edge& e = a.edges[seed];
         const Vec2 m = pointAt(e.curve, 0.5);
         Vec2 tangent = derivativeAt(e.curve, 0.5);
@@ -354,23 +426,43 @@ void computeWindings(Arrangement& a) {
         e.leftA = rayOnLeft ? wa : wa + e.deltaA;
         e.leftB = rayOnLeft ? wb : wb + e.deltaB;
         known[seed] = 1;
-        // Across a vertex where only two edges meet, the faces go on.
+        // Around a vertex, crossing an edge changes the windings by its
+        // deltas: the faces between the ends follow from any one of them.
         queue.assign(1, seed);
         while (!queue.empty()) {
             const int i = queue.back();
             queue.pop_back();
-            const Edge& cur = a.edges[i];
-            for (int end = 0; end < 2; ++end) {
-                const int vtx = end == 0 ? cur.v0 : cur.v1;
-                if (incident[vtx].size() != 2) continue;
-                const int j = incident[vtx][0] == i ? incident[vtx][1] : incident[vtx][0];
-                if (known[j]) continue;
-                Edge& next = a.edges[j];
-                const bool sameWay = (end == 1) == (next.v0 == vtx);
-                next.leftA = sameWay ? cur.leftA : cur.leftA - cur.deltaA;
-                next.leftB = sameWay ? cur.leftB : cur.leftB - cur.deltaB;
-                known[j] = 1;
-                queue.push_back(j);
+            for (int side = 0; side < 2; ++side) {
+                const int vtx = side == 0 ? a.edges[i].v0 : a.edges[i].v1;
+                if (visited[vtx]) continue;
+                visited[vtx] = 1;
+                const int b = first[vtx];
+                const int count = first[vtx + 1] - b;
+                int at = 0;
+                while (at < count &&
+                       !(ends[b + at].edge == i && ends[b + at].starts == (side == 0)))
+                    ++at;
+                // Windings of the sector counterclockwise after each end.
+                const Edge& cur = a.edges[i];
+                const bool starts = side == 0;
+                int sa = starts ? cur.leftA : cur.leftA - cur.deltaA;
+                int sb = starts ? cur.leftB : cur.leftB - cur.deltaB;
+                for (int k = 1; k < count; ++k) {
+                    const End& end = ends[b + (at + k) % count];
+                    Edge& next = a.edges[end.edge];
+                    // Crossing this end counterclockwise: from its right to
+                    // its left when it leaves, the other way when it arrives.
+                    const int da = end.starts ? next.deltaA : -next.deltaA;
+                    const int db = end.starts ? next.deltaB : -next.deltaB;
+                    sa += da;
+                    sb += db;
+                    if (!known[end.edge]) {
+                        next.leftA = end.starts ? sa : sa - da;
+                        next.leftB = end.starts ? sb : sb - db;
+                        known[end.edge] = 1;
+                        queue.push_back(end.edge);
+                    }
+                }
             }
         }
     }

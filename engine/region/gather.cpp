@@ -104,8 +104,8 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
         any = true;
     }
     if (any)
-        largest = std::max({std::fabs(box.x0), std::fabs(box.y0), std::fabs(box.x1),
-                            std::fabs(box.y1)});
+        largest =
+            std::max({std::fabs(box.x0), std::fabs(box.y0), std::fabs(box.x1), std::fabs(box.y1)});
     out.extent = any ? box.size() : 0.0;
     // Relative to the picture, but never below what the coordinates' own
     // precision can resolve.
@@ -116,7 +116,8 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
     kept.reserve(out.segments.size());
     for (SourceSegment& s : out.segments) {
         double reach = 0.0;
-        for (int i = 1; i < 4; ++i) reach = std::max(reach, length(s.curve.p[i] - s.curve.p[0]));
+        for (int i = 1; i < 4; ++i)
+            reach = std::max(reach, length(s.curve.p[i] - s.curve.p[0]));
         if (reach <= out.merge) continue;
         s.line = s.closing || tracesChord(s.curve);
         kept.push_back(s);
