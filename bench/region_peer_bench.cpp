@@ -288,8 +288,9 @@ void peakTable(const char* self) {
     }
 }
 
-// The icon rows' pairs, for the script that runs another library's path
-// operations on the very same curves.
+// The icon rows' pairs with the region engine's answer areas, for the
+// script that runs another library's path operations on the very same
+// curves.
 bool dumpRows(const char* path) {
     FILE* out = std::fopen(path, "w");
     if (!out) {
@@ -319,7 +320,13 @@ bool dumpRows(const char* path) {
                     }
                     std::fprintf(out, "]");
                 }
-                std::fprintf(out, "}");
+                std::fprintf(out, ",\"areaA\":%.17g,\"areaB\":%.17g,\"areas\":[", exactArea(in.a),
+                             exactArea(in.b));
+                for (int op = 0; op < 4; ++op) {
+                    const carvex::RegionResult r = carvex::combine(in.a, in.b, kOps[op]);
+                    std::fprintf(out, "%s%.17g", op ? "," : "", exactArea(r.shape));
+                }
+                std::fprintf(out, "]}");
             }
         }
     }
