@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -598,6 +599,174 @@ TEST(RegionFill, SelfCrossingInputsFollowTheirFillRules) {
             }
         }
     }
+}
+
+// Random pairs: blobs, circles and rounded rectangles placed at random,
+// checked against the identities, the raster, crossings, orientation and
+// the peer (where it answers).
+class RegionRandom : public testing::TestWithParam<int> {};
+
+TEST_P(RegionRandom, RandomPairAgreesWithPeerIdentitiesAndRaster) {
+    const std::uint32_t seed = std::uint32_t(GetParam());
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    auto pick = [&](int kind, Vec2 c, double r) -> Spline* {
+        switch (kind) {
+            case 0:
+                return blob(seed * 7 + std::uint32_t(c.x * 1000), c, r, 5 + int(unit(random) * 12));
+            case 1:
+                return circle(c, r);
+            default: {
+                const double w = r * (0.6 + unit(random));
+                const double h = r * (0.6 + unit(random));
+                return roundedRectangle(c.x - w, c.y - h, c.x + w, c.y + h,
+                                        std::min(w, h) * unit(random));
+            }
+        }
+    };
+    const Shape a = shapeOf({pick(int(seed % 3), {0, 0}, 1.0)});
+    const Shape b =
+        shapeOf({pick(int((seed / 3) % 3), {unit(random) * 1.6 - 0.8, unit(random) * 1.6 - 0.8},
+                      0.4 + unit(random))});
+    const std::string label = "seed " + std::to_string(seed);
+    const double areaA = exactArea(a);
+    const double areaB = exactArea(b);
+    const Answers got = combineChecked(a, b, FillRule::NonZero, FillRule::NonZero, label);
+    expectAreaIdentities(got, areaA, areaB, 1e-9 * (areaA + areaB), label);
+    for (int k = 0; k < 4; ++k) {
+        Geom::PathVector result;
+        if (!peerCombine(toPathVector(a), toPathVector(b), kPeerOps[k], result)) continue;
+        EXPECT_NEAR(got.area[k], peerArea(result), 1e-6 * (areaA + areaB))
+            << label << ", " << nameOf(kAllOps[k]);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RegionRandom, testing::Range(1, 31));
+
+// Crossings exactly at knots, outlines touching without crossing, and bad
+// geometry that must not change the region: answers known in closed form.
+TEST(RegionStress, CrossingsAtKnotsAndTangenciesHaveTheirKnownAreas) {
+    const double disc = exactArea(shapeOf({circle({0, 0}, 1)}));
+    std::vector<KnownPair> pairs;
+    auto add = [&](std::string name, Shape a, Shape b, double u, double i, double ab, double ba) {
+        pairs.push_back({std::move(name), std::move(a), std::move(b), {u, i, ab, ba}});
+    };
+    add("diamond with its corners on a square's sides", shapeOf({rectangle(0, 0, 2, 2)}),
+        shapeOf({polygonSpline({{1, 0}, {2, 1}, {1, 2}, {0, 1}})}), 4, 2, 2, 0);
+    add("square with its corners on a diamond's sides", shapeOf({rectangle(0, 0, 2, 2)}),
+        shapeOf({polygonSpline({{1, -1}, {3, 1}, {1, 3}, {-1, 1}})}), 8, 4, 0, 4);
+    add("diamond crossing a square at its corners", shapeOf({rectangle(0, 0, 2, 2)}),
+        shapeOf({polygonSpline({{2, 0}, {4, 2}, {2, 4}, {0, 2}})}), 4 + 8 - 2, 2, 2, 6);
+    add("circle touching a square's side outside", shapeOf({rectangle(-1, -1, 1, 1)}),
+        shapeOf({circle({2, 0}, 1)}), 4 + disc, 0, 4, disc);
+    add("square with a repeated corner and a square",
+        shapeOf({polygonSpline({{0, 0}, {1, 0}, {1, 0}, {1, 1}, {0, 1}})}),
+        shapeOf({rectangle(0.5, 0.5, 1.5, 1.5)}), 1.75, 0.25, 0.75, 0.75);
+    add("square whose side is a cubic with handles past its ends and a square",
+        shapeOf({splineOf({{{0, 0}, {0, 0}, {1.5, 0}},
+                           {{1, 0}, {-0.5, 0}, {1, 0}},
+                           {{1, 1}, {1, 1}, {1, 1}},
+                           {{0, 1}, {0, 1}, {0, 1}}})}),
+        shapeOf({rectangle(0.5, -0.5, 1.5, 0.5)}), 1.75, 0.25, 0.75, 0.75);
+    add("all knots in one point and a circle",
+        shapeOf({polygonSpline({{0.2, 0.1}, {0.2, 0.1}, {0.2, 0.1}, {0.2, 0.1}})}),
+        shapeOf({circle({0, 0}, 1)}), disc, 0, 0, disc);
+    add("open square and a square",
+        shapeOf({polygonSpline({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, false)}),
+        shapeOf({rectangle(0.5, 0.5, 1.5, 1.5)}), 1.75, 0.25, 0.75, 0.75);
+    for (const KnownPair& p : pairs) {
+        for (const double scale : kScales) {
+            const Shape a = scaledCopy(p.a, scale, 2.0 * scale, 3.0 * scale);
+            const Shape b = scaledCopy(p.b, scale, 2.0 * scale, 3.0 * scale);
+            const std::string label = p.name + " at scale " + std::to_string(scale);
+            const Answers got = combineChecked(a, b, FillRule::NonZero, FillRule::NonZero, label);
+            for (int k = 0; k < 4; ++k)
+                EXPECT_NEAR(got.area[k] / (scale * scale), p.area[k], 1e-9 * p.area[0])
+                    << label << ", " << nameOf(kAllOps[k]);
+        }
+    }
+}
+
+// Two circles whose crossings are knots of both: the answers are mirror
+// images, so the differences have equal areas.
+TEST(RegionStress, CirclesCrossingAtTheirKnotsGiveMirroredDifferences) {
+    for (const double scale : kScales) {
+        const Shape a = scaledCopy(shapeOf({circle({0, 0}, 1)}), scale);
+        const Shape b = scaledCopy(shapeOf({circle({1, 1}, 1)}), scale);
+        const std::string label = "scale " + std::to_string(scale);
+        const double area = exactArea(a);
+        const Answers got = combineChecked(a, b, FillRule::NonZero, FillRule::NonZero, label);
+        expectAreaIdentities(got, area, area, 1e-9 * area, label);
+        EXPECT_NEAR(got.area[2], got.area[3], 1e-9 * area) << label;
+        EXPECT_GT(got.area[1], 0.1 * area) << label;
+    }
+}
+
+// Frames are applied: a shape given through a turned and moved frame
+// combines like its baked copy; far from the origin the picture stays the
+// same to the precision its coordinates leave.
+TEST(RegionStress, FramesAndFarPlacementsKeepTheRegion) {
+    const Shape baseA = shapeOf({blob(3, {0, 0}, 1, 9)});
+    const Shape baseB = ring({0.6, 0.3}, 1, 0.4);
+    const Answers plain =
+        combineChecked(baseA, baseB, FillRule::NonZero, FillRule::NonZero, "plain");
+
+    Shape framed = scaledCopy(baseA, 1.0);
+    const double c = std::cos(0.7);
+    const double sn = std::sin(0.7);
+    // Knots stored turned back, the shape frame turns them forward again.
+    for (Spline* s : framed)
+        for (Knot* k : *s)
+            for (Point3d* p : {&k->point, &k->inVec, &k->outVec})
+                *p = Point3d(c * p->x + sn * p->y - 5.0, -sn * p->x + c * p->y + 2.0, 0.0);
+    Matrix3d m;
+    // Undo the move, then turn: rows are the images of the axes.
+    const double tx = 5.0;
+    const double ty = -2.0;
+    m.m[0][0] = c;
+    m.m[0][1] = sn;
+    m.m[1][0] = -sn;
+    m.m[1][1] = c;
+    m.m[3][0] = c * tx - sn * ty;
+    m.m[3][1] = sn * tx + c * ty;
+    framed.frame = m;
+    ASSERT_NEAR(exactArea(framed), exactArea(baseA), 1e-12);
+    const Answers viaFrame =
+        combineChecked(framed, baseB, FillRule::NonZero, FillRule::NonZero, "framed");
+    for (int k = 0; k < 5; ++k)
+        EXPECT_NEAR(viaFrame.area[k], plain.area[k], 1e-9) << nameOf(kAllOps[k]);
+
+    const Shape farA = scaledCopy(baseA, 1.0, 3e8, -2e8);
+    const Shape farB = scaledCopy(baseB, 1.0, 3e8, -2e8);
+    const Answers far =
+        combineChecked(farA, farB, FillRule::NonZero, FillRule::NonZero, "far away");
+    for (int k = 0; k < 5; ++k)
+        EXPECT_NEAR(far.area[k], plain.area[k], 1e-5) << nameOf(kAllOps[k]);
+}
+
+// ENGINE FAULT, found by the checks above and reduced to its core; fails on
+// the region engine as merged from `region` at 13e0136. A circle (four
+// cubic arcs) inscribed in a square touches each side at its midpoint,
+// where the circle has a knot. The union must be the square (area 4); the
+// engine answers with no loop at all. The square minus the circle must be
+// its four corner pieces; the engine gives three. Touching one, two or
+// three sides is answered right, and so is the circle outside touching.
+TEST(RegionEngineFault, CircleInscribedInASquareTouchingAllFourSides) {
+    const Shape square = shapeOf({rectangle(-1, -1, 1, 1)});
+    const Shape disc = shapeOf({circle({0, 0}, 1)});
+    const double discArea = exactArea(disc);
+    const carvex::RegionResult u = carvex::combine(square, disc, BooleanOp::Union);
+    ASSERT_TRUE(u.ok());
+    EXPECT_EQ(u.shape.size(), 1);
+    EXPECT_NEAR(exactArea(u.shape), 4.0, 1e-12);
+    const carvex::RegionResult d = carvex::combine(square, disc, BooleanOp::AMinusB);
+    ASSERT_TRUE(d.ok());
+    EXPECT_EQ(d.shape.size(), 4);
+    EXPECT_NEAR(exactArea(d.shape), 4.0 - discArea, 1e-12);
+    const Answers all =
+        combineChecked(square, disc, FillRule::NonZero, FillRule::NonZero, "inscribed");
+    EXPECT_NEAR(all.area[1], discArea, 1e-12);
+    EXPECT_NEAR(all.area[4], 4.0 - discArea, 1e-12);
 }
 
 }  // namespace
