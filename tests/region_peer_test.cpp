@@ -51,6 +51,25 @@ double peerArea(const Geom::PathVector& pv) {
     return regioncheck::evenOddArea(s);
 }
 
+// The piece of a cubic between parameters t0 and t1, by de Casteljau's
+// construction.
+Cubic pieceOf(const Cubic& c, double t0, double t1) {
+    auto split = [](const Cubic& q, double t, bool keepEnd) {
+        auto mix = [t](const Vec2& a, const Vec2& b) {
+            return Vec2{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+        };
+        const Vec2 a = mix(q[0], q[1]);
+        const Vec2 b = mix(q[1], q[2]);
+        const Vec2 d = mix(q[2], q[3]);
+        const Vec2 ab = mix(a, b);
+        const Vec2 bd = mix(b, d);
+        const Vec2 m = mix(ab, bd);
+        return keepEnd ? Cubic{m, bd, d, q[3]} : Cubic{q[0], a, ab, m};
+    };
+    const Cubic tail = split(c, t0, true);
+    return split(tail, (t1 - t0) / (1.0 - t0), false);
+}
+
 const PeerOp kPeerOps[] = {PeerOp::Union, PeerOp::Intersection, PeerOp::AMinusB, PeerOp::BMinusA};
 
 BooleanOp opOf(PeerOp op) {
@@ -674,6 +693,26 @@ TEST(RegionStress, CrossingsAtKnotsAndTangenciesHaveTheirKnownAreas) {
     add("open square and a square",
         shapeOf({polygonSpline({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, false)}),
         shapeOf({rectangle(0.5, 0.5, 1.5, 1.5)}), 1.75, 0.25, 0.75, 0.75);
+    // Curved pieces shared with the other outline: a half disc made of two
+    // of the circle's own arcs and its diameter, and a cap cut from a piece
+    // of one arc (split by de Casteljau's construction) closed by its chord.
+    const Loop arcs = loopsOf(shapeOf({circle({0, 0}, 1)})).front();
+    const Cubic& q0 = arcs[0];
+    const Cubic& q1 = arcs[1];
+    const Shape halfDisc =
+        shapeOf({splineOf({{q0[0], q0[0], q0[1]}, {q0[3], q0[2], q1[1]}, {q1[3], q1[2], q1[3]}})});
+    const double half = exactArea(halfDisc);
+    add("circle and a half disc on two of its arcs", shapeOf({circle({0, 0}, 1)}),
+        scaledCopy(halfDisc, 1.0), disc, half, disc - half, 0);
+    const Cubic piece = pieceOf(arcs[0], 0.2, 0.7);
+    const Shape cap =
+        shapeOf({splineOf({{piece[0], piece[0], piece[1]}, {piece[3], piece[2], piece[3]}})});
+    const double capArea = exactArea(cap);
+    ASSERT_GT(capArea, 0.01);
+    add("circle and a cap on a piece of its arc", shapeOf({circle({0, 0}, 1)}),
+        scaledCopy(cap, 1.0), disc, capArea, disc - capArea, 0);
+    add("cap on a piece of an arc and the circle", scaledCopy(cap, 1.0),
+        shapeOf({circle({0, 0}, 1)}), disc, capArea, 0, disc - capArea);
     for (const KnownPair& p : pairs) {
         for (const double scale : kScales) {
             const Shape a = scaledCopy(p.a, scale, 2.0 * scale, 3.0 * scale);
