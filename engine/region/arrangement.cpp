@@ -64,19 +64,24 @@ void clusterNodes(const std::vector<Node>& nodes, double merge, UnionFind& sets)
         return a.cx != b.cx ? a.cx < b.cx : a.cy < b.cy;
     };
     std::sort(cells.begin(), cells.end(), less);
-    for (const Cell& c : cells) {
-        for (std::int64_t dx = 0; dx <= 1; ++dx) {
-            for (std::int64_t dy = -1; dy <= 1; ++dy) {
-                if (dx == 0 && dy < 0) continue;
-                const Cell key{c.cx + dx, c.cy + dy, 0};
-                auto it = std::lower_bound(cells.begin(), cells.end(), key, less);
-                for (; it != cells.end() && it->cx == key.cx && it->cy == key.cy; ++it) {
-                    if (it->node == c.node) continue;
-                    if (length(nodes[it->node].point - nodes[c.node].point) <= merge)
-                        sets.unite(it->node, c.node);
-                }
-            }
-        }
+    // Each cell meets its own row from itself on and the next row; a cursor
+    // that only moves forward finds the next row's cells.
+    size_t cursor = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const Cell& c = cells[i];
+        auto meet = [&](const Cell& o) {
+            if (length(nodes[o.node].point - nodes[c.node].point) <= merge)
+                sets.unite(o.node, c.node);
+        };
+        for (size_t j = i + 1; j < cells.size() && cells[j].cx == c.cx && cells[j].cy <= c.cy + 1;
+             ++j)
+            meet(cells[j]);
+        const Cell first{c.cx + 1, c.cy - 1, 0};
+        while (cursor < cells.size() && less(cells[cursor], first))
+            ++cursor;
+        for (size_t j = cursor;
+             j < cells.size() && cells[j].cx == c.cx + 1 && cells[j].cy <= c.cy + 1; ++j)
+            meet(cells[j]);
     }
 }
 
@@ -96,29 +101,39 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
     nodes.reserve(input.knots.size() + pieces.size() + 2 * hits.size());
     for (int k = 0; k < int(input.knots.size()); ++k)
         nodes.push_back({input.knots[k].point, k, true});
-    // Every place where a segment is cut, as (segment, parameter, node).
-    std::vector<Stop> stops;
-    stops.reserve(2 * segments.size() + pieces.size() + 2 * hits.size());
-    for (int s = 0; s < int(segments.size()); ++s) {
-        stops.push_back({s, 0.0, segments[s].startKnot, true});
-        stops.push_back({s, 1.0, segments[s].endKnot, true});
+    // Every place where a segment is cut, as (segment, parameter, node), in
+    // that order: ends and monotone cuts come in order, hits are sorted in.
+    std::vector<Stop> regular;
+    regular.reserve(2 * segments.size() + pieces.size());
+    for (size_t i = 0; i < pieces.size();) {
+        const int s = pieces[i].segment;
+        regular.push_back({s, 0.0, segments[s].startKnot, true});
+        for (; i < pieces.size() && pieces[i].segment == s; ++i) {
+            if (pieces[i].t0 <= 0.0) continue;
+            regular.push_back({s, pieces[i].t0, int(nodes.size()), true});
+            nodes.push_back({pieces[i].curve.p[0], -1, true});
+        }
+        regular.push_back({s, 1.0, segments[s].endKnot, true});
     }
-    for (const Piece& p : pieces) {
-        if (p.t0 <= 0.0) continue;
-        stops.push_back({p.segment, p.t0, int(nodes.size()), true});
-        nodes.push_back({p.curve.p[0], -1, true});
-    }
+    std::vector<Stop> atHits;
+    atHits.reserve(2 * hits.size());
     std::vector<std::pair<int, int>> joined;
     joined.reserve(hits.size());
     for (const Hit& h : hits) {
         const int na = int(nodes.size());
         nodes.push_back({pointAt(segments[h.segA].curve, h.tA), -1, false});
-        stops.push_back({h.segA, h.tA, na, false});
+        atHits.push_back({h.segA, h.tA, na, false});
         const int nb = int(nodes.size());
         nodes.push_back({pointAt(segments[h.segB].curve, h.tB), -1, false});
-        stops.push_back({h.segB, h.tB, nb, false});
+        atHits.push_back({h.segB, h.tB, nb, false});
         joined.push_back({na, nb});
     }
+    auto before = [](const Stop& a, const Stop& b) {
+        return a.segment != b.segment ? a.segment < b.segment : a.t < b.t;
+    };
+    std::sort(atHits.begin(), atHits.end(), before);
+    std::vector<Stop> stops(regular.size() + atHits.size());
+    std::merge(regular.begin(), regular.end(), atHits.begin(), atHits.end(), stops.begin(), before);
     UnionFind sets(int(nodes.size()));
     for (const auto& [na, nb] : joined)
         sets.unite(na, nb);
@@ -144,10 +159,7 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
         vertexOf[i] = vertexOf[r];
     }
 
-    std::sort(stops.begin(), stops.end(), [](const Stop& a, const Stop& b) {
-        return a.segment != b.segment ? a.segment < b.segment : a.t < b.t;
-    });
-    std::vector<Edge> raw;
+    std::vector<Edge>& raw = out.edges;
     raw.reserve(stops.size());
     std::vector<Stop> kept;
     for (size_t g = 0; g < stops.size();) {
@@ -195,27 +207,30 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
         order[i] = {lo << 32 | hi, i};
     }
     std::sort(order.begin(), order.end());
-    out.edges.reserve(raw.size());
     const double tol = 4.0 * input.merge;
+    std::vector<int> reps;
     for (size_t g = 0; g < order.size();) {
         size_t end = g;
         while (end < order.size() && order[end].first == order[g].first)
             ++end;
-        const size_t first = out.edges.size();
+        reps.clear();
         for (size_t k = g; k < end; ++k) {
-            const Edge& e = raw[order[k].second];
-            if (e.v0 == e.v1) continue;
-            bool merged = false;
-            for (size_t r = first; r < out.edges.size() && !merged; ++r) {
-                Edge& rep = out.edges[r];
+            Edge& e = raw[order[k].second];
+            if (e.v0 == e.v1) {
+                e.deltaA = e.deltaB = 0;
+                continue;
+            }
+            for (int r : reps) {
+                Edge& rep = raw[r];
                 const bool along = rep.v0 == e.v0;
                 const Cubic c = along ? e.curve : reversed(e.curve);
                 if (!sameCurve(c, rep.curve, tol)) continue;
                 rep.deltaA += along ? e.deltaA : -e.deltaA;
                 rep.deltaB += along ? e.deltaB : -e.deltaB;
-                merged = true;
+                e.deltaA = e.deltaB = 0;  // folded into rep
+                break;
             }
-            if (!merged) out.edges.push_back(e);
+            if (e.deltaA != 0 || e.deltaB != 0) reps.push_back(order[k].second);
         }
         g = end;
     }
@@ -307,16 +322,18 @@ double otherAt(const Cubic& c, bool levelY, double level) {
 
 // Winding numbers of both inputs at the side of edge `self` the ray leaves
 // to, with the ray from its middle along +x (levelY) or +y.
-void castRay(const Arrangement& a, const BucketIndex& index, int self, Vec2 m, bool levelY, int& wa,
+void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, bool levelY, int& wa,
              int& wb) {
     const auto& v = a.vertices;
     const double level = levelY ? m.y : m.x;
     const double from = levelY ? m.x : m.y;
-    const int b = index.bucket(level);
+    const int b = index ? index->bucket(level) : 0;
+    const int kBegin = index ? index->start[b] : 0;
+    const int kEnd = index ? index->start[b + 1] : int(a.edges.size());
     wa = 0;
     wb = 0;
-    for (int k = index.start[b]; k < index.start[b + 1]; ++k) {
-        const int i = index.items[k];
+    for (int k = kBegin; k < kEnd; ++k) {
+        const int i = index ? index->items[k] : k;
         if (i == self) continue;
         const Edge& e = a.edges[i];
         const double c0 = levelY ? v[e.v0].y : v[e.v0].x;
@@ -402,6 +419,7 @@ void computeWindings(Arrangement& a) {
     BucketIndex columnsIndex;
     bool rowsBuilt = false;
     bool columnsBuilt = false;
+    int rays = 0;
     std::vector<char> known(n, 0);
     std::vector<char> visited(a.vertices.size(), 0);
     std::vector<int> queue;
@@ -415,13 +433,14 @@ void computeWindings(Arrangement& a) {
         const bool levelY = std::fabs(tangent.y) >= std::fabs(tangent.x);
         BucketIndex& index = levelY ? rowsIndex : columnsIndex;
         bool& built = levelY ? rowsBuilt : columnsBuilt;
-        if (!built) {
+        // The first rays look at every edge; an index pays only for many.
+        if (!built && ++rays > 8) {
             index.build(a, levelY);
             built = true;
         }
         int wa = 0;
         int wb = 0;
-        castRay(a, index, seed, m, levelY, wa, wb);
+        castRay(a, built ? &index : nullptr, seed, m, levelY, wa, wb);
         const bool rayOnLeft = levelY ? tangent.y < 0.0 : tangent.x > 0.0;
         e.leftA = rayOnLeft ? wa : wa + e.deltaA;
         e.leftB = rayOnLeft ? wb : wb + e.deltaB;

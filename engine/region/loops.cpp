@@ -109,9 +109,11 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
         for (int i = 0; i < int(runs.size()); ++i)
             outs[fill[runs[i].from]++] = i;
     }
+    // Headings matter only where a vertex offers a choice.
     std::vector<Heading> headings(runs.size());
     for (int i = 0; i < int(runs.size()); ++i)
-        headings[i] = headingOut(runCurve(a, runs[i]));
+        if (firstOut[runs[i].from + 1] - firstOut[runs[i].from] > 1)
+            headings[i] = headingOut(runCurve(a, runs[i]));
     std::vector<int> next(runs.size(), -1);
     std::vector<char> taken(runs.size(), 0);
     for (int i = 0; i < int(runs.size()); ++i) {
