@@ -200,39 +200,45 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
 
     // Edges between the same two vertices along the same curve are one edge
     // that carries the windings of all of them.
-    std::vector<std::pair<std::uint64_t, int>> order(raw.size());
-    for (int i = 0; i < int(raw.size()); ++i) {
-        const std::uint64_t lo = std::uint64_t(std::min(raw[i].v0, raw[i].v1));
-        const std::uint64_t hi = std::uint64_t(std::max(raw[i].v0, raw[i].v1));
-        order[i] = {lo << 32 | hi, i};
+    // Edges grouped by their lower vertex; within a group, those that share
+    // the upper vertex as well may be one curve.
+    const int nv = int(out.vertices.size());
+    std::vector<int> groupStart(nv + 1, 0);
+    for (const Edge& e : raw)
+        ++groupStart[std::min(e.v0, e.v1) + 1];
+    for (int v = 0; v < nv; ++v)
+        groupStart[v + 1] += groupStart[v];
+    std::vector<int> grouped(raw.size());
+    {
+        std::vector<int> fill(groupStart.begin(), groupStart.end() - 1);
+        for (int i = 0; i < int(raw.size()); ++i)
+            grouped[fill[std::min(raw[i].v0, raw[i].v1)]++] = i;
     }
-    std::sort(order.begin(), order.end());
     const double tol = 4.0 * input.merge;
-    std::vector<int> reps;
-    for (size_t g = 0; g < order.size();) {
-        size_t end = g;
-        while (end < order.size() && order[end].first == order[g].first)
-            ++end;
-        reps.clear();
-        for (size_t k = g; k < end; ++k) {
-            Edge& e = raw[order[k].second];
-            if (e.v0 == e.v1) {
-                e.deltaA = e.deltaB = 0;
+    for (int v = 0; v < nv; ++v) {
+        const int b = groupStart[v];
+        const int e = groupStart[v + 1];
+        for (int k = b; k < e; ++k) {
+            Edge& edge = raw[grouped[k]];
+            if (edge.v0 == edge.v1) {
+                edge.deltaA = edge.deltaB = 0;
                 continue;
             }
-            for (int r : reps) {
-                Edge& rep = raw[r];
-                const bool along = rep.v0 == e.v0;
-                const Cubic c = along ? e.curve : reversed(e.curve);
+            const int upper = std::max(edge.v0, edge.v1);
+            for (int r = b; r < k; ++r) {
+                Edge& rep = raw[grouped[r]];
+                if (std::max(rep.v0, rep.v1) != upper || rep.v0 == rep.v1) continue;
+                if (rep.folded) continue;
+                const bool along = rep.v0 == edge.v0;
+                const Cubic c = along ? edge.curve : reversed(edge.curve);
                 if (!sameCurve(c, rep.curve, tol)) continue;
-                rep.deltaA += along ? e.deltaA : -e.deltaA;
-                rep.deltaB += along ? e.deltaB : -e.deltaB;
-                e.deltaA = e.deltaB = 0;  // folded into rep
+                rep.deltaA += along ? edge.deltaA : -edge.deltaA;
+                rep.deltaB += along ? edge.deltaB : -edge.deltaB;
+                edge.deltaA = edge.deltaB = 0;
+                edge.folded = true;
                 break;
             }
-            if (e.deltaA != 0 || e.deltaB != 0) reps.push_back(order[k].second);
         }
-        g = end;
     }
     // Edges whose windings cancel separate nothing.
     out.edges.erase(std::remove_if(out.edges.begin(), out.edges.end(),

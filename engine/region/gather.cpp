@@ -124,9 +124,11 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
     kept.reserve(out.segments.size());
     for (SourceSegment& s : out.segments) {
         double reach = 0.0;
-        for (int i = 1; i < 4; ++i)
-            reach = std::max(reach, length(s.curve.p[i] - s.curve.p[0]));
-        if (reach <= out.merge) continue;
+        for (int i = 1; i < 4; ++i) {
+            const Vec2 d = s.curve.p[i] - s.curve.p[0];
+            reach = std::max(reach, dot(d, d));
+        }
+        if (reach <= out.merge * out.merge) continue;
         s.line = s.closing || tracesChord(s.curve);
         kept.push_back(s);
     }
