@@ -138,6 +138,16 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
     for (const auto& [na, nb] : joined)
         sets.unite(na, nb);
     clusterNodes(nodes, input.merge, sets);
+    // Along a segment, stops a few merge distances apart would leave an
+    // edge too short to have a direction: its ends become one vertex.
+    const double shortest = 8.0 * input.merge;
+    for (size_t k = 1; k < stops.size(); ++k) {
+        const Stop& p = stops[k - 1];
+        const Stop& q = stops[k];
+        if (p.segment != q.segment) continue;
+        if (length(nodes[p.node].point - nodes[q.node].point) <= shortest)
+            sets.unite(p.node, q.node);
+    }
 
     // One vertex per set, placed on an input knot where the set has one.
     Arrangement out;
@@ -361,7 +371,7 @@ void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, b
 
 }  // namespace
 
-double edgeHeading(const Cubic& c, bool atStart, double& along) {
+double edgeHeading(const Cubic& c, bool atStart) {
     const Cubic d = atStart ? c : reversed(c);
     const double scale =
         length(d.p[3] - d.p[0]) + length(d.p[1] - d.p[0]) + length(d.p[2] - d.p[0]);
@@ -373,12 +383,10 @@ double edgeHeading(const Cubic& c, bool atStart, double& along) {
             break;
         }
     }
-    const Vec2 p = pointAt(d, 0.25) - d.p[0];
-    along = std::atan2(p.y, p.x);
     return std::atan2(t.y, t.x);
 }
 
-void computeWindings(Arrangement& a) {
+void computeWindings(Arrangement& a, bool carry) {
     const int n = int(a.edges.size());
     if (n == 0) return;
     // The ends of the edges at every vertex in counterclockwise order.
@@ -386,7 +394,6 @@ void computeWindings(Arrangement& a) {
         int edge;
         bool starts;  // the edge leaves the vertex here
         double angle;
-        double along;
     };
     std::vector<int> first(a.vertices.size() + 1, 0);
     for (const Edge& e : a.edges) {
@@ -400,8 +407,8 @@ void computeWindings(Arrangement& a) {
         std::vector<int> fill(first.begin(), first.end() - 1);
         for (int i = 0; i < n; ++i) {
             const Edge& e = a.edges[i];
-            ends[fill[e.v0]++] = {i, true, 0.0, 0.0};
-            ends[fill[e.v1]++] = {i, false, 0.0, 0.0};
+            ends[fill[e.v0]++] = {i, true, 0.0};
+            ends[fill[e.v1]++] = {i, false, 0.0};
         }
     }
     // Where only two edges meet either order is counterclockwise.
@@ -409,16 +416,21 @@ void computeWindings(Arrangement& a) {
         if (first[v + 1] - first[v] <= 2) continue;
         for (int k = first[v]; k < first[v + 1]; ++k) {
             End& end = ends[k];
-            end.angle = edgeHeading(a.edges[end.edge].curve, end.starts, end.along);
+            end.angle = edgeHeading(a.edges[end.edge].curve, end.starts);
         }
     }
+    // Where two ends leave in nearly the same direction their order is a
+    // guess: windings are not carried across such a vertex, rays decide.
+    std::vector<char> unclear(a.vertices.size(), 0);
     for (size_t v = 0; v < a.vertices.size(); ++v) {
         if (first[v + 1] - first[v] <= 2) continue;
         std::sort(ends.begin() + first[v], ends.begin() + first[v + 1],
-                  [](const End& x, const End& y) {
-                      if (std::fabs(x.angle - y.angle) > 1e-12) return x.angle < y.angle;
-                      return x.along < y.along;
-                  });
+                  [](const End& x, const End& y) { return x.angle < y.angle; });
+        for (int k = first[v]; k < first[v + 1]; ++k) {
+            const double next =
+                k + 1 < first[v + 1] ? ends[k + 1].angle : ends[first[v]].angle + 2.0 * M_PI;
+            if (next - ends[k].angle < 1e-6) unclear[v] = 1;
+        }
     }
 
     BucketIndex rowsIndex;
@@ -454,12 +466,12 @@ void computeWindings(Arrangement& a) {
         // Around a vertex, crossing an edge changes the windings by its
         // deltas: the faces between the ends follow from any one of them.
         queue.assign(1, seed);
-        while (!queue.empty()) {
+        while (carry && !queue.empty()) {
             const int i = queue.back();
             queue.pop_back();
             for (int side = 0; side < 2; ++side) {
                 const int vtx = side == 0 ? a.edges[i].v0 : a.edges[i].v1;
-                if (visited[vtx]) continue;
+                if (visited[vtx] || unclear[vtx]) continue;
                 visited[vtx] = 1;
                 const int b = first[vtx];
                 const int count = first[vtx + 1] - b;

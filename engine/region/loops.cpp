@@ -83,8 +83,9 @@ bool insideAnswer(int windingA, int windingB, BooleanOp op, FillRule fillA, Fill
 }
 
 Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, FillRule fillA,
-                    FillRule fillB) {
+                    FillRule fillB, bool* complete) {
     Shape out;
+    if (complete) *complete = true;
     std::vector<Run> runs;
     for (int i = 0; i < int(a.edges.size()); ++i) {
         const Edge& e = a.edges[i];
@@ -156,7 +157,10 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
             r = next[r];
             if (r == startRun) closed = true;
         }
-        if (!closed) continue;
+        if (!closed) {
+            if (complete) *complete = false;
+            continue;
+        }
 
         // Neighbouring runs along one segment become one piece of it again.
         auto joins = [&](int p, int q) {
