@@ -122,14 +122,26 @@ double distanceToInput(const Point3d& p, const Shape& a, const Shape& b) {
             for (int i = 0; i < n; ++i) {
                 const Knot& k0 = *s->at(i);
                 const Knot& k1 = *s->at((i + 1) % n);
+                // The control points' box holds the segment: skip it when
+                // even the box is farther than the best so far.
+                double x0 = p.x, x1 = p.x, y0 = p.y, y1 = p.y;
+                bool first = true;
+                for (const Point3d& c : {k0.point, k0.outVec, k1.inVec, k1.point}) {
+                    if (first) x0 = x1 = c.x, y0 = y1 = c.y, first = false;
+                    x0 = std::min(x0, c.x), x1 = std::max(x1, c.x);
+                    y0 = std::min(y0, c.y), y1 = std::max(y1, c.y);
+                }
+                const double gx = std::max({x0 - p.x, p.x - x1, 0.0});
+                const double gy = std::max({y0 - p.y, p.y - y1, 0.0});
+                if (std::hypot(gx, gy) > best) continue;
                 auto dist = [&](double t) { return distance(bezier(k0, k1, t), p); };
                 int bi = 0;
                 double bd = dist(0);
-                for (int j = 1; j <= 64; ++j)
-                    if (dist(j / 64.0) < bd) bd = dist(j / 64.0), bi = j;
-                double lo = std::max(0.0, (bi - 1) / 64.0);
-                double hi = std::min(1.0, (bi + 1) / 64.0);
-                for (int it = 0; it < 100; ++it) {
+                for (int j = 1; j <= 32; ++j)
+                    if (dist(j / 32.0) < bd) bd = dist(j / 32.0), bi = j;
+                double lo = std::max(0.0, (bi - 1) / 32.0);
+                double hi = std::min(1.0, (bi + 1) / 32.0);
+                for (int it = 0; it < 80; ++it) {
                     const double m1 = lo + (hi - lo) * 0.382;
                     const double m2 = lo + (hi - lo) * 0.618;
                     if (dist(m1) < dist(m2))

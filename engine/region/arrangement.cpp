@@ -64,19 +64,24 @@ void clusterNodes(const std::vector<Node>& nodes, double merge, UnionFind& sets)
         return a.cx != b.cx ? a.cx < b.cx : a.cy < b.cy;
     };
     std::sort(cells.begin(), cells.end(), less);
-    for (const Cell& c : cells) {
-        for (std::int64_t dx = 0; dx <= 1; ++dx) {
-            for (std::int64_t dy = -1; dy <= 1; ++dy) {
-                if (dx == 0 && dy < 0) continue;
-                const Cell key{c.cx + dx, c.cy + dy, 0};
-                auto it = std::lower_bound(cells.begin(), cells.end(), key, less);
-                for (; it != cells.end() && it->cx == key.cx && it->cy == key.cy; ++it) {
-                    if (it->node == c.node) continue;
-                    if (length(nodes[it->node].point - nodes[c.node].point) <= merge)
-                        sets.unite(it->node, c.node);
-                }
-            }
-        }
+    // Each cell meets its own row from itself on and the next row; a cursor
+    // that only moves forward finds the next row's cells.
+    size_t cursor = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const Cell& c = cells[i];
+        auto meet = [&](const Cell& o) {
+            if (length(nodes[o.node].point - nodes[c.node].point) <= merge)
+                sets.unite(o.node, c.node);
+        };
+        for (size_t j = i + 1; j < cells.size() && cells[j].cx == c.cx && cells[j].cy <= c.cy + 1;
+             ++j)
+            meet(cells[j]);
+        const Cell first{c.cx + 1, c.cy - 1, 0};
+        while (cursor < cells.size() && less(cells[cursor], first))
+            ++cursor;
+        for (size_t j = cursor;
+             j < cells.size() && cells[j].cx == c.cx + 1 && cells[j].cy <= c.cy + 1; ++j)
+            meet(cells[j]);
     }
 }
 
@@ -96,33 +101,53 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
     nodes.reserve(input.knots.size() + pieces.size() + 2 * hits.size());
     for (int k = 0; k < int(input.knots.size()); ++k)
         nodes.push_back({input.knots[k].point, k, true});
-    // Every place where a segment is cut, as (segment, parameter, node).
-    std::vector<Stop> stops;
-    stops.reserve(2 * segments.size() + pieces.size() + 2 * hits.size());
-    for (int s = 0; s < int(segments.size()); ++s) {
-        stops.push_back({s, 0.0, segments[s].startKnot, true});
-        stops.push_back({s, 1.0, segments[s].endKnot, true});
+    // Every place where a segment is cut, as (segment, parameter, node), in
+    // that order: ends and monotone cuts come in order, hits are sorted in.
+    std::vector<Stop> regular;
+    regular.reserve(2 * segments.size() + pieces.size());
+    for (size_t i = 0; i < pieces.size();) {
+        const int s = pieces[i].segment;
+        regular.push_back({s, 0.0, segments[s].startKnot, true});
+        for (; i < pieces.size() && pieces[i].segment == s; ++i) {
+            if (pieces[i].t0 <= 0.0) continue;
+            regular.push_back({s, pieces[i].t0, int(nodes.size()), true});
+            nodes.push_back({pieces[i].curve.p[0], -1, true});
+        }
+        regular.push_back({s, 1.0, segments[s].endKnot, true});
     }
-    for (const Piece& p : pieces) {
-        if (p.t0 <= 0.0) continue;
-        stops.push_back({p.segment, p.t0, int(nodes.size()), true});
-        nodes.push_back({p.curve.p[0], -1, true});
-    }
+    std::vector<Stop> atHits;
+    atHits.reserve(2 * hits.size());
     std::vector<std::pair<int, int>> joined;
     joined.reserve(hits.size());
     for (const Hit& h : hits) {
         const int na = int(nodes.size());
         nodes.push_back({pointAt(segments[h.segA].curve, h.tA), -1, false});
-        stops.push_back({h.segA, h.tA, na, false});
+        atHits.push_back({h.segA, h.tA, na, false});
         const int nb = int(nodes.size());
         nodes.push_back({pointAt(segments[h.segB].curve, h.tB), -1, false});
-        stops.push_back({h.segB, h.tB, nb, false});
+        atHits.push_back({h.segB, h.tB, nb, false});
         joined.push_back({na, nb});
     }
+    auto before = [](const Stop& a, const Stop& b) {
+        return a.segment != b.segment ? a.segment < b.segment : a.t < b.t;
+    };
+    std::sort(atHits.begin(), atHits.end(), before);
+    std::vector<Stop> stops(regular.size() + atHits.size());
+    std::merge(regular.begin(), regular.end(), atHits.begin(), atHits.end(), stops.begin(), before);
     UnionFind sets(int(nodes.size()));
     for (const auto& [na, nb] : joined)
         sets.unite(na, nb);
     clusterNodes(nodes, input.merge, sets);
+    // Along a segment, stops a few merge distances apart would leave an
+    // edge too short to have a direction: its ends become one vertex.
+    const double shortest = 8.0 * input.merge;
+    for (size_t k = 1; k < stops.size(); ++k) {
+        const Stop& p = stops[k - 1];
+        const Stop& q = stops[k];
+        if (p.segment != q.segment) continue;
+        if (length(nodes[p.node].point - nodes[q.node].point) <= shortest)
+            sets.unite(p.node, q.node);
+    }
 
     // One vertex per set, placed on an input knot where the set has one.
     Arrangement out;
@@ -144,10 +169,7 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
         vertexOf[i] = vertexOf[r];
     }
 
-    std::sort(stops.begin(), stops.end(), [](const Stop& a, const Stop& b) {
-        return a.segment != b.segment ? a.segment < b.segment : a.t < b.t;
-    });
-    std::vector<Edge> raw;
+    std::vector<Edge>& raw = out.edges;
     raw.reserve(stops.size());
     std::vector<Stop> kept;
     for (size_t g = 0; g < stops.size();) {
@@ -188,36 +210,45 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
 
     // Edges between the same two vertices along the same curve are one edge
     // that carries the windings of all of them.
-    std::vector<std::pair<std::uint64_t, int>> order(raw.size());
-    for (int i = 0; i < int(raw.size()); ++i) {
-        const std::uint64_t lo = std::uint64_t(std::min(raw[i].v0, raw[i].v1));
-        const std::uint64_t hi = std::uint64_t(std::max(raw[i].v0, raw[i].v1));
-        order[i] = {lo << 32 | hi, i};
+    // Edges grouped by their lower vertex; within a group, those that share
+    // the upper vertex as well may be one curve.
+    const int nv = int(out.vertices.size());
+    std::vector<int> groupStart(nv + 1, 0);
+    for (const Edge& e : raw)
+        ++groupStart[std::min(e.v0, e.v1) + 1];
+    for (int v = 0; v < nv; ++v)
+        groupStart[v + 1] += groupStart[v];
+    std::vector<int> grouped(raw.size());
+    {
+        std::vector<int> fill(groupStart.begin(), groupStart.end() - 1);
+        for (int i = 0; i < int(raw.size()); ++i)
+            grouped[fill[std::min(raw[i].v0, raw[i].v1)]++] = i;
     }
-    std::sort(order.begin(), order.end());
-    out.edges.reserve(raw.size());
     const double tol = 4.0 * input.merge;
-    for (size_t g = 0; g < order.size();) {
-        size_t end = g;
-        while (end < order.size() && order[end].first == order[g].first)
-            ++end;
-        const size_t first = out.edges.size();
-        for (size_t k = g; k < end; ++k) {
-            const Edge& e = raw[order[k].second];
-            if (e.v0 == e.v1) continue;
-            bool merged = false;
-            for (size_t r = first; r < out.edges.size() && !merged; ++r) {
-                Edge& rep = out.edges[r];
-                const bool along = rep.v0 == e.v0;
-                const Cubic c = along ? e.curve : reversed(e.curve);
-                if (!sameCurve(c, rep.curve, tol)) continue;
-                rep.deltaA += along ? e.deltaA : -e.deltaA;
-                rep.deltaB += along ? e.deltaB : -e.deltaB;
-                merged = true;
+    for (int v = 0; v < nv; ++v) {
+        const int b = groupStart[v];
+        const int e = groupStart[v + 1];
+        for (int k = b; k < e; ++k) {
+            Edge& edge = raw[grouped[k]];
+            if (edge.v0 == edge.v1) {
+                edge.deltaA = edge.deltaB = 0;
+                continue;
             }
-            if (!merged) out.edges.push_back(e);
+            const int upper = std::max(edge.v0, edge.v1);
+            for (int r = b; r < k; ++r) {
+                Edge& rep = raw[grouped[r]];
+                if (std::max(rep.v0, rep.v1) != upper || rep.v0 == rep.v1) continue;
+                if (rep.folded) continue;
+                const bool along = rep.v0 == edge.v0;
+                const Cubic c = along ? edge.curve : reversed(edge.curve);
+                if (!sameCurve(c, rep.curve, tol)) continue;
+                rep.deltaA += along ? edge.deltaA : -edge.deltaA;
+                rep.deltaB += along ? edge.deltaB : -edge.deltaB;
+                edge.deltaA = edge.deltaB = 0;
+                edge.folded = true;
+                break;
+            }
         }
-        g = end;
     }
     // Edges whose windings cancel separate nothing.
     out.edges.erase(std::remove_if(out.edges.begin(), out.edges.end(),
@@ -307,16 +338,18 @@ double otherAt(const Cubic& c, bool levelY, double level) {
 
 // Winding numbers of both inputs at the side of edge `self` the ray leaves
 // to, with the ray from its middle along +x (levelY) or +y.
-void castRay(const Arrangement& a, const BucketIndex& index, int self, Vec2 m, bool levelY, int& wa,
+void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, bool levelY, int& wa,
              int& wb) {
     const auto& v = a.vertices;
     const double level = levelY ? m.y : m.x;
     const double from = levelY ? m.x : m.y;
-    const int b = index.bucket(level);
+    const int b = index ? index->bucket(level) : 0;
+    const int kBegin = index ? index->start[b] : 0;
+    const int kEnd = index ? index->start[b + 1] : int(a.edges.size());
     wa = 0;
     wb = 0;
-    for (int k = index.start[b]; k < index.start[b + 1]; ++k) {
-        const int i = index.items[k];
+    for (int k = kBegin; k < kEnd; ++k) {
+        const int i = index ? index->items[k] : k;
         if (i == self) continue;
         const Edge& e = a.edges[i];
         const double c0 = levelY ? v[e.v0].y : v[e.v0].x;
@@ -338,7 +371,7 @@ void castRay(const Arrangement& a, const BucketIndex& index, int self, Vec2 m, b
 
 }  // namespace
 
-double edgeHeading(const Cubic& c, bool atStart, double& along) {
+double edgeHeading(const Cubic& c, bool atStart) {
     const Cubic d = atStart ? c : reversed(c);
     const double scale =
         length(d.p[3] - d.p[0]) + length(d.p[1] - d.p[0]) + length(d.p[2] - d.p[0]);
@@ -350,12 +383,10 @@ double edgeHeading(const Cubic& c, bool atStart, double& along) {
             break;
         }
     }
-    const Vec2 p = pointAt(d, 0.25) - d.p[0];
-    along = std::atan2(p.y, p.x);
     return std::atan2(t.y, t.x);
 }
 
-void computeWindings(Arrangement& a) {
+void computeWindings(Arrangement& a, bool carry) {
     const int n = int(a.edges.size());
     if (n == 0) return;
     // The ends of the edges at every vertex in counterclockwise order.
@@ -363,7 +394,6 @@ void computeWindings(Arrangement& a) {
         int edge;
         bool starts;  // the edge leaves the vertex here
         double angle;
-        double along;
     };
     std::vector<int> first(a.vertices.size() + 1, 0);
     for (const Edge& e : a.edges) {
@@ -377,8 +407,8 @@ void computeWindings(Arrangement& a) {
         std::vector<int> fill(first.begin(), first.end() - 1);
         for (int i = 0; i < n; ++i) {
             const Edge& e = a.edges[i];
-            ends[fill[e.v0]++] = {i, true, 0.0, 0.0};
-            ends[fill[e.v1]++] = {i, false, 0.0, 0.0};
+            ends[fill[e.v0]++] = {i, true, 0.0};
+            ends[fill[e.v1]++] = {i, false, 0.0};
         }
     }
     // Where only two edges meet either order is counterclockwise.
@@ -386,22 +416,28 @@ void computeWindings(Arrangement& a) {
         if (first[v + 1] - first[v] <= 2) continue;
         for (int k = first[v]; k < first[v + 1]; ++k) {
             End& end = ends[k];
-            end.angle = edgeHeading(a.edges[end.edge].curve, end.starts, end.along);
+            end.angle = edgeHeading(a.edges[end.edge].curve, end.starts);
         }
     }
+    // Where two ends leave in nearly the same direction their order is a
+    // guess: windings are not carried across such a vertex, rays decide.
+    std::vector<char> unclear(a.vertices.size(), 0);
     for (size_t v = 0; v < a.vertices.size(); ++v) {
         if (first[v + 1] - first[v] <= 2) continue;
         std::sort(ends.begin() + first[v], ends.begin() + first[v + 1],
-                  [](const End& x, const End& y) {
-                      if (std::fabs(x.angle - y.angle) > 1e-12) return x.angle < y.angle;
-                      return x.along < y.along;
-                  });
+                  [](const End& x, const End& y) { return x.angle < y.angle; });
+        for (int k = first[v]; k < first[v + 1]; ++k) {
+            const double next =
+                k + 1 < first[v + 1] ? ends[k + 1].angle : ends[first[v]].angle + 2.0 * M_PI;
+            if (next - ends[k].angle < 1e-6) unclear[v] = 1;
+        }
     }
 
     BucketIndex rowsIndex;
     BucketIndex columnsIndex;
     bool rowsBuilt = false;
     bool columnsBuilt = false;
+    int rays = 0;
     std::vector<char> known(n, 0);
     std::vector<char> visited(a.vertices.size(), 0);
     std::vector<int> queue;
@@ -415,13 +451,14 @@ void computeWindings(Arrangement& a) {
         const bool levelY = std::fabs(tangent.y) >= std::fabs(tangent.x);
         BucketIndex& index = levelY ? rowsIndex : columnsIndex;
         bool& built = levelY ? rowsBuilt : columnsBuilt;
-        if (!built) {
+        // The first rays look at every edge; an index pays only for many.
+        if (!built && ++rays > 8) {
             index.build(a, levelY);
             built = true;
         }
         int wa = 0;
         int wb = 0;
-        castRay(a, index, seed, m, levelY, wa, wb);
+        castRay(a, built ? &index : nullptr, seed, m, levelY, wa, wb);
         const bool rayOnLeft = levelY ? tangent.y < 0.0 : tangent.x > 0.0;
         e.leftA = rayOnLeft ? wa : wa + e.deltaA;
         e.leftB = rayOnLeft ? wb : wb + e.deltaB;
@@ -429,12 +466,12 @@ void computeWindings(Arrangement& a) {
         // Around a vertex, crossing an edge changes the windings by its
         // deltas: the faces between the ends follow from any one of them.
         queue.assign(1, seed);
-        while (!queue.empty()) {
+        while (carry && !queue.empty()) {
             const int i = queue.back();
             queue.pop_back();
             for (int side = 0; side < 2; ++side) {
                 const int vtx = side == 0 ? a.edges[i].v0 : a.edges[i].v1;
-                if (visited[vtx]) continue;
+                if (visited[vtx] || unclear[vtx]) continue;
                 visited[vtx] = 1;
                 const int b = first[vtx];
                 const int count = first[vtx + 1] - b;

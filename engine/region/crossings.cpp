@@ -313,14 +313,13 @@ void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa
 
 std::vector<Hit> findHits(const std::vector<SourceSegment>& segments,
                           const std::vector<Piece>& pieces, double tol) {
-    std::vector<int> order(pieces.size());
+    std::vector<std::pair<double, int>> order(pieces.size());
     for (int i = 0; i < int(order.size()); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&](int i, int j) { return pieces[i].box.x0 < pieces[j].box.x0; });
+        order[i] = {pieces[i].box.x0, i};
+    std::sort(order.begin(), order.end());
     std::vector<Hit> hits;
     std::vector<int> active;
-    for (int i : order) {
+    for (const auto& [x0, i] : order) {
         const Piece& p = pieces[i];
         size_t keep = 0;
         for (size_t k = 0; k < active.size(); ++k) {

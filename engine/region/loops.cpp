@@ -83,8 +83,9 @@ bool insideAnswer(int windingA, int windingB, BooleanOp op, FillRule fillA, Fill
 }
 
 Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, FillRule fillA,
-                    FillRule fillB) {
+                    FillRule fillB, bool* complete) {
     Shape out;
+    if (complete) *complete = true;
     std::vector<Run> runs;
     for (int i = 0; i < int(a.edges.size()); ++i) {
         const Edge& e = a.edges[i];
@@ -109,9 +110,11 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
         for (int i = 0; i < int(runs.size()); ++i)
             outs[fill[runs[i].from]++] = i;
     }
+    // Headings matter only where a vertex offers a choice.
     std::vector<Heading> headings(runs.size());
     for (int i = 0; i < int(runs.size()); ++i)
-        headings[i] = headingOut(runCurve(a, runs[i]));
+        if (firstOut[runs[i].from + 1] - firstOut[runs[i].from] > 1)
+            headings[i] = headingOut(runCurve(a, runs[i]));
     std::vector<int> next(runs.size(), -1);
     std::vector<char> taken(runs.size(), 0);
     for (int i = 0; i < int(runs.size()); ++i) {
@@ -154,7 +157,10 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
             r = next[r];
             if (r == startRun) closed = true;
         }
-        if (!closed) continue;
+        if (!closed) {
+            if (complete) *complete = false;
+            continue;
+        }
 
         // Neighbouring runs along one segment become one piece of it again.
         auto joins = [&](int p, int q) {

@@ -20,7 +20,14 @@ RegionResult run(const Shape& a, const Shape* b, BooleanOp op, FillRule fillA, F
     const std::vector<Hit> hits = findHits(input.segments, pieces, input.merge);
     Arrangement arrangement = buildArrangement(input, pieces, hits);
     computeWindings(arrangement);
-    result.shape = assembleLoops(input, arrangement, op, fillA, fillB);
+    bool complete = true;
+    result.shape = assembleLoops(input, arrangement, op, fillA, fillB, &complete);
+    if (!complete) {
+        // Edges ordered wrongly around some vertex (curves that nearly
+        // coincide) carried wrong windings: a ray from every edge instead.
+        computeWindings(arrangement, false);
+        result.shape = assembleLoops(input, arrangement, op, fillA, fillB);
+    }
     return result;
 }
 
