@@ -286,6 +286,15 @@ TEST(RegionHarness, OrientationCheckNamesWrongDirections) {
     EXPECT_NE(checkOrientation(shapeOf({circle({0, 0}, 1, false)})), "");
     // A hole touching its outer boundary is still a hole.
     EXPECT_EQ(checkOrientation(shapeOf({rectangle(0, 0, 3, 3), rectangle(0, 1, 1, 2, false)})), "");
+    // Loops that touch at corners only, every corner on another loop:
+    // a checkerboard of four squares, and a bar's pieces between a comb's
+    // teeth beside the teeth's pieces (what an exclusive or gives).
+    EXPECT_EQ(checkOrientation(shapeOf({rectangle(0, 0, 1, 1), rectangle(1, 1, 2, 2),
+                                        rectangle(2, 0, 3, 1), rectangle(1, -1, 2, 0)})),
+              "");
+    EXPECT_EQ(checkOrientation(shapeOf({rectangle(0, 1, 1, 2), rectangle(1, 0, 2, 1),
+                                        rectangle(2, 1, 3, 2), rectangle(1, 2, 2, 3)})),
+              "");
     // A loop of no area.
     EXPECT_NE(checkOrientation(shapeOf({polygonSpline({{0, 0}, {1, 0}, {2, 0}})})), "");
 }
@@ -783,14 +792,12 @@ TEST(RegionStress, FramesAndFarPlacementsKeepTheRegion) {
         EXPECT_NEAR(far.area[k], plain.area[k], 1e-5) << nameOf(kAllOps[k]);
 }
 
-// ENGINE FAULT, found by the checks above and reduced to its core; fails on
-// the region engine as merged from `region` at 13e0136. A circle (four
-// cubic arcs) inscribed in a square touches each side at its midpoint,
-// where the circle has a knot. The union must be the square (area 4); the
-// engine answers with no loop at all. The square minus the circle must be
-// its four corner pieces; the engine gives three. Touching one, two or
-// three sides is answered right, and so is the circle outside touching.
-TEST(RegionEngineFault, CircleInscribedInASquareTouchingAllFourSides) {
+// A circle (four cubic arcs) inscribed in a square touches each side at
+// its midpoint, where the circle has a knot. An earlier engine answered the
+// union with no loop at all and the square minus the circle with three of
+// its four corner pieces, while one, two or three touched sides came out
+// right.
+TEST(RegionStress, CircleInscribedInASquareTouchingAllFourSides) {
     const Shape square = shapeOf({rectangle(-1, -1, 1, 1)});
     const Shape disc = shapeOf({circle({0, 0}, 1)});
     const double discArea = exactArea(disc);

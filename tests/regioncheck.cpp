@@ -212,10 +212,8 @@ RasterReport rasterCompare(const Shape& a, carvex::FillRule fillA, const Shape& 
     const QPainterPath pathB = drawn::painterPath(b, qtRule(fillB), k, dx, dy);
     const QImage maskA = filled(pathA, size);
     const QImage maskB = filled(pathB, size);
-    const QImage nonZero =
-        filled(drawn::painterPath(answer, Qt::WindingFill, k, dx, dy), size);
-    const QImage evenOdd =
-        filled(drawn::painterPath(answer, Qt::OddEvenFill, k, dx, dy), size);
+    const QImage nonZero = filled(drawn::painterPath(answer, Qt::WindingFill, k, dx, dy), size);
+    const QImage evenOdd = filled(drawn::painterPath(answer, Qt::OddEvenFill, k, dx, dy), size);
     QImage edges = blankMask(size);
     {
         QPainter painter(&edges);
@@ -391,20 +389,34 @@ int winding(const std::vector<Vec2>& poly, const Vec2& p) {
 }
 
 // For each loop, how many other loops hold it. Loops do not cross, so every
-// sample of loop i that is not on loop j tells alike whether i lies inside
-// j; a majority of nine samples outvotes points where they touch.
+// point of loop i that is not on loop j tells alike whether i lies inside j.
+// Samples are taken in the middle of chords (corners are where loops
+// touch), and a sample within a few flattening tolerances of loop j says
+// nothing; the majority of the rest decides.
 std::vector<int> nestingDepths(const Flattened& f) {
+    const double near = 5.0 * f.tolerance;
     std::vector<int> depths;
     for (std::size_t i = 0; i < f.loops.size(); ++i) {
         const std::vector<Vec2>& poly = f.loops[i];
         const int n = int(poly.size());
         int depth = 0;
         for (std::size_t j = 0; j < f.loops.size(); ++j) {
-            if (j == i) continue;
+            if (j == i || n == 0) continue;
+            const std::vector<Vec2>& other = f.loops[j];
+            const int m = int(other.size());
             int inside = 0;
             int samples = 0;
-            for (int k = 0; k < 9 && k < n; ++k) {
-                inside += winding(f.loops[j], poly[(k * n) / 9]) != 0;
+            constexpr int kCandidates = 31;
+            for (int k = 0; k < kCandidates && samples < 9; ++k) {
+                const int c = int((long long)k * n / kCandidates);
+                const Vec2& a = poly[c];
+                const Vec2& b = poly[(c + 1) % n];
+                const Vec2 mid{(a.x + b.x) / 2, (a.y + b.y) / 2};
+                bool onOther = false;
+                for (int e = 0; e < m && !onOther; ++e)
+                    onOther = distanceToSegment(other[e], other[(e + 1) % m], mid) <= near;
+                if (onOther) continue;
+                inside += winding(other, mid) != 0;
                 ++samples;
             }
             if (2 * inside > samples) ++depth;
