@@ -17,8 +17,8 @@ RegionResult run(const Shape& a, const Shape* b, BooleanOp op, FillRule fillA, F
     result.status = gather(a, b, threshold, input);
     if (result.status != RegionStatus::Ok || input.segments.empty()) return result;
     const std::vector<Piece> pieces = monotonePieces(input.segments);
-    const std::vector<Hit> hits = findHits(input.segments, pieces, input.merge);
-    Arrangement arrangement = buildArrangement(input, pieces, hits);
+    const Meetings meetings = findHits(input.segments, pieces, input.merge);
+    Arrangement arrangement = buildArrangement(input, pieces, meetings);
     computeWindings(arrangement);
     bool complete = true;
     result.shape = assembleLoops(input, arrangement, op, fillA, fillB, &complete);
