@@ -312,3 +312,43 @@ TEST(RegionAnswer, ThresholdMergesNearKnots) {
     EXPECT_NEAR(area(r), 1.0, 1e-3);
     EXPECT_TRUE(combine(square(0, 0, 1), b, BooleanOp::Xor, options).shape.isEmpty());
 }
+
+TEST(RegionIdentities, NearlyCoincidentCopiesKeepTheirRegion) {
+    // A shape against itself moved and turned by 1e-13 to 1e-7 of its size:
+    // outlines that run along each other, merged or crossing at very shallow
+    // angles. The answer may be off by slivers of that width, never more.
+    std::vector<std::function<Shape()>> makers = {
+        [] { return shapeOf(blob(0.3, 0.2, 1, 11, 5)); },
+        [] { return shapeOf(star(0.1, 0.4, 0.5, 1.4, 9, 0.3, 0.2)); },
+        [] { return ring(0.2, 0.1, 1.5, 0.6); },
+        [] { return shapeOf(comb(0.1, 0.2, 2, 1.5, 5)); },
+    };
+    for (size_t m = 0; m < makers.size(); ++m) {
+        for (double shift : {1e-13, 1e-11, 1e-9, 1e-7}) {
+            for (double turn : {0.0, shift}) {
+                SCOPED_TRACE("shape " + std::to_string(m) + " shift " + std::to_string(shift) +
+                             " turn " + std::to_string(turn));
+                const Shape a = makers[m]();
+                Shape b = makers[m]();
+                Matrix3d r;
+                r.m[0][0] = std::cos(turn);
+                r.m[0][1] = std::sin(turn);
+                r.m[1][0] = -std::sin(turn);
+                r.m[1][1] = std::cos(turn);
+                r.m[3][0] = shift;
+                r.m[3][1] = shift;
+                for (Spline* s : b)
+                    s->transformKnots(r);
+                const double area = enclosedArea(a);
+                const double tol = 1e-6 * area;
+                const RegionResult uni = combine(a, b, BooleanOp::Union);
+                const RegionResult inter = combine(a, b, BooleanOp::Intersection);
+                const RegionResult xorResult = combine(a, b, BooleanOp::Xor);
+                ASSERT_TRUE(uni.ok() && inter.ok() && xorResult.ok());
+                EXPECT_NEAR(enclosedArea(uni.shape), area, tol);
+                EXPECT_NEAR(enclosedArea(inter.shape), area, tol);
+                EXPECT_NEAR(enclosedArea(xorResult.shape), 0.0, tol);
+            }
+        }
+    }
+}

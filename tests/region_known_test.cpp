@@ -247,7 +247,7 @@ TEST(RegionRefusal, BadInputGetsATypedReasonAndNothingElse) {
               RegionStatus::InvalidThreshold);
     for (RegionStatus s :
          {RegionStatus::Ok, RegionStatus::NonFiniteCoordinate, RegionStatus::CoordinateTooLarge,
-          RegionStatus::TooManyKnots, RegionStatus::InvalidThreshold})
+          RegionStatus::TooManyKnots, RegionStatus::InvalidThreshold, RegionStatus::Unresolved})
         EXPECT_FALSE(describe(s).isEmpty());
 }
 

@@ -95,7 +95,8 @@ bool sameCurve(const Cubic& a, const Cubic& b, double tol) {
 }  // namespace
 
 Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
-                             const std::vector<Hit>& hits) {
+                             const Meetings& meetings) {
+    const std::vector<Hit>& hits = meetings.hits;
     const auto& segments = input.segments;
     std::vector<Node> nodes;
     nodes.reserve(input.knots.size() + pieces.size() + 2 * hits.size());
@@ -132,6 +133,35 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
         return a.segment != b.segment ? a.segment < b.segment : a.t < b.t;
     };
     std::sort(atHits.begin(), atHits.end(), before);
+    // A cut inside a stretch that two segments share cuts both: each hit on
+    // one side of a shared stretch is carried over to the other side.
+    if (!meetings.overlaps.empty()) {
+        std::vector<Stop> carried;
+        auto carry = [&](int from, double f0, double f1, int to, double g0, double g1) {
+            const Stop key{from, std::min(f0, f1), 0, false};
+            auto it = std::upper_bound(atHits.begin(), atHits.end(), key, before);
+            for (; it != atHits.end() && it->segment == from && it->t < std::max(f0, f1); ++it) {
+                double t = 0.0;
+                const Vec2 p = nodes[it->node].point;
+                if (!projectOnMonotone(segments[to].curve, std::min(g0, g1), std::max(g0, g1), p,
+                                       4.0 * input.merge, t))
+                    continue;
+                const int n = int(nodes.size());
+                nodes.push_back({pointAt(segments[to].curve, t), -1, false});
+                carried.push_back({to, t, n, false});
+                joined.push_back({it->node, n});
+            }
+        };
+        for (const Overlap& o : meetings.overlaps) {
+            carry(o.segA, o.tA0, o.tA1, o.segB, o.tB0, o.tB1);
+            carry(o.segB, o.tB0, o.tB1, o.segA, o.tA0, o.tA1);
+        }
+        std::sort(carried.begin(), carried.end(), before);
+        std::vector<Stop> all(atHits.size() + carried.size());
+        std::merge(atHits.begin(), atHits.end(), carried.begin(), carried.end(), all.begin(),
+                   before);
+        atHits.swap(all);
+    }
     std::vector<Stop> stops(regular.size() + atHits.size());
     std::merge(regular.begin(), regular.end(), atHits.begin(), atHits.end(), stops.begin(), before);
     UnionFind sets(int(nodes.size()));

@@ -38,7 +38,7 @@ struct Arrangement {
 };
 
 Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
-                             const std::vector<Hit>& hits);
+                             const Meetings& meetings);
 
 // Fills leftA and leftB of every edge: by one ray per connected part, carried
 // around the vertices from edge to edge, or (carry false) by a ray from every

@@ -188,6 +188,16 @@ struct PairSearch {
         const double t0 = t;
         if (refine(s, t, rangeA0, rangeA1, rangeB0, rangeB1)) {
             add(s, t);
+            return;
+        }
+        // The chord's fraction can be far from the curve's parameter where
+        // the handles bunch up: start again from the nearest curve points.
+        const Vec2 x = lerp(pu, qv, 0.5);
+        const double reachTol = reach + length(pu - qv);
+        if (projectOnMonotone(a, a0, a1, x, reachTol, s) &&
+            projectOnMonotone(b, b0, b1, x, reachTol, t) &&
+            refine(s, t, rangeA0, rangeA1, rangeB0, rangeB1)) {
+            add(s, t);
         } else if (length(pointAt(a, s0) - pointAt(b, t0)) <= tol) {
             add(s0, t0);  // a touching, where Newton has no crossing to find
         }
@@ -291,7 +301,7 @@ bool onlyShareAnEnd(const Piece& a, const Piece& b) {
 }
 
 void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa, const Piece& pb,
-                     double tol, std::vector<Hit>& hits) {
+                     double tol, std::vector<Hit>& hits, std::vector<Overlap>& overlaps) {
     const Cubic& a = segments[pa.segment].curve;
     const Cubic& b = segments[pb.segment].curve;
     Incidence lo;
@@ -299,6 +309,7 @@ void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa
     if (sharedStretch(a, pa, b, pb, tol, lo, hi)) {
         hits.push_back({pa.segment, lo.tA, pb.segment, lo.tB});
         hits.push_back({pa.segment, hi.tA, pb.segment, hi.tB});
+        overlaps.push_back({pa.segment, lo.tA, hi.tA, pb.segment, lo.tB, hi.tB});
         return;
     }
     PairSearch search{a, b, tol, hits, pa.segment, pb.segment, hits.size()};
@@ -311,13 +322,14 @@ void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa
 
 }  // namespace
 
-std::vector<Hit> findHits(const std::vector<SourceSegment>& segments,
-                          const std::vector<Piece>& pieces, double tol) {
+Meetings findHits(const std::vector<SourceSegment>& segments, const std::vector<Piece>& pieces,
+                  double tol) {
+    Meetings out;
+    std::vector<Hit>& hits = out.hits;
     std::vector<std::pair<double, int>> order(pieces.size());
     for (int i = 0; i < int(order.size()); ++i)
         order[i] = {pieces[i].box.x0, i};
     std::sort(order.begin(), order.end());
-    std::vector<Hit> hits;
     std::vector<int> active;
     for (const auto& [x0, i] : order) {
         const Piece& p = pieces[i];
@@ -328,12 +340,12 @@ std::vector<Hit> findHits(const std::vector<SourceSegment>& segments,
             active[keep++] = active[k];
             if (!p.box.overlaps(q.box, tol)) continue;
             if (onlyShareAnEnd(p, q)) continue;
-            intersectPieces(segments, q, p, tol, hits);
+            intersectPieces(segments, q, p, tol, hits, out.overlaps);
         }
         active.resize(keep);
         active.push_back(i);
     }
-    return hits;
+    return out;
 }
 
 }  // namespace carvex::region

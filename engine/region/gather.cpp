@@ -130,6 +130,10 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
         }
         if (reach <= out.merge * out.merge) continue;
         s.line = s.closing || tracesChord(s.curve);
+        s.original = s.curve;
+        if (s.line)
+            s.curve = {{s.curve.p[0], lerp(s.curve.p[0], s.curve.p[3], 1.0 / 3.0),
+                        lerp(s.curve.p[0], s.curve.p[3], 2.0 / 3.0), s.curve.p[3]}};
         kept.push_back(s);
     }
     out.segments.swap(kept);

@@ -200,7 +200,7 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
             const SourceSegment& seg = input.segments[e0.segment];
             Cubic c;
             if (t0 <= 0.0 && t1 >= 1.0 && !seg.closing) {
-                c = seg.curve;
+                c = seg.original;
             } else if (seg.line) {
                 const Vec2 p = pointAt(seg.curve, t0);
                 const Vec2 q = pointAt(seg.curve, t1);
