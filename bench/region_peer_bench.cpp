@@ -240,11 +240,11 @@ private:
 
 // One run of one pair in this process; prints the peak heap above what the
 // inputs hold, in bytes.
-int measurePeak(const char* spec) {
+int measurePeak(const char* request) {
     char family[16] = {};
     int n = 0;
     char impl[16] = {};
-    if (std::sscanf(spec, "%15[^,],%d,%15s", family, &n, impl) != 3) return 2;
+    if (std::sscanf(request, "%15[^,],%d,%15s", family, &n, impl) != 3) return 2;
     const int f = std::strcmp(family, "gear") == 0 ? Gear : Round;
     const Inputs& in = inputs(f, n, 1);
     gHeapPeak = gHeapNow.load();
