@@ -80,7 +80,9 @@ RegionStatus addShape(const Shape& shape, int operand, Gathered& out) {
 }  // namespace
 
 RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& out) {
-    out = Gathered();
+    out.knots.clear();
+    out.segments.clear();
+    out.extent = out.eps = out.merge = 0.0;
     if (!std::isfinite(threshold) || threshold < 0.0) return RegionStatus::InvalidThreshold;
     for (const Shape* shape : {&a, b}) {
         if (!shape) continue;
@@ -97,7 +99,8 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
     RegionStatus status = addShape(a, 0, out);
     if (status == RegionStatus::Ok && b) status = addShape(*b, 1, out);
     if (status != RegionStatus::Ok) {
-        out = Gathered();
+        out.knots.clear();
+        out.segments.clear();
         return status;
     }
 
