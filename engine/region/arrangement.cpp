@@ -224,7 +224,7 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
         }
         g = end;
         for (int i = 0; i + 1 < int(kept.size()); ++i) {
-            Edge e;
+            Edge& e = raw.emplace_back();
             e.segment = s;
             e.stop0 = i;
             e.stop1 = i + 1;
@@ -236,7 +236,6 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
             e.curve.p[0] = out.vertices[e.v0];
             e.curve.p[3] = out.vertices[e.v1];
             (segments[s].operand == 0 ? e.deltaA : e.deltaB) = 1;
-            raw.push_back(e);
         }
     }
 
