@@ -94,8 +94,11 @@ bool sameCurve(const Cubic& a, const Cubic& b, double tol) {
 
 }  // namespace
 
-Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
-                             const Meetings& meetings) {
+void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
+                      const Meetings& meetings, Arrangement& out) {
+    out.vertices.clear();
+    out.vertexKnot.clear();
+    out.edges.clear();
     const std::vector<Hit>& hits = meetings.hits;
     const auto& segments = input.segments;
     std::vector<Node> nodes;
@@ -180,7 +183,6 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
     }
 
     // One vertex per set, placed on an input knot where the set has one.
-    Arrangement out;
     std::vector<int> vertexOf(nodes.size(), -1);
     std::vector<int> best(nodes.size(), -1);
     for (int i = 0; i < int(nodes.size()); ++i) {
@@ -222,7 +224,7 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
         }
         g = end;
         for (int i = 0; i + 1 < int(kept.size()); ++i) {
-            Edge e;
+            Edge& e = raw.emplace_back();
             e.segment = s;
             e.stop0 = i;
             e.stop1 = i + 1;
@@ -234,7 +236,6 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
             e.curve.p[0] = out.vertices[e.v0];
             e.curve.p[3] = out.vertices[e.v1];
             (segments[s].operand == 0 ? e.deltaA : e.deltaB) = 1;
-            raw.push_back(e);
         }
     }
 
@@ -284,7 +285,6 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
     out.edges.erase(std::remove_if(out.edges.begin(), out.edges.end(),
                                    [](const Edge& e) { return e.deltaA == 0 && e.deltaB == 0; }),
                     out.edges.end());
-    return out;
 }
 
 namespace {

@@ -37,8 +37,9 @@ struct Arrangement {
     std::vector<Edge> edges;
 };
 
-Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
-                             const Meetings& meetings);
+// Into out, whose lists are emptied first.
+void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
+                      const Meetings& meetings, Arrangement& out);
 
 // Fills leftA and leftB of every edge: by one ray per connected part, carried
 // around the vertices from edge to edge, or (carry false) by a ray from every

@@ -4,9 +4,9 @@
 
 namespace carvex::region {
 
-std::vector<Piece> monotonePieces(const std::vector<SourceSegment>& segments) {
-    std::vector<Piece> pieces;
-    pieces.reserve(segments.size() * 2);
+void monotonePieces(const std::vector<SourceSegment>& segments, std::vector<Piece>& pieces) {
+    pieces.clear();
+    pieces.reserve(segments.size() + segments.size() / 4);
     for (int s = 0; s < int(segments.size()); ++s) {
         const Cubic& c = segments[s].curve;
         double cuts[6];
@@ -24,7 +24,6 @@ std::vector<Piece> monotonePieces(const std::vector<SourceSegment>& segments) {
             pieces.push_back(p);
         }
     }
-    return pieces;
 }
 
 bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol, double& t) {
@@ -322,9 +321,10 @@ void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa
 
 }  // namespace
 
-Meetings findHits(const std::vector<SourceSegment>& segments, const std::vector<Piece>& pieces,
-                  double tol) {
-    Meetings out;
+void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piece>& pieces,
+              double tol, Meetings& out) {
+    out.hits.clear();
+    out.overlaps.clear();
     std::vector<Hit>& hits = out.hits;
     std::vector<std::pair<double, int>> order(pieces.size());
     for (int i = 0; i < int(order.size()); ++i)
@@ -345,7 +345,6 @@ Meetings findHits(const std::vector<SourceSegment>& segments, const std::vector<
         active.resize(keep);
         active.push_back(i);
     }
-    return out;
 }
 
 }  // namespace carvex::region

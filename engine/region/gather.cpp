@@ -1,6 +1,7 @@
 #include "region/gather.h"
 
 #include <cmath>
+#include <limits>
 
 namespace carvex::region {
 
@@ -41,46 +42,44 @@ bool inRange(Vec2 p) {
            std::fabs(p.y) <= kMaxRegionCoordinate;
 }
 
-RegionStatus addShape(const Shape& shape, int operand, Gathered& out) {
+struct SplineSpan {
+    int first = 0;
+    int count = 0;
+    bool closed = false;
+    int operand = 0;
+};
+
+RegionStatus addShape(const Shape& shape, int operand, Gathered& out,
+                      std::vector<SplineSpan>& spans) {
     for (const Spline* s : shape) {
         if (!s || s->isEmpty()) continue;
         const Matrix3d frame = s->frame * shape.frame;
         const bool identity = frame == Matrix3d();
         auto place = [&](const Point3d& p) { return identity ? flat(p) : flat(map(p, frame)); };
-        const int first = int(out.knots.size());
+        spans.push_back({int(out.knots.size()), int(s->size()), s->closed, operand});
         for (const Knot* k : *s) {
             InputKnot knot{place(k->point), place(k->inVec), place(k->outVec), k->type};
             if (!inRange(knot.point) || !inRange(knot.in) || !inRange(knot.out))
                 return RegionStatus::CoordinateTooLarge;
             out.knots.push_back(knot);
         }
-        const int n = s->size();
-        for (int i = 0; i < n; ++i) {
-            const int j = (i + 1) % n;
-            SourceSegment seg;
-            seg.operand = operand;
-            seg.startKnot = first + i;
-            seg.endKnot = first + j;
-            const InputKnot& a = out.knots[first + i];
-            const InputKnot& b = out.knots[first + j];
-            if (j == 0 && !s->closed) {
-                // Closed as a fill closes it: a straight line back to the start.
-                seg.closing = true;
-                seg.curve = {{a.point, lerp(a.point, b.point, 1.0 / 3.0),
-                              lerp(a.point, b.point, 2.0 / 3.0), b.point}};
-            } else {
-                seg.curve = {{a.point, a.out, b.in, b.point}};
-            }
-            out.segments.push_back(seg);
-        }
     }
     return RegionStatus::Ok;
+}
+
+void grow(Box& box, Vec2 p) {
+    box.x0 = std::min(box.x0, p.x);
+    box.y0 = std::min(box.y0, p.y);
+    box.x1 = std::max(box.x1, p.x);
+    box.y1 = std::max(box.y1, p.y);
 }
 
 }  // namespace
 
 RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& out) {
-    out = Gathered();
+    out.knots.clear();
+    out.segments.clear();
+    out.extent = out.eps = out.merge = 0.0;
     if (!std::isfinite(threshold) || threshold < 0.0) return RegionStatus::InvalidThreshold;
     for (const Shape* shape : {&a, b}) {
         if (!shape) continue;
@@ -94,49 +93,65 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
                 if (s) knots += s->size();
     out.knots.reserve(knots);
     out.segments.reserve(knots);
-    RegionStatus status = addShape(a, 0, out);
-    if (status == RegionStatus::Ok && b) status = addShape(*b, 1, out);
+    thread_local std::vector<SplineSpan> spans;
+    spans.clear();
+    RegionStatus status = addShape(a, 0, out, spans);
+    if (status == RegionStatus::Ok && b) status = addShape(*b, 1, out, spans);
     if (status != RegionStatus::Ok) {
-        out = Gathered();
+        out.knots.clear();
         return status;
     }
 
-    Box box;
-    double largest = 0.0;
-    bool any = false;
-    for (const SourceSegment& s : out.segments) {
-        const Box c = controlBox(s.curve);
-        if (!any) box = c;
-        box = {std::min(box.x0, c.x0), std::min(box.y0, c.y0), std::max(box.x1, c.x1),
-               std::max(box.y1, c.y1)};
-        any = true;
+    // The box of every control point that shapes a segment.
+    const double inf = std::numeric_limits<double>::infinity();
+    Box box{inf, inf, -inf, -inf};
+    for (const SplineSpan& span : spans) {
+        for (int i = 0; i < span.count; ++i) {
+            const InputKnot& k = out.knots[span.first + i];
+            grow(box, k.point);
+            if (span.closed || i > 0) grow(box, k.in);
+            if (span.closed || i + 1 < span.count) grow(box, k.out);
+        }
     }
-    if (any)
-        largest =
-            std::max({std::fabs(box.x0), std::fabs(box.y0), std::fabs(box.x1), std::fabs(box.y1)});
-    out.extent = any ? box.size() : 0.0;
+    if (spans.empty()) return RegionStatus::Ok;
+    const double largest =
+        std::max({std::fabs(box.x0), std::fabs(box.y0), std::fabs(box.x1), std::fabs(box.y1)});
+    out.extent = box.size();
     // Relative to the picture, but never below what the coordinates' own
     // precision can resolve.
     out.eps = std::max(1e-10 * out.extent, 1e-14 * largest);
     out.merge = std::max(out.eps, threshold);
 
-    std::vector<SourceSegment> kept;
-    kept.reserve(out.segments.size());
-    for (SourceSegment& s : out.segments) {
-        double reach = 0.0;
-        for (int i = 1; i < 4; ++i) {
-            const Vec2 d = s.curve.p[i] - s.curve.p[0];
-            reach = std::max(reach, dot(d, d));
+    for (const SplineSpan& span : spans) {
+        const int n = span.count;
+        for (int i = 0; i < n; ++i) {
+            const int j = (i + 1) % n;
+            if (j == 0 && !span.closed && n < 2) break;
+            SourceSegment seg;
+            seg.operand = span.operand;
+            seg.startKnot = span.first + i;
+            seg.endKnot = span.first + j;
+            const InputKnot& ka = out.knots[seg.startKnot];
+            const InputKnot& kb = out.knots[seg.endKnot];
+            seg.closing = j == 0 && !span.closed;
+            seg.original = seg.closing ? Cubic{{ka.point, ka.point, kb.point, kb.point}}
+                                       : Cubic{{ka.point, ka.out, kb.in, kb.point}};
+            // Segments the merge distance cannot tell from a point.
+            double reach = 0.0;
+            for (int c = 1; c < 4; ++c) {
+                const Vec2 d = seg.original.p[c] - seg.original.p[0];
+                reach = std::max(reach, dot(d, d));
+            }
+            if (reach <= out.merge * out.merge) continue;
+            seg.line = seg.closing || tracesChord(seg.original);
+            // A closing line runs from the last knot to the first, as a fill
+            // closes an open spline.
+            seg.curve = seg.line ? Cubic{{ka.point, lerp(ka.point, kb.point, 1.0 / 3.0),
+                                          lerp(ka.point, kb.point, 2.0 / 3.0), kb.point}}
+                                 : seg.original;
+            out.segments.push_back(seg);
         }
-        if (reach <= out.merge * out.merge) continue;
-        s.line = s.closing || tracesChord(s.curve);
-        s.original = s.curve;
-        if (s.line)
-            s.curve = {{s.curve.p[0], lerp(s.curve.p[0], s.curve.p[3], 1.0 / 3.0),
-                        lerp(s.curve.p[0], s.curve.p[3], 2.0 / 3.0), s.curve.p[3]}};
-        kept.push_back(s);
     }
-    out.segments.swap(kept);
     return RegionStatus::Ok;
 }
 

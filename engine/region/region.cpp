@@ -11,44 +11,64 @@ namespace carvex {
 
 namespace {
 
-// One pass at a merge distance of at least `coarsest`; complete tells
-// whether every chosen edge closed into a loop.
-Shape pass(BooleanOp op, FillRule fillA, FillRule fillB, const region::Gathered& gathered,
-           double coarsest, bool& complete) {
+// The working lists of one thread, kept from call to call so that their
+// memory is not handed back and faulted in again every time.
+struct Workspace {
+    region::Gathered input;
+    std::vector<region::Piece> pieces;
+    region::Meetings meetings;
+    region::Arrangement arrangement;
+
+    // Past this many segments the lists are let go after the call.
+    static constexpr size_t kKeep = 1 << 16;
+    void release() {
+        if (input.segments.capacity() <= kKeep) return;
+        *this = Workspace();
+    }
+};
+
+// One pass at the input's merge distance; complete tells whether every
+// chosen edge closed into a loop.
+Shape pass(BooleanOp op, FillRule fillA, FillRule fillB, Workspace& w, bool& complete) {
     using namespace region;
-    Gathered input = gathered;
-    input.merge = std::max(input.merge, coarsest);
-    const std::vector<Piece> pieces = monotonePieces(input.segments);
-    const Meetings meetings = findHits(input.segments, pieces, input.merge);
-    Arrangement arrangement = buildArrangement(input, pieces, meetings);
-    computeWindings(arrangement);
-    Shape shape = assembleLoops(input, arrangement, op, fillA, fillB, &complete);
+    monotonePieces(w.input.segments, w.pieces);
+    findHits(w.input.segments, w.pieces, w.input.merge, w.meetings);
+    buildArrangement(w.input, w.pieces, w.meetings, w.arrangement);
+    computeWindings(w.arrangement);
+    Shape shape = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
     if (complete) return shape;
     // Edges ordered wrongly around some vertex carried wrong windings: a ray
     // from every edge instead.
-    computeWindings(arrangement, false);
-    return assembleLoops(input, arrangement, op, fillA, fillB, &complete);
+    computeWindings(w.arrangement, false);
+    return assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
 }
 
 RegionResult run(const Shape& a, const Shape* b, BooleanOp op, FillRule fillA, FillRule fillB,
                  double threshold) {
     using namespace region;
+    thread_local Workspace w;
     RegionResult result;
-    Gathered input;
-    result.status = gather(a, b, threshold, input);
-    if (result.status != RegionStatus::Ok || input.segments.empty()) return result;
+    result.status = gather(a, b, threshold, w.input);
+    if (result.status != RegionStatus::Ok || w.input.segments.empty()) {
+        w.release();
+        return result;
+    }
     // Outlines that run along each other a little farther apart than the
     // merge distance cross at angles too shallow to place: taken as one at a
     // coarser distance they close up; past that the answer is refused.
-    for (double coarsest : {0.0, 1e3 * input.eps, 1e5 * input.eps}) {
+    result.status = RegionStatus::Unresolved;
+    const double eps = w.input.eps;
+    for (double coarsest : {0.0, 1e3 * eps, 1e5 * eps}) {
+        w.input.merge = std::max(w.input.merge, coarsest);
         bool complete = true;
-        Shape shape = pass(op, fillA, fillB, input, coarsest, complete);
+        Shape shape = pass(op, fillA, fillB, w, complete);
         if (complete) {
             result.shape = std::move(shape);
-            return result;
+            result.status = RegionStatus::Ok;
+            break;
         }
     }
-    result.status = RegionStatus::Unresolved;
+    w.release();
     return result;
 }
 
