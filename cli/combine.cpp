@@ -73,8 +73,9 @@ QString refusalReason(int operation, const SplineState& base, const SplineState&
 
 }  // namespace
 
-void applyOperands(Shape& result, const QList<Operand*>& operands, double threshold,
-                   ProgressLine& progress) {
+int applyOperands(Shape& result, const QList<Operand*>& operands, double threshold,
+                  ProgressLine& progress) {
+    int uncombinedInAll = 0;
     for (int i = 0; i < operands.size(); ++i) {
         Operand& operand = *operands[i];
         const QString step = QStringLiteral("step %1 (%2 %3)")
@@ -108,6 +109,7 @@ void applyOperands(Shape& result, const QList<Operand*>& operands, double thresh
                     .arg(outcome.operandIndex)
                     .arg(operand.path, refusalReason(operand.operation, base, other), effect));
         }
+        uncombinedInAll += uncombined;
         if (uncombined > kMaxNotesPerStep)
             progress.message(QStringLiteral("carvex: note: %1: %2 more pairs of splines were not "
                                             "combined (%3 of %4 pairs in all)")
@@ -116,4 +118,5 @@ void applyOperands(Shape& result, const QList<Operand*>& operands, double thresh
                                  .arg(uncombined)
                                  .arg(outcomes.size()));
     }
+    return uncombinedInAll;
 }
