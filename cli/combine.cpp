@@ -4,42 +4,6 @@
 
 #include "boolean/boolean.h"
 #include "operations.h"
-#include "shapeio/shapecheck.h"
-#include "shapeio/shapeio.h"
-
-bool loadShape(const QString& path, Shape& shape, QString* error) {
-    if (!readShapeFile(path, shape, error)) return false;
-    bool framed = shape.frame != Matrix3d();
-    for (const Spline* s : shape)
-        framed = framed || s->frame != Matrix3d();
-    if (!framed) return true;
-    shape.setFrame(Matrix3d(), true);
-    CoordinateProblem problem;
-    if (!checkCoordinates(shape, &problem)) {
-        if (error)
-            *error = QStringLiteral("%1: spline %2 after applying the frames: %3")
-                         .arg(path)
-                         .arg(problem.splineIndex)
-                         .arg(problem.describe());
-        return false;
-    }
-    // Baking moved the knots; the engine reads cached lengths.
-    for (Spline* s : shape)
-        s->updateLengths();
-    return true;
-}
-
-std::unique_ptr<Shape> cloneShape(const Shape& shape) {
-    auto copy = std::make_unique<Shape>();
-    copy->frame = shape.frame;
-    copy->name = shape.name;
-    for (const Spline* s : shape) {
-        auto spline = new Spline();
-        spline->copyFrom(*s);
-        copy->addSpline(spline);
-    }
-    return copy;
-}
 
 namespace {
 

@@ -23,13 +23,6 @@ struct Operand {
     std::unique_ptr<Shape> shape;
 };
 
-// Reads a shape file and bakes its frames, so that every knot lies in the
-// file's own coordinates as the engine needs them.
-bool loadShape(const QString& path, Shape& shape, QString* error);
-
-// A deep copy of a shape: the same knots, frames and closed flags.
-std::unique_ptr<Shape> cloneShape(const Shape& shape);
-
 // Applies each operand to result in turn, with applyOperand, and reports on
 // standard error (through progress) every pair of splines that the engine
 // left uncombined, naming the operand file and the spline indices.

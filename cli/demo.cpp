@@ -5,7 +5,9 @@
 #include <QHash>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "boolean/boolean.h"
 #include "combine.h"
