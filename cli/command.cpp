@@ -59,7 +59,7 @@ QString helpEpilogue() {
                "  in a note on standard error, splines counted from 0 in file order, and the")
         << QStringLiteral(
                "  run goes on; with --strict such a pair ends the run with exit status 4.")
-        << QString() << QStringLiteral("Files:")
+        << QStringLiteral("  xor needs the region engine.") << QString() << QStringLiteral("Files:")
         << QStringLiteral(
                "  in:  .svg as it is painted: path, rect, circle, ellipse, polygon and polyline")
         << QStringLiteral(

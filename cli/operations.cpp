@@ -19,7 +19,7 @@ const OperationNames kOperations[] = {
     {kOperationXor,
      "xor",
      {"exclude", "symmetric_difference", nullptr},
-     "where exactly one of them is (not with --per-pair)"},
+     "what lies in just one of the two"},
 };
 
 }  // namespace

@@ -1,5 +1,23 @@
 #include "shapeio/filleddrawing.h"
 
+#include "shapeio/subpathbuilder.h"
+
+// An open spline's end knots have their handles on their points already,
+// so the closing segment is straight.
+bool closeForFilling(Spline& spline) {
+    if (spline.closed) return true;
+    if (spline.size() < 2) return false;
+    if (distance(spline.last()->point, spline.first()->point) < 1e-10) {
+        if (spline.size() == 2) return false;  // one segment from a point back to it
+        spline.first()->inVec = spline.last()->inVec;
+        delete spline.takeLast();
+    }
+    Knot& first = *spline.first();
+    first.type = knotTypeFor(first.point, first.inVec, first.outVec);
+    spline.closed = true;
+    return true;
+}
+
 QString FilledDrawing::colour() const {
     return elements.empty() ? QStringLiteral("black") : elements.front().colour;
 }

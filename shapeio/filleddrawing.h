@@ -54,6 +54,13 @@ struct FilledDrawing {
     Shape allSplines() const;
 };
 
+// Closes an open spline as filling does: one that ends on its start point
+// ends there (the repeated knot goes, its incoming handle kept), any other
+// gets a straight closing segment. False, leaving it open, when nothing is
+// left to fill (fewer than two knots, or one segment from a point back to
+// itself).
+bool closeForFilling(Spline& spline);
+
 // The SVG fill-rule keyword for a rule, and back (false for anything else).
 QString fillRuleName(carvex::FillRule rule);
 bool fillRuleFromName(const QString& name, carvex::FillRule* rule);

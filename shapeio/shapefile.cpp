@@ -80,8 +80,9 @@ bool readFilledDrawing(const QString& path, FilledDrawing* drawing, QString* err
         return false;
     }
     FilledDrawing parsed;
+    // Baking moved the knots; the per-pair engine reads cached lengths.
     for (Spline* spline : element.shape) {
-        if (!spline->closed && spline->size() >= 2) spline->closed = true;
+        closeForFilling(*spline);
         spline->updateLengths();
     }
     parsed.elements.push_back(std::move(element));

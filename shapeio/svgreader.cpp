@@ -231,23 +231,6 @@ Paint elementPaint(const QXmlStreamAttributes& attributes, const Paint& parent) 
     return paint;
 }
 
-// Closes an open subpath as filling does: one that ends on its start point
-// ends there, any other gets a straight closing segment (the handles of an
-// open spline's end knots lie on their points already). False when nothing
-// is left to fill.
-bool closeForFilling(Spline& spline) {
-    if (spline.closed) return true;
-    if (spline.size() >= 2 && distance(spline.last()->point, spline.first()->point) < 1e-10) {
-        if (spline.size() == 2) return false;  // one segment from a point back to it
-        spline.first()->inVec = spline.last()->inVec;
-        delete spline.takeLast();
-    }
-    Knot& first = *spline.first();
-    first.type = knotTypeFor(first.point, first.inVec, first.outVec);
-    spline.closed = true;
-    return true;
-}
-
 class SvgReader {
 public:
     // The reader works on decoded text so that its character offsets index

@@ -13,6 +13,7 @@
 
 #include "geometry/shape.h"
 #include "shapeio/filleddrawing.h"
+#include "shapeio/jsonio.h"
 #include "shapeio/shapeio.h"
 #include "shapeio/svgio.h"
 #include "testshapes.h"
@@ -504,6 +505,17 @@ TEST_F(CarvexCommand, SubpathsWithoutZAreClosedAsFillingClosesThem) {
     EXPECT_EQ(outer, 1);
     EXPECT_EQ(holes, 1);
     EXPECT_NEAR(regionArea(letter), 40.0, 1e-12);
+    // An open spline in JSON is closed the same way.
+    Shape open;
+    QString error;
+    ASSERT_TRUE(readShapeFile(fixture("open_square.svg"), open, &error)) << error.toStdString();
+    ASSERT_FALSE(open[0]->closed);
+    QByteArray json;
+    ASSERT_TRUE(writeJson(open, &json, &error));
+    writeFile(path("open.json"), json);
+    Shape fromJson;
+    combine({path("open.json"), QStringLiteral("intersect"), fixture("big_square.svg")}, fromJson);
+    EXPECT_NEAR(regionArea(fromJson), 16.0, 1e-12);
 }
 
 TEST_F(CarvexCommand, FillRulesComeFromAttributesStylesAndGroups) {
