@@ -1,5 +1,7 @@
 #include "region/region.h"
 
+#include <algorithm>
+
 #include "region/arrangement.h"
 #include "region/crossings.h"
 #include "region/gather.h"
@@ -9,6 +11,25 @@ namespace carvex {
 
 namespace {
 
+// One pass at a merge distance of at least `coarsest`; complete tells
+// whether every chosen edge closed into a loop.
+Shape pass(BooleanOp op, FillRule fillA, FillRule fillB, const region::Gathered& gathered,
+           double coarsest, bool& complete) {
+    using namespace region;
+    Gathered input = gathered;
+    input.merge = std::max(input.merge, coarsest);
+    const std::vector<Piece> pieces = monotonePieces(input.segments);
+    const Meetings meetings = findHits(input.segments, pieces, input.merge);
+    Arrangement arrangement = buildArrangement(input, pieces, meetings);
+    computeWindings(arrangement);
+    Shape shape = assembleLoops(input, arrangement, op, fillA, fillB, &complete);
+    if (complete) return shape;
+    // Edges ordered wrongly around some vertex carried wrong windings: a ray
+    // from every edge instead.
+    computeWindings(arrangement, false);
+    return assembleLoops(input, arrangement, op, fillA, fillB, &complete);
+}
+
 RegionResult run(const Shape& a, const Shape* b, BooleanOp op, FillRule fillA, FillRule fillB,
                  double threshold) {
     using namespace region;
@@ -16,11 +37,18 @@ RegionResult run(const Shape& a, const Shape* b, BooleanOp op, FillRule fillA, F
     Gathered input;
     result.status = gather(a, b, threshold, input);
     if (result.status != RegionStatus::Ok || input.segments.empty()) return result;
-    const std::vector<Piece> pieces = monotonePieces(input.segments);
-    const std::vector<Hit> hits = findHits(input.segments, pieces, input.merge);
-    Arrangement arrangement = buildArrangement(input, pieces, hits);
-    computeWindings(arrangement);
-    result.shape = assembleLoops(input, arrangement, op, fillA, fillB);
+    // Outlines that run along each other a little farther apart than the
+    // merge distance cross at angles too shallow to place: taken as one at a
+    // coarser distance they close up; past that the answer is refused.
+    for (double coarsest : {0.0, 1e3 * input.eps, 1e5 * input.eps}) {
+        bool complete = true;
+        Shape shape = pass(op, fillA, fillB, input, coarsest, complete);
+        if (complete) {
+            result.shape = std::move(shape);
+            return result;
+        }
+    }
+    result.status = RegionStatus::Unresolved;
     return result;
 }
 
@@ -47,6 +75,9 @@ QString describe(RegionStatus status) {
             return QStringLiteral("a shape has more than %1 knots").arg(kMaxRegionKnots);
         case RegionStatus::InvalidThreshold:
             return QStringLiteral("the threshold is negative or not finite");
+        case RegionStatus::Unresolved:
+            return QStringLiteral(
+                "outlines run along each other too closely to tell where they cross");
     }
     return QStringLiteral("unknown status");
 }
