@@ -4,42 +4,6 @@
 
 #include "boolean/boolean.h"
 #include "operations.h"
-#include "shapeio/shapecheck.h"
-#include "shapeio/shapeio.h"
-
-bool loadShape(const QString& path, Shape& shape, QString* error) {
-    if (!readShapeFile(path, shape, error)) return false;
-    bool framed = shape.frame != Matrix3d();
-    for (const Spline* s : shape)
-        framed = framed || s->frame != Matrix3d();
-    if (!framed) return true;
-    shape.setFrame(Matrix3d(), true);
-    CoordinateProblem problem;
-    if (!checkCoordinates(shape, &problem)) {
-        if (error)
-            *error = QStringLiteral("%1: spline %2 after applying the frames: %3")
-                         .arg(path)
-                         .arg(problem.splineIndex)
-                         .arg(problem.describe());
-        return false;
-    }
-    // Baking moved the knots; the engine reads cached lengths.
-    for (Spline* s : shape)
-        s->updateLengths();
-    return true;
-}
-
-std::unique_ptr<Shape> cloneShape(const Shape& shape) {
-    auto copy = std::make_unique<Shape>();
-    copy->frame = shape.frame;
-    copy->name = shape.name;
-    for (const Spline* s : shape) {
-        auto spline = new Spline();
-        spline->copyFrom(*s);
-        copy->addSpline(spline);
-    }
-    return copy;
-}
 
 namespace {
 
@@ -73,8 +37,9 @@ QString refusalReason(int operation, const SplineState& base, const SplineState&
 
 }  // namespace
 
-void applyOperands(Shape& result, const QList<Operand*>& operands, double threshold,
-                   ProgressLine& progress) {
+int applyOperands(Shape& result, const QList<Operand*>& operands, double threshold,
+                  ProgressLine& progress) {
+    int uncombinedInAll = 0;
     for (int i = 0; i < operands.size(); ++i) {
         Operand& operand = *operands[i];
         const QString step = QStringLiteral("step %1 (%2 %3)")
@@ -108,6 +73,7 @@ void applyOperands(Shape& result, const QList<Operand*>& operands, double thresh
                     .arg(outcome.operandIndex)
                     .arg(operand.path, refusalReason(operand.operation, base, other), effect));
         }
+        uncombinedInAll += uncombined;
         if (uncombined > kMaxNotesPerStep)
             progress.message(QStringLiteral("carvex: note: %1: %2 more pairs of splines were not "
                                             "combined (%3 of %4 pairs in all)")
@@ -116,4 +82,5 @@ void applyOperands(Shape& result, const QList<Operand*>& operands, double thresh
                                  .arg(uncombined)
                                  .arg(outcomes.size()));
     }
+    return uncombinedInAll;
 }

@@ -13,6 +13,7 @@ enum ExitCode : int {
     ExitUsage = 1,        // the command line is wrong
     ExitBadInput = 2,     // an input file cannot be read or is malformed
     ExitCannotWrite = 3,  // an output file cannot be written
+    ExitUncombined = 4,   // with --per-pair --strict: a pair was left uncombined
 };
 
 // One operand file with the operation that applies it.
@@ -22,15 +23,9 @@ struct Operand {
     std::unique_ptr<Shape> shape;
 };
 
-// Reads a shape file and bakes its frames, so that every knot lies in the
-// file's own coordinates as the engine needs them.
-bool loadShape(const QString& path, Shape& shape, QString* error);
-
-// A deep copy of a shape: the same knots, frames and closed flags.
-std::unique_ptr<Shape> cloneShape(const Shape& shape);
-
 // Applies each operand to result in turn, with applyOperand, and reports on
 // standard error (through progress) every pair of splines that the engine
 // left uncombined, naming the operand file and the spline indices.
-void applyOperands(Shape& result, const QList<Operand*>& operands, double threshold,
-                   ProgressLine& progress);
+// Returns the number of pairs left uncombined over all operands.
+int applyOperands(Shape& result, const QList<Operand*>& operands, double threshold,
+                  ProgressLine& progress);

@@ -11,6 +11,8 @@
 
 #include "combine.h"
 #include "operations.h"
+#include "regions.h"
+#include "shapeio/filleddrawing.h"
 #include "shapeio/numbertext.h"
 #include "shapeio/shapeio.h"
 
@@ -32,62 +34,95 @@ int usageError(const QString& text) {
 
 QString helpEpilogue() {
     QStringList lines;
-    lines << QString() << QStringLiteral("Operations (case does not matter):")
-          << operationHelpLines() << QString()
-          << QStringLiteral(
-                 "Each operation applies its operand to the result so far, in the "
-                 "order given.")
-          << QStringLiteral(
-                 "Every subpath of a file is one spline; the engine combines each "
-                 "closed base spline")
-          << QStringLiteral(
-                 "with each closed operand spline. A pair it cannot combine (an open "
-                 "spline, fewer")
-          << QStringLiteral(
-                 "than 3 knots, outlines that do not overlap, an odd number of "
-                 "crossings) is named")
-          << QStringLiteral(
-                 "in a note on standard error, with splines counted from 0 in file "
-                 "order; the run goes on.")
-          << QString() << QStringLiteral("Files:")
-          << QStringLiteral(
-                 "  in:  .svg (path, rect, circle, ellipse, polygon, polyline, line, "
-                 "with transforms)")
-          << QStringLiteral(
-                 "       .json (the engine's own model, as written by -o "
-                 "FILE.json)")
-          << QStringLiteral(
-                 "  out: .svg (cubic paths, exact coordinates), .json (lossless), "
-                 ".png (a picture)")
-          << QStringLiteral(
-                 "  Without -o the result goes to standard output as SVG. Outputs "
-                 "are written only")
-          << QStringLiteral("  when everything has succeeded, each whole or not at all.")
-          << QStringLiteral(
-                 "  An input file may have at most 32 MiB and 100000 knots, with "
-                 "coordinates of at")
-          << QStringLiteral("  most 1e9 in magnitude.") << QString() << QStringLiteral("Examples:")
-          << QStringLiteral(
-                 "  carvex plate.svg subtr_a hole.svg union tab.svg -o part.svg -o "
-                 "part.png")
-          << QStringLiteral("  carvex a.json intersect b.svg -t 0.01 --show-inputs -o both.svg")
-          << QStringLiteral(
-                 "  carvex --demo              (writes the bundled example to "
-                 "./carvex-demo)")
-          << QString() << QStringLiteral("Exit status:")
-          << QStringLiteral("  0  success (notes about uncombined splines may still be printed)")
-          << QStringLiteral(
-                 "  1  usage error: unknown option or operation, missing operand, "
-                 "threshold out of")
-          << QStringLiteral("     range, unknown output file type")
-          << QStringLiteral(
-                 "  2  bad input: a file is unreadable or malformed; the message "
-                 "names the file and")
-          << QStringLiteral("     the place (line and column, or the offset in the path data)")
-          << QStringLiteral(
-                 "  3  an output file cannot be written; existing files are left "
-                 "untouched");
+    lines
+        << QString() << QStringLiteral("Operations (case does not matter):") << operationHelpLines()
+        << QString()
+        << QStringLiteral(
+               "Each operation applies its operand to the answer so far, in the order given.")
+        << QString() << QStringLiteral("Engines:")
+        << QStringLiteral(
+               "  By default each file is a region: what its filled elements cover, each under")
+        << QStringLiteral(
+               "  its own fill rule. The answer is the region of the operation, as any number")
+        << QStringLiteral(
+               "  of closed loops: pieces and holes. Crossings are found on the true curves;")
+        << QStringLiteral(
+               "  -t merges crossings and knots closer than DISTANCE (default: none but those")
+        << QStringLiteral("  that are indistinguishable at the shapes' size).")
+        << QStringLiteral(
+               "  --per-pair combines each base spline with each operand spline instead, as")
+        << QStringLiteral(
+               "  the modifier does (-t default 0.0001). A pair it cannot combine (fewer than")
+        << QStringLiteral(
+               "  3 knots, outlines that do not overlap, an odd number of crossings) is named")
+        << QStringLiteral(
+               "  in a note on standard error, splines counted from 0 in file order, and the")
+        << QStringLiteral(
+               "  run goes on; with --strict such a pair ends the run with exit status 4.")
+        << QStringLiteral("  xor needs the region engine.") << QString() << QStringLiteral("Files:")
+        << QStringLiteral(
+               "  in:  .svg as it is painted: path, rect, circle, ellipse, polygon and polyline")
+        << QStringLiteral(
+               "       with transforms; fill, fill-rule and color from attributes and style,")
+        << QStringLiteral(
+               "       inherited through groups; subpaths closed as filling closes them.")
+        << QStringLiteral(
+               "       Elements with fill none, lines and invisible elements enclose no region")
+        << QStringLiteral("       and are left out with a note.")
+        << QStringLiteral(
+               "       .json (the engine's own model with its fill rule, as written by -o "
+               "FILE.json)")
+        << QStringLiteral(
+               "  out: .svg  the answer as one path in the base's fill colour, with the base's")
+        << QStringLiteral("             viewBox, width and height, ready to take the base's place;")
+        << QStringLiteral("             with --preview a picture of it over the faint inputs")
+        << QStringLiteral(
+               "       .json lossless; .png a picture of the answer over the faint inputs")
+        << QStringLiteral(
+               "  Without -o the answer goes to standard output as SVG. Outputs are written")
+        << QStringLiteral(
+               "  only when everything has succeeded, each whole or not at all. An empty")
+        << QStringLiteral("  answer is a success: an SVG whose path has no data, and a note.")
+        << QStringLiteral(
+               "  An input file may have at most 32 MiB and 100000 knots, with coordinates of at")
+        << QStringLiteral("  most 1e9 in magnitude.") << QString() << QStringLiteral("Examples:")
+        << QStringLiteral(
+               "  carvex examples/plate.svg subtr_a examples/hole.svg -o part.svg -o part.png")
+        << QStringLiteral(
+               "  carvex examples/ring.svg subtr_a examples/bar.svg union examples/disc.svg -o "
+               "out.json")
+        << QStringLiteral("  carvex --per-pair --strict examples/plate.svg union examples/disc.svg")
+        << QStringLiteral(
+               "  carvex --demo              (writes the bundled example to ./carvex-demo)")
+        << QString() << QStringLiteral("Exit status:")
+        << QStringLiteral(
+               "  0  success (notes about left-out elements or uncombined splines may be printed)")
+        << QStringLiteral(
+               "  1  usage error: unknown option or operation, missing operand, threshold out of")
+        << QStringLiteral(
+               "     range, unknown output file type, xor or --strict without fitting engine;")
+        << QStringLiteral("     also carvex without arguments")
+        << QStringLiteral(
+               "  2  bad input: a file is unreadable or malformed (the message names the file")
+        << QStringLiteral("     and the place), or the engine cannot combine what it holds")
+        << QStringLiteral(
+               "  3  an output file cannot be written; existing files are left untouched")
+        << QStringLiteral(
+               "  4  with --per-pair --strict: a pair of splines was left uncombined; nothing")
+        << QStringLiteral("     is written");
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+// What carvex says when started without arguments.
+int firstRunUsage() {
+    std::fputs(
+        "Usage: carvex [options] BASE OPERATION OPERAND [OPERATION OPERAND]...\n"
+        "  OPERATION is union, intersect, subtr_a, subtr_b or xor; files are .svg or .json.\n"
+        "  For example: carvex base.svg subtr_a hole.svg -o answer.svg\n"
+        "Try 'carvex --demo' to write a worked example to ./carvex-demo,\n"
+        "or 'carvex --help' for every option.\n",
+        stderr);
+    return ExitUsage;
 }
 
 bool parseThreshold(const QString& text, double* threshold, QString* error) {
@@ -108,13 +143,12 @@ bool parseThreshold(const QString& text, double* threshold, QString* error) {
 }
 
 int writeOutputs(const QStringList& outputs, const Shape& result, const QList<const Shape*>& inputs,
-                 bool showInputs, ProgressLine& progress) {
+                 const AnswerStyle& style, ProgressLine& progress) {
     progress.setStep(QStringLiteral("writing"));
     if (outputs.isEmpty()) {
         QByteArray svg;
         QString error;
-        if (!encodeShapeFile(ShapeFormat::Svg, result, showInputs ? inputs : QList<const Shape*>(),
-                             &svg, &error)) {
+        if (!encodeAnswerFile(ShapeFormat::Svg, result, style, inputs, &svg, &error)) {
             progress.message(QStringLiteral("carvex: standard output: ") + error);
             return ExitCannotWrite;
         }
@@ -129,12 +163,9 @@ int writeOutputs(const QStringList& outputs, const Shape& result, const QList<co
     QList<QPair<QString, QByteArray>> files;
     for (const QString& path : outputs) {
         const ShapeFormat format = formatForPath(path);
-        // A picture always shows the inputs; SVG only when asked.
-        const bool withInputs = format == ShapeFormat::Png || showInputs;
         QByteArray contents;
         QString error;
-        if (!encodeShapeFile(format, result, withInputs ? inputs : QList<const Shape*>(), &contents,
-                             &error)) {
+        if (!encodeAnswerFile(format, result, style, inputs, &contents, &error)) {
             progress.message(QStringLiteral("carvex: ") + path + QStringLiteral(": ") + error);
             return ExitCannotWrite;
         }
@@ -150,43 +181,125 @@ int writeOutputs(const QStringList& outputs, const Shape& result, const QList<co
 
 }  // namespace
 
+namespace {
+
+// Every input file of a run, read as a renderer fills it.
+struct InputFile {
+    int operation = 0;  // for operands
+    QString path;
+    FilledDrawing drawing;
+};
+
+void printNotes(const InputFile& file, ProgressLine& progress) {
+    for (const QString& note : file.drawing.notes)
+        progress.message(QStringLiteral("carvex: note: ") + note);
+}
+
+// The per-pair engine's run: every filled element's splines, combined pair by
+// pair. Returns the exit code; answer and inputs are filled on success.
+int runPerPair(const std::vector<InputFile>& files, double threshold, bool strict,
+               ProgressLine& progress, Shape* answer, std::vector<std::unique_ptr<Shape>>* inputs) {
+    for (const InputFile& file : files)
+        inputs->push_back(std::make_unique<Shape>(file.drawing.allSplines()));
+    *answer = files.front().drawing.allSplines();
+    std::vector<Operand> operands;
+    for (size_t i = 1; i < files.size(); ++i)
+        operands.push_back(Operand{files[i].operation, files[i].path,
+                                   std::make_unique<Shape>(files[i].drawing.allSplines())});
+    QList<Operand*> steps;
+    for (Operand& operand : operands)
+        steps.append(&operand);
+    const int uncombined = applyOperands(*answer, steps, threshold, progress);
+    if (strict && uncombined > 0) {
+        progress.message(QStringLiteral("carvex: --strict: %1 pair%2 of splines left uncombined; "
+                                        "nothing written")
+                             .arg(uncombined)
+                             .arg(uncombined == 1 ? QString() : QStringLiteral("s")));
+        return ExitUncombined;
+    }
+    return ExitSuccess;
+}
+
+// The region engine's run. Returns the exit code; answer and, when wanted
+// for pictures, the inputs' regions are filled on success.
+int runRegions(const std::vector<InputFile>& files, double threshold, bool wantInputs,
+               ProgressLine& progress, Shape* answer, std::vector<std::unique_ptr<Shape>>* inputs) {
+    std::vector<FileRegion> regions(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        carvex::RegionStatus status = carvex::RegionStatus::Ok;
+        if (!regionOfDrawing(files[i].drawing, threshold, &regions[i], &status)) {
+            progress.message(QStringLiteral("carvex: %1: the shape cannot be resolved: %2")
+                                 .arg(files[i].path, carvex::describe(status)));
+            return ExitBadInput;
+        }
+        if (!wantInputs) continue;
+        // Pictures draw each input as the region it stands for.
+        carvex::RegionResult resolved =
+            carvex::resolve(regions[i].shape, regions[i].fill, threshold);
+        inputs->push_back(std::make_unique<Shape>(std::move(resolved.shape)));
+    }
+    QList<RegionStep> steps;
+    for (size_t i = 1; i < files.size(); ++i)
+        steps.append(RegionStep{files[i].operation, files[i].path, &regions[i]});
+    FileRegion result;
+    result.shape = std::move(regions[0].shape);
+    result.fill = regions[0].fill;
+    QString error;
+    if (!applyRegionSteps(result, steps, threshold, progress, &error)) {
+        progress.message(QStringLiteral("carvex: ") + error);
+        return ExitBadInput;
+    }
+    *answer = std::move(result.shape);
+    return ExitSuccess;
+}
+
+}  // namespace
+
 int runCommand(const QStringList& arguments) {
+    if (arguments.isEmpty()) return firstRunUsage();
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Combines the closed curves of a base shape with those of operand "
-                       "shapes:\nunion, intersection and the two differences, one operand "
-                       "after the other."));
+        QStringLiteral("Combines the regions of shape files: union, intersection, the two "
+                       "differences\nand xor, one operand after the other."));
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help and exit."));
     const QCommandLineOption versionOption(QStringLiteral("version"),
                                            QStringLiteral("Show the version and exit."));
     const QCommandLineOption outputOption(
         {QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Write the result to FILE (.svg, .json or .png); repeat for several."),
+        QStringLiteral("Write the answer to FILE (.svg, .json or .png); repeat for several."),
         QStringLiteral("FILE"));
     const QCommandLineOption thresholdOption(
         {QStringLiteral("t"), QStringLiteral("threshold")},
-        QStringLiteral("Tolerance distance for welding knots and finding crossings, in the "
-                       "files' units, from 0.00001 to 100000000 (default 0.0001)."),
+        QStringLiteral("Merge crossings and knots closer than DISTANCE, in the files' units, "
+                       "from 0.00001 to 100000000."),
         QStringLiteral("DISTANCE"));
-    const QCommandLineOption showInputsOption(
-        QStringLiteral("show-inputs"),
-        QStringLiteral("Draw the inputs faintly under the result in SVG output (PNG output "
-                       "always shows them)."));
+    const QCommandLineOption perPairOption(
+        QStringLiteral("per-pair"),
+        QStringLiteral("Combine each base spline with each operand spline, as the modifier "
+                       "does, instead of whole regions."));
+    const QCommandLineOption strictOption(
+        QStringLiteral("strict"),
+        QStringLiteral("With --per-pair: a pair left uncombined is an error (exit status 4)."));
+    const QCommandLineOption previewOption(
+        QStringLiteral("preview"),
+        QStringLiteral("Write SVG as a picture: the answer in colour over the faint inputs "
+                       "(PNG output always looks so)."));
+    const QCommandLineOption showInputsOption(QStringLiteral("show-inputs"),
+                                              QStringLiteral("The same as --preview."));
     const QCommandLineOption demoOption(
         QStringLiteral("demo"),
-        QStringLiteral("Run the bundled example and write its pictures to the folder DIR "
-                       "given after it (default ./carvex-demo); carvex without arguments "
-                       "does the same."));
-    parser.addOptions(
-        {helpOption, versionOption, outputOption, thresholdOption, showInputsOption, demoOption});
+        QStringLiteral("Run the bundled examples and write their pictures to the folder DIR "
+                       "given after it (default ./carvex-demo)."));
+    parser.addOptions({helpOption, versionOption, outputOption, thresholdOption, perPairOption,
+                       strictOption, previewOption, showInputsOption, demoOption});
     parser.addPositionalArgument(QStringLiteral("BASE"),
                                  QStringLiteral("The shape to start from (.svg or .json)."),
                                  QStringLiteral("BASE"));
     parser.addPositionalArgument(
         QStringLiteral("OPERATION"),
-        QStringLiteral("union, intersect, subtr_a (base minus operand) or subtr_b (operand "
-                       "minus base)."),
+        QStringLiteral("union, intersect, subtr_a (base minus operand), subtr_b (operand "
+                       "minus base) or xor."),
         QStringLiteral("OPERATION"));
     parser.addPositionalArgument(QStringLiteral("OPERAND"),
                                  QStringLiteral("A shape file to apply with that operation."),
@@ -211,16 +324,22 @@ int runCommand(const QStringList& arguments) {
         return ExitSuccess;
     }
 
-    double threshold = kDefaultThreshold;
+    const bool perPair = parser.isSet(perPairOption);
+    // The region engine merges only what it must unless told a distance.
+    double threshold = perPair ? kDefaultThreshold : 0.0;
     if (parser.isSet(thresholdOption)) {
         QString error;
         if (!parseThreshold(parser.value(thresholdOption), &threshold, &error))
             return usageError(error);
     }
+    if (parser.isSet(strictOption) && !perPair)
+        return usageError(
+            QStringLiteral("--strict applies to --per-pair only: the region engine "
+                           "leaves no pair uncombined"));
 
     const QStringList positional = parser.positionalArguments();
     const QStringList outputs = parser.values(outputOption);
-    if (parser.isSet(demoOption) || arguments.isEmpty()) {
+    if (parser.isSet(demoOption)) {
         if (positional.size() > 1)
             return usageError(QStringLiteral("--demo takes at most one folder, not %1 arguments")
                                   .arg(positional.size()));
@@ -233,23 +352,31 @@ int runCommand(const QStringList& arguments) {
     if (positional.size() == 1)
         return usageError(
             QStringLiteral("missing OPERATION and OPERAND after '%1'").arg(positional[0]));
-    std::vector<Operand> operands;
+    std::vector<InputFile> files(1);
+    files[0].path = positional[0];
     for (int i = 1; i < positional.size(); i += 2) {
         const int operation = operationFromName(positional[i]);
         if (operation < 0)
             return usageError(QStringLiteral("argument %1: '%2' is not an operation (use union, "
-                                             "intersect, subtr_a or subtr_b)")
+                                             "intersect, subtr_a, subtr_b or xor)")
                                   .arg(i + 1)
                                   .arg(positional[i]));
+        if (perPair && operation == kOperationXor)
+            return usageError(QStringLiteral("argument %1: xor needs the region engine; leave "
+                                             "out --per-pair")
+                                  .arg(i + 1));
         if (i + 1 >= positional.size())
             return usageError(QStringLiteral("argument %1: operation '%2' has no OPERAND file "
                                              "after it")
                                   .arg(i + 1)
                                   .arg(positional[i]));
-        operands.push_back(Operand{operation, positional[i + 1], nullptr});
+        files.emplace_back();
+        files.back().operation = operation;
+        files.back().path = positional[i + 1];
     }
 
     QSet<QString> seen;
+    bool wantPictures = parser.isSet(previewOption) || parser.isSet(showInputsOption);
     for (const QString& path : outputs) {
         if (formatForPath(path) == ShapeFormat::Unknown)
             return usageError(QStringLiteral("output '%1': unknown file type (use .svg, .json or "
@@ -259,44 +386,49 @@ int runCommand(const QStringList& arguments) {
         if (seen.contains(absolute))
             return usageError(QStringLiteral("output '%1' is given twice").arg(path));
         seen.insert(absolute);
+        wantPictures = wantPictures || formatForPath(path) == ShapeFormat::Png;
     }
 
     ProgressLine progress;
     // Read everything before computing anything.
-    auto result = std::make_unique<Shape>();
-    progress.setStep(QStringLiteral("reading %1").arg(positional[0]));
-    QString error;
-    if (!loadShape(positional[0], *result, &error)) {
-        progress.finish();
-        printError(error);
-        return ExitBadInput;
-    }
-    for (Operand& operand : operands) {
-        progress.setStep(QStringLiteral("reading %1").arg(operand.path));
-        operand.shape = std::make_unique<Shape>();
-        if (!loadShape(operand.path, *operand.shape, &error)) {
+    for (InputFile& file : files) {
+        progress.setStep(QStringLiteral("reading %1").arg(file.path));
+        QString error;
+        if (!readFilledDrawing(file.path, &file.drawing, &error)) {
             progress.finish();
             printError(error);
             return ExitBadInput;
         }
+        printNotes(file, progress);
     }
 
-    // The inputs as read, for pictures: the engine changes its operands.
-    std::vector<std::unique_ptr<Shape>> inputCopies;
+    Shape answer;
+    std::vector<std::unique_ptr<Shape>> inputShapes;
+    const int computed =
+        perPair ? runPerPair(files, threshold, parser.isSet(strictOption), progress, &answer,
+                             &inputShapes)
+                : runRegions(files, threshold, wantPictures, progress, &answer, &inputShapes);
+    if (computed != ExitSuccess) {
+        progress.finish();
+        return computed;
+    }
+    if (answer.isEmpty())
+        progress.message(
+            QStringLiteral("carvex: note: the answer is empty: no region is left "
+                           "(the SVG holds a path without data)"));
+
+    AnswerStyle style;
+    style.look.viewport = files[0].drawing.viewport;
+    style.look.colour = files[0].drawing.colour();
+    // Per pair, loops come back as the base drew them; region answers draw
+    // alike under both rules, and even-odd does not depend on their direction.
+    style.look.fill = perPair ? files[0].drawing.fill() : carvex::FillRule::EvenOdd;
+    style.preview = parser.isSet(previewOption) || parser.isSet(showInputsOption);
+    style.picture = perPair ? PictureFill::PerSpline : PictureFill::EvenOdd;
     QList<const Shape*> inputs;
-    inputCopies.push_back(cloneShape(*result));
-    for (const Operand& operand : operands)
-        inputCopies.push_back(cloneShape(*operand.shape));
-    for (const auto& copy : inputCopies)
-        inputs.append(copy.get());
-
-    QList<Operand*> steps;
-    for (Operand& operand : operands)
-        steps.append(&operand);
-    applyOperands(*result, steps, threshold, progress);
-
-    const int code =
-        writeOutputs(outputs, *result, inputs, parser.isSet(showInputsOption), progress);
+    for (const auto& input : inputShapes)
+        inputs.append(input.get());
+    const int code = writeOutputs(outputs, answer, inputs, style, progress);
     progress.finish();
     return code;
 }

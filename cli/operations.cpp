@@ -16,6 +16,10 @@ const OperationNames kOperations[] = {
     {Intersect, "intersect", {"intersection", "and", nullptr}, "the overlap of base and operand"},
     {SubtrA, "subtr_a", {"minus", "subtract", "difference"}, "the base minus the operand"},
     {SubtrB, "subtr_b", {"reverse_minus", nullptr, nullptr}, "the operand minus the base"},
+    {kOperationXor,
+     "xor",
+     {"exclude", "symmetric_difference", nullptr},
+     "what lies in just one of the two"},
 };
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the carvex command and runs its bundled example: one SVG and one PNG
-# per operation and an overview picture, written to ./carvex-demo in the
+# Builds the carvex command and runs its bundled examples: one SVG and one PNG
+# per answer and a labelled overview picture, written to ./carvex-demo in the
 # folder this script is started from, or to the folder given as argument.
 set -euo pipefail
 
@@ -16,4 +16,4 @@ cmake --build "$build" --target carvex -j "$(nproc)"
 
 "$build/cli/carvex" --demo "$out"
 echo
-echo "demo: the files are in $out (overview.png shows all four operations)"
+echo "demo: the files are in $out (overview.png shows every answer, each panel labelled)"

@@ -92,8 +92,14 @@ void paintLayer(QPainter& painter, double opacity, Paint paint) {
     painter.setOpacity(1.0);
 }
 
-QList<QPainterPath> splinePaths(const Shape& shape, const QTransform& toTarget) {
+QList<QPainterPath> splinePaths(const Shape& shape, const QTransform& toTarget, PictureFill fill) {
     QList<QPainterPath> paths;
+    if (fill == PictureFill::EvenOdd) {
+        QPainterPath all = toTarget.map(painterPath(shape));
+        all.setFillRule(Qt::OddEvenFill);
+        if (!all.isEmpty()) paths.append(all);
+        return paths;
+    }
     for (const Spline* spline : shape) {
         const QPainterPath path = splinePath(*spline, shape);
         if (!path.isEmpty()) paths.append(toTarget.map(path));
@@ -104,7 +110,7 @@ QList<QPainterPath> splinePaths(const Shape& shape, const QTransform& toTarget) 
 }  // namespace
 
 void paintShapes(QPainter& painter, const QRectF& target, const QRectF& scene, const Shape& result,
-                 const QList<const Shape*>& inputs) {
+                 const QList<const Shape*>& inputs, PictureFill fill) {
     if (scene.width() <= 0.0 || scene.height() <= 0.0) return;
     const double scale = std::min(target.width() / scene.width(), target.height() / scene.height());
     // Centre the scene in the target.
@@ -123,7 +129,7 @@ void paintShapes(QPainter& painter, const QRectF& target, const QRectF& scene, c
     // inputs stay visible without muddying the result's colour.
     QList<QList<QPainterPath>> inputPaths;
     for (const Shape* input : inputs)
-        inputPaths.append(input ? splinePaths(*input, toTarget) : QList<QPainterPath>());
+        inputPaths.append(input ? splinePaths(*input, toTarget, fill) : QList<QPainterPath>());
     for (int i = 0; i < inputPaths.size(); ++i) {
         const QColor tint = inputTints()[i % inputTints().size()];
         paintLayer(painter, 0.10, [&](QPainter& p) {
@@ -132,7 +138,7 @@ void paintShapes(QPainter& painter, const QRectF& target, const QRectF& scene, c
         });
     }
     paintLayer(painter, 0.75, [&](QPainter& p) {
-        const QList<QPainterPath> paths = splinePaths(result, toTarget);
+        const QList<QPainterPath> paths = splinePaths(result, toTarget, fill);
         for (const QPainterPath& path : paths)
             p.fillPath(path, QColor(0xd6, 0x27, 0x28));
         p.setPen(QPen(QColor(0x80, 0x10, 0x10), 1.6));
@@ -151,7 +157,8 @@ void paintShapes(QPainter& painter, const QRectF& target, const QRectF& scene, c
     painter.restore();
 }
 
-QImage renderPicture(const Shape& result, const QList<const Shape*>& inputs, int maxSide) {
+QImage renderPicture(const Shape& result, const QList<const Shape*>& inputs, int maxSide,
+                     PictureFill fill) {
     const QRectF scene = withMargin(drawingBounds(result, inputs));
     maxSide = std::max(maxSide, 16);
     int width = maxSide;
@@ -166,14 +173,14 @@ QImage renderPicture(const Shape& result, const QList<const Shape*>& inputs, int
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     QPainter painter(&image);
-    paintShapes(painter, QRectF(0, 0, width, height), scene, result, inputs);
+    paintShapes(painter, QRectF(0, 0, width, height), scene, result, inputs, fill);
     painter.end();
     return image;
 }
 
 bool writePng(const Shape& result, const QList<const Shape*>& inputs, QByteArray* png,
-              QString* error, int maxSide) {
-    const QImage image = renderPicture(result, inputs, maxSide);
+              QString* error, int maxSide, PictureFill fill) {
+    const QImage image = renderPicture(result, inputs, maxSide, fill);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

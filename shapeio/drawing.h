@@ -9,6 +9,11 @@
 
 // Shapes as pictures: the common ground of the SVG and PNG writers.
 
+// How the splines of one shape fill: each as a region of its own (the
+// per-pair engine's view), or all together under the even-odd rule (a
+// region answer, whose loops neither cross nor overlap, with its holes).
+enum class PictureFill { PerSpline, EvenOdd };
+
 // A knot position as the shape's parent space sees it: mapped by the
 // spline's frame, then the shape's (skipped when they are identities, so
 // that coordinates pass through untouched).
@@ -33,12 +38,13 @@ QRectF withMargin(const QRectF& bounds);
 // outlined over them, every spline as a region of its own, mapping scene (the drawing's
 // coordinates, y down as in SVG) onto target with one scale for both axes.
 void paintShapes(QPainter& painter, const QRectF& target, const QRectF& scene, const Shape& result,
-                 const QList<const Shape*>& inputs);
+                 const QList<const Shape*>& inputs, PictureFill fill = PictureFill::PerSpline);
 
 // A picture of the result over its faint inputs on white, whose larger side
 // is maxSide pixels. No text is drawn, so no font is needed.
-QImage renderPicture(const Shape& result, const QList<const Shape*>& inputs, int maxSide = 800);
+QImage renderPicture(const Shape& result, const QList<const Shape*>& inputs, int maxSide = 800,
+                     PictureFill fill = PictureFill::PerSpline);
 
 // The same picture as PNG file contents.
 bool writePng(const Shape& result, const QList<const Shape*>& inputs, QByteArray* png,
-              QString* error, int maxSide = 800);
+              QString* error, int maxSide = 800, PictureFill fill = PictureFill::PerSpline);

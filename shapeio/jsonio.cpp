@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "shapeio/filleddrawing.h"
 #include "shapeio/jsontext.h"
 #include "shapeio/numbertext.h"
 #include "shapeio/shapecheck.h"
@@ -123,7 +124,7 @@ bool readKnot(const JsonValue& value, const QString& where, Spline& spline, Json
     return true;
 }
 
-bool readShape(const JsonValue& root, Shape& shape, JsonFailure* failure) {
+bool readShape(const JsonValue& root, Shape& shape, carvex::FillRule* fill, JsonFailure* failure) {
     if (root.kind != JsonValue::Object)
         return failAt(root, QStringLiteral("document"), QStringLiteral("expected an object"),
                       failure);
@@ -143,6 +144,12 @@ bool readShape(const JsonValue& root, Shape& shape, JsonFailure* failure) {
                           .arg(kShapeJsonVersion),
                       failure);
     if (!readFrame(root, QString(), &shape.frame, failure)) return false;
+    *fill = carvex::FillRule::NonZero;
+    if (const JsonValue* rule = root.member(QStringLiteral("fillRule"))) {
+        if (rule->kind != JsonValue::String || !fillRuleFromName(rule->string, fill))
+            return failAt(*rule, QStringLiteral("fillRule"),
+                          QStringLiteral("expected \"nonzero\" or \"evenodd\""), failure);
+    }
     const JsonValue& splines = required(root, "splines", &missing);
     if (splines.kind != JsonValue::Array)
         return failAt(missing ? root : splines, QStringLiteral("splines"),
@@ -180,10 +187,16 @@ bool readShape(const JsonValue& root, Shape& shape, JsonFailure* failure) {
 }  // namespace
 
 bool writeJson(const Shape& shape, QByteArray* document, QString* error) {
+    return writeJson(shape, carvex::FillRule::NonZero, document, error);
+}
+
+bool writeJson(const Shape& shape, carvex::FillRule fill, QByteArray* document, QString* error) {
     bool ok = true;
-    QString text = QStringLiteral("{\n  \"format\": \"%1\",\n  \"version\": %2,\n")
-                       .arg(QLatin1String(kShapeJsonFormat))
-                       .arg(kShapeJsonVersion);
+    QString text =
+        QStringLiteral("{\n  \"format\": \"%1\",\n  \"version\": %2,\n  \"fillRule\": \"%3\",\n")
+            .arg(QLatin1String(kShapeJsonFormat))
+            .arg(kShapeJsonVersion)
+            .arg(fillRuleName(fill));
     if (!isIdentityBits(shape.frame))
         text +=
             QStringLiteral("  \"frame\": ") + frameText(shape.frame, &ok) + QStringLiteral(",\n");
@@ -226,6 +239,11 @@ bool writeJson(const Shape& shape, QByteArray* document, QString* error) {
 }
 
 bool readJson(const QByteArray& data, const QString& fileName, Shape& shape, QString* error) {
+    return readJson(data, fileName, shape, nullptr, error);
+}
+
+bool readJson(const QByteArray& data, const QString& fileName, Shape& shape, carvex::FillRule* fill,
+              QString* error) {
     const QString text = decodeText(data);
     TextPlaceFinder places(text);
     auto fail = [&](int offset, const QString& message) {
@@ -243,12 +261,14 @@ bool readJson(const QByteArray& data, const QString& fileName, Shape& shape, QSt
     if (!parseJsonText(text, &root, &syntax))
         return fail(syntax.offset, QStringLiteral("JSON error: ") + syntax.message);
     Shape parsed;
+    carvex::FillRule parsedFill = carvex::FillRule::NonZero;
     JsonFailure failure;
-    if (!readShape(root, parsed, &failure))
+    if (!readShape(root, parsed, &parsedFill, &failure))
         return fail(failure.offset, failure.where + QStringLiteral(": ") + failure.what);
     shape.clear();
     shape.frame = parsed.frame;
     while (!parsed.isEmpty())
         shape.addSpline(parsed.takeFirst());
+    if (fill) *fill = parsedFill;
     return true;
 }

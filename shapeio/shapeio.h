@@ -16,6 +16,7 @@
 #include <QString>
 
 #include "geometry/shape.h"
+#include "shapeio/svgio.h"
 
 enum class ShapeFormat { Unknown, Svg, Json, Png };
 
@@ -32,6 +33,18 @@ bool readShapeFile(const QString& path, Shape& shape, QString* error);
 // faintly under it (SVG and PNG; JSON holds the shape alone).
 bool encodeShapeFile(ShapeFormat format, const Shape& shape, const QList<const Shape*>& inputs,
                      QByteArray* contents, QString* error);
+
+// How an answer of the command is written: SVG as a file that can take the
+// base's place (or, with preview, the picture look over faint inputs), JSON
+// with the answer's fill rule, PNG always as the picture.
+struct AnswerStyle {
+    SvgAnswerLook look;
+    bool preview = false;
+    PictureFill picture = PictureFill::PerSpline;
+};
+
+bool encodeAnswerFile(ShapeFormat format, const Shape& answer, const AnswerStyle& style,
+                      const QList<const Shape*>& inputs, QByteArray* contents, QString* error);
 
 // Writes shape to path, in the format its extension names, atomically: the
 // file is whole or not there at all, and an existing file is untouched when

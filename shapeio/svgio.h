@@ -6,6 +6,8 @@
 
 #include "geometry/matrix3d.h"
 #include "geometry/shape.h"
+#include "shapeio/drawing.h"
+#include "shapeio/filleddrawing.h"
 
 // SVG in and out. Coordinates stay as SVG has them (y down).
 
@@ -45,4 +47,20 @@ QString svgPathData(const Shape& shape);
 // inputs sit in defs and are drawn by reference, so that readSvg gives the
 // result alone. Fails (and says which knot) when a coordinate is not finite.
 bool writeSvg(const Shape& result, const QList<const Shape*>& inputs, QByteArray* document,
-              QString* error);
+              QString* error, PictureFill fill = PictureFill::PerSpline);
+
+// How an answer is drawn so that it can take the place of the base file:
+// the base's viewport and fill colour, and the rule that fills the answer.
+struct SvgAnswerLook {
+    SvgViewport viewport;
+    QString colour = QStringLiteral("black");
+    carvex::FillRule fill = carvex::FillRule::NonZero;
+};
+
+// A whole SVG document holding the answer as one path with every loop, the
+// look's fill colour and fill rule, no stroke and no opacity. The viewport
+// is the look's when it has one, else the answer's bounds (none for an
+// empty answer, whose path has no data). Fails (and says which knot) when a
+// coordinate is not finite.
+bool writeAnswerSvg(const Shape& answer, const SvgAnswerLook& look, QByteArray* document,
+                    QString* error);

@@ -1,8 +1,10 @@
+#include <QColor>
 #include <QHash>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <cmath>
 
+#include "shapeio/filleddrawing.h"
 #include "shapeio/numbertext.h"
 #include "shapeio/pathdata.h"
 #include "shapeio/shapecheck.h"
@@ -137,6 +139,98 @@ bool checkMarkup(const QString& text, MarkupProblem* problem) {
     return true;
 }
 
+// What an element inherits from its groups for filling: SVG's fill,
+// fill-rule, color and visibility properties.
+struct Paint {
+    bool filled = true;
+    QString colour = QStringLiteral("black");
+    carvex::FillRule rule = carvex::FillRule::NonZero;
+    QString color = QStringLiteral("black");  // what currentColor stands for
+    bool visible = true;
+};
+
+// The declarations of a style attribute, names lowercased; later ones win.
+QHash<QString, QString> styleDeclarations(const QString& style) {
+    QHash<QString, QString> declarations;
+    for (const QString& item : style.split(QLatin1Char(';'))) {
+        const int colon = item.indexOf(QLatin1Char(':'));
+        if (colon < 0) continue;
+        QString value = item.mid(colon + 1).trimmed();
+        if (value.endsWith(QLatin1String("!important"), Qt::CaseInsensitive))
+            value = value.left(value.size() - 10).trimmed();
+        declarations.insert(item.left(colon).trimmed().toLower(), value);
+    }
+    return declarations;
+}
+
+// A colour as written, when it is one SVG and this program both take;
+// otherwise an empty string.
+QString colourText(const QString& text) {
+    const QString lower = text.trimmed().toLower();
+    if (lower.isEmpty() || lower.contains(QLatin1Char('"')) || lower.contains(QLatin1Char('<')) ||
+        lower.contains(QLatin1Char('&')))
+        return QString();
+    if (QColor::isValidColor(lower)) return lower;
+    for (const char* function : {"rgb(", "rgba(", "hsl(", "hsla("})
+        if (lower.startsWith(QLatin1String(function)) && lower.endsWith(QLatin1Char(')')))
+            return lower;
+    return QString();
+}
+
+// Applies one fill value to paint. Values this reader does not know leave
+// the inherited paint, as an invalid property value does.
+void applyFill(const QString& text, Paint* paint) {
+    const QString value = text.trimmed();
+    const QString lower = value.toLower();
+    if (lower.isEmpty() || lower == QLatin1String("inherit")) return;
+    if (lower == QLatin1String("none")) {
+        paint->filled = false;
+    } else if (lower == QLatin1String("currentcolor")) {
+        paint->filled = true;
+        paint->colour = paint->color;
+    } else if (lower.startsWith(QLatin1String("url("))) {
+        // A gradient or pattern fills the region; its fallback colour, if
+        // any, is the nearest plain colour.
+        paint->filled = true;
+        const QString fallback = colourText(value.mid(value.indexOf(QLatin1Char(')')) + 1));
+        paint->colour = fallback.isEmpty() ? QStringLiteral("black") : fallback;
+    } else if (!colourText(value).isEmpty()) {
+        paint->filled = true;
+        paint->colour = colourText(value);
+    }
+}
+
+// The paint of an element: its parent's, changed by presentation
+// attributes, then by the style attribute, which takes precedence.
+Paint elementPaint(const QXmlStreamAttributes& attributes, const Paint& parent) {
+    Paint paint = parent;
+    const QHash<QString, QString> style =
+        styleDeclarations(attributes.value(QLatin1String("style")).toString());
+    auto property = [&](const char* name, auto apply) {
+        const QStringRef attribute = attributes.value(QLatin1String(name));
+        if (!attribute.isNull()) apply(attribute.toString().trimmed());
+        const auto declared = style.constFind(QLatin1String(name));
+        if (declared != style.constEnd()) apply(declared.value());
+    };
+    // color first: currentColor in fill reads this element's color.
+    property("color", [&](const QString& v) {
+        const QString c = colourText(v);
+        if (!c.isEmpty()) paint.color = c;
+    });
+    property("fill", [&](const QString& v) { applyFill(v, &paint); });
+    property("fill-rule", [&](const QString& v) {
+        carvex::FillRule rule;
+        if (fillRuleFromName(v.trimmed().toLower(), &rule)) paint.rule = rule;
+    });
+    property("visibility", [&](const QString& v) {
+        const QString lower = v.trimmed().toLower();
+        if (lower == QLatin1String("visible")) paint.visible = true;
+        if (lower == QLatin1String("hidden") || lower == QLatin1String("collapse"))
+            paint.visible = false;
+    });
+    return paint;
+}
+
 class SvgReader {
 public:
     // The reader works on decoded text so that its character offsets index
@@ -148,6 +242,9 @@ public:
           xml_(text_),
           fileName_(fileName),
           shape_(shape) {}
+
+    // Reads as a renderer fills: one element per filled shape element.
+    void readFilled(FilledDrawing* drawing) { drawing_ = drawing; }
 
     bool read(QString* error) {
         error_ = error;
@@ -161,11 +258,20 @@ public:
                                              .arg(xml_.qualifiedName().toString()));
         Matrix3d root;
         if (!readTransformAttribute(&root)) return false;
-        if (!readChildren(root, 1)) return false;
+        const QXmlStreamAttributes rootAttributes = xml_.attributes();
+        if (drawing_) {
+            SvgViewport& viewport = drawing_->viewport;
+            viewport.viewBox = rootAttributes.value(QLatin1String("viewBox")).toString().trimmed();
+            viewport.width = rootAttributes.value(QLatin1String("width")).toString().trimmed();
+            viewport.height = rootAttributes.value(QLatin1String("height")).toString().trimmed();
+            viewport.preserveAspectRatio =
+                rootAttributes.value(QLatin1String("preserveAspectRatio")).toString().trimmed();
+        }
+        if (!readChildren(root, 1, elementPaint(rootAttributes, Paint()))) return false;
         while (!xml_.atEnd())
             advance();
         if (xml_.hasError()) return xmlFailure(xml_.errorString());
-        if (shape_.isEmpty())
+        if (drawing_ ? shapeElements_ == 0 : shape_.isEmpty())
             return failAt(rootPlace_, QStringLiteral("the document has no shape (no path, rect, "
                                                      "circle, ellipse, polygon, polyline or line "
                                                      "that draws anything)"));
@@ -222,13 +328,13 @@ private:
     }
 
     // Reads the children of the current element until its end tag.
-    bool readChildren(const Matrix3d& parentTransform, int depth) {
+    bool readChildren(const Matrix3d& parentTransform, int depth, const Paint& parentPaint) {
         while (!xml_.atEnd()) {
             const auto token = advance();
             if (token == QXmlStreamReader::EndElement) return true;
             if (token != QXmlStreamReader::StartElement) continue;
             elementPlace_ = startTagPlace();
-            if (!readElement(parentTransform, depth)) return false;
+            if (!readElement(parentTransform, depth, parentPaint)) return false;
         }
         if (xml_.hasError()) return xmlFailure(xml_.errorString());
         return true;
@@ -243,11 +349,15 @@ private:
         }
     }
 
-    bool readElement(const Matrix3d& parentTransform, int depth) {
+    bool readElement(const Matrix3d& parentTransform, int depth, const Paint& parentPaint) {
         const QString name = elementName();
         const QXmlStreamAttributes attributes = xml_.attributes();
-        const bool hidden =
-            attributes.value(QLatin1String("display")).trimmed() == QLatin1String("none");
+        bool hidden = attributes.value(QLatin1String("display")).trimmed() == QLatin1String("none");
+        if (drawing_)
+            hidden =
+                hidden || styleDeclarations(attributes.value(QLatin1String("style")).toString())
+                                  .value(QStringLiteral("display"))
+                                  .toLower() == QLatin1String("none");
         if (!isSvgElement() || hidden) {
             skipElement();
             return true;
@@ -280,9 +390,9 @@ private:
                 return failAt(
                     elementPlace_,
                     QStringLiteral("groups nested more than %1 deep").arg(kMaxGroupDepth));
-            return readChildren(transform, depth + 1);
+            return readChildren(transform, depth + 1, elementPaint(attributes, parentPaint));
         }
-        if (!readShapeElement(name, transform)) return false;
+        if (!readShapeElement(name, transform, elementPaint(attributes, parentPaint))) return false;
         skipElement();
         return true;
     }
@@ -340,7 +450,8 @@ private:
         return true;
     }
 
-    bool readShapeElement(const QString& name, const Matrix3d& transform) {
+    bool readShapeElement(const QString& name, const Matrix3d& transform, const Paint& paint) {
+        ++shapeElements_;
         Shape local;
         bool ok = true;
         if (name == QLatin1String("path")) {
@@ -383,11 +494,46 @@ private:
                                              .arg(name)
                                              .arg(problem.splineIndex)
                                              .arg(problem.describe()));
+        if (drawing_) return addFilledElement(name, local, paint, knots);
         for (Spline* s : local)
             s->updateLengths();
         while (!local.isEmpty())
             shape_.addSpline(local.takeFirst());
         knots_ += knots;
+        return true;
+    }
+
+    bool addFilledElement(const QString& name, Shape& local, const Paint& paint, int knots) {
+        if (local.isEmpty()) return true;  // draws nothing: nothing to say
+        QString leftOut;
+        if (name == QLatin1String("line"))
+            leftOut = QStringLiteral("a line encloses no region");
+        else if (!paint.filled)
+            leftOut = QStringLiteral("it has no fill (fill none), so it encloses no region");
+        else if (!paint.visible)
+            leftOut = QStringLiteral("it is not visible");
+        if (!leftOut.isEmpty()) {
+            drawing_->notes.append(QStringLiteral("%1:%2:%3: <%4> left out: %5")
+                                       .arg(fileName_)
+                                       .arg(elementPlace_.line)
+                                       .arg(elementPlace_.column)
+                                       .arg(name, leftOut));
+            return true;
+        }
+        FilledElement element;
+        element.fill = paint.rule;
+        element.colour = paint.colour;
+        while (!local.isEmpty()) {
+            Spline* spline = local.takeFirst();
+            if (!closeForFilling(*spline)) {
+                delete spline;
+                continue;
+            }
+            spline->updateLengths();
+            element.shape.addSpline(spline);
+        }
+        knots_ += knots;
+        drawing_->elements.push_back(std::move(element));
         return true;
     }
 
@@ -534,7 +680,9 @@ private:
     QString* error_ = nullptr;
     Place elementPlace_;
     Place rootPlace_;
-    int knots_ = 0;  // in shape_
+    int knots_ = 0;  // in shape_, or in the drawing's elements
+    FilledDrawing* drawing_ = nullptr;
+    int shapeElements_ = 0;
 };
 
 bool readTransformNumbers(const QString& text, int& pos, QVector<double>* numbers, QString* error,
@@ -662,5 +810,16 @@ bool readSvg(const QByteArray& data, const QString& fileName, Shape& shape, QStr
     shape.frame = Matrix3d();
     while (!parsed.isEmpty())
         shape.addSpline(parsed.takeFirst());
+    return true;
+}
+
+bool readSvgDrawing(const QByteArray& data, const QString& fileName, FilledDrawing* drawing,
+                    QString* error) {
+    Shape unused;
+    FilledDrawing parsed;
+    SvgReader reader(data, fileName, unused);
+    reader.readFilled(&parsed);
+    if (!reader.read(error)) return false;
+    *drawing = std::move(parsed);
     return true;
 }

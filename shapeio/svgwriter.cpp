@@ -66,7 +66,7 @@ QString svgPathData(const Shape& shape) {
 }
 
 bool writeSvg(const Shape& result, const QList<const Shape*>& inputs, QByteArray* document,
-              QString* error) {
+              QString* error, PictureFill fill) {
     if (!finiteShape(result, QStringLiteral("result"), error)) return false;
     for (int i = 0; i < inputs.size(); ++i)
         if (inputs[i] && !finiteShape(*inputs[i], QStringLiteral("input %1").arg(i), error))
@@ -89,6 +89,13 @@ bool writeSvg(const Shape& result, const QList<const Shape*>& inputs, QByteArray
     // One path per spline: every spline is a region of its own, and a group
     // drawn with one opacity shows overlapping regions as their union.
     auto splinePaths = [&](const Shape& shape, const char* indent, const char* attributes) {
+        if (fill == PictureFill::EvenOdd) {
+            const QString d = svgPathData(shape);
+            if (!d.isEmpty())
+                out << indent << "<path d=\"" << d << "\" fill-rule=\"evenodd\"" << attributes
+                    << "/>\n";
+            return;
+        }
         for (const Spline* spline : shape) {
             const QString d = svgSplinePathData(*spline, shape);
             if (!d.isEmpty()) out << indent << "<path d=\"" << d << "\"" << attributes << "/>\n";
@@ -123,6 +130,42 @@ bool writeSvg(const Shape& result, const QList<const Shape*>& inputs, QByteArray
         "stroke-dasharray=\"4 3\"");
     out << "</svg>\n";
     out.flush();
+    *document = text.toUtf8();
+    return true;
+}
+
+bool writeAnswerSvg(const Shape& answer, const SvgAnswerLook& look, QByteArray* document,
+                    QString* error) {
+    if (!finiteShape(answer, QStringLiteral("result"), error)) return false;
+    auto attribute = [](const char* name, const QString& value) {
+        return value.isEmpty()
+                   ? QString()
+                   : QStringLiteral(" %1=\"%2\"").arg(QLatin1String(name), value.toHtmlEscaped());
+    };
+    QString viewport;
+    if (!look.viewport.isEmpty()) {
+        viewport = attribute("viewBox", look.viewport.viewBox) +
+                   attribute("width", look.viewport.width) +
+                   attribute("height", look.viewport.height) +
+                   attribute("preserveAspectRatio", look.viewport.preserveAspectRatio);
+    } else {
+        const QRectF box = drawingBounds(answer, {});
+        if (box.width() > 0.0 && box.height() > 0.0)
+            viewport = attribute("viewBox",
+                                 QStringLiteral("%1 %2 %3 %4")
+                                     .arg(shortestText(box.left()), shortestText(box.top()),
+                                          shortestText(box.width()), shortestText(box.height()))) +
+                       attribute("width", shortestText(box.width())) +
+                       attribute("height", shortestText(box.height()));
+    }
+    const QString colour = look.colour.isEmpty() ? QStringLiteral("black") : look.colour;
+    QString text =
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<svg xmlns=\"http://www.w3.org/2000/svg\"%1>\n"
+            "  <path fill=\"%2\" fill-rule=\"%3\" d=\"%4\"/>\n"
+            "</svg>\n")
+            .arg(viewport, colour.toHtmlEscaped(), fillRuleName(look.fill), svgPathData(answer));
     *document = text.toUtf8();
     return true;
 }

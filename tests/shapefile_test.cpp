@@ -430,3 +430,30 @@ TEST(ShapeFiles, WritingIsWholeOrNothing) {
     ASSERT_TRUE(writeFilesAtomically({{kept, "new"}}, &error));
     EXPECT_EQ(fileContents(kept), QByteArray("new"));
 }
+
+TEST(JsonRoundTrip, TheFillRuleComesBackAndDefaultsToNonzero) {
+    auto shape = std::make_unique<Shape>();
+    QByteArray json;
+    QString error;
+    for (carvex::FillRule rule : {carvex::FillRule::EvenOdd, carvex::FillRule::NonZero}) {
+        ASSERT_TRUE(writeJson(*shape, rule, &json, &error)) << error.toStdString();
+        Shape back;
+        carvex::FillRule read = rule == carvex::FillRule::EvenOdd ? carvex::FillRule::NonZero
+                                                                  : carvex::FillRule::EvenOdd;
+        ASSERT_TRUE(readJson(json, QStringLiteral("f.json"), back, &read, &error))
+            << error.toStdString();
+        EXPECT_EQ(read, rule);
+    }
+    // Documents written before the member existed read as nonzero.
+    carvex::FillRule read = carvex::FillRule::EvenOdd;
+    Shape back;
+    ASSERT_TRUE(readJson("{\"format\": \"carvex-shape\", \"version\": 1, \"splines\": []}",
+                         QStringLiteral("old.json"), back, &read, &error));
+    EXPECT_EQ(read, carvex::FillRule::NonZero);
+    EXPECT_FALSE(
+        readJson("{\"format\": \"carvex-shape\", \"version\": 1,\n \"fillRule\": "
+                 "\"winding\", \"splines\": []}",
+                 QStringLiteral("bad.json"), back, &read, &error));
+    EXPECT_EQ(error,
+              QStringLiteral("bad.json:2:14: fillRule: expected \"nonzero\" or \"evenodd\""));
+}

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "geometry/shape.h"
+#include "shapeio/filleddrawing.h"
 #include "shapeio/svgio.h"
 
 namespace {
@@ -298,4 +299,99 @@ TEST(SvgErrors, FailureLeavesTheShapeAsItWas) {
     EXPECT_FALSE(readSvg(document("<rect width='x'/>"), QStringLiteral("t.svg"), shape, &error));
     ASSERT_EQ(shape.size(), 1);
     EXPECT_EQ(shape[0]->size(), 4);
+}
+
+// The same documents read as a renderer fills them.
+
+namespace {
+
+FilledDrawing readFilled(const QByteArray& svg) {
+    FilledDrawing drawing;
+    QString error;
+    EXPECT_TRUE(readSvgDrawing(svg, QStringLiteral("t.svg"), &drawing, &error))
+        << error.toStdString();
+    return drawing;
+}
+
+}  // namespace
+
+TEST(SvgFilling, PaintIsInheritedAndStyleBeatsAttributes) {
+    const FilledDrawing drawing = readFilled(document(
+        "<g fill='none' color='#00ff00' style='fill-rule:evenodd'>\n"
+        "  <rect width='1' height='1' fill='currentColor'/>\n"
+        "  <rect width='1' height='1' fill='red' style='fill: #123456; fill-rule: nonzero'/>\n"
+        "  <g style='fill:url(#shade) blue'><rect width='1' height='1'/></g>\n"
+        "  <rect width='1' height='1' fill='url(#shade)'/>\n"
+        "  <rect width='1' height='1'/>\n"
+        "</g>"));
+    ASSERT_EQ(drawing.elements.size(), 4u);
+    EXPECT_EQ(drawing.elements[0].colour, QStringLiteral("#00ff00"));
+    EXPECT_EQ(drawing.elements[0].fill, carvex::FillRule::EvenOdd);
+    EXPECT_EQ(drawing.elements[1].colour, QStringLiteral("#123456"));
+    EXPECT_EQ(drawing.elements[1].fill, carvex::FillRule::NonZero);
+    // A paint server stands as its fallback colour, or black without one.
+    EXPECT_EQ(drawing.elements[2].colour, QStringLiteral("blue"));
+    EXPECT_EQ(drawing.elements[3].colour, QStringLiteral("black"));
+    // The last rect inherits fill none: left out, with its place.
+    ASSERT_EQ(drawing.notes.size(), 1);
+    EXPECT_TRUE(
+        drawing.notes[0].startsWith(QStringLiteral("t.svg:7:3: <rect> left out: it has "
+                                                   "no fill")))
+        << drawing.notes[0].toStdString();
+}
+
+TEST(SvgFilling, HiddenElementsAndLinesEncloseNothing) {
+    const FilledDrawing drawing =
+        readFilled(document("<rect width='1' height='1' style='display:none'/>\n"
+                            "<g visibility='hidden'><rect width='1' height='1'/>"
+                            "<rect width='2' height='2' visibility='visible'/></g>\n"
+                            "<line x2='5' y2='5'/>"));
+    ASSERT_EQ(drawing.elements.size(), 1u);
+    EXPECT_EQ(drawing.elements[0].shape[0]->at(2)->point, P(2, 2));
+    ASSERT_EQ(drawing.notes.size(), 2);
+    EXPECT_TRUE(drawing.notes[0].contains(QLatin1String("it is not visible")));
+    EXPECT_TRUE(drawing.notes[1].contains(QLatin1String("<line> left out")));
+    // The plain reading still gives every outline, lines and all.
+    Shape shape;
+    read(document("<rect width='1' height='1' fill='none'/><line x2='5' y2='5'/>"), shape);
+    EXPECT_EQ(shape.size(), 2);
+}
+
+TEST(SvgFilling, OpenSubpathsCloseAsFillingClosesThem) {
+    const FilledDrawing drawing = readFilled(
+        document("<path d='M 0 0 L 4 0 L 4 4 M 10 0 C 11 1 12 1 13 0 L 10 0 M 20 20 L 20 20'/>"
+                 "<polyline points='0,0 1,0 1,1'/>"));
+    ASSERT_EQ(drawing.elements.size(), 2u);
+    const Shape& path = drawing.elements[0].shape;
+    // A straight closing segment; a subpath back on its start keeps its
+    // last segment's handle and loses the repeated knot; a lone point
+    // fills nothing.
+    ASSERT_EQ(path.size(), 2);
+    EXPECT_TRUE(path[0]->closed);
+    expectPoints(*path[0], {P(0, 0), P(4, 0), P(4, 4)});
+    EXPECT_EQ(path[0]->at(2)->outVec, P(4, 4));
+    EXPECT_EQ(path[0]->at(0)->inVec, P(0, 0));
+    EXPECT_TRUE(path[1]->closed);
+    expectPoints(*path[1], {P(10, 0), P(13, 0)});
+    EXPECT_EQ(path[1]->at(0)->outVec, P(11, 1));
+    EXPECT_EQ(path[1]->at(0)->inVec, P(10, 0));
+    EXPECT_TRUE(drawing.elements[1].shape[0]->closed);
+    // The plain reading keeps them open.
+    Shape shape;
+    read(document("<path d='M 0 0 L 4 0 L 4 4'/>"), shape);
+    EXPECT_FALSE(shape[0]->closed);
+}
+
+TEST(SvgFilling, TheRootViewportIsKeptAsWritten) {
+    const FilledDrawing drawing = readFilled(
+        "<svg xmlns='http://www.w3.org/2000/svg' viewBox=' 0 0 24 24' width='2em' "
+        "preserveAspectRatio='xMinYMin'><rect width='1' height='1'/></svg>");
+    EXPECT_EQ(drawing.viewport.viewBox, QStringLiteral("0 0 24 24"));
+    EXPECT_EQ(drawing.viewport.width, QStringLiteral("2em"));
+    EXPECT_TRUE(drawing.viewport.height.isEmpty());
+    EXPECT_EQ(drawing.viewport.preserveAspectRatio, QStringLiteral("xMinYMin"));
+    // Only unfilled elements: an empty region, not an error.
+    const FilledDrawing empty = readFilled(document("<rect width='1' height='1' fill='none'/>"));
+    EXPECT_TRUE(empty.elements.empty());
+    EXPECT_EQ(empty.notes.size(), 1);
 }

@@ -1,0 +1,85 @@
+#include "regions.h"
+
+#include "boolean/boolean.h"
+#include "operations.h"
+
+namespace {
+
+void appendCopies(const Shape& from, Shape& to) {
+    for (const Spline* s : from) {
+        auto copy = new Spline();
+        copy->copyFrom(*s);
+        to.addSpline(copy);
+    }
+}
+
+}  // namespace
+
+bool regionOfDrawing(const FilledDrawing& drawing, double threshold, FileRegion* region,
+                     carvex::RegionStatus* status) {
+    *status = carvex::RegionStatus::Ok;
+    region->shape.clear();
+    region->fill = carvex::FillRule::NonZero;
+    if (drawing.elements.size() == 1) {
+        appendCopies(drawing.elements.front().shape, region->shape);
+        region->fill = drawing.elements.front().fill;
+        return true;
+    }
+    // Each element's own winding counts only under its own rule: a second
+    // element drawn the other way round must not cut a hole into the first.
+    for (const FilledElement& element : drawing.elements) {
+        carvex::RegionResult resolved = carvex::resolve(element.shape, element.fill, threshold);
+        if (!resolved.ok()) {
+            *status = resolved.status;
+            return false;
+        }
+        while (!resolved.shape.isEmpty())
+            region->shape.addSpline(resolved.shape.takeFirst());
+    }
+    return true;
+}
+
+carvex::BooleanOp regionOperation(int operation) {
+    switch (operation) {
+        case Intersect:
+            return carvex::BooleanOp::Intersection;
+        case SubtrA:
+            return carvex::BooleanOp::AMinusB;
+        case SubtrB:
+            return carvex::BooleanOp::BMinusA;
+        case kOperationXor:
+            return carvex::BooleanOp::Xor;
+        default:
+            return carvex::BooleanOp::Union;
+    }
+}
+
+bool applyRegionSteps(FileRegion& result, const QList<RegionStep>& steps, double threshold,
+                      ProgressLine& progress, QString* error) {
+    for (int i = 0; i < steps.size(); ++i) {
+        const RegionStep& step = steps[i];
+        progress.setStep(QStringLiteral("applying %1 of %2: %3 %4")
+                             .arg(i + 1)
+                             .arg(steps.size())
+                             .arg(operationName(step.operation), step.path));
+        carvex::RegionOptions options;
+        options.fillA = result.fill;
+        options.fillB = step.region->fill;
+        options.threshold = threshold;
+        carvex::RegionResult answer = carvex::combine(result.shape, step.region->shape,
+                                                      regionOperation(step.operation), options);
+        if (!answer.ok()) {
+            if (error)
+                *error = QStringLiteral("step %1 (%2 %3): the shapes cannot be combined: %4")
+                             .arg(i + 1)
+                             .arg(operationName(step.operation), step.path,
+                                  carvex::describe(answer.status));
+            return false;
+        }
+        result.shape = std::move(answer.shape);
+        // The answer's loops neither cross nor overlap, outer ones one way
+        // and holes the other: both rules fill it alike.
+        result.fill = carvex::FillRule::NonZero;
+    }
+    return true;
+}
