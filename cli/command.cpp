@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "combine.h"
+#include "messages.h"
 #include "operations.h"
 #include "shapeio/numbertext.h"
 #include "shapeio/shapeio.h"
@@ -21,12 +22,12 @@ constexpr double kMinThreshold = 0.00001;
 constexpr double kMaxThreshold = 100000000.0;
 
 void printError(const QString& text) {
-    std::fputs(qPrintable(QStringLiteral("carvex: ") + text + QLatin1Char('\n')), stderr);
+    printMessage(QStringLiteral("carvex: ") + text);
 }
 
 int usageError(const QString& text) {
     printError(text);
-    std::fputs("Try 'carvex --help' for more information.\n", stderr);
+    printMessage(QStringLiteral("Try 'carvex --help' for more information."));
     return ExitUsage;
 }
 
