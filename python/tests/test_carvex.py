@@ -215,19 +215,29 @@ class TestThreads:
             answers = list(pool.map(job, offsets))
         assert answers == expected
 
-    def test_the_interpreter_runs_while_an_operation_does(self):
-        # One long call: with the GIL held, the loop below could not advance.
-        stars = [carvex.from_path_data(star(0, 0, 1000, 4000, phase))
-                 for phase in (0.0, 0.37)]
+    @pytest.mark.parametrize("call", ["combine", "from_path_data", "to_json"])
+    def test_the_interpreter_runs_while_an_operation_does(self, call):
+        # One long call on another thread: with the GIL held, the loop below
+        # could not advance while it runs.
+        if call == "combine":
+            stars = [carvex.from_path_data(star(0, 0, 1000, 4000, phase))
+                     for phase in (0.0, 0.37)]
+            work = lambda: carvex.combine(stars[0], stars[1], carvex.Op.UNION)
+        elif call == "from_path_data":
+            data = star(0, 0, 1000, 40000, 0.1)
+            work = lambda: carvex.from_path_data(data)
+        else:
+            shape = carvex.from_path_data(star(0, 0, 1000, 20000, 0.1))
+            work = shape.to_json
         started = threading.Event()
         finished = threading.Event()
 
-        def work():
+        def run():
             started.set()
-            carvex.combine(stars[0], stars[1], carvex.Op.UNION)
+            work()
             finished.set()
 
-        worker = threading.Thread(target=work)
+        worker = threading.Thread(target=run)
         begin = time.perf_counter()
         worker.start()
         started.wait()
@@ -237,10 +247,10 @@ class TestThreads:
         worker.join()
         elapsed = time.perf_counter() - begin
         if elapsed < 0.05:
-            pytest.skip(f"the operation took {elapsed * 1000:.1f} ms: too short to tell")
-        # Each spin is well under a microsecond: a held GIL allows a handful
-        # of switch intervals (5 ms) at most.
-        assert spins > elapsed * 1e5
+            pytest.skip(f"{call} took {elapsed * 1000:.1f} ms: too short to tell")
+        # A spin takes well under ten microseconds; a held GIL would allow a
+        # few of them per switch interval (5 ms) at most.
+        assert spins > elapsed * 1e4
 
 
 def star(cx, cy, r, points, phase):
