@@ -1,0 +1,294 @@
+#include "region/crossings.h"
+
+#include <algorithm>
+
+namespace carvex::region {
+
+std::vector<Piece> monotonePieces(const std::vector<SourceSegment>& segments) {
+    std::vector<Piece> pieces;
+    pieces.reserve(segments.size() * 2);
+    for (int s = 0; s < int(segments.size()); ++s) {
+        const Cubic& c = segments[s].curve;
+        double cuts[6];
+        int n = 0;
+        cuts[n++] = 0.0;
+        if (!segments[s].line) n += extremaParameters(c, cuts + 1);
+        cuts[n++] = 1.0;
+        for (int i = 0; i + 1 < n; ++i) {
+            Piece p;
+            p.segment = s;
+            p.t0 = cuts[i];
+            p.t1 = cuts[i + 1];
+            p.curve = subCubic(c, p.t0, p.t1);
+            p.box = boxOf(p.curve.p[0], p.curve.p[3]);
+            pieces.push_back(p);
+        }
+    }
+    return pieces;
+}
+
+bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol, double& t) {
+    const Vec2 a = pointAt(c, t0);
+    const Vec2 b = pointAt(c, t1);
+    const Box box = boxOf(a, b);
+    if (p.x < box.x0 - tol || p.x > box.x1 + tol || p.y < box.y0 - tol || p.y > box.y1 + tol)
+        return false;
+    // Along the coordinate that changes most the stretch is monotone: bisect
+    // for the point level with p, then polish the nearest point by Newton.
+    const bool alongX = box.x1 - box.x0 >= box.y1 - box.y0;
+    const double target = alongX ? p.x : p.y;
+    const double va = alongX ? a.x : a.y;
+    const double vb = alongX ? b.x : b.y;
+    double lo = t0;
+    double hi = t1;
+    if ((target - va) * (vb - va) <= 0.0) {
+        hi = t0;
+    } else if ((target - vb) * (va - vb) <= 0.0) {
+        lo = t1;
+    } else {
+        const bool rising = vb > va;
+        for (int i = 0; i < 60 && hi - lo > 1e-16; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            const Vec2 q = pointAt(c, mid);
+            const double v = alongX ? q.x : q.y;
+            if ((v < target) == rising)
+                lo = mid;
+            else
+                hi = mid;
+        }
+    }
+    double u = 0.5 * (lo + hi);
+    for (int i = 0; i < 4; ++i) {
+        const Vec2 d = pointAt(c, u) - p;
+        const Vec2 d1 = derivativeAt(c, u);
+        const Vec2 d2 = secondDerivativeAt(c, u);
+        const double den = dot(d1, d1) + dot(d, d2);
+        if (den <= 0.0) break;
+        const double next = std::clamp(u - dot(d, d1) / den, t0, t1);
+        if (next == u) break;
+        u = next;
+    }
+    if (length(pointAt(c, u) - p) > tol) return false;
+    t = u;
+    return true;
+}
+
+namespace {
+
+struct PairSearch {
+    const Cubic& a;
+    const Cubic& b;
+    double tol;
+    std::vector<Hit>& hits;
+    int segA;
+    int segB;
+    size_t firstHit;
+    int budget = 4000;
+
+    void add(double tA, double tB) {
+        const Vec2 p = pointAt(a, tA);
+        for (size_t i = firstHit; i < hits.size(); ++i)
+            if (length(pointAt(a, hits[i].tA) - p) <= tol) return;
+        if (hits.size() - firstHit >= 24) return;
+        hits.push_back({segA, tA, segB, tB});
+    }
+
+    // Newton on a(s) = b(t), kept inside the given parameter ranges.
+    bool refine(double& s, double& t, double sa, double sb, double ta, double tb) const {
+        for (int i = 0; i < 12; ++i) {
+            const Vec2 f = pointAt(a, s) - pointAt(b, t);
+            if (length(f) <= 1e-3 * tol) return true;
+            const Vec2 c1 = derivativeAt(a, s);
+            const Vec2 c2 = derivativeAt(b, t) * -1.0;
+            const double det = cross(c1, c2);
+            if (std::fabs(det) <= 1e-14 * length(c1) * length(c2) || det == 0.0) break;
+            const Vec2 r = f * -1.0;
+            s = std::clamp(s + cross(r, c2) / det, sa, sb);
+            t = std::clamp(t + cross(c1, r) / det, ta, tb);
+        }
+        return length(pointAt(a, s) - pointAt(b, t)) <= tol;
+    }
+
+    void leaf(const Cubic& ca, double a0, double a1, const Cubic& cb, double b0, double b1,
+              double reach) {
+        // The chords meet, or come closer than the curves can stray from them.
+        const Vec2 p = ca.p[0];
+        const Vec2 r = ca.p[3] - ca.p[0];
+        const Vec2 q = cb.p[0];
+        const Vec2 d = cb.p[3] - cb.p[0];
+        const double den = cross(r, d);
+        double u = 0.5;
+        double v = 0.5;
+        if (std::fabs(den) > 1e-300) {
+            u = cross(q - p, d) / den;
+            v = cross(q - p, r) / den;
+        }
+        u = std::clamp(u, 0.0, 1.0);
+        v = std::clamp(v, 0.0, 1.0);
+        const Vec2 pu = lerp(p, ca.p[3], u);
+        const Vec2 qv = lerp(q, cb.p[3], v);
+        if (length(pu - qv) > reach && std::fabs(den) > 1e-300) {
+            // Clamped off the chords: try the nearest ends.
+            double best = length(pu - qv);
+            for (double uu : {0.0, 1.0}) {
+                double vv = 0.0;
+                const Vec2 x = lerp(p, ca.p[3], uu);
+                const double dd = dot(d, d);
+                if (dd > 0.0) vv = std::clamp(dot(x - q, d) / dd, 0.0, 1.0);
+                const double dist = length(x - lerp(q, cb.p[3], vv));
+                if (dist < best) best = dist, u = uu, v = vv;
+            }
+            for (double vv : {0.0, 1.0}) {
+                double uu = 0.0;
+                const Vec2 x = lerp(q, cb.p[3], vv);
+                const double rr = dot(r, r);
+                if (rr > 0.0) uu = std::clamp(dot(x - p, r) / rr, 0.0, 1.0);
+                const double dist = length(x - lerp(p, ca.p[3], uu));
+                if (dist < best) best = dist, u = uu, v = vv;
+            }
+            if (best > reach) return;
+        }
+        double s = a0 + (a1 - a0) * u;
+        double t = b0 + (b1 - b0) * v;
+        const double s0 = s;
+        const double t0 = t;
+        if (refine(s, t, rangeA0, rangeA1, rangeB0, rangeB1)) {
+            add(s, t);
+        } else if (length(pointAt(a, s0) - pointAt(b, t0)) <= tol) {
+            add(s0, t0);  // a touching, where Newton has no crossing to find
+        }
+    }
+
+    void search(const Cubic& ca, double a0, double a1, const Cubic& cb, double b0, double b1,
+                int depth) {
+        if (--budget < 0) return;
+        const Box ba = controlBox(ca);
+        const Box bb = controlBox(cb);
+        if (!ba.overlaps(bb, tol)) return;
+        const double fa = flatness(ca);
+        const double fb = flatness(cb);
+        const double sa = ba.size();
+        const double sb = bb.size();
+        const bool flatA = fa <= 1e-3 * sa || sa <= tol;
+        const bool flatB = fb <= 1e-3 * sb || sb <= tol;
+        if ((flatA && flatB) || depth > 40) {
+            leaf(ca, a0, a1, cb, b0, b1, fa + fb + tol);
+            return;
+        }
+        Cubic l;
+        Cubic r;
+        if (!flatA && (flatB || sa >= sb)) {
+            const double m = 0.5 * (a0 + a1);
+            split(ca, 0.5, l, r);
+            search(l, a0, m, cb, b0, b1, depth + 1);
+            search(r, m, a1, cb, b0, b1, depth + 1);
+        } else {
+            const double m = 0.5 * (b0 + b1);
+            split(cb, 0.5, l, r);
+            search(ca, a0, a1, l, b0, m, depth + 1);
+            search(ca, a0, a1, r, m, b1, depth + 1);
+        }
+    }
+
+    double rangeA0 = 0.0, rangeA1 = 1.0, rangeB0 = 0.0, rangeB1 = 1.0;
+};
+
+struct Incidence {
+    double tA;
+    double tB;
+};
+
+// Two monotone stretches that run along each other between two of their
+// ends: both ends of the shared stretch, or nothing when they do not.
+bool sharedStretch(const Cubic& a, const Piece& pa, const Cubic& b, const Piece& pb, double tol,
+                   Incidence& lo, Incidence& hi) {
+    Incidence found[4];
+    int n = 0;
+    double t = 0.0;
+    if (projectOnMonotone(b, pb.t0, pb.t1, pa.curve.p[0], tol, t)) found[n++] = {pa.t0, t};
+    if (projectOnMonotone(b, pb.t0, pb.t1, pa.curve.p[3], tol, t)) found[n++] = {pa.t1, t};
+    if (projectOnMonotone(a, pa.t0, pa.t1, pb.curve.p[0], tol, t)) found[n++] = {t, pb.t0};
+    if (projectOnMonotone(a, pa.t0, pa.t1, pb.curve.p[3], tol, t)) found[n++] = {t, pb.t1};
+    if (n < 2) return false;
+    // The two incidences farthest apart along a bound the shared stretch.
+    lo = found[0];
+    hi = found[0];
+    for (int i = 1; i < n; ++i) {
+        if (found[i].tA < lo.tA) lo = found[i];
+        if (found[i].tA > hi.tA) hi = found[i];
+    }
+    if (length(pointAt(a, hi.tA) - pointAt(a, lo.tA)) <= tol) return false;
+    for (double f : {0.25, 0.5, 0.75}) {
+        const Vec2 p = pointAt(a, lo.tA + (hi.tA - lo.tA) * f);
+        if (!projectOnMonotone(b, std::min(lo.tB, hi.tB), std::max(lo.tB, hi.tB), p, tol, t))
+            return false;
+    }
+    return true;
+}
+
+// Stretches that only share an end point and whose boxes meet in no more
+// than a line through it cannot meet anywhere else.
+bool onlyShareAnEnd(const Piece& a, const Piece& b) {
+    const Vec2 ea[2] = {a.curve.p[0], a.curve.p[3]};
+    const Vec2 eb[2] = {b.curve.p[0], b.curve.p[3]};
+    bool shared = false;
+    for (Vec2 p : ea)
+        for (Vec2 q : eb)
+            if (p == q) shared = true;
+    if (!shared) return false;
+    const double w = std::min(a.box.x1, b.box.x1) - std::max(a.box.x0, b.box.x0);
+    const double h = std::min(a.box.y1, b.box.y1) - std::max(a.box.y0, b.box.y0);
+    if (w > 0.0 && h > 0.0) return false;
+    // A stretch flat along the meeting line could lie on it.
+    if (w <= 0.0 && (a.box.x1 == a.box.x0 || b.box.x1 == b.box.x0)) return false;
+    if (h <= 0.0 && (a.box.y1 == a.box.y0 || b.box.y1 == b.box.y0)) return false;
+    return true;
+}
+
+void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa, const Piece& pb,
+                     double tol, std::vector<Hit>& hits) {
+    const Cubic& a = segments[pa.segment].curve;
+    const Cubic& b = segments[pb.segment].curve;
+    Incidence lo;
+    Incidence hi;
+    if (sharedStretch(a, pa, b, pb, tol, lo, hi)) {
+        hits.push_back({pa.segment, lo.tA, pb.segment, lo.tB});
+        hits.push_back({pa.segment, hi.tA, pb.segment, hi.tB});
+        return;
+    }
+    PairSearch search{a, b, tol, hits, pa.segment, pb.segment, hits.size()};
+    search.rangeA0 = pa.t0;
+    search.rangeA1 = pa.t1;
+    search.rangeB0 = pb.t0;
+    search.rangeB1 = pb.t1;
+    search.search(pa.curve, pa.t0, pa.t1, pb.curve, pb.t0, pb.t1, 0);
+}
+
+}  // namespace
+
+std::vector<Hit> findHits(const std::vector<SourceSegment>& segments,
+                          const std::vector<Piece>& pieces, double tol) {
+    std::vector<int> order(pieces.size());
+    for (int i = 0; i < int(order.size()); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](int i, int j) { return pieces[i].box.x0 < pieces[j].box.x0; });
+    std::vector<Hit> hits;
+    std::vector<int> active;
+    for (int i : order) {
+        const Piece& p = pieces[i];
+        size_t keep = 0;
+        for (size_t k = 0; k < active.size(); ++k) {
+            const Piece& q = pieces[active[k]];
+            if (q.box.x1 + tol < p.box.x0) continue;  // left behind by the sweep
+            active[keep++] = active[k];
+            if (!p.box.overlaps(q.box, tol)) continue;
+            if (onlyShareAnEnd(p, q)) continue;
+            intersectPieces(segments, q, p, tol, hits);
+        }
+        active.resize(keep);
+        active.push_back(i);
+    }
+    return hits;
+}
+
+}  // namespace carvex::region

@@ -1,0 +1,43 @@
+#pragma once
+
+// Where the segments of both inputs meet: monotone pieces, candidate pairs
+// by a sweep over their boxes, and crossings, touchings and shared stretches
+// found on the true curves.
+
+#include <vector>
+
+#include "region/cubic.h"
+#include "region/gather.h"
+
+namespace carvex::region {
+
+// A stretch of one source segment that is monotone in x and in y, so that
+// the box of its ends holds it.
+struct Piece {
+    Cubic curve;  // the stretch itself, from de Casteljau's construction
+    int segment = 0;
+    double t0 = 0.0;
+    double t1 = 1.0;
+    Box box;
+};
+
+// One point that lies on two segments: at parameter tA of segA and tB of segB.
+struct Hit {
+    int segA = 0;
+    double tA = 0.0;
+    int segB = 0;
+    double tB = 0.0;
+};
+
+std::vector<Piece> monotonePieces(const std::vector<SourceSegment>& segments);
+
+// Every meeting of two pieces, within tol of the extent: crossings refined on
+// the curves, touchings, and both ends of every shared stretch.
+std::vector<Hit> findHits(const std::vector<SourceSegment>& segments,
+                          const std::vector<Piece>& pieces, double tol);
+
+// The parameter in [t0, t1] of the point of a monotone stretch of c nearest
+// to p, when that point is within tol of p.
+bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol, double& t);
+
+}  // namespace carvex::region

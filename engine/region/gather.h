@@ -1,0 +1,43 @@
+#pragma once
+
+// Collecting the segments of both inputs in their common space, with the
+// checks that refuse input the engine cannot combine.
+
+#include <vector>
+
+#include "geometry/shape.h"
+#include "region/cubic.h"
+#include "region/region.h"
+
+namespace carvex::region {
+
+// One input knot as it lies in the common space.
+struct InputKnot {
+    Vec2 point;
+    Vec2 in;
+    Vec2 out;
+    int type = 0;
+};
+
+struct SourceSegment {
+    Cubic curve;
+    int operand = 0;     // 0 for a, 1 for b
+    int startKnot = -1;  // indices into Gathered::knots
+    int endKnot = -1;
+    bool closing = false;  // the straight segment that closes an open spline
+    bool line = false;     // traces its chord exactly
+};
+
+struct Gathered {
+    std::vector<InputKnot> knots;
+    std::vector<SourceSegment> segments;
+    double extent = 0.0;  // the larger side of the box of both inputs
+    double eps = 0.0;     // what double precision cannot tell apart here
+    double merge = 0.0;   // eps or the caller's threshold, whichever is larger
+};
+
+// Fills out from a and b (b may be null). Segments that the merge distance
+// cannot tell from a point are left out.
+RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& out);
+
+}  // namespace carvex::region

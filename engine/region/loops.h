@@ -1,0 +1,21 @@
+#pragma once
+
+// Choosing the edges that bound the answer and linking them into loops of
+// exact pieces of the input segments.
+
+#include "geometry/shape.h"
+#include "region/arrangement.h"
+#include "region/gather.h"
+#include "region/region.h"
+
+namespace carvex::region {
+
+// Whether a point with these winding numbers is in the answer.
+bool insideAnswer(int windingA, int windingB, BooleanOp op, FillRule fillA, FillRule fillB);
+
+// The loops that bound the answer, inside on their left, as closed splines
+// with identity frames.
+Shape assembleLoops(const Gathered& input, const Arrangement& arrangement, BooleanOp op,
+                    FillRule fillA, FillRule fillB);
+
+}  // namespace carvex::region
