@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build of Carvex into a fresh folder, then builds the example
 # consumer (examples/consumer) against that folder alone, once through the
-# CMake package and once through pkg-config, and runs both on two squares.
+# CMake package and once through pkg-config, and runs both on two squares;
+# the installed Python module answers the same.
 # Usage: scripts/consumer.sh BUILD_DIR
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,4 +40,14 @@ for program in "$work/build/unite" "$work/unite-pc"; do
     fi
     grep -q '<path' "$work/out.svg" || { echo "consumer: $program wrote no path" >&2; exit 1; }
 done
+# The Python module, when this build has one, works from the install too.
+if [ -d "$work/prefix/lib/python3/dist-packages" ]; then
+    (cd "$work" && PYTHONPATH="$work/prefix/lib/python3/dist-packages" /usr/bin/python3 -c '
+import sys, carvex
+a, b = (carvex.read(f"{sys.argv[1]}/square_{n}.svg") for n in "ab")
+area = carvex.combine(a, b, carvex.Op.UNION).area
+assert abs(area - 7) < 1e-9, area
+assert carvex.__file__.startswith(sys.argv[2]), carvex.__file__
+' "$fixtures" "$work/prefix")
+fi
 echo "consumer: built and ran against $work/prefix (CMake package and pkg-config): $report"
