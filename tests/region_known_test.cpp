@@ -17,14 +17,16 @@ double splineArea(const Spline& s) {
     Shape one;
     auto* copy = new Spline();
     copy->closed = true;
-    for (const Knot* k : s) copy->append(new Knot(*k));
+    for (const Knot* k : s)
+        copy->append(new Knot(*k));
     one.addSpline(copy);
     return enclosedArea(one);
 }
 
 int countPositive(const Shape& s) {
     int n = 0;
-    for (const Spline* sp : s) n += splineArea(*sp) > 0.0;
+    for (const Spline* sp : s)
+        n += splineArea(*sp) > 0.0;
     return n;
 }
 
@@ -44,8 +46,8 @@ TEST(RegionArea, MatchesClosedFormsAndOrientation) {
     const double k = kKappa;
     EXPECT_NEAR(enclosedArea(disc), (10 + 12 * k - 3 * k * k) / 5 * 4, 1e-12);
     EXPECT_NEAR(enclosedArea(disc) / (M_PI * 4), 1.00028, 1e-5);
-    EXPECT_NEAR(enclosedArea(ring(0, 0, 2, 1)), enclosedArea(shapeOf(circle(0, 0, 2))) -
-                                                    enclosedArea(shapeOf(circle(0, 0, 1))),
+    EXPECT_NEAR(enclosedArea(ring(0, 0, 2, 1)),
+                enclosedArea(shapeOf(circle(0, 0, 2))) - enclosedArea(shapeOf(circle(0, 0, 1))),
                 1e-12);
     const Shape clockwise = shapeOf(reversedSpline(rectangle(0, 0, 2, 1)));
     EXPECT_NEAR(enclosedArea(clockwise), -2.0, 1e-12);
@@ -83,7 +85,8 @@ TEST(RegionKnown, SquareMinusInnerSquareIsOuterLoopAndHole) {
         const double a = splineArea(*s);
         (a > 0 ? pos : neg) += a;
         EXPECT_EQ(s->size(), 4);
-        for (const Knot* k : *s) EXPECT_EQ(k->type, Knot::Corner);
+        for (const Knot* k : *s)
+            EXPECT_EQ(k->type, Knot::Corner);
     }
     EXPECT_DOUBLE_EQ(pos, 100.0);
     EXPECT_DOUBLE_EQ(neg, -16.0);
@@ -113,7 +116,8 @@ TEST(RegionKnown, ShapeAndItsCopy) {
             EXPECT_EQ(out.shape[0]->size(), 14);
             // Untouched knots keep their handles and types.
             if (shift == 0.0) {
-                for (const Knot* k : *out.shape[0]) EXPECT_EQ(k->type, Knot::BezierCorner);
+                for (const Knot* k : *out.shape[0])
+                    EXPECT_EQ(k->type, Knot::BezierCorner);
             }
         }
         for (BooleanOp op : {BooleanOp::AMinusB, BooleanOp::BMinusA, BooleanOp::Xor})
@@ -140,7 +144,8 @@ TEST(RegionKnown, SquaresSharingAnEdgeUniteIntoOneRectangle) {
 TEST(RegionKnown, SquaresTouchingAtACornerStayApart) {
     const RegionResult out = run(square(0, 0, 1), square(1, 1, 1), BooleanOp::Union);
     ASSERT_EQ(out.shape.size(), 2);
-    for (const Spline* s : out.shape) EXPECT_DOUBLE_EQ(splineArea(*s), 1.0);
+    for (const Spline* s : out.shape)
+        EXPECT_DOUBLE_EQ(splineArea(*s), 1.0);
     EXPECT_TRUE(run(square(0, 0, 1), square(1, 1, 1), BooleanOp::Intersection).shape.isEmpty());
 }
 
@@ -186,7 +191,8 @@ TEST(RegionFillRule, SelfCrossingStarUnderNonZeroAndEvenOdd) {
     }
     auto s = std::make_unique<Spline>();
     s->closed = true;
-    for (const Point3d& q : p) s->append(new Knot(q, q, q, 0.0, Knot::Corner));
+    for (const Point3d& q : p)
+        s->append(new Knot(q, q, q, 0.0, Knot::Corner));
     const Shape star5 = shapeOf(std::move(s));
     const RegionResult nz = resolve(star5, FillRule::NonZero);
     const RegionResult eo = resolve(star5, FillRule::EvenOdd);
@@ -239,9 +245,9 @@ TEST(RegionRefusal, BadInputGetsATypedReasonAndNothingElse) {
     options.threshold = nan;
     EXPECT_EQ(combine(square(0, 0, 1), square(0, 0, 1), BooleanOp::Union, options).status,
               RegionStatus::InvalidThreshold);
-    for (RegionStatus s : {RegionStatus::Ok, RegionStatus::NonFiniteCoordinate,
-                           RegionStatus::CoordinateTooLarge, RegionStatus::TooManyKnots,
-                           RegionStatus::InvalidThreshold})
+    for (RegionStatus s :
+         {RegionStatus::Ok, RegionStatus::NonFiniteCoordinate, RegionStatus::CoordinateTooLarge,
+          RegionStatus::TooManyKnots, RegionStatus::InvalidThreshold})
         EXPECT_FALSE(describe(s).isEmpty());
 }
 
@@ -253,8 +259,7 @@ TEST(RegionRefusal, TooManyKnots) {
         s->append(new Knot(p, p, p, 0.0, Knot::Corner));
     }
     const Shape big = shapeOf(std::move(s));
-    EXPECT_EQ(combine(big, square(0, 0, 1), BooleanOp::Union).status,
-              RegionStatus::TooManyKnots);
+    EXPECT_EQ(combine(big, square(0, 0, 1), BooleanOp::Union).status, RegionStatus::TooManyKnots);
 }
 
 TEST(RegionDegenerate, NoCrashOrHangAndNoFalseArea) {

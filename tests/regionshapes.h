@@ -13,7 +13,8 @@
 
 inline Shape shapeOf(std::vector<std::unique_ptr<Spline>> splines) {
     Shape s;
-    for (auto& spline : splines) s.addSpline(spline.release());
+    for (auto& spline : splines)
+        s.addSpline(spline.release());
     return s;
 }
 
@@ -94,8 +95,7 @@ inline std::unique_ptr<Spline> star(double cx, double cy, double r0, double r1, 
 }
 
 // A comb: a bar along the bottom with `teeth` rectangular teeth upward.
-inline std::unique_ptr<Spline> comb(double x0, double y0, double width, double height,
-                                    int teeth) {
+inline std::unique_ptr<Spline> comb(double x0, double y0, double width, double height, int teeth) {
     auto s = std::make_unique<Spline>();
     s->closed = true;
     const double step = width / (2 * teeth - 1);
@@ -150,5 +150,6 @@ inline void place(Shape& shape, double scale, Point3d offset) {
     m.m[3][0] = offset.x;
     m.m[3][1] = offset.y;
     m.m[3][2] = offset.z;
-    for (Spline* s : shape) s->transformKnots(m);
+    for (Spline* s : shape)
+        s->transformKnots(m);
 }

@@ -15,6 +15,7 @@ struct Node {
 };
 
 struct Stop {
+    int segment = 0;
     double t = 0.0;
     int node = 0;
     bool structural = false;
@@ -23,7 +24,8 @@ struct Stop {
 struct UnionFind {
     std::vector<int> parent;
     explicit UnionFind(int n) : parent(n) {
-        for (int i = 0; i < n; ++i) parent[i] = i;
+        for (int i = 0; i < n; ++i)
+            parent[i] = i;
     }
     int find(int i) {
         while (parent[i] != i) {
@@ -62,19 +64,24 @@ void clusterNodes(const std::vector<Node>& nodes, double merge, UnionFind& sets)
         return a.cx != b.cx ? a.cx < b.cx : a.cy < b.cy;
     };
     std::sort(cells.begin(), cells.end(), less);
-    for (const Cell& c : cells) {
-        for (std::int64_t dx = 0; dx <= 1; ++dx) {
-            for (std::int64_t dy = -1; dy <= 1; ++dy) {
-                if (dx == 0 && dy < 0) continue;
-                const Cell key{c.cx + dx, c.cy + dy, 0};
-                auto it = std::lower_bound(cells.begin(), cells.end(), key, less);
-                for (; it != cells.end() && it->cx == key.cx && it->cy == key.cy; ++it) {
-                    if (it->node == c.node) continue;
-                    if (length(nodes[it->node].point - nodes[c.node].point) <= merge)
-                        sets.unite(it->node, c.node);
-                }
-            }
-        }
+    // Each cell meets its own row from itself on and the next row; a cursor
+    // that only moves forward finds the next row's cells.
+    size_t cursor = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const Cell& c = cells[i];
+        auto meet = [&](const Cell& o) {
+            if (length(nodes[o.node].point - nodes[c.node].point) <= merge)
+                sets.unite(o.node, c.node);
+        };
+        for (size_t j = i + 1; j < cells.size() && cells[j].cx == c.cx && cells[j].cy <= c.cy + 1;
+             ++j)
+            meet(cells[j]);
+        const Cell first{c.cx + 1, c.cy - 1, 0};
+        while (cursor < cells.size() && less(cells[cursor], first))
+            ++cursor;
+        for (size_t j = cursor;
+             j < cells.size() && cells[j].cx == c.cx + 1 && cells[j].cy <= c.cy + 1; ++j)
+            meet(cells[j]);
     }
 }
 
@@ -88,36 +95,89 @@ bool sameCurve(const Cubic& a, const Cubic& b, double tol) {
 }  // namespace
 
 Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
-                             const std::vector<Hit>& hits) {
+                             const Meetings& meetings) {
+    const std::vector<Hit>& hits = meetings.hits;
     const auto& segments = input.segments;
     std::vector<Node> nodes;
     nodes.reserve(input.knots.size() + pieces.size() + 2 * hits.size());
     for (int k = 0; k < int(input.knots.size()); ++k)
         nodes.push_back({input.knots[k].point, k, true});
-    std::vector<std::vector<Stop>> stops(segments.size());
-    for (int s = 0; s < int(segments.size()); ++s) {
-        stops[s].push_back({0.0, segments[s].startKnot, true});
-        stops[s].push_back({1.0, segments[s].endKnot, true});
+    // Every place where a segment is cut, as (segment, parameter, node), in
+    // that order: ends and monotone cuts come in order, hits are sorted in.
+    std::vector<Stop> regular;
+    regular.reserve(2 * segments.size() + pieces.size());
+    for (size_t i = 0; i < pieces.size();) {
+        const int s = pieces[i].segment;
+        regular.push_back({s, 0.0, segments[s].startKnot, true});
+        for (; i < pieces.size() && pieces[i].segment == s; ++i) {
+            if (pieces[i].t0 <= 0.0) continue;
+            regular.push_back({s, pieces[i].t0, int(nodes.size()), true});
+            nodes.push_back({pieces[i].curve.p[0], -1, true});
+        }
+        regular.push_back({s, 1.0, segments[s].endKnot, true});
     }
-    for (const Piece& p : pieces) {
-        if (p.t0 <= 0.0) continue;
-        stops[p.segment].push_back({p.t0, int(nodes.size()), true});
-        nodes.push_back({p.curve.p[0], -1, true});
-    }
+    std::vector<Stop> atHits;
+    atHits.reserve(2 * hits.size());
     std::vector<std::pair<int, int>> joined;
     joined.reserve(hits.size());
     for (const Hit& h : hits) {
         const int na = int(nodes.size());
         nodes.push_back({pointAt(segments[h.segA].curve, h.tA), -1, false});
-        stops[h.segA].push_back({h.tA, na, false});
+        atHits.push_back({h.segA, h.tA, na, false});
         const int nb = int(nodes.size());
         nodes.push_back({pointAt(segments[h.segB].curve, h.tB), -1, false});
-        stops[h.segB].push_back({h.tB, nb, false});
+        atHits.push_back({h.segB, h.tB, nb, false});
         joined.push_back({na, nb});
     }
+    auto before = [](const Stop& a, const Stop& b) {
+        return a.segment != b.segment ? a.segment < b.segment : a.t < b.t;
+    };
+    std::sort(atHits.begin(), atHits.end(), before);
+    // A cut inside a stretch that two segments share cuts both: each hit on
+    // one side of a shared stretch is carried over to the other side.
+    if (!meetings.overlaps.empty()) {
+        std::vector<Stop> carried;
+        auto carry = [&](int from, double f0, double f1, int to, double g0, double g1) {
+            const Stop key{from, std::min(f0, f1), 0, false};
+            auto it = std::upper_bound(atHits.begin(), atHits.end(), key, before);
+            for (; it != atHits.end() && it->segment == from && it->t < std::max(f0, f1); ++it) {
+                double t = 0.0;
+                const Vec2 p = nodes[it->node].point;
+                if (!projectOnMonotone(segments[to].curve, std::min(g0, g1), std::max(g0, g1), p,
+                                       4.0 * input.merge, t))
+                    continue;
+                const int n = int(nodes.size());
+                nodes.push_back({pointAt(segments[to].curve, t), -1, false});
+                carried.push_back({to, t, n, false});
+                joined.push_back({it->node, n});
+            }
+        };
+        for (const Overlap& o : meetings.overlaps) {
+            carry(o.segA, o.tA0, o.tA1, o.segB, o.tB0, o.tB1);
+            carry(o.segB, o.tB0, o.tB1, o.segA, o.tA0, o.tA1);
+        }
+        std::sort(carried.begin(), carried.end(), before);
+        std::vector<Stop> all(atHits.size() + carried.size());
+        std::merge(atHits.begin(), atHits.end(), carried.begin(), carried.end(), all.begin(),
+                   before);
+        atHits.swap(all);
+    }
+    std::vector<Stop> stops(regular.size() + atHits.size());
+    std::merge(regular.begin(), regular.end(), atHits.begin(), atHits.end(), stops.begin(), before);
     UnionFind sets(int(nodes.size()));
-    for (const auto& [na, nb] : joined) sets.unite(na, nb);
+    for (const auto& [na, nb] : joined)
+        sets.unite(na, nb);
     clusterNodes(nodes, input.merge, sets);
+    // Along a segment, stops a few merge distances apart would leave an
+    // edge too short to have a direction: its ends become one vertex.
+    const double shortest = 8.0 * input.merge;
+    for (size_t k = 1; k < stops.size(); ++k) {
+        const Stop& p = stops[k - 1];
+        const Stop& q = stops[k];
+        if (p.segment != q.segment) continue;
+        if (length(nodes[p.node].point - nodes[q.node].point) <= shortest)
+            sets.unite(p.node, q.node);
+    }
 
     // One vertex per set, placed on an input knot where the set has one.
     Arrangement out;
@@ -139,33 +199,37 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
         vertexOf[i] = vertexOf[r];
     }
 
-    std::vector<Edge> raw;
-    for (int s = 0; s < int(segments.size()); ++s) {
-        std::vector<Stop>& list = stops[s];
-        std::sort(list.begin(), list.end(),
-                  [](const Stop& a, const Stop& b) { return a.t < b.t; });
+    std::vector<Edge>& raw = out.edges;
+    raw.reserve(stops.size());
+    std::vector<Stop> kept;
+    for (size_t g = 0; g < stops.size();) {
+        const int s = stops[g].segment;
+        size_t end = g;
+        while (end < stops.size() && stops[end].segment == s)
+            ++end;
         // Neighbouring stops at one vertex become one; the segment's ends and
         // its monotone cuts are the ones kept.
-        std::vector<Stop> kept;
-        for (const Stop& st : list) {
+        kept.clear();
+        for (size_t k = g; k < end; ++k) {
+            const Stop& st = stops[k];
             if (!kept.empty() && vertexOf[kept.back().node] == vertexOf[st.node]) {
                 Stop& last = kept.back();
-                const bool end = st.t >= 1.0;
-                if (last.t > 0.0 && (end || (st.structural && !last.structural))) last = st;
+                const bool atEnd = st.t >= 1.0;
+                if (last.t > 0.0 && (atEnd || (st.structural && !last.structural))) last = st;
                 continue;
             }
             kept.push_back(st);
         }
-        list = kept;
-        for (int i = 0; i + 1 < int(list.size()); ++i) {
+        g = end;
+        for (int i = 0; i + 1 < int(kept.size()); ++i) {
             Edge e;
             e.segment = s;
             e.stop0 = i;
             e.stop1 = i + 1;
-            e.t0 = list[i].t;
-            e.t1 = list[i + 1].t;
-            e.v0 = vertexOf[list[i].node];
-            e.v1 = vertexOf[list[i + 1].node];
+            e.t0 = kept[i].t;
+            e.t1 = kept[i + 1].t;
+            e.v0 = vertexOf[kept[i].node];
+            e.v1 = vertexOf[kept[i + 1].node];
             e.curve = subCubic(segments[s].curve, e.t0, e.t1);
             e.curve.p[0] = out.vertices[e.v0];
             e.curve.p[3] = out.vertices[e.v1];
@@ -176,33 +240,45 @@ Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pi
 
     // Edges between the same two vertices along the same curve are one edge
     // that carries the windings of all of them.
-    std::vector<int> order(raw.size());
-    for (int i = 0; i < int(order.size()); ++i) order[i] = i;
-    auto key = [&](int i) {
-        return std::make_pair(std::min(raw[i].v0, raw[i].v1), std::max(raw[i].v0, raw[i].v1));
-    };
-    std::sort(order.begin(), order.end(), [&](int i, int j) { return key(i) < key(j); });
+    // Edges grouped by their lower vertex; within a group, those that share
+    // the upper vertex as well may be one curve.
+    const int nv = int(out.vertices.size());
+    std::vector<int> groupStart(nv + 1, 0);
+    for (const Edge& e : raw)
+        ++groupStart[std::min(e.v0, e.v1) + 1];
+    for (int v = 0; v < nv; ++v)
+        groupStart[v + 1] += groupStart[v];
+    std::vector<int> grouped(raw.size());
+    {
+        std::vector<int> fill(groupStart.begin(), groupStart.end() - 1);
+        for (int i = 0; i < int(raw.size()); ++i)
+            grouped[fill[std::min(raw[i].v0, raw[i].v1)]++] = i;
+    }
     const double tol = 4.0 * input.merge;
-    for (size_t g = 0; g < order.size();) {
-        size_t end = g;
-        while (end < order.size() && key(order[end]) == key(order[g])) ++end;
-        const size_t first = out.edges.size();
-        for (size_t k = g; k < end; ++k) {
-            const Edge& e = raw[order[k]];
-            if (e.v0 == e.v1) continue;
-            bool merged = false;
-            for (size_t r = first; r < out.edges.size() && !merged; ++r) {
-                Edge& rep = out.edges[r];
-                const bool along = rep.v0 == e.v0;
-                const Cubic c = along ? e.curve : reversed(e.curve);
-                if (!sameCurve(c, rep.curve, tol)) continue;
-                rep.deltaA += along ? e.deltaA : -e.deltaA;
-                rep.deltaB += along ? e.deltaB : -e.deltaB;
-                merged = true;
+    for (int v = 0; v < nv; ++v) {
+        const int b = groupStart[v];
+        const int e = groupStart[v + 1];
+        for (int k = b; k < e; ++k) {
+            Edge& edge = raw[grouped[k]];
+            if (edge.v0 == edge.v1) {
+                edge.deltaA = edge.deltaB = 0;
+                continue;
             }
-            if (!merged) out.edges.push_back(e);
+            const int upper = std::max(edge.v0, edge.v1);
+            for (int r = b; r < k; ++r) {
+                Edge& rep = raw[grouped[r]];
+                if (std::max(rep.v0, rep.v1) != upper || rep.v0 == rep.v1) continue;
+                if (rep.folded) continue;
+                const bool along = rep.v0 == edge.v0;
+                const Cubic c = along ? edge.curve : reversed(edge.curve);
+                if (!sameCurve(c, rep.curve, tol)) continue;
+                rep.deltaA += along ? edge.deltaA : -edge.deltaA;
+                rep.deltaB += along ? edge.deltaB : -edge.deltaB;
+                edge.deltaA = edge.deltaB = 0;
+                edge.folded = true;
+                break;
+            }
         }
-        g = end;
     }
     // Edges whose windings cancel separate nothing.
     out.edges.erase(std::remove_if(out.edges.begin(), out.edges.end(),
@@ -256,13 +332,16 @@ struct BucketIndex {
         }
         start.assign(count + 1, 0);
         for (const Edge& e : a.edges)
-            for (int b = bucket(lo(e, v, y)); b <= bucket(hi(e, v, y)); ++b) ++start[b + 1];
-        for (int b = 0; b < count; ++b) start[b + 1] += start[b];
+            for (int b = bucket(lo(e, v, y)); b <= bucket(hi(e, v, y)); ++b)
+                ++start[b + 1];
+        for (int b = 0; b < count; ++b)
+            start[b + 1] += start[b];
         items.resize(start[count]);
         std::vector<int> fill(start.begin(), start.end() - 1);
         for (int i = 0; i < int(a.edges.size()); ++i) {
             const Edge& e = a.edges[i];
-            for (int b = bucket(lo(e, v, y)); b <= bucket(hi(e, v, y)); ++b) items[fill[b]++] = i;
+            for (int b = bucket(lo(e, v, y)); b <= bucket(hi(e, v, y)); ++b)
+                items[fill[b]++] = i;
         }
     }
 };
@@ -289,16 +368,18 @@ double otherAt(const Cubic& c, bool levelY, double level) {
 
 // Winding numbers of both inputs at the side of edge `self` the ray leaves
 // to, with the ray from its middle along +x (levelY) or +y.
-void castRay(const Arrangement& a, const BucketIndex& index, int self, Vec2 m, bool levelY,
-             int& wa, int& wb) {
+void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, bool levelY, int& wa,
+             int& wb) {
     const auto& v = a.vertices;
     const double level = levelY ? m.y : m.x;
     const double from = levelY ? m.x : m.y;
-    const int b = index.bucket(level);
+    const int b = index ? index->bucket(level) : 0;
+    const int kBegin = index ? index->start[b] : 0;
+    const int kEnd = index ? index->start[b + 1] : int(a.edges.size());
     wa = 0;
     wb = 0;
-    for (int k = index.start[b]; k < index.start[b + 1]; ++k) {
-        const int i = index.items[k];
+    for (int k = kBegin; k < kEnd; ++k) {
+        const int i = index ? index->items[k] : k;
         if (i == self) continue;
         const Edge& e = a.edges[i];
         const double c0 = levelY ? v[e.v0].y : v[e.v0].x;
@@ -320,22 +401,79 @@ void castRay(const Arrangement& a, const BucketIndex& index, int self, Vec2 m, b
 
 }  // namespace
 
-void computeWindings(Arrangement& a) {
+double edgeHeading(const Cubic& c, bool atStart) {
+    const Cubic d = atStart ? c : reversed(c);
+    const double scale =
+        length(d.p[3] - d.p[0]) + length(d.p[1] - d.p[0]) + length(d.p[2] - d.p[0]);
+    Vec2 t = d.p[3] - d.p[0];
+    for (int i = 1; i < 4; ++i) {
+        const Vec2 h = d.p[i] - d.p[0];
+        if (length(h) > 1e-9 * scale) {
+            t = h;
+            break;
+        }
+    }
+    return std::atan2(t.y, t.x);
+}
+
+void computeWindings(Arrangement& a, bool carry) {
     const int n = int(a.edges.size());
     if (n == 0) return;
-    std::vector<std::vector<int>> incident(a.vertices.size());
-    for (int i = 0; i < n; ++i) {
-        incident[a.edges[i].v0].push_back(i);
-        incident[a.edges[i].v1].push_back(i);
+    // The ends of the edges at every vertex in counterclockwise order.
+    struct End {
+        int edge;
+        bool starts;  // the edge leaves the vertex here
+        double angle;
+    };
+    std::vector<int> first(a.vertices.size() + 1, 0);
+    for (const Edge& e : a.edges) {
+        ++first[e.v0 + 1];
+        ++first[e.v1 + 1];
     }
+    for (size_t v = 0; v < a.vertices.size(); ++v)
+        first[v + 1] += first[v];
+    std::vector<End> ends(first.back());
+    {
+        std::vector<int> fill(first.begin(), first.end() - 1);
+        for (int i = 0; i < n; ++i) {
+            const Edge& e = a.edges[i];
+            ends[fill[e.v0]++] = {i, true, 0.0};
+            ends[fill[e.v1]++] = {i, false, 0.0};
+        }
+    }
+    // Where only two edges meet either order is counterclockwise.
+    for (size_t v = 0; v < a.vertices.size(); ++v) {
+        if (first[v + 1] - first[v] <= 2) continue;
+        for (int k = first[v]; k < first[v + 1]; ++k) {
+            End& end = ends[k];
+            end.angle = edgeHeading(a.edges[end.edge].curve, end.starts);
+        }
+    }
+    // Where two ends leave in nearly the same direction their order is a
+    // guess: windings are not carried across such a vertex, rays decide.
+    std::vector<char> unclear(a.vertices.size(), 0);
+    for (size_t v = 0; v < a.vertices.size(); ++v) {
+        if (first[v + 1] - first[v] <= 2) continue;
+        std::sort(ends.begin() + first[v], ends.begin() + first[v + 1],
+                  [](const End& x, const End& y) { return x.angle < y.angle; });
+        for (int k = first[v]; k < first[v + 1]; ++k) {
+            const double next =
+                k + 1 < first[v + 1] ? ends[k + 1].angle : ends[first[v]].angle + 2.0 * M_PI;
+            if (next - ends[k].angle < 1e-6) unclear[v] = 1;
+        }
+    }
+
     BucketIndex rowsIndex;
     BucketIndex columnsIndex;
     bool rowsBuilt = false;
     bool columnsBuilt = false;
+    int rays = 0;
     std::vector<char> known(n, 0);
+    std::vector<char> visited(a.vertices.size(), 0);
     std::vector<int> queue;
     for (int seed = 0; seed < n; ++seed) {
         if (known[seed]) continue;
+        // One ray per connected part of the arrangement.
         Edge& e = a.edges[seed];
         const Vec2 m = pointAt(e.curve, 0.5);
         Vec2 tangent = derivativeAt(e.curve, 0.5);
@@ -343,34 +481,55 @@ void computeWindings(Arrangement& a) {
         const bool levelY = std::fabs(tangent.y) >= std::fabs(tangent.x);
         BucketIndex& index = levelY ? rowsIndex : columnsIndex;
         bool& built = levelY ? rowsBuilt : columnsBuilt;
-        if (!built) {
+        // The first rays look at every edge; an index pays only for many.
+        if (!built && ++rays > 8) {
             index.build(a, levelY);
             built = true;
         }
         int wa = 0;
         int wb = 0;
-        castRay(a, index, seed, m, levelY, wa, wb);
+        castRay(a, built ? &index : nullptr, seed, m, levelY, wa, wb);
         const bool rayOnLeft = levelY ? tangent.y < 0.0 : tangent.x > 0.0;
         e.leftA = rayOnLeft ? wa : wa + e.deltaA;
         e.leftB = rayOnLeft ? wb : wb + e.deltaB;
         known[seed] = 1;
-        // Across a vertex where only two edges meet, the faces go on.
+        // Around a vertex, crossing an edge changes the windings by its
+        // deltas: the faces between the ends follow from any one of them.
         queue.assign(1, seed);
-        while (!queue.empty()) {
+        while (carry && !queue.empty()) {
             const int i = queue.back();
             queue.pop_back();
-            const Edge& cur = a.edges[i];
-            for (int end = 0; end < 2; ++end) {
-                const int vtx = end == 0 ? cur.v0 : cur.v1;
-                if (incident[vtx].size() != 2) continue;
-                const int j = incident[vtx][0] == i ? incident[vtx][1] : incident[vtx][0];
-                if (known[j]) continue;
-                Edge& next = a.edges[j];
-                const bool sameWay = (end == 1) == (next.v0 == vtx);
-                next.leftA = sameWay ? cur.leftA : cur.leftA - cur.deltaA;
-                next.leftB = sameWay ? cur.leftB : cur.leftB - cur.deltaB;
-                known[j] = 1;
-                queue.push_back(j);
+            for (int side = 0; side < 2; ++side) {
+                const int vtx = side == 0 ? a.edges[i].v0 : a.edges[i].v1;
+                if (visited[vtx] || unclear[vtx]) continue;
+                visited[vtx] = 1;
+                const int b = first[vtx];
+                const int count = first[vtx + 1] - b;
+                int at = 0;
+                while (at < count &&
+                       !(ends[b + at].edge == i && ends[b + at].starts == (side == 0)))
+                    ++at;
+                // Windings of the sector counterclockwise after each end.
+                const Edge& cur = a.edges[i];
+                const bool starts = side == 0;
+                int sa = starts ? cur.leftA : cur.leftA - cur.deltaA;
+                int sb = starts ? cur.leftB : cur.leftB - cur.deltaB;
+                for (int k = 1; k < count; ++k) {
+                    const End& end = ends[b + (at + k) % count];
+                    Edge& next = a.edges[end.edge];
+                    // Crossing this end counterclockwise: from its right to
+                    // its left when it leaves, the other way when it arrives.
+                    const int da = end.starts ? next.deltaA : -next.deltaA;
+                    const int db = end.starts ? next.deltaB : -next.deltaB;
+                    sa += da;
+                    sb += db;
+                    if (!known[end.edge]) {
+                        next.leftA = end.starts ? sa : sa - da;
+                        next.leftB = end.starts ? sb : sb - db;
+                        known[end.edge] = 1;
+                        queue.push_back(end.edge);
+                    }
+                }
             }
         }
     }

@@ -28,6 +28,7 @@ struct Edge {
     // Winding numbers just left of the edge.
     int leftA = 0;
     int leftB = 0;
+    bool folded = false;  // merged into a coincident edge
 };
 
 struct Arrangement {
@@ -37,10 +38,11 @@ struct Arrangement {
 };
 
 Arrangement buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
-                             const std::vector<Hit>& hits);
+                             const Meetings& meetings);
 
-// Fills leftA and leftB of every edge by casting rays, one per chain of
-// edges that meet only each other.
-void computeWindings(Arrangement& arrangement);
+// Fills leftA and leftB of every edge: by one ray per connected part, carried
+// around the vertices from edge to edge, or (carry false) by a ray from every
+// edge, slower but blind to how the edges are ordered around their vertices.
+void computeWindings(Arrangement& arrangement, bool carry = true);
 
 }  // namespace carvex::region

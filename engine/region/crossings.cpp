@@ -47,7 +47,7 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
         lo = t1;
     } else {
         const bool rising = vb > va;
-        for (int i = 0; i < 60 && hi - lo > 1e-16; ++i) {
+        for (int i = 0; i < 60 && hi - lo > 1e-6 * (t1 - t0); ++i) {
             const double mid = 0.5 * (lo + hi);
             const Vec2 q = pointAt(c, mid);
             const double v = alongX ? q.x : q.y;
@@ -58,7 +58,7 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
         }
     }
     double u = 0.5 * (lo + hi);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 6; ++i) {
         const Vec2 d = pointAt(c, u) - p;
         const Vec2 d1 = derivativeAt(c, u);
         const Vec2 d2 = secondDerivativeAt(c, u);
@@ -74,6 +74,40 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
 }
 
 namespace {
+
+// Whether the control points of b lie wholly to one side of the band around
+// a's chord that holds a: then the curves cannot meet.
+bool apart(const Cubic& a, const Cubic& b, double tol) {
+    const Vec2 d = a.p[3] - a.p[0];
+    const double len = length(d);
+    if (len == 0.0) return false;
+    const Vec2 n{-d.y / len, d.x / len};
+    const double a1 = dot(a.p[1] - a.p[0], n);
+    const double a2 = dot(a.p[2] - a.p[0], n);
+    const double lo = std::min({0.0, a1, a2}) - tol;
+    const double hi = std::max({0.0, a1, a2}) + tol;
+    bool below = true;
+    bool above = true;
+    for (const Vec2& p : b.p) {
+        const double s = dot(p - a.p[0], n);
+        below = below && s < lo;
+        above = above && s > hi;
+    }
+    return below || above;
+}
+
+// Whether p lies within tol of the band around c's chord that holds c: a
+// cheap necessary condition for p to lie on c.
+bool inBand(const Cubic& c, Vec2 p, double tol) {
+    const Vec2 d = c.p[3] - c.p[0];
+    const double len = length(d);
+    if (len == 0.0) return true;
+    const Vec2 n{-d.y / len, d.x / len};
+    const double a1 = dot(c.p[1] - c.p[0], n);
+    const double a2 = dot(c.p[2] - c.p[0], n);
+    const double s = dot(p - c.p[0], n);
+    return s >= std::min({0.0, a1, a2}) - tol && s <= std::max({0.0, a1, a2}) + tol;
+}
 
 struct PairSearch {
     const Cubic& a;
@@ -154,6 +188,16 @@ struct PairSearch {
         const double t0 = t;
         if (refine(s, t, rangeA0, rangeA1, rangeB0, rangeB1)) {
             add(s, t);
+            return;
+        }
+        // The chord's fraction can be far from the curve's parameter where
+        // the handles bunch up: start again from the nearest curve points.
+        const Vec2 x = lerp(pu, qv, 0.5);
+        const double reachTol = reach + length(pu - qv);
+        if (projectOnMonotone(a, a0, a1, x, reachTol, s) &&
+            projectOnMonotone(b, b0, b1, x, reachTol, t) &&
+            refine(s, t, rangeA0, rangeA1, rangeB0, rangeB1)) {
+            add(s, t);
         } else if (length(pointAt(a, s0) - pointAt(b, t0)) <= tol) {
             add(s0, t0);  // a touching, where Newton has no crossing to find
         }
@@ -165,6 +209,7 @@ struct PairSearch {
         const Box ba = controlBox(ca);
         const Box bb = controlBox(cb);
         if (!ba.overlaps(bb, tol)) return;
+        if (apart(ca, cb, tol) || apart(cb, ca, tol)) return;
         const double fa = flatness(ca);
         const double fb = flatness(cb);
         const double sa = ba.size();
@@ -205,10 +250,20 @@ bool sharedStretch(const Cubic& a, const Piece& pa, const Cubic& b, const Piece&
     Incidence found[4];
     int n = 0;
     double t = 0.0;
-    if (projectOnMonotone(b, pb.t0, pb.t1, pa.curve.p[0], tol, t)) found[n++] = {pa.t0, t};
-    if (projectOnMonotone(b, pb.t0, pb.t1, pa.curve.p[3], tol, t)) found[n++] = {pa.t1, t};
-    if (projectOnMonotone(a, pa.t0, pa.t1, pb.curve.p[0], tol, t)) found[n++] = {t, pb.t0};
-    if (projectOnMonotone(a, pa.t0, pa.t1, pb.curve.p[3], tol, t)) found[n++] = {t, pb.t1};
+    if (inBand(pb.curve, pa.curve.p[0], tol) &&
+        projectOnMonotone(b, pb.t0, pb.t1, pa.curve.p[0], tol, t))
+        found[n++] = {pa.t0, t};
+    if (inBand(pb.curve, pa.curve.p[3], tol) &&
+        projectOnMonotone(b, pb.t0, pb.t1, pa.curve.p[3], tol, t))
+        found[n++] = {pa.t1, t};
+    if (n == 0 && !inBand(pa.curve, pb.curve.p[0], tol) && !inBand(pa.curve, pb.curve.p[3], tol))
+        return false;
+    if (inBand(pa.curve, pb.curve.p[0], tol) &&
+        projectOnMonotone(a, pa.t0, pa.t1, pb.curve.p[0], tol, t))
+        found[n++] = {t, pb.t0};
+    if (inBand(pa.curve, pb.curve.p[3], tol) &&
+        projectOnMonotone(a, pa.t0, pa.t1, pb.curve.p[3], tol, t))
+        found[n++] = {t, pb.t1};
     if (n < 2) return false;
     // The two incidences farthest apart along a bound the shared stretch.
     lo = found[0];
@@ -246,7 +301,7 @@ bool onlyShareAnEnd(const Piece& a, const Piece& b) {
 }
 
 void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa, const Piece& pb,
-                     double tol, std::vector<Hit>& hits) {
+                     double tol, std::vector<Hit>& hits, std::vector<Overlap>& overlaps) {
     const Cubic& a = segments[pa.segment].curve;
     const Cubic& b = segments[pb.segment].curve;
     Incidence lo;
@@ -254,6 +309,7 @@ void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa
     if (sharedStretch(a, pa, b, pb, tol, lo, hi)) {
         hits.push_back({pa.segment, lo.tA, pb.segment, lo.tB});
         hits.push_back({pa.segment, hi.tA, pb.segment, hi.tB});
+        overlaps.push_back({pa.segment, lo.tA, hi.tA, pb.segment, lo.tB, hi.tB});
         return;
     }
     PairSearch search{a, b, tol, hits, pa.segment, pb.segment, hits.size()};
@@ -266,15 +322,16 @@ void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa
 
 }  // namespace
 
-std::vector<Hit> findHits(const std::vector<SourceSegment>& segments,
-                          const std::vector<Piece>& pieces, double tol) {
-    std::vector<int> order(pieces.size());
-    for (int i = 0; i < int(order.size()); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&](int i, int j) { return pieces[i].box.x0 < pieces[j].box.x0; });
-    std::vector<Hit> hits;
+Meetings findHits(const std::vector<SourceSegment>& segments, const std::vector<Piece>& pieces,
+                  double tol) {
+    Meetings out;
+    std::vector<Hit>& hits = out.hits;
+    std::vector<std::pair<double, int>> order(pieces.size());
+    for (int i = 0; i < int(order.size()); ++i)
+        order[i] = {pieces[i].box.x0, i};
+    std::sort(order.begin(), order.end());
     std::vector<int> active;
-    for (int i : order) {
+    for (const auto& [x0, i] : order) {
         const Piece& p = pieces[i];
         size_t keep = 0;
         for (size_t k = 0; k < active.size(); ++k) {
@@ -283,12 +340,12 @@ std::vector<Hit> findHits(const std::vector<SourceSegment>& segments,
             active[keep++] = active[k];
             if (!p.box.overlaps(q.box, tol)) continue;
             if (onlyShareAnEnd(p, q)) continue;
-            intersectPieces(segments, q, p, tol, hits);
+            intersectPieces(segments, q, p, tol, hits, out.overlaps);
         }
         active.resize(keep);
         active.push_back(i);
     }
-    return hits;
+    return out;
 }
 
 }  // namespace carvex::region

@@ -29,12 +29,28 @@ struct Hit {
     double tB = 0.0;
 };
 
+// Two stretches that run along each other: tA0..tA1 of segA matches
+// tB0..tB1 of segB (tB1 may be below tB0 when they run opposite ways).
+struct Overlap {
+    int segA = 0;
+    double tA0 = 0.0;
+    double tA1 = 0.0;
+    int segB = 0;
+    double tB0 = 0.0;
+    double tB1 = 0.0;
+};
+
+struct Meetings {
+    std::vector<Hit> hits;
+    std::vector<Overlap> overlaps;
+};
+
 std::vector<Piece> monotonePieces(const std::vector<SourceSegment>& segments);
 
 // Every meeting of two pieces, within tol of the extent: crossings refined on
 // the curves, touchings, and both ends of every shared stretch.
-std::vector<Hit> findHits(const std::vector<SourceSegment>& segments,
-                          const std::vector<Piece>& pieces, double tol);
+Meetings findHits(const std::vector<SourceSegment>& segments, const std::vector<Piece>& pieces,
+                  double tol);
 
 // The parameter in [t0, t1] of the point of a monotone stretch of c nearest
 // to p, when that point is within tol of p.

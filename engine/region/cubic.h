@@ -36,7 +36,7 @@ inline double cross(Vec2 a, Vec2 b) {
     return a.x * b.y - a.y * b.x;
 }
 inline double length(Vec2 a) {
-    return std::hypot(a.x, a.y);
+    return std::sqrt(a.x * a.x + a.y * a.y);
 }
 inline Vec2 lerp(Vec2 a, Vec2 b, double t) {
     return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};

@@ -45,10 +45,11 @@ RegionStatus addShape(const Shape& shape, int operand, Gathered& out) {
     for (const Spline* s : shape) {
         if (!s || s->isEmpty()) continue;
         const Matrix3d frame = s->frame * shape.frame;
+        const bool identity = frame == Matrix3d();
+        auto place = [&](const Point3d& p) { return identity ? flat(p) : flat(map(p, frame)); };
         const int first = int(out.knots.size());
         for (const Knot* k : *s) {
-            InputKnot knot{flat(map(k->point, frame)), flat(map(k->inVec, frame)),
-                           flat(map(k->outVec, frame)), k->type};
+            InputKnot knot{place(k->point), place(k->inVec), place(k->outVec), k->type};
             if (!inRange(knot.point) || !inRange(knot.in) || !inRange(knot.out))
                 return RegionStatus::CoordinateTooLarge;
             out.knots.push_back(knot);
@@ -86,6 +87,13 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
         const RegionStatus status = checkShape(*shape);
         if (status != RegionStatus::Ok) return status;
     }
+    int knots = 0;
+    for (const Shape* shape : {&a, b})
+        if (shape)
+            for (const Spline* s : *shape)
+                if (s) knots += s->size();
+    out.knots.reserve(knots);
+    out.segments.reserve(knots);
     RegionStatus status = addShape(a, 0, out);
     if (status == RegionStatus::Ok && b) status = addShape(*b, 1, out);
     if (status != RegionStatus::Ok) {
@@ -104,8 +112,8 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
         any = true;
     }
     if (any)
-        largest = std::max({std::fabs(box.x0), std::fabs(box.y0), std::fabs(box.x1),
-                            std::fabs(box.y1)});
+        largest =
+            std::max({std::fabs(box.x0), std::fabs(box.y0), std::fabs(box.x1), std::fabs(box.y1)});
     out.extent = any ? box.size() : 0.0;
     // Relative to the picture, but never below what the coordinates' own
     // precision can resolve.
@@ -116,9 +124,16 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
     kept.reserve(out.segments.size());
     for (SourceSegment& s : out.segments) {
         double reach = 0.0;
-        for (int i = 1; i < 4; ++i) reach = std::max(reach, length(s.curve.p[i] - s.curve.p[0]));
-        if (reach <= out.merge) continue;
+        for (int i = 1; i < 4; ++i) {
+            const Vec2 d = s.curve.p[i] - s.curve.p[0];
+            reach = std::max(reach, dot(d, d));
+        }
+        if (reach <= out.merge * out.merge) continue;
         s.line = s.closing || tracesChord(s.curve);
+        s.original = s.curve;
+        if (s.line)
+            s.curve = {{s.curve.p[0], lerp(s.curve.p[0], s.curve.p[3], 1.0 / 3.0),
+                        lerp(s.curve.p[0], s.curve.p[3], 2.0 / 3.0), s.curve.p[3]}};
         kept.push_back(s);
     }
     out.segments.swap(kept);

@@ -20,7 +20,11 @@ struct InputKnot {
 };
 
 struct SourceSegment {
+    // The curve as the engine parameterises it: a segment that traces its
+    // chord gets its handles at the thirds, so that its parameter runs
+    // evenly along it and Newton's steps stay well scaled.
     Cubic curve;
+    Cubic original;      // as drawn, for answers that keep the whole segment
     int operand = 0;     // 0 for a, 1 for b
     int startKnot = -1;  // indices into Gathered::knots
     int endKnot = -1;

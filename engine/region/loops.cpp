@@ -22,8 +22,8 @@ struct Run {
 // The direction in which a curve leaves its start: the first handle that
 // stands off the point, or the chord.
 Vec2 leaving(const Cubic& c) {
-    const double scale = length(c.p[3] - c.p[0]) + length(c.p[1] - c.p[0]) +
-                         length(c.p[2] - c.p[0]);
+    const double scale =
+        length(c.p[3] - c.p[0]) + length(c.p[1] - c.p[0]) + length(c.p[2] - c.p[0]);
     for (int i = 1; i < 4; ++i) {
         const Vec2 d = c.p[i] - c.p[0];
         if (length(d) > 1e-9 * scale) return d;
@@ -83,14 +83,14 @@ bool insideAnswer(int windingA, int windingB, BooleanOp op, FillRule fillA, Fill
 }
 
 Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, FillRule fillA,
-                    FillRule fillB) {
+                    FillRule fillB, bool* complete) {
     Shape out;
+    if (complete) *complete = true;
     std::vector<Run> runs;
     for (int i = 0; i < int(a.edges.size()); ++i) {
         const Edge& e = a.edges[i];
         const bool left = insideAnswer(e.leftA, e.leftB, op, fillA, fillB);
-        const bool right =
-            insideAnswer(e.leftA - e.deltaA, e.leftB - e.deltaB, op, fillA, fillB);
+        const bool right = insideAnswer(e.leftA - e.deltaA, e.leftB - e.deltaB, op, fillA, fillB);
         if (left == right) continue;
         runs.push_back(left ? Run{i, true, e.v0, e.v1} : Run{i, false, e.v1, e.v0});
     }
@@ -100,15 +100,21 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
     // turns most to the left: the loops then hug the answer and never cross.
     const int nv = int(a.vertices.size());
     std::vector<int> firstOut(nv + 1, 0);
-    for (const Run& r : runs) ++firstOut[r.from + 1];
-    for (int v = 0; v < nv; ++v) firstOut[v + 1] += firstOut[v];
+    for (const Run& r : runs)
+        ++firstOut[r.from + 1];
+    for (int v = 0; v < nv; ++v)
+        firstOut[v + 1] += firstOut[v];
     std::vector<int> outs(runs.size());
     {
         std::vector<int> fill(firstOut.begin(), firstOut.end() - 1);
-        for (int i = 0; i < int(runs.size()); ++i) outs[fill[runs[i].from]++] = i;
+        for (int i = 0; i < int(runs.size()); ++i)
+            outs[fill[runs[i].from]++] = i;
     }
+    // Headings matter only where a vertex offers a choice.
     std::vector<Heading> headings(runs.size());
-    for (int i = 0; i < int(runs.size()); ++i) headings[i] = headingOut(runCurve(a, runs[i]));
+    for (int i = 0; i < int(runs.size()); ++i)
+        if (firstOut[runs[i].from + 1] - firstOut[runs[i].from] > 1)
+            headings[i] = headingOut(runCurve(a, runs[i]));
     std::vector<int> next(runs.size(), -1);
     std::vector<char> taken(runs.size(), 0);
     for (int i = 0; i < int(runs.size()); ++i) {
@@ -151,7 +157,10 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
             r = next[r];
             if (r == startRun) closed = true;
         }
-        if (!closed) continue;
+        if (!closed) {
+            if (complete) *complete = false;
+            continue;
+        }
 
         // Neighbouring runs along one segment become one piece of it again.
         auto joins = [&](int p, int q) {
@@ -164,7 +173,8 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
         };
         const int n = int(loop.size());
         int first = 0;
-        while (first < n && joins(loop[(first + n - 1) % n], loop[first])) ++first;
+        while (first < n && joins(loop[(first + n - 1) % n], loop[first]))
+            ++first;
         if (first == n) first = 0;
         std::vector<OutputPiece> pieces;
         double area = 0.0;
@@ -190,7 +200,7 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
             const SourceSegment& seg = input.segments[e0.segment];
             Cubic c;
             if (t0 <= 0.0 && t1 >= 1.0 && !seg.closing) {
-                c = seg.curve;
+                c = seg.original;
             } else if (seg.line) {
                 const Vec2 p = pointAt(seg.curve, t0);
                 const Vec2 q = pointAt(seg.curve, t1);
@@ -201,7 +211,8 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
             if (!head.forward) c = reversed(c);
             pieces.push_back({c, from, to});
             Cubic shifted = c;
-            for (Vec2& p : shifted.p) p = p - origin;
+            for (Vec2& p : shifted.p)
+                p = p - origin;
             shifted.p[0] = a.vertices[from] - origin;
             shifted.p[3] = a.vertices[to] - origin;
             area += areaTerm(shifted);
@@ -229,7 +240,6 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
             spline->append(new Knot(Point3d(point.x, point.y, 0.0), Point3d(inVec.x, inVec.y, 0.0),
                                     Point3d(outVec.x, outVec.y, 0.0), 0.0, type));
         }
-        spline->updateLengths();
         out.addSpline(spline);
     }
     return out;

@@ -14,8 +14,9 @@ namespace carvex::region {
 bool insideAnswer(int windingA, int windingB, BooleanOp op, FillRule fillA, FillRule fillB);
 
 // The loops that bound the answer, inside on their left, as closed splines
-// with identity frames.
+// with identity frames. complete tells whether every chosen edge found its
+// place in a closed loop.
 Shape assembleLoops(const Gathered& input, const Arrangement& arrangement, BooleanOp op,
-                    FillRule fillA, FillRule fillB);
+                    FillRule fillA, FillRule fillB, bool* complete = nullptr);
 
 }  // namespace carvex::region

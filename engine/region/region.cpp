@@ -17,10 +17,17 @@ RegionResult run(const Shape& a, const Shape* b, BooleanOp op, FillRule fillA, F
     result.status = gather(a, b, threshold, input);
     if (result.status != RegionStatus::Ok || input.segments.empty()) return result;
     const std::vector<Piece> pieces = monotonePieces(input.segments);
-    const std::vector<Hit> hits = findHits(input.segments, pieces, input.merge);
-    Arrangement arrangement = buildArrangement(input, pieces, hits);
+    const Meetings meetings = findHits(input.segments, pieces, input.merge);
+    Arrangement arrangement = buildArrangement(input, pieces, meetings);
     computeWindings(arrangement);
-    result.shape = assembleLoops(input, arrangement, op, fillA, fillB);
+    bool complete = true;
+    result.shape = assembleLoops(input, arrangement, op, fillA, fillB, &complete);
+    if (!complete) {
+        // Edges ordered wrongly around some vertex (curves that nearly
+        // coincide) carried wrong windings: a ray from every edge instead.
+        computeWindings(arrangement, false);
+        result.shape = assembleLoops(input, arrangement, op, fillA, fillB);
+    }
     return result;
 }
 
