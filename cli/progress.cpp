@@ -15,8 +15,7 @@ constexpr qint64 kShowAfterMs = 1000;
 }  // namespace
 
 // A job of a job list shares the terminal with others: it draws no status line.
-ProgressLine::ProgressLine()
-    : terminal_(isatty(STDERR_FILENO) == 1 && !MessageCapture::active()) {
+ProgressLine::ProgressLine() : terminal_(isatty(STDERR_FILENO) == 1 && !MessageCapture::active()) {
     clock_.start();
     if (terminal_) ticker_ = std::thread([this] { tick(); });
 }
