@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "combine.h"
+#include "messages.h"
 #include "operations.h"
 #include "regions.h"
 #include "shapeio/filleddrawing.h"
@@ -23,12 +24,12 @@ constexpr double kMinThreshold = 0.00001;
 constexpr double kMaxThreshold = 100000000.0;
 
 void printError(const QString& text) {
-    std::fputs(qPrintable(QStringLiteral("carvex: ") + text + QLatin1Char('\n')), stderr);
+    printMessage(QStringLiteral("carvex: ") + text);
 }
 
 int usageError(const QString& text) {
     printError(text);
-    std::fputs("Try 'carvex --help' for more information.\n", stderr);
+    printMessage(QStringLiteral("Try 'carvex --help' for more information."));
     return ExitUsage;
 }
 

@@ -1,5 +1,7 @@
 #include "progress.h"
 
+#include "messages.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -12,7 +14,8 @@ constexpr qint64 kShowAfterMs = 1000;
 
 }  // namespace
 
-ProgressLine::ProgressLine() : terminal_(isatty(STDERR_FILENO) == 1) {
+// A job of a job list shares the terminal with others: it draws no status line.
+ProgressLine::ProgressLine() : terminal_(isatty(STDERR_FILENO) == 1 && !MessageCapture::active()) {
     clock_.start();
     if (terminal_) ticker_ = std::thread([this] { tick(); });
 }
@@ -28,6 +31,7 @@ void ProgressLine::setStep(const QString& step) {
 }
 
 void ProgressLine::message(const QString& text) {
+    if (MessageCapture::keep(text)) return;
     std::lock_guard<std::mutex> lock(mutex_);
     if (shown_) clear();
     std::fputs(qPrintable(text + QLatin1Char('\n')), stderr);

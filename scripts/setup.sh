@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
+  pybind11-dev python3-pybind11 python3-dev python3-pytest
+  python3-dask python3-distributed
   qtbase5-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   lib2geom-dev libboost-dev

@@ -1,0 +1,365 @@
+// The carvex Python module: shape files and path data in and out, the region
+// engine's Booleans, the per-pair operation with its outcome, and the exact
+// enclosed area. Work on shapes runs without the GIL, so threads run in
+// parallel; a shape is never changed by an operation, so one shape may be
+// used by several threads at once.
+
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "boolean/boolean.h"
+#include "geometry/shape.h"
+#include "region/region.h"
+#include "shapeio/jsonio.h"
+#include "shapeio/pathdata.h"
+#include "shapeio/shapecheck.h"
+#include "shapeio/shapeio.h"
+#include "shapeio/svgio.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// The exceptions, by what the command's exit code would say.
+PyObject* gError = nullptr;        // carvex.Error, the base of the others
+PyObject* gInputError = nullptr;   // unreadable or malformed input (exit code 2)
+PyObject* gWriteError = nullptr;   // an output that cannot be written (exit code 3)
+PyObject* gRegionError = nullptr;  // input the region engine cannot combine
+
+[[noreturn]] void raise(PyObject* type, const QString& message) {
+    PyErr_SetString(type, message.toUtf8().constData());
+    throw py::error_already_set();
+}
+
+QString qstr(const std::string& s) {
+    return QString::fromUtf8(s.data(), int(s.size()));
+}
+
+std::string utf8(const QString& s) {
+    const QByteArray bytes = s.toUtf8();
+    return std::string(bytes.constData(), std::size_t(bytes.size()));
+}
+
+std::unique_ptr<Shape> copyOf(const Shape& shape) {
+    auto copy = std::make_unique<Shape>();
+    copy->frame = shape.frame;
+    copy->name = shape.name;
+    for (const Spline* s : shape) {
+        auto spline = new Spline();
+        spline->copyFrom(*s);
+        copy->addSpline(spline);
+    }
+    return copy;
+}
+
+// Frames folded into the knots, as the command reads files, so that every
+// knot is in the file's own coordinates; false (with the command's message)
+// when that carries a coordinate out of range.
+bool bakeFrames(const QString& source, Shape& shape, QString* error) {
+    bool framed = shape.frame != Matrix3d();
+    for (const Spline* s : shape)
+        framed = framed || s->frame != Matrix3d();
+    if (!framed) return true;
+    shape.setFrame(Matrix3d(), true);
+    CoordinateProblem problem;
+    if (!checkCoordinates(shape, &problem)) {
+        *error = QStringLiteral("%1: spline %2 after applying the frames: %3")
+                     .arg(source)
+                     .arg(problem.splineIndex)
+                     .arg(problem.describe());
+        return false;
+    }
+    for (Spline* s : shape)
+        s->updateLengths();
+    return true;
+}
+
+// Reading runs without the GIL; the exception is raised once it is back.
+std::unique_ptr<Shape> readFile(const std::string& path) {
+    auto shape = std::make_unique<Shape>();
+    QString error;
+    bool ok = false;
+    {
+        py::gil_scoped_release release;
+        const QString file = qstr(path);
+        ok = readShapeFile(file, *shape, &error) && bakeFrames(file, *shape, &error);
+    }
+    if (!ok) raise(gInputError, error);
+    return shape;
+}
+
+void writeFile(const std::string& path, const Shape& shape) {
+    QString error;
+    bool ok = false;
+    {
+        py::gil_scoped_release release;
+        const QString file = qstr(path);
+        if (formatForPath(file) == ShapeFormat::Unknown)
+            error = QStringLiteral("output '%1': unknown file type (use .svg, .json or .png)")
+                        .arg(file);
+        else
+            ok = writeShapeFile(file, shape, &error);
+    }
+    if (!ok) raise(gWriteError, error);
+}
+
+std::unique_ptr<Shape> fromPathData(const std::string& data) {
+    auto shape = std::make_unique<Shape>();
+    PathDataError problem;
+    bool ok = false;
+    {
+        py::gil_scoped_release release;
+        ok = parsePathData(qstr(data), *shape, &problem);
+    }
+    if (!ok)
+        raise(gInputError,
+              QStringLiteral("path data, offset %1: %2").arg(problem.offset).arg(problem.message));
+    return shape;
+}
+
+std::unique_ptr<Shape> fromDocument(const std::string& text, bool json, const std::string& name) {
+    auto shape = std::make_unique<Shape>();
+    QString error;
+    bool ok = false;
+    {
+        py::gil_scoped_release release;
+        const QByteArray data(text.data(), int(text.size()));
+        const QString source = qstr(name);
+        ok = (json ? readJson(data, source, *shape, &error)
+                   : readSvg(data, source, *shape, &error)) &&
+             bakeFrames(source, *shape, &error);
+    }
+    if (!ok) raise(gInputError, error);
+    return shape;
+}
+
+std::string toDocument(const Shape& shape, ShapeFormat format) {
+    QByteArray contents;
+    QString error;
+    bool ok = false;
+    {
+        py::gil_scoped_release release;
+        ok = encodeShapeFile(format, shape, {}, &contents, &error);
+    }
+    if (!ok) raise(gWriteError, error);
+    return std::string(contents.constData(), std::size_t(contents.size()));
+}
+
+std::unique_ptr<Shape> answerOf(carvex::RegionResult result) {
+    if (!result.ok()) raise(gRegionError, carvex::describe(result.status));
+    return std::make_unique<Shape>(std::move(result.shape));
+}
+
+std::unique_ptr<Shape> combine(const Shape& a, const Shape& b, carvex::BooleanOp op,
+                               carvex::FillRule fillA, carvex::FillRule fillB, double threshold) {
+    carvex::RegionOptions options;
+    options.fillA = fillA;
+    options.fillB = fillB;
+    options.threshold = threshold;
+    carvex::RegionResult result;
+    {
+        py::gil_scoped_release release;
+        result = carvex::combine(a, b, op, options);
+    }
+    return answerOf(std::move(result));
+}
+
+std::unique_ptr<Shape> resolve(const Shape& shape, carvex::FillRule fill, double threshold) {
+    carvex::RegionResult result;
+    {
+        py::gil_scoped_release release;
+        result = carvex::resolve(shape, fill, threshold);
+    }
+    return answerOf(std::move(result));
+}
+
+struct PairResult {
+    std::unique_ptr<Shape> shape;
+    std::vector<PairOutcome> outcomes;
+};
+
+// The modifier's operation on copies of the inputs: every base spline with
+// every operand spline, each pair's outcome reported.
+PairResult combinePairs(const Shape& base, const Shape& operand, Operation operation,
+                        double threshold) {
+    PairResult answer;
+    py::gil_scoped_release release;
+    answer.shape = copyOf(base);
+    const std::unique_ptr<Shape> other = copyOf(operand);
+    for (Spline* s : *answer.shape)
+        s->updateLengths();
+    for (Spline* s : *other)
+        s->updateLengths();
+    QList<PairOutcome> outcomes;
+    applyOperand(*answer.shape, *other, operation, threshold, &outcomes);
+    answer.outcomes.assign(outcomes.begin(), outcomes.end());
+    return answer;
+}
+
+using KnotTuple = std::tuple<std::pair<double, double>, std::pair<double, double>,
+                             std::pair<double, double>, int>;
+
+// Every spline as (closed, knots), each knot as (point, in handle, out
+// handle, type) in the shape's parent space.
+std::vector<std::pair<bool, std::vector<KnotTuple>>> splinesOf(const Shape& shape) {
+    std::vector<std::pair<bool, std::vector<KnotTuple>>> splines;
+    for (const Spline* s : shape) {
+        const Matrix3d M = s->frame * shape.frame;
+        std::vector<KnotTuple> knots;
+        for (const Knot* k : *s) {
+            const Point3d p = map(k->point, M), in = map(k->inVec, M), out = map(k->outVec, M);
+            knots.emplace_back(std::make_pair(p.x, p.y), std::make_pair(in.x, in.y),
+                               std::make_pair(out.x, out.y), k->type);
+        }
+        splines.emplace_back(s->closed, std::move(knots));
+    }
+    return splines;
+}
+
+PyObject* newException(py::module_& m, const char* name, PyObject* base, const char* doc) {
+    const std::string qualified = std::string("carvex.") + name;
+    PyObject* type = PyErr_NewExceptionWithDoc(qualified.c_str(), doc, base, nullptr);
+    if (!type) throw py::error_already_set();
+    m.add_object(name, py::handle(type));
+    return type;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(carvex, m) {
+    m.doc() = "Booleans of closed cubic Bezier shapes; SVG and JSON shape files.";
+
+    gError = newException(m, "Error", PyExc_Exception, "Base of the errors carvex raises.");
+    gInputError = newException(
+        m, "InputError",
+        py::make_tuple(py::handle(gError), py::handle(PyExc_ValueError)).release().ptr(),
+        "Input that cannot be read: the message names the file (or the path data) and the "
+        "place, as the carvex command prints it.");
+    gWriteError =
+        newException(m, "WriteError",
+                     py::make_tuple(py::handle(gError), py::handle(PyExc_OSError)).release().ptr(),
+                     "An output that cannot be written; an existing file is left untouched.");
+    gRegionError = newException(
+        m, "RegionError",
+        py::make_tuple(py::handle(gError), py::handle(PyExc_ValueError)).release().ptr(),
+        "Shapes the region engine cannot combine (a coordinate not finite or too large, too "
+        "many knots, a bad threshold).");
+
+    py::enum_<carvex::BooleanOp>(m, "Op", "A region operation.")
+        .value("UNION", carvex::BooleanOp::Union)
+        .value("INTERSECTION", carvex::BooleanOp::Intersection)
+        .value("A_MINUS_B", carvex::BooleanOp::AMinusB)
+        .value("B_MINUS_A", carvex::BooleanOp::BMinusA)
+        .value("XOR", carvex::BooleanOp::Xor);
+    py::enum_<carvex::FillRule>(m, "FillRule", "Which points a shape's splines enclose.")
+        .value("NONZERO", carvex::FillRule::NonZero)
+        .value("EVENODD", carvex::FillRule::EvenOdd);
+    py::enum_<Operation>(m, "PairOp", "The per-pair engine's operation, as the command names it.")
+        .value("UNION", Operation::Union)
+        .value("INTERSECT", Operation::Intersect)
+        .value("SUBTR_A", Operation::SubtrA)
+        .value("SUBTR_B", Operation::SubtrB);
+
+    py::class_<PairOutcome>(m, "PairOutcome",
+                            "What the per-pair engine did with one base spline and one operand "
+                            "spline.")
+        .def_readonly("base_index", &PairOutcome::baseIndex)
+        .def_readonly("operand_index", &PairOutcome::operandIndex)
+        .def_readonly("combined", &PairOutcome::combined)
+        .def("__repr__", [](const PairOutcome& o) {
+            return "PairOutcome(base_index=" + std::to_string(o.baseIndex) +
+                   ", operand_index=" + std::to_string(o.operandIndex) +
+                   ", combined=" + (o.combined ? "True" : "False") + ")";
+        });
+
+    py::class_<Shape, std::unique_ptr<Shape>>(
+        m, "Shape",
+        "Closed and open cubic splines. Made by read(), from_path_data(), from_svg(), "
+        "from_json() and the operations; never changed by an operation.")
+        .def(py::init([] { return std::make_unique<Shape>(); }), "An empty shape.")
+        .def("__len__", [](const Shape& s) { return s.size(); })
+        .def_property_readonly(
+            "area",
+            [](const Shape& s) {
+                py::gil_scoped_release release;
+                return carvex::enclosedArea(s);
+            },
+            "The exact signed area the splines enclose (counterclockwise in x-y with y up "
+            "is positive); an open spline counts as closed by a straight segment.")
+        .def("splines", &splinesOf,
+             "Every spline as (closed, knots), each knot as (point, in handle, out handle, "
+             "type code).")
+        .def(
+            "path_data", [](const Shape& s) { return utf8(svgPathData(s)); },
+            "SVG path data: M and C commands, Z on closed splines.")
+        .def("to_svg", [](const Shape& s) { return toDocument(s, ShapeFormat::Svg); })
+        .def(
+            "to_json", [](const Shape& s) { return toDocument(s, ShapeFormat::Json); },
+            "The engine's model as JSON, lossless.")
+        .def("copy", [](const Shape& s) { return copyOf(s); })
+        .def("__repr__",
+             [](const Shape& s) {
+                 int knots = 0;
+                 for (const Spline* sp : s)
+                     knots += sp->size();
+                 return "<carvex.Shape: " + std::to_string(s.size()) + " splines, " +
+                        std::to_string(knots) + " knots>";
+             })
+        // Pickled as lossless JSON, so shapes travel to worker processes.
+        .def(py::pickle([](const Shape& s) { return py::bytes(toDocument(s, ShapeFormat::Json)); },
+                        [](const py::bytes& state) {
+                            return fromDocument(std::string(state), true, "pickled shape");
+                        }));
+
+    m.def("read", &readFile, py::arg("path"),
+          "Reads a .svg or .json shape file. Raises InputError with the command's message.");
+    m.def("write", &writeFile, py::arg("path"), py::arg("shape"),
+          "Writes a .svg, .json or .png file, whole or not at all. Raises WriteError.");
+    m.def("from_path_data", &fromPathData, py::arg("d"),
+          "A shape from SVG path data (the d attribute), one spline per subpath.");
+    m.def(
+        "from_svg",
+        [](const std::string& text, const std::string& name) {
+            return fromDocument(text, false, name);
+        },
+        py::arg("text"), py::arg("name") = "SVG document", "A shape from an SVG document's text.");
+    m.def(
+        "from_json",
+        [](const std::string& text, const std::string& name) {
+            return fromDocument(text, true, name);
+        },
+        py::arg("text"), py::arg("name") = "JSON document",
+        "A shape from the JSON that Shape.to_json() writes.");
+
+    m.def("combine", &combine, py::arg("a"), py::arg("b"), py::arg("op"),
+          py::arg("fill_a") = carvex::FillRule::NonZero,
+          py::arg("fill_b") = carvex::FillRule::NonZero, py::arg("threshold") = 0.0,
+          "The region of a op b, each under its fill rule, as non-crossing loops (outer "
+          "boundaries counterclockwise, holes clockwise). Raises RegionError.");
+    m.def("resolve", &resolve, py::arg("shape"), py::arg("fill") = carvex::FillRule::NonZero,
+          py::arg("threshold") = 0.0, "The region of one shape under its fill rule.");
+    m.def(
+        "enclosed_area",
+        [](const Shape& s) {
+            py::gil_scoped_release release;
+            return carvex::enclosedArea(s);
+        },
+        py::arg("shape"), "The same as Shape.area.");
+    m.def(
+        "combine_pairs",
+        [](const Shape& base, const Shape& operand, Operation operation, double threshold) {
+            PairResult r = combinePairs(base, operand, operation, threshold);
+            return py::make_tuple(std::move(r.shape), r.outcomes);
+        },
+        py::arg("base"), py::arg("operand"), py::arg("op"), py::arg("threshold") = 0.0001,
+        "The per-pair engine, as the plug-in runs it: every base spline with every operand "
+        "spline. Returns (shape, outcomes), one PairOutcome per pair; the inputs are left "
+        "as they are.");
+}

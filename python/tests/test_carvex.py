@@ -1,0 +1,263 @@
+"""The carvex module as a Python program uses it: answers checked by exact
+area (with a measure of the tests' own), errors by type and message, and
+threads running at once."""
+
+import math
+import pathlib
+import pickle
+import threading
+import time
+from concurrent.futures import ThreadPoolExecutor
+
+import pytest
+
+import carvex
+from areas import loop_areas
+
+EXACT = 1e-12
+
+
+def square(x, y, side):
+    return carvex.from_path_data(f"M {x} {y} h {side} v {side} h {-side} Z")
+
+
+def circle(cx, cy, r, clockwise=False):
+    """Four cubic quarters; clockwise flips the direction of travel."""
+    k = 0.5522847498307936 * r
+    d = (f"M {cx + r} {cy} C {cx + r} {cy + k} {cx + k} {cy + r} {cx} {cy + r} "
+         f"C {cx - k} {cy + r} {cx - r} {cy + k} {cx - r} {cy} "
+         f"C {cx - r} {cy - k} {cx - k} {cy - r} {cx} {cy - r} "
+         f"C {cx + k} {cy - r} {cx + r} {cy - k} {cx + r} {cy} Z")
+    shape = carvex.from_path_data(d)
+    if clockwise:
+        shape = carvex.from_path_data(reverse_path(shape))
+    return shape
+
+
+def reverse_path(shape):
+    (closed, knots), = shape.splines()
+    knots = knots[::-1]
+    d = f"M {knots[0][0][0]} {knots[0][0][1]}"
+    for i in range(len(knots)):
+        a, b = knots[i], knots[(i + 1) % len(knots)]
+        d += f" C {a[1][0]} {a[1][1]} {b[2][0]} {b[2][1]} {b[0][0]} {b[0][1]}"
+    return d + " Z"
+
+
+class TestShapes:
+    def test_path_data_gives_one_spline_per_subpath_and_its_area(self):
+        shape = carvex.from_path_data("M 0 0 h 3 v 2 h -3 Z M 10 10 l 1 0 l 0 1 z")
+        assert len(shape) == 2
+        assert shape.area == pytest.approx(6.5, abs=EXACT)
+        assert sum(loop_areas(shape)) == pytest.approx(shape.area, abs=EXACT)
+
+    def test_area_of_curves_agrees_with_an_independent_measure(self):
+        shape = circle(3, -2, 5)
+        assert shape.area == pytest.approx(sum(loop_areas(shape)), rel=1e-14)
+        # A cubic quarter circle overshoots the true circle very slightly.
+        assert shape.area == pytest.approx(math.pi * 25, rel=1e-3)
+        assert carvex.enclosed_area(shape) == shape.area
+
+    def test_an_open_subpath_counts_as_closed_by_a_straight_segment(self):
+        assert carvex.from_path_data("M 0 0 L 4 0 L 4 4").area == pytest.approx(8, abs=EXACT)
+
+    def test_files_round_trip_through_svg_and_json(self, tmp_path, fixtures):
+        shape = carvex.read(str(fixtures / "square_b.svg"))
+        assert shape.area == pytest.approx(4, abs=EXACT)
+        for name in ("copy.svg", "copy.json"):
+            carvex.write(str(tmp_path / name), shape)
+            again = carvex.read(str(tmp_path / name))
+            assert again.path_data() == shape.path_data()
+        assert carvex.from_json(shape.to_json()).path_data() == shape.path_data()
+        assert carvex.from_svg(shape.to_svg()).area == pytest.approx(4, abs=EXACT)
+
+    def test_a_png_is_written_but_cannot_be_read(self, tmp_path):
+        target = tmp_path / "picture.png"
+        carvex.write(str(target), square(0, 0, 1))
+        assert target.read_bytes().startswith(b"\x89PNG")
+        with pytest.raises(carvex.InputError, match="PNG files are pictures"):
+            carvex.read(str(target))
+
+    def test_pickling_keeps_every_bit(self):
+        shape = circle(0.1, 0.2, 1 / 3)
+        again = pickle.loads(pickle.dumps(shape))
+        assert again.splines() == shape.splines()
+        assert again.area == shape.area
+
+
+class TestRegions:
+    @pytest.mark.parametrize("op, area", [
+        (carvex.Op.UNION, 7), (carvex.Op.INTERSECTION, 1), (carvex.Op.A_MINUS_B, 3),
+        (carvex.Op.B_MINUS_A, 3), (carvex.Op.XOR, 6)])
+    def test_two_overlapping_squares(self, op, area):
+        a, b = square(0, 0, 2), square(1, 1, 2)
+        answer = carvex.combine(a, b, op)
+        assert answer.area == pytest.approx(area, abs=1e-9)
+        assert sum(loop_areas(answer)) == pytest.approx(area, abs=1e-9)
+        # The inputs are left as they were.
+        assert a.area == pytest.approx(4, abs=EXACT) and len(a) == 1 and len(b) == 1
+
+    def test_area_identities_on_curved_shapes(self):
+        a, b = circle(0, 0, 3), circle(2, 1, 2.5)
+        area = {op: carvex.combine(a, b, op).area for op in carvex.Op.__members__.values()}
+        assert area[carvex.Op.UNION] + area[carvex.Op.INTERSECTION] == pytest.approx(
+            a.area + b.area, rel=1e-9)
+        assert area[carvex.Op.A_MINUS_B] == pytest.approx(
+            a.area - area[carvex.Op.INTERSECTION], rel=1e-9)
+        assert area[carvex.Op.XOR] == pytest.approx(
+            area[carvex.Op.UNION] - area[carvex.Op.INTERSECTION], rel=1e-9)
+
+    def test_a_hole_is_a_clockwise_loop(self):
+        answer = carvex.combine(square(0, 0, 4), square(1, 1, 2), carvex.Op.A_MINUS_B)
+        assert sorted(loop_areas(answer)) == pytest.approx([-4, 16], abs=1e-9)
+        assert answer.area == pytest.approx(12, abs=1e-9)
+
+    def test_fill_rules_decide_what_a_ring_encloses(self):
+        outer, inner = circle(0, 0, 2), circle(0, 0, 1)
+        ring = carvex.from_path_data(outer.path_data() + " " + inner.path_data())
+        even_odd = carvex.resolve(ring, carvex.FillRule.EVENODD)
+        assert even_odd.area == pytest.approx(outer.area - inner.area, rel=1e-9)
+        assert len(even_odd) == 2
+        non_zero = carvex.resolve(ring, carvex.FillRule.NONZERO)
+        assert non_zero.area == pytest.approx(outer.area, rel=1e-9)
+        # The fill rule of each input is its own.
+        cut = carvex.combine(ring, square(-0.5, -0.5, 1), carvex.Op.UNION,
+                             fill_a=carvex.FillRule.EVENODD)
+        assert cut.area == pytest.approx(outer.area - inner.area + 1, rel=1e-9)
+
+    def test_disjoint_shapes_unite_into_two_loops_and_an_empty_answer_is_empty(self):
+        united = carvex.combine(square(0, 0, 1), square(5, 5, 1), carvex.Op.UNION)
+        assert len(united) == 2 and united.area == pytest.approx(2, abs=EXACT)
+        nothing = carvex.combine(square(0, 0, 1), square(5, 5, 1), carvex.Op.INTERSECTION)
+        assert len(nothing) == 0 and nothing.area == 0
+
+
+class TestPairs:
+    def test_each_pair_reports_whether_it_was_combined(self):
+        base = carvex.from_path_data("M 0 0 h 2 v 2 h -2 Z M 10 0 h 2 v 2 h -2 Z")
+        operand = square(1, 1, 2)
+        answer, outcomes = carvex.combine_pairs(base, operand, carvex.PairOp.UNION)
+        assert [(o.base_index, o.operand_index, o.combined) for o in outcomes] == [
+            (0, 0, True), (1, 0, False)]
+        assert answer.area == pytest.approx(7 + 4, abs=1e-9)
+        assert base.area == pytest.approx(8, abs=EXACT) and len(base) == 2
+
+    def test_subtraction_cuts_a_notch(self):
+        answer, outcomes = carvex.combine_pairs(square(0, 0, 2), square(1, 1, 2),
+                                                carvex.PairOp.SUBTR_A)
+        assert [o.combined for o in outcomes] == [True]
+        assert answer.area == pytest.approx(3, abs=1e-9)
+
+
+class TestErrors:
+    """The message of each error is the one the command prints after 'carvex: '."""
+
+    def same_as_command(self, command, error, *arguments):
+        code, stderr = command(*arguments)
+        assert stderr.splitlines()[0] == "carvex: " + str(error)
+        return code
+
+    def test_a_missing_file(self, tmp_path, command):
+        missing = tmp_path / "missing.svg"
+        with pytest.raises(carvex.InputError) as caught:
+            carvex.read(str(missing))
+        assert str(caught.value).startswith(f"{missing}: cannot read")
+        assert isinstance(caught.value, ValueError) and isinstance(caught.value, carvex.Error)
+        assert self.same_as_command(command, caught.value, missing, "union", missing,
+                                    "-o", tmp_path / "x.svg") == 2
+
+    def test_malformed_svg_names_line_and_column(self, tmp_path, command):
+        bad = tmp_path / "bad.svg"
+        bad.write_text('<svg xmlns="http://www.w3.org/2000/svg">\n  <path d="M 0 0 L 1 x"/>\n</svg>\n')
+        with pytest.raises(carvex.InputError, match=r"bad\.svg:2:3: <path> attribute 'd', offset 10"):
+            carvex.read(str(bad))
+        with pytest.raises(carvex.InputError) as caught:
+            carvex.read(str(bad))
+        assert self.same_as_command(command, caught.value, bad, "union", bad,
+                                    "-o", tmp_path / "x.svg") == 2
+
+    def test_malformed_json_and_path_data(self):
+        with pytest.raises(carvex.InputError, match=r"^doc\.json:1:"):
+            carvex.from_json("{]", name="doc.json")
+        with pytest.raises(carvex.InputError, match=r"^path data, offset 7: .*needs a number"):
+            carvex.from_path_data("M 0 0 Q")
+
+    def test_an_output_that_cannot_be_written_leaves_nothing(self, tmp_path):
+        target = tmp_path / "no such folder" / "out.svg"
+        with pytest.raises(carvex.WriteError) as caught:
+            carvex.write(str(target), square(0, 0, 1))
+        assert "out.svg" in str(caught.value) and isinstance(caught.value, OSError)
+        assert not target.parent.exists()
+        with pytest.raises(carvex.WriteError, match="unknown file type"):
+            carvex.write(str(tmp_path / "out.txt"), square(0, 0, 1))
+
+    @pytest.mark.parametrize("threshold", [-1.0, float("nan"), float("inf")])
+    def test_a_threshold_the_region_engine_refuses(self, threshold):
+        with pytest.raises(carvex.RegionError) as caught:
+            carvex.combine(square(0, 0, 1), square(0, 0, 2), carvex.Op.UNION, threshold=threshold)
+        assert "threshold" in str(caught.value) and isinstance(caught.value, ValueError)
+        with pytest.raises(carvex.RegionError):
+            carvex.resolve(square(0, 0, 1), threshold=threshold)
+
+
+class TestThreads:
+    def test_operations_give_the_same_answers_on_many_threads(self):
+        shared = circle(0, 0, 10)
+        offsets = [(i % 7 - 3) * 1.7 for i in range(160)]
+
+        def job(dx):
+            moved = circle(dx, dx / 2, 6)
+            return carvex.combine(shared, moved, carvex.Op.XOR).area
+
+        expected = [job(dx) for dx in offsets]
+        with ThreadPoolExecutor(max_workers=8) as pool:
+            # Shapes made on the workers are dropped here, on another thread.
+            answers = list(pool.map(job, offsets))
+        assert answers == expected
+
+    @pytest.mark.parametrize("call", ["combine", "from_path_data", "to_json"])
+    def test_the_interpreter_runs_while_an_operation_does(self, call):
+        # One long call on another thread: with the GIL held, the loop below
+        # could not advance while it runs.
+        if call == "combine":
+            stars = [carvex.from_path_data(star(0, 0, 1000, 400, phase))
+                     for phase in (0.0, 0.37)]
+            work = lambda: carvex.combine(stars[0], stars[1], carvex.Op.UNION)
+        elif call == "from_path_data":
+            data = star(0, 0, 1000, 40000, 0.1)
+            work = lambda: carvex.from_path_data(data)
+        else:
+            shape = carvex.from_path_data(star(0, 0, 1000, 20000, 0.1))
+            work = shape.to_json
+        started = threading.Event()
+        finished = threading.Event()
+
+        def run():
+            started.set()
+            work()
+            finished.set()
+
+        worker = threading.Thread(target=run)
+        begin = time.perf_counter()
+        worker.start()
+        started.wait()
+        spins = 0
+        while not finished.is_set():
+            spins += 1
+        worker.join()
+        elapsed = time.perf_counter() - begin
+        if elapsed < 0.05:
+            pytest.skip(f"{call} took {elapsed * 1000:.1f} ms: too short to tell")
+        # A spin takes well under ten microseconds; a held GIL would allow a
+        # few of them per switch interval (5 ms) at most.
+        assert spins > elapsed * 1e4
+
+
+def star(cx, cy, r, points, phase):
+    d = []
+    for i in range(2 * points):
+        angle = math.pi * i / points + phase
+        radius = r if i % 2 == 0 else r * 0.8
+        d.append(f"{'M' if i == 0 else 'L'} {cx + radius * math.cos(angle)} "
+                 f"{cy + radius * math.sin(angle)}")
+    return " ".join(d) + " Z"
