@@ -13,6 +13,7 @@ enum ExitCode : int {
     ExitUsage = 1,        // the command line is wrong
     ExitBadInput = 2,     // an input file cannot be read or is malformed
     ExitCannotWrite = 3,  // an output file cannot be written
+    ExitOutOfMemory = 4,  // the machine has not the memory the work needs
 };
 
 // One operand file with the operation that applies it.

@@ -86,7 +86,8 @@ QString helpEpilogue() {
           << QStringLiteral("     the place (line and column, or the offset in the path data)")
           << QStringLiteral(
                  "  3  an output file cannot be written; existing files are left "
-                 "untouched");
+                 "untouched")
+          << QStringLiteral("  4  out of memory; no output is written");
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
@@ -119,7 +120,8 @@ int writeOutputs(const QStringList& outputs, const Shape& result, const QList<co
             return ExitCannotWrite;
         }
         QFile out;
-        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(svg) != svg.size()) {
+        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(svg) != svg.size() ||
+            !out.flush()) {
             progress.message(QStringLiteral("carvex: standard output: cannot write"));
             return ExitCannotWrite;
         }
