@@ -51,6 +51,9 @@ constexpr int kMaxEntityReferences = 1000;
 // with them) and no attribute lists to speak of.
 constexpr int kMaxDtdChars = 64 * 1024;
 constexpr int kMaxAttlistDeclarations = 64;
+// Each start tag costs a look at every attribute declared: their text is
+// kept short.
+constexpr int kMaxAttlistChars = 1024;
 constexpr int kMaxEntityDeclarations = 256;
 
 struct MarkupProblem {
@@ -78,6 +81,7 @@ bool checkMarkup(const QString& text, MarkupProblem* problem) {
     int references = 0;
     int namespaces = 0;
     int attlists = 0;
+    int attlistChars = 0;
     int entities = 0;
     int dtdStart = -1;
     bool dtdMeasured = false;
@@ -147,10 +151,17 @@ bool checkMarkup(const QString& text, MarkupProblem* problem) {
             // Start and end tags, and declarations: an entity's value may
             // hold a tag, which is met here.
             if (text.midRef(pos, 9) == QLatin1String("<!DOCTYPE") && dtdStart < 0) dtdStart = pos;
-            if (text.midRef(pos, 9) == QLatin1String("<!ATTLIST") &&
-                ++attlists > kMaxAttlistDeclarations)
-                return fail(pos, QStringLiteral("more than %1 attribute-list declarations")
-                                     .arg(kMaxAttlistDeclarations));
+            if (text.midRef(pos, 9) == QLatin1String("<!ATTLIST")) {
+                if (++attlists > kMaxAttlistDeclarations)
+                    return fail(pos, QStringLiteral("more than %1 attribute-list declarations")
+                                         .arg(kMaxAttlistDeclarations));
+                const int end = text.indexOf(QLatin1Char('>'), pos);
+                attlistChars += (end < 0 ? n : end) - pos;
+                if (attlistChars > kMaxAttlistChars)
+                    return fail(pos, QStringLiteral("attribute-list declarations of more than %1 "
+                                                    "characters")
+                                         .arg(kMaxAttlistChars));
+            }
             if (text.midRef(pos, 8) == QLatin1String("<!ENTITY") &&
                 ++entities > kMaxEntityDeclarations)
                 return fail(pos, QStringLiteral("more than %1 entity declarations")
