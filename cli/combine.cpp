@@ -109,8 +109,7 @@ void applyOperands(Shape& result, const QList<Operand*>& operands, double thresh
                         .arg(step)
                         .arg(baseIndex)
                         .arg(operandIndex)
-                        .arg(operand.path, refusalReason(operand.operation, base, other),
-                             effect));
+                        .arg(operand.path, refusalReason(operand.operation, base, other), effect));
             });
         if (uncombined > kMaxNotesPerStep)
             progress.message(QStringLiteral("carvex: note: %1: %2 more pairs of splines were not "

@@ -15,9 +15,10 @@ int main(int argc, char* argv[]) {
     try {
         return runCommand(QCoreApplication::arguments().mid(1));
     } catch (const std::bad_alloc&) {
-        std::fputs("\ncarvex: out of memory: the inputs need more memory than this machine "
-                   "gives; no output was written\n",
-                   stderr);
+        std::fputs(
+            "\ncarvex: out of memory: the inputs need more memory than this machine "
+            "gives; no output was written\n",
+            stderr);
         return ExitOutOfMemory;
     }
 }

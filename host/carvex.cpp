@@ -4,9 +4,9 @@
 
 #include "about.h"
 #include "boolean/boolean.h"
-#include "pairing/pairing.h"
 #include "conversion.h"
 #include "nodelookup.h"
+#include "pairing/pairing.h"
 #include "plugin.h"
 #include "resources/resource.h"
 #include "rollout.h"

@@ -150,8 +150,8 @@ bool sendServerRequest(const UpdateServer& server, const QString& agent, const w
             break;
         }
         DWORD got = 0;
-        if (!InternetReadFile(request, chunk, static_cast<DWORD>(std::min<qint64>(available, kChunk)),
-                              &got) ||
+        if (!InternetReadFile(request, chunk,
+                              static_cast<DWORD>(std::min<qint64>(available, kChunk)), &got) ||
             got >= n - stored) {
             whole = false;
             break;

@@ -35,8 +35,7 @@ Bounds boundsOf(const Spline& s) {
 // across: crossings, shared knots and containment are all looked for within
 // the threshold. NaN anywhere answers no.
 bool apart(const Bounds& a, const Bounds& b, double threshold) {
-    const double margin =
-        4.0 * threshold + 1e-9 * std::max(a.magnitude, b.magnitude) + 1e-300;
+    const double margin = 4.0 * threshold + 1e-9 * std::max(a.magnitude, b.magnitude) + 1e-300;
     const double gapX = std::max(a.x0 - b.x1, b.x0 - a.x1);
     const double gapY = std::max(a.y0 - b.y1, b.y0 - a.y1);
     return gapX > margin || gapY > margin;

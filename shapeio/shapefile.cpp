@@ -126,8 +126,8 @@ bool writeFilesAtomically(const QList<QPair<QString, QByteArray>>& files, QStrin
             return false;
         }
         auto out = std::make_unique<QSaveFile>(file.first);
-        const QString why = out->open(QIODevice::WriteOnly) ? writeWhole(*out, file.second)
-                                                             : out->errorString();
+        const QString why =
+            out->open(QIODevice::WriteOnly) ? writeWhole(*out, file.second) : out->errorString();
         if (!why.isEmpty()) {
             if (error) *error = QStringLiteral("%1: cannot write: %2").arg(file.first, why);
             return false;

@@ -68,8 +68,7 @@ bool countKnots(const QJsonValue& v, const QString& where, int& count, QString* 
             const QString at = where.isEmpty() ? it.key() : where + "." + it.key();
             if (it.key() == QLatin1String("knots") && it.value().isArray()) {
                 count += std::min(it.value().toArray().size(), kMaxShapeKnots + 1);
-                if (count > kMaxShapeKnots)
-                    return fail(error, at, tooManyKnotsMessage());
+                if (count > kMaxShapeKnots) return fail(error, at, tooManyKnotsMessage());
             } else if (!countKnots(it.value(), at, count, error)) {
                 return false;
             }
@@ -451,7 +450,8 @@ bool Scene::readParams(Modifier* mod, const QJsonObject& params, const QString& 
         auto outOfRange = [&](const QJsonValue& v, QString* why) {
             if (!v.isDouble()) return false;
             const double value = v.toDouble();
-            if (type == TYPE_INT && (value != std::floor(value) || std::fabs(value) > 2147483647.0)) {
+            if (type == TYPE_INT &&
+                (value != std::floor(value) || std::fabs(value) > 2147483647.0)) {
                 *why = QStringLiteral("%1 is not a whole number").arg(value);
                 return true;
             }

@@ -1,10 +1,10 @@
 #include "uisession.h"
 
 #include <QBuffer>
-#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
 
 #include "scene.h"
 #include "shapeio/shapeio.h"
@@ -147,8 +147,7 @@ private:
             const int first = GetScrollPos(list(), SB_VERT);
             // Rows far off the list are clicked far below it, not at a
             // wrapped-around place.
-            const qint64 y =
-                kFirstRowTop + (qint64(row) - first) * kRowHeight + kRowHeight / 2;
+            const qint64 y = kFirstRowTop + (qint64(row) - first) * kRowHeight + kRowHeight / 2;
             at = QPoint(40, int(std::clamp<qint64>(y, -32768, 32767)));
         } else {
             bool okX = false, okY = false;

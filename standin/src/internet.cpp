@@ -107,7 +107,8 @@ Handle* find(HINTERNET h, Kind kind) {
 // the nearest one set on the handles it was opened from.
 int waitLimitMs(const Handle* h) {
     for (; h; h = h->parent)
-        if (h->receiveTimeoutMs) return static_cast<int>(std::min<DWORD>(h->receiveTimeoutMs, 1u << 30));
+        if (h->receiveTimeoutMs)
+            return static_cast<int>(std::min<DWORD>(h->receiveTimeoutMs, 1u << 30));
     return kDefaultWaitMs;
 }
 
@@ -282,7 +283,8 @@ bool send(Handle* r, const QString& headers, const QByteArray& body) {
         }
     });
 
-    if (!waitFor(reply, [reply] { return headersArrived(reply); }, waitLimitMs(r))) {
+    if (!waitFor(
+            reply, [reply] { return headersArrived(reply); }, waitLimitMs(r))) {
         r->timedOut = true;
         reply->abort();
     }
@@ -473,8 +475,8 @@ BOOL WINAPI InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWOR
         return FALSE;
     }
     QNetworkReply* reply = r->reply.get();
-    if (!waitFor(reply, [reply, toRead] { return reply->bytesAvailable() >= toRead; },
-                 waitLimitMs(r))) {
+    if (!waitFor(
+            reply, [reply, toRead] { return reply->bytesAvailable() >= toRead; }, waitLimitMs(r))) {
         r->timedOut = true;
         reply->abort();
     }
@@ -505,7 +507,8 @@ BOOL WINAPI InternetQueryDataAvailable(HINTERNET file, LPDWORD available, DWORD,
         return FALSE;
     }
     QNetworkReply* reply = r->reply.get();
-    if (!waitFor(reply, [reply] { return reply->bytesAvailable() > 0; }, waitLimitMs(r))) {
+    if (!waitFor(
+            reply, [reply] { return reply->bytesAvailable() > 0; }, waitLimitMs(r))) {
         // The request stays as it was: the caller may wait again.
         SetLastError(ERROR_INTERNET_TIMEOUT);
         return FALSE;

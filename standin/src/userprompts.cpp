@@ -209,7 +209,8 @@ std::optional<QString> TerminalUser::chooseSaveFile(const SaveFilePrompt& dialog
     out << "\n[" << printable(dialog.title) << "]\n";
     for (const auto& f : dialog.filters)
         out << "  " << printable(f.first) << " (" << printable(f.second) << ")\n";
-    out << "File name [" << printable(dialog.initialPath) << "] (Enter keeps it, '-' cancels): " << Qt::flush;
+    out << "File name [" << printable(dialog.initialPath)
+        << "] (Enter keeps it, '-' cancels): " << Qt::flush;
     bool ended = false;
     const QString line = readLine(&ended);
     if (ended || line == QLatin1String("-")) return std::nullopt;

@@ -118,10 +118,12 @@ TEST(FullDisk, CommandExitsWithItsCodeAndTouchesNoTarget) {
     ASSERT_TRUE(dir.isValid());
     const QString a = dir.filePath("a.svg");
     const QString b = dir.filePath("b.svg");
-    ASSERT_TRUE(writeFile(a, "<svg xmlns='http://www.w3.org/2000/svg'>"
-                             "<rect x='0' y='0' width='10' height='10'/></svg>"));
-    ASSERT_TRUE(writeFile(b, "<svg xmlns='http://www.w3.org/2000/svg'>"
-                             "<rect x='5' y='5' width='10' height='10'/></svg>"));
+    ASSERT_TRUE(writeFile(a,
+                          "<svg xmlns='http://www.w3.org/2000/svg'>"
+                          "<rect x='0' y='0' width='10' height='10'/></svg>"));
+    ASSERT_TRUE(writeFile(b,
+                          "<svg xmlns='http://www.w3.org/2000/svg'>"
+                          "<rect x='5' y='5' width='10' height='10'/></svg>"));
     const QString keep = dir.filePath("keep.svg");
     const QString json = dir.filePath("keep.json");
     ASSERT_TRUE(writeFile(keep, kOld));
@@ -129,8 +131,8 @@ TEST(FullDisk, CommandExitsWithItsCodeAndTouchesNoTarget) {
     QProcess run;
     // 1 block of 512 bytes: the result's few hundred bytes do not fit
     // beside the inputs' picture data.
-    run.start("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"", CARVEX_CLI_PATH,
-                          a, "union", b, "-o", keep, "-o", json, "--show-inputs"});
+    run.start("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"", CARVEX_CLI_PATH, a,
+                          "union", b, "-o", keep, "-o", json, "--show-inputs"});
     ASSERT_TRUE(run.waitForFinished(60000));
     const QString err = QString::fromLocal8Bit(run.readAllStandardError());
     EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);

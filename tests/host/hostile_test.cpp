@@ -99,7 +99,8 @@ TEST(HostileScene, ParametersOutsideTheirRangesAreRefusedWithTheirPlace) {
          "modifiers[0].params.Threshold: -5 is out of range: it must lie between 1e-05 and 1e+08"},
         {R"({"Threshold": 0})",
          "modifiers[0].params.Threshold: 0 is out of range: it must lie between 1e-05 and 1e+08"},
-        {R"({"Type": 4})", "modifiers[0].params.Type: 4 is out of range: it must lie between 0 and 3"},
+        {R"({"Type": 4})",
+         "modifiers[0].params.Type: 4 is out of range: it must lie between 0 and 3"},
         {R"({"Type": -1})",
          "modifiers[0].params.Type: -1 is out of range: it must lie between 0 and 3"},
         {R"({"Type": 1.5})", "modifiers[0].params.Type: 1.5 is not a whole number"},
@@ -110,8 +111,8 @@ TEST(HostileScene, ParametersOutsideTheirRangesAreRefusedWithTheirPlace) {
         EXPECT_EQ(loadError(carvexWith(c.params)), c.message);
 
     // The ends of the ranges are accepted.
-    for (const char* params : {R"({"Threshold": 0.00001, "Type": 3})",
-                               R"({"Threshold": 100000000, "Type": 0})"}) {
+    for (const char* params :
+         {R"({"Threshold": 0.00001, "Type": 3})", R"({"Threshold": 100000000, "Type": 0})"}) {
         auto scene = newScene();
         QString why;
         EXPECT_TRUE(scene->loadJson(carvexWith(params), QDir::tempPath(), &why))
@@ -241,12 +242,14 @@ TEST(HostileShapeFiles, MessagesStayShortAndSayWhatIsWrong) {
     EXPECT_TRUE(why.startsWith(big + ":1:")) << why.left(200).toStdString();
 
     const QString other = dir.filePath("other.svg");
-    ASSERT_TRUE(writeFile(other, "<svg xmlns='http://example.com/not-svg'><rect width='1' "
-                                 "height='1'/></svg>"));
+    ASSERT_TRUE(writeFile(other,
+                          "<svg xmlns='http://example.com/not-svg'><rect width='1' "
+                          "height='1'/></svg>"));
     EXPECT_FALSE(readShapeFile(other, shape, &why));
-    EXPECT_EQ(why, other + ":1:1: not an SVG document: the root element <svg> is in the "
-                           "namespace 'http://example.com/not-svg', not in "
-                           "http://www.w3.org/2000/svg");
+    EXPECT_EQ(why, other +
+                       ":1:1: not an SVG document: the root element <svg> is in the "
+                       "namespace 'http://example.com/not-svg', not in "
+                       "http://www.w3.org/2000/svg");
 
     const QString json = dir.filePath("version.json");
     ASSERT_TRUE(writeFile(json, R"({"format": "carvex-shape", "version": "1", "splines": []})"));
@@ -322,8 +325,8 @@ TEST(HostilePairs, QuickAnswersAreTheEnginesAnswers) {
     QRandomGenerator random(17);
     for (int round = 0; round < 12; ++round) {
         for (int operation : {0, 1, 2, 3, 7}) {
-            SCOPED_TRACE(QStringLiteral("round %1 operation %2").arg(round).arg(operation)
-                             .toStdString());
+            SCOPED_TRACE(
+                QStringLiteral("round %1 operation %2").arg(round).arg(operation).toStdString());
             Shape base, operand, baseCopy, operandCopy;
             auto fill = [&](Shape& a, Shape& b, int count, int offset) {
                 for (int i = 0; i < count; ++i) {
@@ -396,8 +399,8 @@ TEST(HostilePairs, OutOfMemoryIsAnErrorWithItsExitCode) {
     for (int i = 0; i < 90000; ++i)
         points += QStringLiteral("%1,%2 ").arg(i % 300).arg(i / 300).toLatin1();
     const QString big = dir.filePath("big.svg");
-    ASSERT_TRUE(writeFile(big, "<svg xmlns='http://www.w3.org/2000/svg'><polygon points='" +
-                                   points + "'/></svg>"));
+    ASSERT_TRUE(writeFile(
+        big, "<svg xmlns='http://www.w3.org/2000/svg'><polygon points='" + points + "'/></svg>"));
     const QString out = dir.filePath("out.svg");
     QProcess run;
     run.start("/bin/sh", {"-c", "ulimit -v 300000; exec \"$0\" \"$@\"", CARVEX_CLI_PATH, big,
