@@ -4,11 +4,16 @@
 // during a download. The update server is a real https server on this
 // machine (updateserver.py) with a certificate that only these tests trust.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstdio>
+#include <iostream>
 
 #include "hosttest.h"
 #include "resource.h"
@@ -620,4 +625,55 @@ TEST_F(AboutTest, UntrustedServerEndsTheCheckSilently) {
     ASSERT_FALSE(asked.isEmpty());
     for (const QJsonObject& r : asked)
         EXPECT_EQ(r["scheme"].toString(), "tls-failed");
+}
+
+// The person at a terminal reads the server's version and "Info" as text:
+// escape sequences in them (which could retitle the window, clear the
+// screen or forge a prompt) arrive as visible \xNN, lines and tabs as they
+// are.
+TEST_F(AboutTest, ServerTextsReachTheTerminalWithoutControlCharacters) {
+    // ESC as a character reference, and C1 controls (CSI, OSC) as they
+    // stand: XML carries both.
+    server->setInfo(reply(QStringLiteral("2.1.0.0\u009b2J"),
+                          QStringLiteral("Faster&#x1b;]0;owned&#x7;\n\tunions.\u009d2;x")));
+    QTemporaryDir terminal;
+    ASSERT_TRUE(terminal.isValid());
+    const QString typed = terminal.filePath("typed");
+    const QString shown = terminal.filePath("shown");
+    QFile answers(typed);
+    ASSERT_TRUE(answers.open(QIODevice::WriteOnly));
+    answers.write("no\n");
+    answers.close();
+
+    // Standard input and output of this process become the two files for
+    // the length of the check.
+    std::fflush(stdout);
+    const int savedIn = dup(STDIN_FILENO);
+    const int savedOut = dup(STDOUT_FILENO);
+    const int in = ::open(QFile::encodeName(typed).constData(), O_RDONLY);
+    const int out = ::open(QFile::encodeName(shown).constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_TRUE(savedIn >= 0 && savedOut >= 0 && in >= 0 && out >= 0);
+    dup2(in, STDIN_FILENO);
+    dup2(out, STDOUT_FILENO);
+    standin::TerminalUser person;
+    standin::setCurrentUser(&person);
+    pressCheckForUpdate();
+    standin::setCurrentUser(&user);
+    std::fflush(stdout);
+    dup2(savedIn, STDIN_FILENO);
+    dup2(savedOut, STDOUT_FILENO);
+    for (int fd : {savedIn, savedOut, in, out})
+        ::close(fd);
+    std::cin.clear();
+
+    const QString text = QString::fromUtf8(contents(shown));
+    EXPECT_TRUE(text.contains("New version 2.1.0.0\\x9b2J is available")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Faster\\x1b]0;owned\\x07\n\tunions.\\x9d2;x")) << text.toStdString();
+    for (const QChar c : text)
+        EXPECT_TRUE(c == QLatin1Char('\n') || c == QLatin1Char('\t') ||
+                    c.category() != QChar::Other_Control)
+            << "control character " << c.unicode() << " in " << text.toStdString();
+    // The question was asked and answered no: nothing was fetched.
+    EXPECT_TRUE(text.contains("Yes / No? ")) << text.toStdString();
+    EXPECT_TRUE(releaseRequests().isEmpty());
 }
