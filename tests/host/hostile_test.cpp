@@ -215,9 +215,9 @@ TEST(HostilePick, TheModifiedNodeAndCyclesAreRefusedWithoutARow) {
 }
 
 // A row number far past the list is a click far off it: nothing is
-// selected, so Remove removes nothing. Computed in int, the place wrapped
-// around onto the first row (and overflowed, which the sanitizer build
-// stops at).
+// selected, so Remove removes nothing. Computed in int, the place
+// overflowed (which the sanitizer build stops at) and wrapped around:
+// row 286331154 came out 23 pixels down, on the second row.
 TEST(HostilePick, SelectingAHugeRowIsAClickOffTheList) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -230,6 +230,7 @@ TEST(HostilePick, SelectingAHugeRowIsAClickOffTheList) {
     ASSERT_TRUE(writeFile(script,
                           "open Base\nselect 2147483647\npress Remove\n"
                           "select -2147483648\npress Remove\n"
+                          "select 286331154\npress Remove\n"
                           "select 1\npress Remove\nclose\n"));
     QString log;
     QTextStream out(&log);
@@ -241,8 +242,9 @@ TEST(HostilePick, SelectingAHugeRowIsAClickOffTheList) {
     ASSERT_GE(first, 0) << log.toStdString();
     // Each select and Remove reports the rows after it.
     const QString both = "  rows: First (U), Second (U); first visible row 0";
-    EXPECT_EQ(lines.mid(first, 8), QStringList({"select 2147483647", both, "press Remove", both,
-                                                "select -2147483648", both, "press Remove", both}))
+    EXPECT_EQ(lines.mid(first, 12), QStringList({"select 2147483647", both, "press Remove", both,
+                                                 "select -2147483648", both, "press Remove", both,
+                                                 "select 286331154", both, "press Remove", both}))
         << log.toStdString();
     // A row on the list is selected and removed, as the check above expects.
     EXPECT_TRUE(log.contains("  rows: First (U); first visible row 0")) << log.toStdString();
