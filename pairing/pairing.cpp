@@ -11,6 +11,8 @@ namespace {
 struct Bounds {
     double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
     double magnitude = 0.0;
+    // NaN would drop out of the minima and maxima unseen.
+    bool finite = true;
 };
 
 // The box of every control point: the curve lies inside it.
@@ -22,6 +24,7 @@ Bounds boundsOf(const Spline& s) {
         b.x1 = std::max(b.x1, p.x);
         b.y1 = std::max(b.y1, p.y);
         b.magnitude = std::max({b.magnitude, std::fabs(p.x), std::fabs(p.y)});
+        b.finite = b.finite && std::isfinite(p.x) && std::isfinite(p.y);
     };
     for (const Knot* k : s) {
         add(k->point);
@@ -58,26 +61,27 @@ struct SplineState {
     bool quiet = false;
     bool weldsNothing = false;
     bool mapped = false;
-    bool hasBounds = false;
     Bounds bounds;
 };
 
+// Whether the spline may be decided here, doing to it what the engine
+// would. Knots that are not finite go to the engine: mapping them through
+// the identity is not the same once as twice. The mapping changes no
+// finite box, so the box is measured before it.
 bool settle(Spline& s, SplineState& state, bool mapped, double threshold) {
     if (!state.quiet) {
         state = SplineState();
         state.weldsNothing = !wouldWeld(s, threshold);
-        if (state.weldsNothing) s.updateLengths();
+        if (state.weldsNothing) {
+            s.updateLengths();
+            state.bounds = boundsOf(s);
+        }
         state.quiet = true;
     }
-    if (!state.weldsNothing) return false;
+    if (!state.weldsNothing || !state.bounds.finite) return false;
     if (mapped && !state.mapped) {
         s.transformKnots(Matrix3d());
         state.mapped = true;
-        state.hasBounds = false;
-    }
-    if (!state.hasBounds) {
-        state.bounds = boundsOf(s);
-        state.hasBounds = true;
     }
     return true;
 }
