@@ -4,6 +4,7 @@
 
 #include "boolean/boolean.h"
 #include "operations.h"
+#include "pairing/pairing.h"
 
 namespace {
 
@@ -51,28 +52,30 @@ int applyOperands(Shape& result, const QList<Operand*>& operands, double thresho
                              .arg(operationName(operand.operation), operand.path));
         const QVector<SplineState> baseBefore = statesOf(result);
         const QVector<SplineState> operandBefore = statesOf(*operand.shape);
-        QList<PairOutcome> outcomes;
-        applyOperand(result, *operand.shape, operand.operation, threshold, &outcomes);
-        int uncombined = 0;
-        for (const PairOutcome& outcome : outcomes) {
-            if (outcome.combined) continue;
-            // Shapes of many splines have many disjoint pairs: name the first
-            // few, count the rest.
-            if (++uncombined > kMaxNotesPerStep) continue;
-            const SplineState base = baseBefore.value(outcome.baseIndex);
-            const SplineState other = operandBefore.value(outcome.operandIndex);
-            const QString effect =
-                operand.operation == SubtrB
-                    ? QStringLiteral("the base spline was replaced by the operand spline")
-                    : QStringLiteral("the base spline is unchanged");
-            progress.message(
-                QStringLiteral("carvex: note: %1: base spline %2 and operand spline "
-                               "%3 of %4 were not combined: %5; %6")
-                    .arg(step)
-                    .arg(outcome.baseIndex)
-                    .arg(outcome.operandIndex)
-                    .arg(operand.path, refusalReason(operand.operation, base, other), effect));
-        }
+        qint64 uncombined = 0;
+        qint64 pairs = 0;
+        applyOperandByPairs(
+            result, *operand.shape, operand.operation, threshold,
+            [&](int baseIndex, int operandIndex, bool combined) {
+                ++pairs;
+                if (combined) return;
+                // Shapes of many splines have many disjoint pairs: name the
+                // first few, count the rest.
+                if (++uncombined > kMaxNotesPerStep) return;
+                const SplineState base = baseBefore.value(baseIndex);
+                const SplineState other = operandBefore.value(operandIndex);
+                const QString effect =
+                    operand.operation == SubtrB
+                        ? QStringLiteral("the base spline was replaced by the operand spline")
+                        : QStringLiteral("the base spline is unchanged");
+                progress.message(
+                    QStringLiteral("carvex: note: %1: base spline %2 and operand spline "
+                                   "%3 of %4 were not combined: %5; %6")
+                        .arg(step)
+                        .arg(baseIndex)
+                        .arg(operandIndex)
+                        .arg(operand.path, refusalReason(operand.operation, base, other), effect));
+            });
         uncombinedInAll += uncombined;
         if (uncombined > kMaxNotesPerStep)
             progress.message(QStringLiteral("carvex: note: %1: %2 more pairs of splines were not "
@@ -80,7 +83,7 @@ int applyOperands(Shape& result, const QList<Operand*>& operands, double thresho
                                  .arg(step)
                                  .arg(uncombined - kMaxNotesPerStep)
                                  .arg(uncombined)
-                                 .arg(outcomes.size()));
+                                 .arg(pairs));
     }
     return uncombinedInAll;
 }

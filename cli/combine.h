@@ -14,6 +14,7 @@ enum ExitCode : int {
     ExitBadInput = 2,     // an input file cannot be read or is malformed
     ExitCannotWrite = 3,  // an output file cannot be written
     ExitUncombined = 4,   // with --per-pair --strict: a pair was left uncombined
+    ExitOutOfMemory = 5,  // the machine has not the memory the work needs
 };
 
 // One operand file with the operation that applies it.

@@ -110,7 +110,8 @@ QString helpEpilogue() {
                "  3  an output file cannot be written; existing files are left untouched")
         << QStringLiteral(
                "  4  with --per-pair --strict: a pair of splines was left uncombined; nothing")
-        << QStringLiteral("     is written");
+        << QStringLiteral("     is written")
+        << QStringLiteral("  5  out of memory; no output is written");
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
@@ -154,7 +155,8 @@ int writeOutputs(const QStringList& outputs, const Shape& result, const QList<co
             return ExitCannotWrite;
         }
         QFile out;
-        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(svg) != svg.size()) {
+        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(svg) != svg.size() ||
+            !out.flush()) {
             progress.message(QStringLiteral("carvex: standard output: cannot write"));
             return ExitCannotWrite;
         }

@@ -1,5 +1,9 @@
 #include <QCoreApplication>
 
+#include <cstdio>
+#include <new>
+
+#include "combine.h"
 #include "command.h"
 #include "jobs.h"
 
@@ -8,6 +12,16 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("carvex"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CARVEX_VERSION));
     const QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (asksForJobList(arguments)) return runJobList(arguments);
-    return runCommand(arguments);
+    // No output is written before everything has been computed, so running
+    // out of memory anywhere leaves every file as it was.
+    try {
+        if (asksForJobList(arguments)) return runJobList(arguments);
+        return runCommand(arguments);
+    } catch (const std::bad_alloc&) {
+        std::fputs(
+            "\ncarvex: out of memory: the inputs need more memory than this machine "
+            "gives; no output was written\n",
+            stderr);
+        return ExitOutOfMemory;
+    }
 }

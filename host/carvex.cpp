@@ -1,9 +1,12 @@
 #include "carvex.h"
 
+#include <new>
+
 #include "about.h"
 #include "boolean/boolean.h"
 #include "conversion.h"
 #include "nodelookup.h"
+#include "pairing/pairing.h"
 #include "plugin.h"
 #include "resources/resource.h"
 #include "rollout.h"
@@ -147,6 +150,17 @@ int Carvex::Display(TimeValue t, INode* inode, ViewExp* vpt, int, ModContext*) {
 }
 
 void Carvex::ModifyObject(TimeValue t, ModContext& mc, ObjectState* os, INode*) {
+    // Running out of memory on a huge pair of shapes must not take the host
+    // down with the user's unsaved scene: the shape stays as it came, and
+    // the next evaluation tries again.
+    try {
+        combineOperands(t, mc, os);
+    } catch (const std::bad_alloc&) {
+        ivalid = NEVER;
+    }
+}
+
+void Carvex::combineOperands(TimeValue t, ModContext& mc, ObjectState* os) {
     ivalid = FOREVER;
     if (!os || !os->obj || os->obj->SuperClassID() != SHAPE_CLASS_ID) return;
     // The host hands over a spline shape; anything else would be misread below.
@@ -184,7 +198,7 @@ void Carvex::ModifyObject(TimeValue t, ModContext& mc, ObjectState* os, INode*) 
         // Operand knots into the modified object's space: T_op x T_base^-1, baked.
         operand.frame = matrixFromHost(node->GetNodeTM(t)) * inverseOf(base.frame);
         operand.setFrame(Matrix3d(), true);
-        applyOperand(base, operand, code, static_cast<double>(threshold));
+        applyOperandByPairs(base, operand, code, static_cast<double>(threshold));
     }
 
     shapeToHost(base, result->shape);

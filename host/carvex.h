@@ -43,6 +43,10 @@ public:
     Class_ID InputType() override { return splineShapeClassID; }
     void ModifyObject(TimeValue t, ModContext& mc, ObjectState* os, INode* node) override;
 
+private:
+    void combineOperands(TimeValue t, ModContext& mc, ObjectState* os);
+
+public:
     IParamBlock2* pblock = nullptr;
     Interval ivalid = NEVER;
 

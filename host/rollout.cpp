@@ -136,8 +136,15 @@ void AddOperand(SplineListState& state, INode* node) {
         if (pb->GetINode(pb_spline_node, 0, row) == node) return;
     const int code = pb->GetInt(pb_type, 0);
     pb->SetCount(pb_spline_node, count + 1);
+    // The host refuses a node that depends on the modifier (its own node, or
+    // one built from it): the row goes again, since an empty row would stop
+    // evaluation of the rows after it and be saved with the scene.
+    if (!pb->SetValue(pb_spline_node, 0, node, count)) {
+        pb->SetCount(pb_spline_node, count);
+        repaintList(state);
+        return;
+    }
     pb->SetCount(pb_operation_types, count + 1);
-    pb->SetValue(pb_spline_node, 0, node, count);
     pb->SetValue(pb_operation_types, 0, code, count);
     SetScrollPos(state.listWindow, SB_VERT, std::max(count + 1 - kVisibleRows, 0), TRUE);
     repaintList(state);

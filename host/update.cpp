@@ -1,9 +1,10 @@
 #include "update.h"
 
+#include <QDeadlineTimer>
 #include <QDomDocument>
 #include <QDomElement>
 #include <QDomNodeList>
-#include <QFile>
+#include <QSaveFile>
 #include <QStringList>
 #include <QUrl>
 #include <algorithm>
@@ -25,6 +26,11 @@ const wchar_t kAutoCheckValue[] = L"autocheckversion";
 
 constexpr DWORD kReplySize = 32767;
 constexpr DWORD kChunk = 512;
+// The longest the whole check, and each wait for more of a download, may
+// take; CARVEX_UPDATE_TIMEOUT_MS sets another (the tests' short waits).
+constexpr int kDefaultWaitLimitMs = 30000;
+// How often a wait looks at Escape and the clock.
+constexpr int kPollMs = 100;
 constexpr DWORD kFileNameChars = 520;
 constexpr DWORD kSaveFlags = OFN_OVERWRITEPROMPT | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN;
 
@@ -60,14 +66,68 @@ void closeAll(std::initializer_list<HINTERNET> handles) {
         if (h) InternetCloseHandle(h);
 }
 
+int waitLimitMs() {
+    bool ok = false;
+    const int chosen = qEnvironmentVariableIntValue("CARVEX_UPDATE_TIMEOUT_MS", &ok);
+    return ok && chosen > 0 ? chosen : kDefaultWaitLimitMs;
+}
+
+void setReceiveTimeout(HINTERNET handle, qint64 ms) {
+    DWORD value = static_cast<DWORD>(std::clamp<qint64>(ms, 1, 0x7FFFFFFF));
+    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof value);
+}
+
+bool escapeDown() {
+    return (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0;
+}
+
+// Waits for more of a reply, looking at the clock (and at Escape, when it
+// cancels) every kPollMs rather than only when a buffer is full: how many
+// bytes can be read at once, 0 at the end, -1 when the wait failed, ran
+// past the deadline or was cancelled.
+qint64 waitForData(HINTERNET request, const QDeadlineTimer& deadline, bool escapeCancels) {
+    for (;;) {
+        if ((escapeCancels && escapeDown()) || deadline.hasExpired()) return -1;
+        setReceiveTimeout(request, std::min<qint64>(kPollMs, deadline.remainingTime()));
+        DWORD available = 0;
+        if (InternetQueryDataAvailable(request, &available, 0, 0)) return available;
+        if (GetLastError() != ERROR_INTERNET_TIMEOUT) return -1;
+    }
+}
+
+// Whether the reply came over https, after every redirect: a reply that
+// anyone on the way could have written is never believed.
+bool cameOverHttps(HINTERNET request) {
+    DWORD size = 0;
+    InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
+    if (size == 0) return false;
+    std::vector<WCHAR> url(size / sizeof(WCHAR) + 1, 0);
+    size = static_cast<DWORD>(url.size() * sizeof(WCHAR));
+    if (!InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &size)) return false;
+    return QUrl(QString::fromWCharArray(url.data())).scheme() == QLatin1String("https");
+}
+
+DWORD statusOf(HINTERNET request) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                        nullptr))
+        return 0;
+    return status;
+}
+
 // POSTs the buffer's text (up to its first zero byte) to path on the update
-// server and reads the reply into the buffer, n bytes at most, the last of
-// them always zero. True when the request was sent.
+// server and reads the reply into the buffer, terminated. True only when
+// the whole reply came over https within the deadline and fits, zero
+// included, in n bytes: a reply cut short or with a piece dropped could
+// still parse, and say something the server never said.
 bool sendServerRequest(const UpdateServer& server, const QString& agent, const wchar_t* path,
                        const wchar_t* header, char* buffer, DWORD n) {
+    const QDeadlineTimer deadline(waitLimitMs());
     HINTERNET internet =
         InternetOpenW(wide(agent).c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!internet) return false;
+    setReceiveTimeout(internet, deadline.remainingTime());
     HINTERNET connection = InternetConnectW(internet, wide(server.host).c_str(), server.port,
                                             nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     LPCWSTR accepted[] = {L"application/octet-stream", L"application/x-www-form-urlencoded",
@@ -76,24 +136,32 @@ bool sendServerRequest(const UpdateServer& server, const QString& agent, const w
         connection ? HttpOpenRequestW(connection, L"POST", path, L"HTTP/1.1", nullptr, accepted,
                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE, 0)
                    : nullptr;
-    const bool sent = request && HttpSendRequestW(request, header, static_cast<DWORD>(-1), buffer,
-                                                  static_cast<DWORD>(std::strlen(buffer)));
-    if (sent) {
-        std::memset(buffer, 0, std::min(kChunk, n));
-        DWORD stored = 0;
-        char chunk[kChunk];
-        while (stored < n) {
-            DWORD got = 0;
-            if (!InternetReadFile(request, chunk, kChunk, &got) || got == 0) break;
-            // What does not fit is dropped; the text stays terminated.
-            if (stored + got < n) {
-                std::memcpy(buffer + stored, chunk, got);
-                stored += got;
-            }
+    bool whole = request &&
+                 HttpSendRequestW(request, header, static_cast<DWORD>(-1), buffer,
+                                  static_cast<DWORD>(std::strlen(buffer))) &&
+                 cameOverHttps(request) && statusOf(request) == 200;
+    std::memset(buffer, 0, n);
+    DWORD stored = 0;
+    char chunk[kChunk];
+    while (whole) {
+        const qint64 available = waitForData(request, deadline, false);
+        if (available <= 0) {
+            whole = available == 0;
+            break;
         }
+        DWORD got = 0;
+        if (!InternetReadFile(request, chunk,
+                              static_cast<DWORD>(std::min<qint64>(available, kChunk)), &got) ||
+            got >= n - stored) {
+            whole = false;
+            break;
+        }
+        std::memcpy(buffer + stored, chunk, got);
+        stored += got;
     }
+    if (!whole) std::memset(buffer, 0, n);
     closeAll({request, connection, internet});
-    return sent;
+    return whole;
 }
 
 QString releaseAddress(const UpdateServer& server, const QString& product) {
@@ -106,18 +174,22 @@ QString releaseAddress(const UpdateServer& server, const QString& product) {
 }
 
 // Downloads the release archive into path, showing its progress in a bar
-// across the top of parent. Escape cancels; a cancelled or failed download
-// leaves what was written.
+// across the top of parent. The bytes go to a temporary file beside path,
+// which replaces it only when the whole archive has come: Escape, a read
+// that waits too long, an error page or a cut reply leave the file that was
+// there as it was.
 bool downloadRelease(const UpdateState& state, const UpdateServer& server, HWND parent,
                      const QString& path) {
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) return false;
     const qint64 offset = out.pos();
 
     if (InternetAttemptConnect(0) != ERROR_SUCCESS) return false;
     HINTERNET internet =
         InternetOpenW(L"downloader", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!internet) return false;
+    const int readLimitMs = waitLimitMs();
+    setReceiveTimeout(internet, readLimitMs);
     // Over https, like the check: whoever could change the archive on its
     // way could make the user run anything.
     const std::wstring address = wide(releaseAddress(server, state.productName));
@@ -127,17 +199,13 @@ bool downloadRelease(const UpdateState& state, const UpdateServer& server, HWND 
                          INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
     // A reply with an error status carries the server's page about the
     // error, not the archive.
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    if (!file ||
-        !HttpQueryInfoW(file, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                        nullptr) ||
-        (status != 200 && status != 206)) {
+    const DWORD status = file ? statusOf(file) : 0;
+    if (!file || !cameOverHttps(file) || (status != 200 && status != 206)) {
         closeAll({file, internet});
         return false;
     }
     DWORD length = 0;
-    size = sizeof length;
+    DWORD size = sizeof length;
     if (!HttpQueryInfoW(file, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size,
                         nullptr)) {
         closeAll({file, internet});
@@ -145,7 +213,7 @@ bool downloadRelease(const UpdateState& state, const UpdateServer& server, HWND 
     }
     if (length == 0 || length == offset) {
         closeAll({file, internet});
-        return true;
+        return out.flush() && out.commit();
     }
 
     RECT client{};
@@ -160,21 +228,36 @@ bool downloadRelease(const UpdateState& state, const UpdateServer& server, HWND 
     bool complete = true;
     qint64 total = 0;
     char chunk[kChunk];
+    // Every kChunk bytes must come within the limit: a server sending a
+    // byte now and then would otherwise hold the host for ever.
+    QDeadlineTimer readDeadline(readLimitMs);
+    qint64 sinceDeadline = 0;
     for (;;) {
+        const qint64 available = waitForData(file, readDeadline, true);
+        if (available <= 0) {
+            complete = available == 0;
+            break;
+        }
         DWORD got = 0;
-        if ((GetAsyncKeyState(VK_ESCAPE) & 0x8000) ||
-            !InternetReadFile(file, chunk, kChunk, &got) || out.write(chunk, got) != got) {
+        if (!InternetReadFile(file, chunk, static_cast<DWORD>(std::min<qint64>(available, kChunk)),
+                              &got) ||
+            out.write(chunk, got) != got || total + got > length) {
             complete = false;
             break;
         }
         total += got;
-        if (got == 0) break;
+        sinceDeadline += got;
+        if (sinceDeadline >= kChunk) {
+            readDeadline = QDeadlineTimer(readLimitMs);
+            sinceDeadline = 0;
+        }
         SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(total * 100 / length), 0);
     }
     if (bar) DestroyWindow(bar);
     closeAll({file, internet});
-    out.close();
-    return complete && out.error() == QFileDevice::NoError;
+    // Only the whole archive replaces the file; the unfinished temporary
+    // file goes with `out`.
+    return complete && total == length && out.flush() && out.commit();
 }
 
 // The file the user chooses for the archive; none when the dialog is

@@ -1,8 +1,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <vector>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include "shapeio/drawing.h"
 #include "shapeio/filleddrawing.h"
@@ -10,6 +15,10 @@
 #include "shapeio/shapecheck.h"
 #include "shapeio/shapeio.h"
 #include "shapeio/svgio.h"
+
+namespace {
+constexpr int kMaxMessageChars = 400;
+}  // namespace
 
 ShapeFormat formatForPath(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -29,6 +38,9 @@ bool readShapeBytes(const QString& path, ShapeFormat* format, QByteArray* data, 
         if (error) *error = QStringLiteral("%1: %2").arg(path, message);
         return false;
     };
+    // A pipe with no writer would block the open for ever, a device never end.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) return fail(QStringLiteral("not a regular file"));
     if (*format == ShapeFormat::Png)
         return fail(
             QStringLiteral("PNG files are pictures and cannot be read as shapes "
@@ -51,23 +63,33 @@ bool readShapeBytes(const QString& path, ShapeFormat* format, QByteArray* data, 
     return true;
 }
 
+// Messages quote what they found: a value of megabytes stays out of them.
+bool shortenMessage(QString* error) {
+    if (error && error->size() > kMaxMessageChars)
+        *error = error->left(kMaxMessageChars) +
+                 QStringLiteral("... (%1 more characters)").arg(error->size() - kMaxMessageChars);
+    return false;
+}
+
 }  // namespace
 
 bool readShapeFile(const QString& path, Shape& shape, QString* error) {
     ShapeFormat format = ShapeFormat::Unknown;
     QByteArray data;
     if (!readShapeBytes(path, &format, &data, error)) return false;
-    return format == ShapeFormat::Svg ? readSvg(data, path, shape, error)
-                                      : readJson(data, path, shape, error);
+    const bool read = format == ShapeFormat::Svg ? readSvg(data, path, shape, error)
+                                                 : readJson(data, path, shape, error);
+    return read || shortenMessage(error);
 }
 
 bool readFilledDrawing(const QString& path, FilledDrawing* drawing, QString* error) {
     ShapeFormat format = ShapeFormat::Unknown;
     QByteArray data;
     if (!readShapeBytes(path, &format, &data, error)) return false;
-    if (format == ShapeFormat::Svg) return readSvgDrawing(data, path, drawing, error);
+    if (format == ShapeFormat::Svg)
+        return readSvgDrawing(data, path, drawing, error) || shortenMessage(error);
     FilledElement element;
-    if (!readJson(data, path, element.shape, &element.fill, error)) return false;
+    if (!readJson(data, path, element.shape, &element.fill, error)) return shortenMessage(error);
     // Filling closes every spline; the model keeps frames, a drawing bakes them.
     element.shape.setFrame(Matrix3d(), true);
     CoordinateProblem problem;
@@ -145,6 +167,24 @@ bool writeShapeFile(const QString& path, const Shape& shape, const QList<const S
     return writeFilesAtomically({{path, contents}}, error);
 }
 
+namespace {
+
+// Writes the whole of data into an open save file and pushes it to the disk;
+// the reason when that fails. A full disk often shows only when the buffer
+// is flushed or the file is synced, and a failed flush alone does not stop
+// commit() from renaming the short file into place: every step is checked.
+QString writeWhole(QSaveFile& out, const QByteArray& data) {
+    if (out.write(data) != data.size() || !out.flush()) return out.errorString();
+#ifdef Q_OS_UNIX
+    if (out.handle() >= 0 && ::fsync(out.handle()) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+#endif
+    if (out.error() != QFileDevice::NoError) return out.errorString();
+    return QString();
+}
+
+}  // namespace
+
 bool writeFilesAtomically(const QList<QPair<QString, QByteArray>>& files, QString* error) {
     // Unfinished QSaveFiles remove their temporary files when destroyed.
     std::vector<std::unique_ptr<QSaveFile>> pending;
@@ -154,9 +194,10 @@ bool writeFilesAtomically(const QList<QPair<QString, QByteArray>>& files, QStrin
             return false;
         }
         auto out = std::make_unique<QSaveFile>(file.first);
-        if (!out->open(QIODevice::WriteOnly) || out->write(file.second) != file.second.size()) {
-            if (error)
-                *error = QStringLiteral("%1: cannot write: %2").arg(file.first, out->errorString());
+        const QString why =
+            out->open(QIODevice::WriteOnly) ? writeWhole(*out, file.second) : out->errorString();
+        if (!why.isEmpty()) {
+            if (error) *error = QStringLiteral("%1: cannot write: %2").arg(file.first, why);
             return false;
         }
         pending.push_back(std::move(out));

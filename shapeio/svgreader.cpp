@@ -46,6 +46,17 @@ using Place = TextPlace;
 constexpr int kMaxAttributes = 256;
 constexpr int kMaxNamespaceDeclarations = 1000;
 constexpr int kMaxEntityReferences = 1000;
+// The reader also checks every start tag against every attribute-list
+// declaration and keeps the declarations in lists it searches: a document
+// type definition of any size would make reading quadratic. Real files have
+// a few entity declarations at most (some editors name their namespaces
+// with them) and no attribute lists to speak of.
+constexpr int kMaxDtdChars = 64 * 1024;
+constexpr int kMaxAttlistDeclarations = 64;
+// Each start tag costs a look at every attribute declared: their text is
+// kept short.
+constexpr int kMaxAttlistChars = 1024;
+constexpr int kMaxEntityDeclarations = 256;
 
 struct MarkupProblem {
     int offset = -1;
@@ -60,7 +71,7 @@ bool isNameChar(QChar c) {
     return isNameStart(c) || c.isDigit() || c == QLatin1Char('-') || c == QLatin1Char('.');
 }
 
-// Checks those three limits in one pass over the text, before the XML reader
+// Checks those limits in one pass over the text, before the XML reader
 // sees it. Attributes are counted by their '=' outside quoted values;
 // comments, CDATA sections and processing instructions are passed over.
 bool checkMarkup(const QString& text, MarkupProblem* problem) {
@@ -71,6 +82,16 @@ bool checkMarkup(const QString& text, MarkupProblem* problem) {
     const int n = text.size();
     int references = 0;
     int namespaces = 0;
+    int attlists = 0;
+    int attlistChars = 0;
+    int entities = 0;
+    int dtdStart = -1;
+    bool dtdMeasured = false;
+    auto dtdTooLong = [&](int end) {
+        return dtdStart >= 0 && !dtdMeasured && end - dtdStart > kMaxDtdChars;
+    };
+    const QString dtdMessage =
+        QStringLiteral("a document type definition of more than %1 characters").arg(kMaxDtdChars);
     bool inTag = false;
     int tagStart = 0;
     int equals = 0;
@@ -131,11 +152,33 @@ bool checkMarkup(const QString& text, MarkupProblem* problem) {
         } else {
             // Start and end tags, and declarations: an entity's value may
             // hold a tag, which is met here.
+            if (text.midRef(pos, 9) == QLatin1String("<!DOCTYPE") && dtdStart < 0) dtdStart = pos;
+            if (text.midRef(pos, 9) == QLatin1String("<!ATTLIST")) {
+                if (++attlists > kMaxAttlistDeclarations)
+                    return fail(pos, QStringLiteral("more than %1 attribute-list declarations")
+                                         .arg(kMaxAttlistDeclarations));
+                const int end = text.indexOf(QLatin1Char('>'), pos);
+                attlistChars += (end < 0 ? n : end) - pos;
+                if (attlistChars > kMaxAttlistChars)
+                    return fail(pos, QStringLiteral("attribute-list declarations of more than %1 "
+                                                    "characters")
+                                         .arg(kMaxAttlistChars));
+            }
+            if (text.midRef(pos, 8) == QLatin1String("<!ENTITY") &&
+                ++entities > kMaxEntityDeclarations)
+                return fail(pos, QStringLiteral("more than %1 entity declarations")
+                                     .arg(kMaxEntityDeclarations));
+            // The first element ends the document type definition.
+            if (pos + 1 < n && isNameStart(text[pos + 1])) {
+                if (dtdTooLong(pos)) return fail(dtdStart, dtdMessage);
+                dtdMeasured = dtdStart >= 0;
+            }
             inTag = true;
             tagStart = pos;
             equals = 0;
         }
     }
+    if (dtdTooLong(n)) return fail(dtdStart, dtdMessage);
     return true;
 }
 
@@ -252,6 +295,12 @@ public:
         if (!checkMarkup(text_, &markup)) return failAt(places_.at(markup.offset), markup.message);
         if (!nextStartElement()) return xmlFailure(QStringLiteral("no root element"));
         rootPlace_ = elementPlace_;
+        if (xml_.name() == QLatin1String("svg") && !isSvgElement())
+            return failAt(elementPlace_,
+                          QStringLiteral("not an SVG document: the root element <%1> is in the "
+                                         "namespace '%2', not in %3")
+                              .arg(xml_.qualifiedName().toString(),
+                                   xml_.namespaceUri().toString(), kSvgNamespace));
         if (!isSvgElement() || xml_.name() != QLatin1String("svg"))
             return failAt(elementPlace_, QStringLiteral("not an SVG document: the root element "
                                                         "is <%1>, not <svg>")

@@ -7,8 +7,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <algorithm>
 #include <cmath>
+
+#include "shapeio/shapecheck.h"
+#include "shapeio/shapeio.h"
 
 namespace standin {
 
@@ -51,11 +54,34 @@ bool fail(QString* error, const QString& where, const QString& what) {
     return false;
 }
 
+// Knots in all the inline splines of a scene, counted before any is made,
+// with the place where the count passes the limit that shape files have.
+bool countKnots(const QJsonValue& v, const QString& where, int& count, QString* error) {
+    if (v.isArray()) {
+        const QJsonArray a = v.toArray();
+        for (int i = 0; i < a.size(); ++i)
+            if (!countKnots(a[i], QStringLiteral("%1[%2]").arg(where).arg(i), count, error))
+                return false;
+    } else if (v.isObject()) {
+        const QJsonObject o = v.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            const QString at = where.isEmpty() ? it.key() : where + "." + it.key();
+            if (it.key() == QLatin1String("knots") && it.value().isArray()) {
+                count += std::min(it.value().toArray().size(), kMaxShapeKnots + 1);
+                if (count > kMaxShapeKnots) return fail(error, at, tooManyKnotsMessage());
+            } else if (!countKnots(it.value(), at, count, error)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 bool readPoint(const QJsonValue& v, Point3& p) {
     const QJsonArray a = v.toArray();
     if (!v.isArray() || a.size() != 3) return false;
     for (const QJsonValue& c : a)
-        if (!c.isDouble()) return false;
+        if (!c.isDouble() || !(std::fabs(c.toDouble()) <= kMaxCoordinate)) return false;
     p = Point3(a[0].toDouble(), a[1].toDouble(), a[2].toDouble());
     return true;
 }
@@ -108,7 +134,9 @@ bool readSplines(const QJsonArray& splines, BezierShape& shape, const QString& w
             const QJsonObject ko = knots[k].toObject();
             Point3 p, in, out;
             if (!readPoint(ko.value("point"), p))
-                return fail(error, kat, QStringLiteral("point: expected [x, y, z]"));
+                return fail(error, kat,
+                            QStringLiteral("point: expected [x, y, z], each at most 1e9 in "
+                                           "magnitude"));
             in = out = p;
             if (ko.contains("inVec") && !readPoint(ko.value("inVec"), in))
                 return fail(error, kat, QStringLiteral("inVec: expected [x, y, z]"));
@@ -227,10 +255,18 @@ ClassDesc* Scene::classOf(Animatable* a) const {
 // ---------------------------------------------------------------------------
 
 bool Scene::load(const QString& path, QString* error) {
+    // A pipe or a device could block the open for ever, or never end.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return fail(error, path, QStringLiteral("not a regular file"));
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return fail(error, path, f.errorString());
+    if (f.size() > kMaxShapeFileBytes)
+        return fail(error, path,
+                    QStringLiteral("larger than %1 bytes (32 MiB), the most a scene file may have")
+                        .arg(kMaxShapeFileBytes));
     QString why;
-    if (loadJson(f.readAll(), QFileInfo(path).absolutePath(), &why)) return true;
+    if (loadJson(f.read(kMaxShapeFileBytes), info.absolutePath(), &why)) return true;
     return fail(error, path, why);
 }
 
@@ -243,6 +279,8 @@ bool Scene::loadJson(const QByteArray& document, const QString& folder, QString*
     const QJsonObject root = doc.object();
     if (root.value("format").toString("carvex-scene") != "carvex-scene")
         return fail(error, "format", QStringLiteral("not a scene file"));
+    int knots = 0;
+    if (!countKnots(root, QString(), knots, error)) return false;
     time = root.value("time").toInt(time);
 
     const QJsonArray mods = root.value("modifiers").toArray();
@@ -406,6 +444,29 @@ bool Scene::readParams(Modifier* mod, const QJsonObject& params, const QString& 
         }
         if (!def) return fail(error, at, QStringLiteral("no such parameter"));
         const int type = base_type(def->type);
+        // The limits the rollout's spinner keeps hold in a scene file too: a
+        // threshold out of range loses shapes or turns one operation into
+        // another.
+        auto outOfRange = [&](const QJsonValue& v, QString* why) {
+            if (!v.isDouble()) return false;
+            const double value = v.toDouble();
+            if (type == TYPE_INT &&
+                (value != std::floor(value) || std::fabs(value) > 2147483647.0)) {
+                *why = QStringLiteral("%1 is not a whole number").arg(value);
+                return true;
+            }
+            if (!def->hasRange) return false;
+            const double low = type == TYPE_FLOAT ? def->range_low.f : def->range_low.i;
+            const double high = type == TYPE_FLOAT ? def->range_high.f : def->range_high.i;
+            // A float parameter holds the value as a float: compare that.
+            const double held = type == TYPE_FLOAT ? double(float(value)) : value;
+            if (held >= low && held <= high) return false;
+            *why = QStringLiteral("%1 is out of range: it must lie between %2 and %3")
+                       .arg(value)
+                       .arg(low)
+                       .arg(high);
+            return true;
+        };
         QJsonArray rows;
         if (is_tab(def->type)) {
             if (!it.value().isArray()) return fail(error, at, QStringLiteral("expected an array"));
@@ -416,6 +477,9 @@ bool Scene::readParams(Modifier* mod, const QJsonObject& params, const QString& 
         }
         for (int r = 0; r < rows.size(); ++r) {
             const QJsonValue v = rows[r];
+            const QString rowAt = is_tab(def->type) ? QStringLiteral("%1[%2]").arg(at).arg(r) : at;
+            QString why;
+            if (outOfRange(v, &why)) return fail(error, rowAt, why);
             BOOL ok = FALSE;
             if (type == TYPE_FLOAT && v.isDouble()) {
                 ok = pb->SetValue(def->ID, time, static_cast<float>(v.toDouble()), r);
@@ -531,11 +595,8 @@ QByteArray Scene::saveJson() const {
 }
 
 bool Scene::save(const QString& path, QString* error) const {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return fail(error, path, f.errorString());
-    f.write(saveJson());
-    if (!f.commit()) return fail(error, path, f.errorString());
-    return true;
+    // Whole or not at all, a full disk included; the message names the file.
+    return writeFilesAtomically({{path, saveJson()}}, error);
 }
 
 // ---------------------------------------------------------------------------

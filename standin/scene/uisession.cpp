@@ -1,10 +1,13 @@
 #include "uisession.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
 
 #include "scene.h"
+#include "shapeio/shapeio.h"
 #include "standin/ui.h"
 
 namespace standin {
@@ -142,7 +145,10 @@ private:
             const int row = words.value(1).toInt(&ok);
             if (!ok) return fail(why, "select ROW expected");
             const int first = GetScrollPos(list(), SB_VERT);
-            at = QPoint(40, kFirstRowTop + (row - first) * kRowHeight + kRowHeight / 2);
+            // Rows far off the list are clicked far below it, not at a
+            // wrapped-around place.
+            const qint64 y = kFirstRowTop + (qint64(row) - first) * kRowHeight + kRowHeight / 2;
+            at = QPoint(40, int(std::clamp<qint64>(y, -32768, 32767)));
         } else {
             bool okX = false, okY = false;
             at = QPoint(words.value(1).toInt(&okX), words.value(2).toInt(&okY));
@@ -202,7 +208,11 @@ private:
         if (scale > 1)
             image =
                 image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        if (!image.save(path, "PNG")) return fail(why, path + ": cannot be written");
+        QByteArray png;
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+            return fail(why, path + ": cannot be written");
+        if (!writeFilesAtomically({{path, png}}, why)) return false;
         log << "  saved " << path << "\n";
         return true;
     }

@@ -1,9 +1,10 @@
 // The Internet functions over Qt Network: a session is a network access
 // manager, a request a reply. Calls block, running a local event loop until
-// what they wait for has come, the reply has ended, or the server has been
-// silent too long. Only this machine is reached.
+// what they wait for has come, the reply has ended, or the wait has lasted
+// too long. Only this machine is reached.
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QHostAddress>
@@ -27,8 +28,11 @@
 
 namespace {
 
-// A server that sends nothing for this long is given up.
-constexpr int kSilenceLimitMs = 30000;
+// A call that waits this long is given up, unless the handle says otherwise.
+constexpr int kDefaultWaitMs = 30000;
+// What a reply may hold unread: a server sending without end is held back
+// by the transport instead of filling the memory.
+constexpr qint64 kReplyBufferBytes = 64 * 1024;
 
 enum class Kind { Session, Connection, Request };
 
@@ -38,6 +42,8 @@ struct Handle {
 
     // Sessions
     QString agent;
+    // INTERNET_OPTION_RECEIVE_TIMEOUT, 0 when unset; any kind of handle.
+    DWORD receiveTimeoutMs = 0;
     std::unique_ptr<QNetworkAccessManager> manager;
     // The authorities file its connections were made with.
     QString caBundle;
@@ -97,6 +103,15 @@ Handle* find(HINTERNET h, Kind kind) {
     return it->second.get();
 }
 
+// The longest a call on this request may wait: its own receive timeout, or
+// the nearest one set on the handles it was opened from.
+int waitLimitMs(const Handle* h) {
+    for (; h; h = h->parent)
+        if (h->receiveTimeoutMs)
+            return static_cast<int>(std::min<DWORD>(h->receiveTimeoutMs, 1u << 30));
+    return kDefaultWaitMs;
+}
+
 Handle* sessionOf(Handle* h) {
     while (h && h->kind != Kind::Session)
         h = h->parent;
@@ -138,11 +153,10 @@ bool onThisMachine(const QString& host) {
     return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
 }
 
-// A redirect stays on this machine and never leaves https for http.
-bool redirectAllowed(const QUrl& from, const QUrl& to) {
-    if (!onThisMachine(to.host())) return false;
-    if (to.scheme() != QLatin1String("https") && to.scheme() != QLatin1String("http")) return false;
-    return !(from.scheme() == QLatin1String("https") && to.scheme() != QLatin1String("https"));
+// A redirect stays on this machine and leads to https only: whatever the
+// first request was, no hop may be readable or changeable on its way.
+bool redirectAllowed(const QUrl& to) {
+    return onThisMachine(to.host()) && to.scheme() == QLatin1String("https");
 }
 
 // The system's authorities and those the host was told to trust.
@@ -163,20 +177,21 @@ bool headersArrived(QNetworkReply* reply) {
 }
 
 // Waits, running the thread's events, until ready() holds or the reply
-// ends; false when the server was silent too long.
-bool waitFor(QNetworkReply* reply, const std::function<bool()>& ready) {
+// ends; false when that took longer than limitMs in all.
+bool waitFor(QNetworkReply* reply, const std::function<bool()>& ready, int limitMs) {
     QEventLoop loop;
     QTimer silence;
     silence.setSingleShot(true);
+    const QDeadlineTimer deadline(limitMs);
     QObject::connect(&silence, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, &QEventLoop::quit);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, &QEventLoop::quit);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(reply, &QNetworkReply::redirected, &loop, &QEventLoop::quit);
     while (!ready() && !reply->isFinished()) {
-        silence.start(kSilenceLimitMs);
+        if (deadline.hasExpired()) return false;
+        silence.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-        if (!silence.isActive()) return ready() || reply->isFinished();
     }
     return true;
 }
@@ -258,8 +273,9 @@ bool send(Handle* r, const QString& headers, const QByteArray& body) {
 
     QNetworkReply* reply = session->manager->sendCustomRequest(request, r->verb, body);
     r->reply.reset(reply);
+    reply->setReadBufferSize(kReplyBufferBytes);
     QObject::connect(reply, &QNetworkReply::redirected, reply, [r, reply](const QUrl& to) {
-        if (redirectAllowed(reply->url(), to)) {
+        if (redirectAllowed(to)) {
             emit reply->redirectAllowed();
         } else {
             r->redirectRefused = true;
@@ -267,7 +283,8 @@ bool send(Handle* r, const QString& headers, const QByteArray& body) {
         }
     });
 
-    if (!waitFor(reply, [reply] { return headersArrived(reply); })) {
+    if (!waitFor(
+            reply, [reply] { return headersArrived(reply); }, waitLimitMs(r))) {
         r->timedOut = true;
         reply->abort();
     }
@@ -458,7 +475,8 @@ BOOL WINAPI InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWOR
         return FALSE;
     }
     QNetworkReply* reply = r->reply.get();
-    if (!waitFor(reply, [reply, toRead] { return reply->bytesAvailable() >= toRead; })) {
+    if (!waitFor(
+            reply, [reply, toRead] { return reply->bytesAvailable() >= toRead; }, waitLimitMs(r))) {
         r->timedOut = true;
         reply->abort();
     }
@@ -473,6 +491,84 @@ BOOL WINAPI InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWOR
         SetLastError(errorOf(r));
         return FALSE;
     }
+    return TRUE;
+}
+
+BOOL WINAPI InternetQueryDataAvailable(HINTERNET file, LPDWORD available, DWORD, DWORD_PTR) {
+    Handle* r = find(file, Kind::Request);
+    if (!r) return FALSE;
+    if (!available) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *available = 0;
+    if (!r->reply) {
+        SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+        return FALSE;
+    }
+    QNetworkReply* reply = r->reply.get();
+    if (!waitFor(
+            reply, [reply] { return reply->bytesAvailable() > 0; }, waitLimitMs(r))) {
+        // The request stays as it was: the caller may wait again.
+        SetLastError(ERROR_INTERNET_TIMEOUT);
+        return FALSE;
+    }
+    const qint64 n = reply->bytesAvailable();
+    if (n > 0) {
+        *available = static_cast<DWORD>(std::min<qint64>(n, 0x7FFFFFFF));
+        return TRUE;
+    }
+    if (transportFailed(r)) {
+        SetLastError(errorOf(r));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length) {
+    Handle* h = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(lock());
+        const auto it = handles().find(static_cast<Handle*>(handle));
+        if (it != handles().end()) h = it->first;
+    }
+    if (!h) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (option != INTERNET_OPTION_RECEIVE_TIMEOUT) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
+    if (!buffer || length < sizeof(DWORD)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::memcpy(&h->receiveTimeoutMs, buffer, sizeof(DWORD));
+    return TRUE;
+}
+
+BOOL WINAPI InternetQueryOptionW(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD length) {
+    Handle* r = find(handle, Kind::Request);
+    if (!r) return FALSE;
+    if (option != INTERNET_OPTION_URL) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
+    if (!length) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const QUrl url = r->reply ? r->reply->url() : r->url;
+    const std::wstring text = url.toString(QUrl::FullyEncoded).toStdWString();
+    const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR));
+    if (*length < bytes || !buffer) {
+        *length = bytes;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::memcpy(buffer, text.c_str(), bytes);
+    *length = bytes - sizeof(WCHAR);
     return TRUE;
 }
 

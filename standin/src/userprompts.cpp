@@ -163,10 +163,29 @@ QStringList ScriptedUser::boxTexts() const {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// Texts may come from a server: control characters (an escape sequence
+// could rewrite the terminal) are shown as \xNN instead of being sent.
+QString printable(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\t') ||
+            (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format))
+            out += c;
+        else
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    }
+    return out;
+}
+
+}  // namespace
+
 int TerminalUser::answer(const MessageBoxPrompt& box) {
     const QVector<int> buttons = buttonsOf(box.type);
     QTextStream out(stdout);
-    out << "\n[" << box.caption << "]\n" << box.text << "\n";
+    out << "\n[" << printable(box.caption) << "]\n" << printable(box.text) << "\n";
     for (;;) {
         QStringList choices;
         for (int b : buttons)
@@ -187,10 +206,11 @@ int TerminalUser::answer(const MessageBoxPrompt& box) {
 
 std::optional<QString> TerminalUser::chooseSaveFile(const SaveFilePrompt& dialog) {
     QTextStream out(stdout);
-    out << "\n[" << dialog.title << "]\n";
+    out << "\n[" << printable(dialog.title) << "]\n";
     for (const auto& f : dialog.filters)
-        out << "  " << f.first << " (" << f.second << ")\n";
-    out << "File name [" << dialog.initialPath << "] (Enter keeps it, '-' cancels): " << Qt::flush;
+        out << "  " << printable(f.first) << " (" << printable(f.second) << ")\n";
+    out << "File name [" << printable(dialog.initialPath)
+        << "] (Enter keeps it, '-' cancels): " << Qt::flush;
     bool ended = false;
     const QString line = readLine(&ended);
     if (ended || line == QLatin1String("-")) return std::nullopt;

@@ -4,10 +4,16 @@
 // during a download. The update server is a real https server on this
 // machine (updateserver.py) with a certificate that only these tests trust.
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstdio>
+#include <iostream>
 
 #include "hosttest.h"
 #include "resource.h"
@@ -70,6 +76,7 @@ protected:
         ASSERT_GT(server->port, 0);
         ASSERT_TRUE(documents.isValid());
         server->clearRequests();
+        server->clearModes();
         server->setInfo(reply("2.0.1.2"));
         server->setRelease(patterned(3000));
         qputenv("CARVEX_UPDATE_SERVER", server->httpsAddress().toLocal8Bit());
@@ -90,6 +97,7 @@ protected:
         standin::setCurrentUser(nullptr);
         qunsetenv("CARVEX_UPDATE_SERVER");
         qunsetenv("STANDIN_CA_BUNDLE");
+        qunsetenv("CARVEX_UPDATE_TIMEOUT_MS");
         // Automatic checks off again for the next test in this process.
         setAutoCheckAndInitialise(false);
     }
@@ -356,20 +364,25 @@ TEST_F(AboutTest, YesAndAFileDownloadTheServersBytesWithProgress) {
     EXPECT_EQ(fetched[0]["range"].toString(), "bytes=0-");
     EXPECT_EQ(fetched[0]["agent"].toString(), "downloader");
 
-    // One look at Escape before each read of up to 512 bytes, the last read
-    // finding the end; the bar climbs to 100 and is gone afterwards.
-    ASSERT_EQ(positions.size(), (release.size() + 511) / 512 + 1);
+    // A look at Escape before each read of up to 512 bytes and while
+    // waiting, the last finding the end; the bar climbs to 100 and is gone
+    // afterwards.
+    ASSERT_GE(positions.size(), (release.size() + 511) / 512 + 1);
     EXPECT_EQ(positions.first(), 0);
     EXPECT_EQ(positions.last(), 100);
     EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
     EXPECT_EQ(progressBar(), nullptr);
 }
 
-TEST_F(AboutTest, EscapeCancelsTheDownloadAndKeepsThePartialFile) {
+TEST_F(AboutTest, EscapeCancelsTheDownloadAndLeavesTheChosenFileAsItWas) {
     const QByteArray release = patterned(4096);
     server->setRelease(release);
     server->setInfo(reply("2.1"));
     const QString file = documents.filePath("Carvex.zip");
+    QFile old(file);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an older download");
+    old.close();
     user.answerBox(IDYES);
     user.chooseFile(file);
     user.answerBox(IDYES);
@@ -395,7 +408,9 @@ TEST_F(AboutTest, EscapeCancelsTheDownloadAndKeepsThePartialFile) {
 
     ASSERT_EQ(user.shown.size(), 4);
     EXPECT_EQ(user.shown[3].box.text, "Can't download file");
-    EXPECT_EQ(contents(file), release.left(1024));
+    EXPECT_EQ(contents(file), "an older download");
+    EXPECT_EQ(QDir(documents.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"Carvex.zip"});
     EXPECT_EQ(progressBar(), nullptr);
 
     // The bar lay across the top of the rollout, a quarter filled.
@@ -458,15 +473,121 @@ TEST_F(AboutTest, CancelledSaveDialogCannotSave) {
     EXPECT_TRUE(releaseRequests().isEmpty());
 }
 
-TEST_F(AboutTest, ErrorPageIsNotSavedAsTheRelease) {
-    server->removeRelease();
+TEST_F(AboutTest, ErrorPageOrCutDownloadLeavesTheChosenFileAsItWas) {
     server->setInfo(reply("2.1"));
     const QString file = documents.filePath("Carvex.zip");
+    for (const char* fault : {"404", "cut"}) {
+        SCOPED_TRACE(fault);
+        if (QByteArray(fault) == "404") {
+            server->removeRelease();
+        } else {
+            server->setRelease(patterned(40000));
+            server->setMode("/release/Carvex.zip", "cut");
+        }
+        QFile old(file);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        old.write("an older download");
+        old.close();
+        user.shown.clear();
+        acceptDownloadInto(file);
+        pressCheckForUpdate();
+        ASSERT_EQ(user.shown.size(), 4);
+        EXPECT_EQ(user.shown[3].box.text, "Can't download file");
+        EXPECT_EQ(contents(file), "an older download");
+        EXPECT_EQ(QDir(documents.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"Carvex.zip"});
+    }
+}
+
+// A redirect away from https, at the first hop or a later one, ends the
+// check or the download: what came over plain http is never shown or saved.
+TEST_F(AboutTest, RedirectToPlainHttpIsRefusedAtEveryHop) {
+    server->setPlainInfo(reply("9.9", "tampered"));
+    server->setPlainRelease("tampered archive");
+    for (const char* mode : {"redirect-http", "redirect-hop"}) {
+        SCOPED_TRACE(mode);
+        server->clearModes();
+        server->clearRequests();
+        server->setMode("/info.xml", mode);
+        user.shown.clear();
+        pressCheckForUpdate();
+        EXPECT_TRUE(user.shown.isEmpty());
+
+        server->clearModes();
+        server->setMode("/release/Carvex.zip", mode);
+        server->setInfo(reply("2.1"));
+        const QString file = documents.filePath(QStringLiteral("%1.zip").arg(mode));
+        acceptDownloadInto(file);
+        pressCheckForUpdate();
+        ASSERT_EQ(user.shown.size(), 4);
+        EXPECT_EQ(user.shown[3].box.text, "Can't download file");
+        EXPECT_FALSE(QFileInfo::exists(file));
+        for (const QJsonObject& r : server->requests())
+            EXPECT_EQ(r["scheme"].toString(), "https") << r["path"].toString().toStdString();
+        server->setInfo(reply("2.0.1.2"));
+    }
+}
+
+// A reply too large for the buffer is refused whole: the piece that fits
+// and the end of the reply would otherwise make a document the server
+// never sent. An endless one ends the same way, and soon.
+TEST_F(AboutTest, OversizedOrEndlessReplyIsRefusedNotSpliced) {
+    const QByteArray head = "<?xml version=\"1.0\"?>\n<Update><Carvex Version=\"2.1\"/><!--";
+    const QByteArray tail = "-->\n</Update>\n";
+    // 63 full reads of 512 bytes fill all but the last 511 bytes of the
+    // buffer; the last read of 100 bytes would still fit in.
+    QByteArray xml = head + QByteArray(40 * 512 + 100 + 32768 - head.size() - tail.size(), 'x');
+    xml += tail;
+    ASSERT_EQ(xml.size() % 512, 100);
+    ASSERT_GT(xml.size(), 32767);
+    server->setInfo(xml);
+    pressCheckForUpdate();
+    EXPECT_TRUE(user.shown.isEmpty());
+
+    server->setMode("/info.xml", "endless");
+    QElapsedTimer clock;
+    clock.start();
+    pressCheckForUpdate();
+    EXPECT_TRUE(user.shown.isEmpty());
+    EXPECT_LT(clock.elapsed(), 10000);
+}
+
+// A server that sends a byte now and then is given up once a read (or the
+// whole check) has lasted too long, and Escape is honoured while waiting,
+// not only once a buffer is full.
+TEST_F(AboutTest, TrickleIsBoundedByDeadlinesAndEscape) {
+    qputenv("CARVEX_UPDATE_TIMEOUT_MS", "1000");
+    server->setMode("/info.xml", "trickle");
+    server->setInfo(reply("2.1"));
+    QElapsedTimer clock;
+    clock.start();
+    pressCheckForUpdate();
+    EXPECT_TRUE(user.shown.isEmpty());
+    EXPECT_LT(clock.elapsed(), 5000);
+
+    server->clearModes();
+    server->setMode("/release/Carvex.zip", "trickle");
+    server->setRelease(patterned(3000));
+    const QString file = documents.filePath("Carvex.zip");
     acceptDownloadInto(file);
+    clock.restart();
     pressCheckForUpdate();
     ASSERT_EQ(user.shown.size(), 4);
     EXPECT_EQ(user.shown[3].box.text, "Can't download file");
-    EXPECT_EQ(contents(file), QByteArray());
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_FALSE(QFileInfo::exists(file));
+
+    // With a long deadline, Escape ends it.
+    qputenv("CARVEX_UPDATE_TIMEOUT_MS", "60000");
+    user.shown.clear();
+    acceptDownloadInto(file);
+    escape = [&] { return progressBar() != nullptr && clock.elapsed() > 500; };
+    clock.restart();
+    pressCheckForUpdate();
+    ASSERT_EQ(user.shown.size(), 4);
+    EXPECT_EQ(user.shown[3].box.text, "Can't download file");
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_FALSE(QFileInfo::exists(file));
 }
 
 TEST_F(AboutTest, PlainHttpIsNeverUsed) {
@@ -504,4 +625,55 @@ TEST_F(AboutTest, UntrustedServerEndsTheCheckSilently) {
     ASSERT_FALSE(asked.isEmpty());
     for (const QJsonObject& r : asked)
         EXPECT_EQ(r["scheme"].toString(), "tls-failed");
+}
+
+// The person at a terminal reads the server's version and "Info" as text:
+// escape sequences in them (which could retitle the window, clear the
+// screen or forge a prompt) arrive as visible \xNN, lines and tabs as they
+// are.
+TEST_F(AboutTest, ServerTextsReachTheTerminalWithoutControlCharacters) {
+    // ESC as a character reference, and C1 controls (CSI, OSC) as they
+    // stand: XML carries both.
+    server->setInfo(reply(QStringLiteral("2.1.0.0\u009b2J"),
+                          QStringLiteral("Faster&#x1b;]0;owned&#x7;\n\tunions.\u009d2;x")));
+    QTemporaryDir terminal;
+    ASSERT_TRUE(terminal.isValid());
+    const QString typed = terminal.filePath("typed");
+    const QString shown = terminal.filePath("shown");
+    QFile answers(typed);
+    ASSERT_TRUE(answers.open(QIODevice::WriteOnly));
+    answers.write("no\n");
+    answers.close();
+
+    // Standard input and output of this process become the two files for
+    // the length of the check.
+    std::fflush(stdout);
+    const int savedIn = dup(STDIN_FILENO);
+    const int savedOut = dup(STDOUT_FILENO);
+    const int in = ::open(QFile::encodeName(typed).constData(), O_RDONLY);
+    const int out = ::open(QFile::encodeName(shown).constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_TRUE(savedIn >= 0 && savedOut >= 0 && in >= 0 && out >= 0);
+    dup2(in, STDIN_FILENO);
+    dup2(out, STDOUT_FILENO);
+    standin::TerminalUser person;
+    standin::setCurrentUser(&person);
+    pressCheckForUpdate();
+    standin::setCurrentUser(&user);
+    std::fflush(stdout);
+    dup2(savedIn, STDIN_FILENO);
+    dup2(savedOut, STDOUT_FILENO);
+    for (int fd : {savedIn, savedOut, in, out})
+        ::close(fd);
+    std::cin.clear();
+
+    const QString text = QString::fromUtf8(contents(shown));
+    EXPECT_TRUE(text.contains("New version 2.1.0.0\\x9b2J is available")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Faster\\x1b]0;owned\\x07\n\tunions.\\x9d2;x")) << text.toStdString();
+    for (const QChar c : text)
+        EXPECT_TRUE(c == QLatin1Char('\n') || c == QLatin1Char('\t') ||
+                    c.category() != QChar::Other_Control)
+            << "control character " << c.unicode() << " in " << text.toStdString();
+    // The question was asked and answered no: nothing was fetched.
+    EXPECT_TRUE(text.contains("Yes / No? ")) << text.toStdString();
+    EXPECT_TRUE(releaseRequests().isEmpty());
 }

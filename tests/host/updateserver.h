@@ -62,6 +62,13 @@ public:
     void setPlainRelease(const QByteArray& bytes) {
         write(QStringLiteral("plain/release/Carvex.zip"), bytes);
     }
+    void setPlainInfo(const QByteArray& xml) { write(QStringLiteral("plain/info.xml"), xml); }
+    // Makes the https replies to path misbehave (see updateserver.py).
+    void setMode(const QString& path, const QString& mode) {
+        QFile f(folder.filePath(QStringLiteral("modes")));
+        if (f.open(QIODevice::Append)) f.write((path + QLatin1Char(' ') + mode + "\n").toUtf8());
+    }
+    void clearModes() { QFile::remove(folder.filePath(QStringLiteral("modes"))); }
     void removeRelease() { QFile::remove(folder.filePath(QStringLiteral("release/Carvex.zip"))); }
 
     // Every request since the last clear, in order.

@@ -14,6 +14,18 @@ sends, so that a client falling back to plain http would be caught:
   http   the same, from FOLDER/plain/
 
 Files are read at each request, so a test changes replies by writing them.
+FOLDER/modes, when present, holds lines "PATH MODE" that make the https
+replies to PATH misbehave, as a hostile or broken server would:
+
+  redirect-http   307 to the same path over plain http
+  redirect-hop    307 to https /hop/PATH, which redirects to plain http
+                  (plain http answers /hop/PATH as PATH)
+  endless         200 with a chunked body that never ends
+  trickle         200 announcing the file's length, then one byte every
+                  0.3 s
+  cut             200 announcing the file's length, then half of it and
+                  the connection closed
+
 Every request is appended to FOLDER/requests.log as one JSON object before
 it is answered; a failed TLS handshake is logged with scheme "tls-failed".
 The server stops after SECONDS (default 120) or when its standard input
@@ -29,6 +41,7 @@ import ssl
 import subprocess
 import sys
 import threading
+import time
 
 
 def make_certificate(folder):
@@ -83,18 +96,77 @@ class Handler(http.server.BaseHTTPRequestHandler):
         except OSError:
             return None
 
+    def unhopped(self):
+        return self.path[len("/hop"):] if self.path.startswith("/hop/") else self.path
+
+    def mode(self):
+        if self.scheme() != "https":
+            return ""
+        try:
+            with open(os.path.join(self.server.folder, "modes")) as f:
+                lines = [line.split() for line in f]
+        except OSError:
+            return ""
+        path = self.unhopped()
+        for words in lines:
+            if len(words) == 2 and words[0] == path:
+                return "redirect-http" if self.path.startswith("/hop/") else words[1]
+        return ""
+
+    def misbehave(self, data):
+        """Answers as the mode says; False when there is no mode."""
+        mode = self.mode()
+        port = self.server.server_address[1]
+        if mode in ("redirect-http", "redirect-hop"):
+            target = (f"http://127.0.0.1:{port}{self.path}" if mode == "redirect-http"
+                      else f"https://127.0.0.1:{port}/hop{self.path}")
+            self.reply(307, b"moved", extra=[("Location", target)])
+        elif mode == "endless":
+            self.send_response(200)
+            self.send_header("Content-Type", "application/xml")
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            piece = b"<Carvex Version=\"9.9\"/>" * 400
+            while True:
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+        elif mode in ("trickle", "cut"):
+            data = data or b""
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            if mode == "cut":
+                self.wfile.write(data[:len(data) // 2])
+                self.wfile.flush()
+                self.close_connection = True
+                self.connection.shutdown(socket.SHUT_RDWR)
+                return True
+            for i in range(len(data)):
+                self.wfile.write(data[i:i + 1])
+                self.wfile.flush()
+                time.sleep(0.3)
+        else:
+            return False
+        return True
+
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get("Content-Length", "0") or 0))
         self.record(body)
-        data = self.read_file("info.xml") if self.path == "/info.xml" else None
+        path = self.unhopped()
+        data = self.read_file("info.xml") if path == "/info.xml" else None
+        if self.misbehave(data):
+            return
         if data is None:
             return self.reply(404, b"no such page")
         self.reply(200, data, "application/xml")
 
     def do_GET(self):
         self.record(b"")
-        name = self.path[len("/release/"):] if self.path.startswith("/release/") else ""
+        path = self.unhopped()
+        name = path[len("/release/"):] if path.startswith("/release/") else ""
         data = self.read_file("release", name) if re.fullmatch(r"[\w.-]+", name) else None
+        if self.misbehave(data):
+            return
         if data is None:
             return self.reply(404, b"no such file")
         match = re.fullmatch(r"\s*bytes\s*=\s*(\d+)-\s*", self.headers.get("Range", ""))

@@ -16,9 +16,10 @@
 //   name lookup. Connections are direct (no proxy), certificates are checked
 //   against the system's authorities plus those in the PEM file named by the
 //   environment variable STANDIN_CA_BUNDLE, redirects are followed only to
-//   this machine and never from https to http. A call blocks its thread,
+//   this machine and only to https addresses. A call blocks its thread,
 //   running a local event loop (a QCoreApplication must exist), and gives up
-//   on a server that stays silent for 30 s.
+//   on a server that stays silent for 30 s, or for the receive timeout set
+//   on the handle or the handles it was opened from.
 // - Message boxes, the save dialog, the documents folder and the state of
 //   keys are answered by the person at the host (standin/user.h): a script
 //   in tests, the terminal in the stand-in host program.
@@ -135,6 +136,9 @@ using INTERNET_PORT = WORD;
 #define INTERNET_FLAG_NO_CACHE_WRITE 0x04000000
 #define INTERNET_FLAG_SECURE 0x00800000
 
+#define INTERNET_OPTION_RECEIVE_TIMEOUT 6
+#define INTERNET_OPTION_URL 34
+
 #define HTTP_QUERY_CONTENT_LENGTH 5
 #define HTTP_QUERY_STATUS_CODE 19
 #define HTTP_QUERY_FLAG_NUMBER 0x20000000
@@ -178,6 +182,19 @@ BOOL WINAPI HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, LP
 // Blocks until toRead bytes have come or the reply has ended; 0 bytes read
 // with TRUE is the end.
 BOOL WINAPI InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read);
+// Waits until some of the reply can be read without blocking: *available
+// is how much (0 at the end of the reply). A wait that outlasts the receive
+// timeout fails with ERROR_INTERNET_TIMEOUT and leaves the request as it
+// was, so that the caller may look at the keyboard or a clock and wait
+// again.
+BOOL WINAPI InternetQueryDataAvailable(HINTERNET file, LPDWORD available, DWORD flags,
+                                       DWORD_PTR context);
+// INTERNET_OPTION_RECEIVE_TIMEOUT (a DWORD of milliseconds; 0 for the 30 s
+// default) on any handle; requests use their own or their parents'.
+BOOL WINAPI InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length);
+// INTERNET_OPTION_URL of a request: the address of the reply, after every
+// redirect, as wide text; sizes in bytes as for HttpQueryInfoW.
+BOOL WINAPI InternetQueryOptionW(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD length);
 // Closes the handle and the handles opened from it.
 BOOL WINAPI InternetCloseHandle(HINTERNET handle);
 // ERROR_SUCCESS when a connection may be attempted.
