@@ -134,7 +134,7 @@ TEST(RegionKnown, SquaresSharingAnEdgeUniteIntoOneRectangle) {
         EXPECT_FALSE(k->point.x == 1.0 && k->point.y > 0.0 && k->point.y < 1.0);
         EXPECT_TRUE(k->point.y == 0.0 || k->point.y == 1.0);
     }
-    // Sharing part of an edge: one L-free outline of area 2.
+    // Sharing part of an edge: one outline of area 2.
     const RegionResult part = run(square(0, 0, 1), square(1, 0.5, 1), BooleanOp::Union);
     ASSERT_EQ(part.shape.size(), 1);
     EXPECT_DOUBLE_EQ(enclosedArea(part.shape), 2.0);
