@@ -45,32 +45,6 @@ namespace {
 
 constexpr int kMaxNotesPerStep = 10;
 
-struct SplineState {
-    bool closed = false;
-    int knots = 0;
-};
-
-QVector<SplineState> statesOf(const Shape& shape) {
-    QVector<SplineState> states;
-    for (const Spline* s : shape)
-        states.append({s->closed, int(s->size())});
-    return states;
-}
-
-// Why the engine refused a pair, told from the splines as they stood
-// before the operand was applied.
-QString refusalReason(int operation, const SplineState& base, const SplineState& operand) {
-    if (!base.closed) return QStringLiteral("the base spline is open");
-    if (!operand.closed) return QStringLiteral("the operand spline is open");
-    if (base.knots < 3) return QStringLiteral("the base spline has fewer than 3 knots");
-    if (operand.knots < 3) return QStringLiteral("the operand spline has fewer than 3 knots");
-    if (operation == SubtrA || operation == SubtrB)
-        return QStringLiteral("the outlines cross fewer than two times");
-    return QStringLiteral(
-        "the outlines neither cross nor lie one inside the other (the answer "
-        "would be two loops), or they cross an odd number of times");
-}
-
 }  // namespace
 
 void applyOperands(Shape& result, const QList<Operand*>& operands, double threshold,
@@ -84,8 +58,6 @@ void applyOperands(Shape& result, const QList<Operand*>& operands, double thresh
                              .arg(i + 1)
                              .arg(operands.size())
                              .arg(operationName(operand.operation), operand.path));
-        const QVector<SplineState> baseBefore = statesOf(result);
-        const QVector<SplineState> operandBefore = statesOf(*operand.shape);
         QList<PairOutcome> outcomes;
         applyOperand(result, *operand.shape, operand.operation, threshold, &outcomes);
         int uncombined = 0;
@@ -94,8 +66,6 @@ void applyOperands(Shape& result, const QList<Operand*>& operands, double thresh
             // Shapes of many splines have many disjoint pairs: name the first
             // few, count the rest.
             if (++uncombined > kMaxNotesPerStep) continue;
-            const SplineState base = baseBefore.value(outcome.baseIndex);
-            const SplineState other = operandBefore.value(outcome.operandIndex);
             const QString effect =
                 operand.operation == SubtrB
                     ? QStringLiteral("the base spline was replaced by the operand spline")
@@ -106,7 +76,7 @@ void applyOperands(Shape& result, const QList<Operand*>& operands, double thresh
                     .arg(step)
                     .arg(outcome.baseIndex)
                     .arg(outcome.operandIndex)
-                    .arg(operand.path, refusalReason(operand.operation, base, other), effect));
+                    .arg(operand.path, pairReasonText(outcome.reason), effect));
         }
         if (uncombined > kMaxNotesPerStep)
             progress.message(QStringLiteral("carvex: note: %1: %2 more pairs of splines were not "
