@@ -102,19 +102,24 @@ Point3d pointAtDistance(const BezierSegment& c, double d) {
 }
 
 // Whether A runs along B's outline just before or just after its knot i: a
-// point of A about a threshold away lies on B, at a far smaller distance.
-// Measured on the segments themselves, since the finder moves knots without
-// measuring the lengths again.
+// point of A about a threshold away, and the middle of that segment of A,
+// lie on B at a far smaller distance than they lie from the knot. The finder
+// puts a knot where a shared stretch ends, so a segment that starts along B
+// stays along it; one that only touches B (a tangent) has left it by its
+// middle. Measured on the segments themselves, since the finder moves knots
+// without measuring the lengths again.
 bool runsAlong(const Spline& A, int i, const Spline& B, double threshold) {
     const int n = A.size();
     const Point3d& knot = A.at(i)->point;
+    auto onB = [&](const Point3d& p) {
+        const double away = xyDistance(p, knot);
+        return away > 0.0 && onOutline(B, p, kOnOutline * away);
+    };
     const BezierSegment next = A.segment(i, (i + 1) % n);
     const BezierSegment prev = A.segment((i + n - 1) % n, i);
     const BezierSegment back{prev.p3, prev.p2, prev.p1, prev.p0};
-    for (const Point3d& p : {pointAtDistance(next, threshold), pointAtDistance(back, threshold)}) {
-        const double away = xyDistance(p, knot);
-        if (away > 0.0 && onOutline(B, p, kOnOutline * away)) return true;
-    }
+    for (const BezierSegment& c : {next, back})
+        if (onB(pointAtDistance(c, threshold)) && onB(c.pointAt(0.5))) return true;
     return false;
 }
 
