@@ -40,9 +40,8 @@ bool refuse(PairReason* out, PairReason why) {
     return false;
 }
 
-// A point this close to the other outline, a threshold along a spline from
-// a knot, means the spline runs along that outline there: a crossing at a
-// smaller angle than about 6 degrees cannot be told from it.
+// A point this close to the other outline lies on it: the distance at
+// which a probe says nothing about its side of that outline.
 constexpr double kOnOutline = 0.1;
 
 double xyDistance(const Point3d& a, const Point3d& b) {
@@ -84,43 +83,51 @@ bool onOutline(const Spline& s, const Point3d& p, double reach) {
     return false;
 }
 
-// The point of the cubic whose distance from its start in x and y is about
-// d, found by halving, and at most its middle.
-Point3d pointAtDistance(const BezierSegment& c, double d) {
-    auto from = [&](double t) { return xyDistance(c.pointAt(t), c.p0); };
-    double lo = 0.0;
-    double hi = 0.5;
-    if (!(from(hi) > d)) return c.pointAt(hi);
-    for (int k = 0; k < 60; ++k) {
-        const double mid = (lo + hi) / 2.0;
-        if (from(mid) < d)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    return c.pointAt(hi);
-}
+// How far from a shared knot, in thresholds, A must be seen on B's outline
+// before the two count as running along each other. Nearer the knot any
+// crossing lies within reach of B; this far, only one below about half a
+// degree still does.
+constexpr double kAlongReach = 10.0;
 
-// Whether A runs along B's outline just before or just after its knot i: a
-// point of A about a threshold away, and the middle of that segment of A,
-// lie on B at a far smaller distance than they lie from the knot. The finder
-// puts a knot where a shared stretch ends, so a segment that starts along B
-// stays along it; one that only touches B (a tangent) has left it by its
-// middle. Measured on the segments themselves, since the finder moves knots
-// without measuring the lengths again.
-bool runsAlong(const Spline& A, int i, const Spline& B, double threshold) {
+// How many segments of A the look along B walks before it gives up: short
+// segments next to a knot say nothing about the direction A leaves in.
+constexpr int kAlongSegments = 16;
+
+// Whether A, walked forward or backward from its knot i, stays on B's
+// outline: every sample of the segments walked that lies more than a
+// threshold from the knot lies on B (closer than kOnOutline thresholds), and
+// the walk gets kAlongReach thresholds away. The finder puts a knot where a
+// shared stretch ends, so the whole first segment that gets that far must
+// lie on B; one that only touches B (a tangent) or crosses it, however
+// shallowly, has left it by then. Measured on the segments themselves, since
+// the finder moves knots without measuring the lengths again.
+bool staysOnOutline(const Spline& A, int i, bool forward, const Spline& B, double threshold) {
     const int n = A.size();
     const Point3d& knot = A.at(i)->point;
-    auto onB = [&](const Point3d& p) {
-        const double away = xyDistance(p, knot);
-        return away > 0.0 && onOutline(B, p, kOnOutline * away);
-    };
-    const BezierSegment next = A.segment(i, (i + 1) % n);
-    const BezierSegment prev = A.segment((i + n - 1) % n, i);
-    const BezierSegment back{prev.p3, prev.p2, prev.p1, prev.p0};
-    for (const BezierSegment& c : {next, back})
-        if (onB(pointAtDistance(c, threshold)) && onB(c.pointAt(0.5))) return true;
+    const double reach = kOnOutline * threshold;
+    constexpr int kSamples = 8;
+    int at = i;
+    for (int walked = 0; walked < std::min(n, kAlongSegments); ++walked) {
+        const int next = forward ? (at + 1) % n : (at + n - 1) % n;
+        BezierSegment c = A.segment(forward ? at : next, forward ? next : at);
+        if (!forward) c = {c.p3, c.p2, c.p1, c.p0};
+        bool far = false;
+        for (int k = 1; k <= kSamples; ++k) {
+            const Point3d p = c.pointAt(double(k) / kSamples);
+            const double away = xyDistance(p, knot);
+            if (!(away > threshold)) continue;
+            if (!onOutline(B, p, reach)) return false;
+            far = far || away >= kAlongReach * threshold;
+        }
+        if (far) return true;
+        at = next;
+    }
     return false;
+}
+
+// Whether A runs along B's outline just before or just after its knot i.
+bool runsAlong(const Spline& A, int i, const Spline& B, double threshold) {
+    return staysOnOutline(A, i, true, B, threshold) || staysOnOutline(A, i, false, B, threshold);
 }
 
 // Every stage works in one space. B's knots are mapped into A's coordinates
