@@ -170,6 +170,41 @@ TEST(Configurations, BarThroughASquareIsTwoLoops) {
         {"square through a bar", rect(1, -1, 2, 3), rect(0, 0, 6, 2), SubtrA, Want::Refused, 0.0});
 }
 
+// A triangle whose two upper edges cross the square's bottom edge at a
+// small angle: coincident edges must not be told from it, and every
+// operation is one loop with an area known in closed form. With shared
+// knots, both outlines have a knot at each crossing.
+TEST(Configurations, ShallowCrossingsAreCombined) {
+    for (double degrees : {1.0, 3.0, 5.0, 10.0}) {
+        const double t = std::tan(degrees * M_PI / 180.0);
+        const double depth = 0.75 * t;  // below the edge, and the apex above it
+        const double above = 0.5625 * t;
+        const double below = 2.25 * t - above;
+        for (bool shared : {false, true}) {
+            Maker a = rect(0, 0, 4, 4);
+            Maker b = [=] { return polygon({{0.5, -depth, 0}, {3.5, -depth, 0}, {2, depth, 0}}); };
+            if (shared) {
+                a = [] {
+                    return polygon(
+                        {{0, 0, 0}, {1.25, 0, 0}, {2.75, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}});
+                };
+                b = [=] {
+                    return polygon({{0.5, -depth, 0},
+                                    {3.5, -depth, 0},
+                                    {2.75, 0, 0},
+                                    {2, depth, 0},
+                                    {1.25, 0, 0}});
+                };
+            }
+            const std::string name =
+                std::to_string(degrees) + " degrees" + (shared ? ", shared knots" : "") + ", op ";
+            const double areas[] = {16.0 + below, above, 16.0 - above, below};
+            for (int op : {Union, Intersect, SubtrA, SubtrB})
+                checkEverywhere({name + std::to_string(op), a, b, op, Want::Right, areas[op]});
+        }
+    }
+}
+
 // B - A over a base of two splines: each is combined with the operand as it
 // was before the operation, not with what the previous one made of it.
 TEST(Configurations, SubtrBOverTwoBaseSplines) {
