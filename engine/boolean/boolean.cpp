@@ -381,10 +381,9 @@ bool runInside(const Outline& polygon, const Spline& other, Spline& spline, int 
     return polygon.contains(spline.pointAtParameter((from->param + end) / 2.0));
 }
 
-// Twice the signed area the closed spline bounds, in closed form per cubic,
-// and whether it is too small to be a region at the spline's extent.
-bool degenerateAnswer(const Spline& s) {
-    if (s.size() < kMinKnots) return true;
+// The signed area the closed spline bounds, in closed form per cubic, and
+// the diagonal of its control points' box.
+double signedArea(const Spline& s, double* extent = nullptr) {
     auto cross = [](const Point3d& a, const Point3d& b) { return a.x * b.y - a.y * b.x; };
     double sum = 0.0;
     Box box{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
@@ -399,12 +398,41 @@ bool degenerateAnswer(const Spline& s) {
             box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x),
                    std::max(box.y1, p.y)};
     }
-    const double area = sum / 20.0;
-    const double extent = std::hypot(box.x1 - box.x0, box.y1 - box.y0);
+    if (extent) *extent = std::hypot(box.x1 - box.x0, box.y1 - box.y0);
+    return sum / 20.0;
+}
+
+// Whether the answer is too small to be a region at the spline's extent.
+bool degenerateAnswer(const Spline& s) {
+    if (s.size() < kMinKnots) return true;
+    double extent = 0.0;
+    const double area = signedArea(s, &extent);
     const double least = 1e-10 * extent * extent;
     // Hostile coordinates measure nothing; they are left as they come.
     if (!std::isfinite(area) || !std::isfinite(least)) return false;
     return std::fabs(area) <= least;
+}
+
+// The range of areas A - B can have: at most A's, at least what B cannot
+// take away from it, widened by a band a threshold wide along both
+// outlines. An answer outside it is wrong however it was found.
+struct AreaRange {
+    double least = -HUGE_VAL;
+    double most = HUGE_VAL;
+    bool holds(const Spline& answer) const {
+        const double area = std::fabs(signedArea(answer));
+        return !std::isfinite(area) || (area >= least && area <= most);
+    }
+};
+
+AreaRange subtractionRange(const Spline& A, const Spline& B, double threshold) {
+    double extentA = 0.0;
+    double extentB = 0.0;
+    const double areaA = std::fabs(signedArea(A, &extentA));
+    const double areaB = std::fabs(signedArea(B, &extentB));
+    const double slack = 1e-6 * (areaA + areaB) + 4.0 * threshold * (extentA + extentB);
+    if (!std::isfinite(slack)) return {};
+    return {areaA - areaB - slack, areaA + slack};
 }
 
 // The walk of every crossing, alternating runs of A (kept inside B or
@@ -414,7 +442,7 @@ bool degenerateAnswer(const Spline& s) {
 // finder left it, when the runs do not form one loop or form no region.
 bool walkEveryCrossing(Spline& A, Spline& B, const Outline& PA, const Outline& PB,
                        const IntersectionList& I, bool keepAInside, bool keepBInside,
-                       double threshold, PairReason* reason) {
+                       double threshold, PairReason* reason, const AreaRange& range = {}) {
     const int n = I.size();
     std::unique_ptr<Spline> AC = workingCopy(A);
     prepareForWalk(A, *AC);
@@ -449,6 +477,10 @@ bool walkEveryCrossing(Spline& A, Spline& B, const Outline& PA, const Outline& P
     if (degenerateAnswer(A)) {
         A.copyFrom(*AC);
         return refuse(reason, PairReason::DegenerateAnswer);
+    }
+    if (!range.holds(A)) {
+        A.copyFrom(*AC);
+        return refuse(reason, PairReason::ImpossibleArea);
     }
     return true;
 }
@@ -491,6 +523,9 @@ QString pairReasonText(PairReason reason) {
             return QStringLiteral("the outlines run along each other for a stretch");
         case PairReason::DegenerateAnswer:
             return QStringLiteral("the answer has no area");
+        case PairReason::ImpossibleArea:
+            return QStringLiteral(
+                "the answer found has an area the operation cannot give, so it is wrong");
         case PairReason::BeyondMagnitude:
             return QStringLiteral(
                        "a coordinate lies beyond %1, where the fixed tolerances no "
@@ -543,8 +578,8 @@ bool subtract(Spline& A, Spline& B, double threshold, PairReason* reason) {
     const Outline PA(A, kAngleTolerance);
     const Outline PB(B, kAngleTolerance);
     const bool coincide = addCrossingsAtSharedKnots(A, B, PB, threshold, I);
-    const int n = I.size();
     if (coincide) return refuse(reason, PairReason::OutlinesCoincide);
+    const int n = I.size();
     if (n == 0) {
         // A inside B leaves nothing, B inside A cuts a hole; A stays as it was.
         if (PA.liesWithin(PB, threshold)) return refuse(reason, PairReason::DegenerateAnswer);
@@ -552,7 +587,8 @@ bool subtract(Spline& A, Spline& B, double threshold, PairReason* reason) {
         return refuse(reason, PairReason::Apart);
     }
     if (n % 2 != 0) return refuse(reason, PairReason::OddCrossings);
-    if (n > 2) return walkEveryCrossing(A, B, PA, PB, I, false, true, threshold, reason);
+    const AreaRange range = subtractionRange(A, B, threshold);
+    if (n > 2) return walkEveryCrossing(A, B, PA, PB, I, false, true, threshold, reason, range);
 
     std::unique_ptr<Spline> AC = workingCopy(A);
     prepareForWalk(A, *AC);
@@ -573,6 +609,10 @@ bool subtract(Spline& A, Spline& B, double threshold, PairReason* reason) {
     if (degenerateAnswer(A)) {
         A.copyFrom(*AC);
         return refuse(reason, PairReason::DegenerateAnswer);
+    }
+    if (!range.holds(A)) {
+        A.copyFrom(*AC);
+        return refuse(reason, PairReason::ImpossibleArea);
     }
     return true;
 }

@@ -25,6 +25,7 @@ enum class PairReason {
     OutlinesCoincide,  // the outlines run along each other for a stretch
     DegenerateAnswer,  // the answer has no area or fewer than 3 knots
     BeyondMagnitude,   // coordinates too large for the fixed tolerances
+    ImpossibleArea,    // the answer found is larger or smaller than the operation allows
 };
 
 // A short sentence saying why a pair was left alone.
