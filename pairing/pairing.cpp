@@ -142,13 +142,14 @@ void applyOperandByPairs(Shape& base, Shape& operand, int operation, double thre
             }
             if (!decided) {
                 materialise();
-                const bool combined = applyOperation(*base[s], b, operation, threshold);
+                PairReason reason = PairReason::None;
+                const bool combined = applyOperation(*base[s], b, operation, threshold, &reason);
                 baseState = SplineState();
                 bState = SplineState();
-                if (report) report(s, k, combined);
+                if (report) report({s, k, combined, reason});
                 continue;
             }
-            if (report) report(s, k, false);
+            if (report) report({s, k, false, PairReason::Apart});
         }
         materialise();
     }

@@ -2,10 +2,11 @@
 
 #include <functional>
 
+#include "boolean/boolean.h"
 #include "geometry/shape.h"
 
 // What became of one pair of a base spline and an operand spline.
-using PairReport = std::function<void(int baseIndex, int operandIndex, bool combined)>;
+using PairReport = std::function<void(const PairOutcome& outcome)>;
 
 // Applies the operand shape to the base shape with one operation, for every
 // base spline and inside it every operand spline, with the same result as

@@ -88,13 +88,26 @@ TEST(Subtraction, DoesNotDependOnWhereAStarts) {
     }
 }
 
-TEST(Subtraction, OnlyFirstAndLastCrossingsBoundTheRun) {
-    // A thin bar crosses the long rectangle four times.
+TEST(Subtraction, FourCrossingsInTwoPiecesAreRefused) {
+    // A thin bar crosses the long rectangle four times: two pieces remain.
     auto a = rectangle(0, 0, 6, 2);
     auto b = rectangle(1, -1, 2, 3);
+    PairReason reason = PairReason::None;
+    EXPECT_FALSE(subtract(*a, *b, kThreshold, &reason));
+    EXPECT_EQ(reason, PairReason::NotOneLoop);
+    EXPECT_NEAR(area(*a), 12.0, 1e-9);
+}
+
+TEST(Subtraction, FourCrossingsInOneLoopWalkEveryCrossing) {
+    // A bar cuts into the rectangle's top edge twice and out again: a notch.
+    auto a = rectangle(0, 0, 6, 2);
+    auto b = polygon(
+        {{1, 1, 0}, {2, 1, 0}, {2, 3, 0}, {4, 3, 0}, {4, 1, 0}, {5, 1, 0}, {5, 4, 0}, {1, 4, 0}});
     ASSERT_TRUE(subtract(*a, *b, kThreshold));
     expectCleanLoop(*a);
-    EXPECT_NEAR(area(*a), 2.0, 1e-9);
+    EXPECT_NEAR(area(*a), 12.0 - 2.0, 1e-9);
+    EXPECT_TRUE(hasPoint(*a, {1, 1, 0}));
+    EXPECT_TRUE(hasPoint(*a, {5, 1, 0}));
 }
 
 TEST(Subtraction, SubtrBWithoutCrossingsTakesTheOperand) {

@@ -142,3 +142,46 @@ inline std::unique_ptr<Spline> roundSpline(double cx, double cy, double r, int n
     s->updateLengths();
     return s;
 }
+
+// The signed area a closed spline bounds, exactly: Green's theorem on each
+// cubic in closed form, sum over i < j of w_ij (p_i x p_j) / 20 with weights
+// 6, 3, 1, 3, 3, 6 for the pairs 01, 02, 03, 12, 13, 23. Independent of any
+// flattening, so results made of straight edges are checked to rounding.
+inline double exactSignedArea(const Spline& s) {
+    auto cross = [](const Point3d& a, const Point3d& b) { return a.x * b.y - a.y * b.x; };
+    double sum = 0.0;
+    const int n = s.size();
+    for (int i = 0; i < n; ++i) {
+        const Knot& a = *s.at(i);
+        const Knot& b = *s.at((i + 1) % n);
+        const Point3d& p0 = a.point;
+        const Point3d& p1 = a.outVec;
+        const Point3d& p2 = b.inVec;
+        const Point3d& p3 = b.point;
+        sum += 6 * cross(p0, p1) + 3 * cross(p0, p2) + cross(p0, p3) + 3 * cross(p1, p2) +
+               3 * cross(p1, p3) + 6 * cross(p2, p3);
+    }
+    return sum / 20.0;
+}
+inline double exactArea(const Spline& s) {
+    return std::fabs(exactSignedArea(s));
+}
+
+// The same closed spline with its knot k as knot 0.
+inline std::unique_ptr<Spline> startingAt(std::unique_ptr<Spline> s, int k) {
+    for (int r = 0; r < k; ++r)
+        s->move(0, s->size() - 1);
+    s->updateLengths();
+    return s;
+}
+
+// The spline with every knot scaled about the origin.
+inline std::unique_ptr<Spline> scaled(std::unique_ptr<Spline> s, double factor) {
+    for (Knot* k : *s) {
+        k->point = k->point * factor;
+        k->inVec = k->inVec * factor;
+        k->outVec = k->outVec * factor;
+    }
+    s->updateLengths();
+    return s;
+}

@@ -9,6 +9,7 @@
 #include "assembly/classification.h"
 #include "assembly/outline.h"
 #include "geometry/algorithm.h"
+#include "intersection/beziersegment.h"
 #include "intersection/boxgrid.h"
 #include "intersection/finder.h"
 #include "intersection/flattening.h"
@@ -17,8 +18,116 @@ namespace {
 
 constexpr int kMinKnots = 3;
 
-bool acceptsPair(const Spline& A, const Spline& B) {
-    return A.closed && B.closed && A.size() >= kMinKnots && B.size() >= kMinKnots && &A != &B;
+PairReason checkPair(const Spline& A, const Spline& B) {
+    if (!A.closed || !B.closed) return PairReason::OpenSpline;
+    if (A.size() < kMinKnots || B.size() < kMinKnots) return PairReason::TooFewKnots;
+    if (&A == &B) return PairReason::SameSpline;
+    return PairReason::None;
+}
+
+// Whether a knot or handle of the spline lies farther out in x or y than
+// the fixed tolerances allow for. NaN is left to the stages, as before.
+bool beyondMagnitude(const Spline& s, double threshold) {
+    const double limit = largestCoordinate(threshold);
+    auto far = [&](const Point3d& p) { return std::fabs(p.x) > limit || std::fabs(p.y) > limit; };
+    for (const Knot* k : s)
+        if (far(k->point) || far(k->inVec) || far(k->outVec)) return true;
+    return false;
+}
+
+bool refuse(PairReason* out, PairReason why) {
+    if (out) *out = why;
+    return false;
+}
+
+// A point this close to the other outline lies on it: the distance at
+// which a probe says nothing about its side of that outline.
+constexpr double kOnOutline = 0.1;
+
+double xyDistance(const Point3d& a, const Point3d& b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+double xyDistanceToChord(const Point3d& p, const Point3d& a, const Point3d& b) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double len2 = dx * dx + dy * dy;
+    double t = len2 > 0.0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+// Whether p lies closer than reach to the cubic in x and y, by halving it
+// until its control points lie within a small part of reach of their chord.
+bool nearCurve(const BezierSegment& c, const Point3d& p, double reach, int depth) {
+    const double lox = std::min({c.p0.x, c.p1.x, c.p2.x, c.p3.x});
+    const double hix = std::max({c.p0.x, c.p1.x, c.p2.x, c.p3.x});
+    const double loy = std::min({c.p0.y, c.p1.y, c.p2.y, c.p3.y});
+    const double hiy = std::max({c.p0.y, c.p1.y, c.p2.y, c.p3.y});
+    if (!(p.x >= lox - reach && p.x <= hix + reach && p.y >= loy - reach && p.y <= hiy + reach))
+        return false;
+    const double bend =
+        std::max(xyDistanceToChord(c.p1, c.p0, c.p3), xyDistanceToChord(c.p2, c.p0, c.p3));
+    if (!(bend > 0.01 * reach) || depth == 0) return xyDistanceToChord(p, c.p0, c.p3) < reach;
+    BezierSegment left;
+    BezierSegment right;
+    c.subdivide(0.5, left, right);
+    return nearCurve(left, p, reach, depth - 1) || nearCurve(right, p, reach, depth - 1);
+}
+
+// Whether p lies on the outline of the closed spline s, within reach.
+bool onOutline(const Spline& s, const Point3d& p, double reach) {
+    const int n = s.size();
+    for (int i = 0; i < n; ++i)
+        if (nearCurve(s.segment(i, (i + 1) % n), p, reach, 40)) return true;
+    return false;
+}
+
+// How far from a shared knot, in thresholds, A must be seen on B's outline
+// before the two count as running along each other. Nearer the knot any
+// crossing lies within reach of B; this far, only one below about half a
+// degree still does.
+constexpr double kAlongReach = 10.0;
+
+// How many segments of A the look along B walks before it gives up: short
+// segments next to a knot say nothing about the direction A leaves in.
+constexpr int kAlongSegments = 16;
+
+// Whether A, walked forward or backward from its knot i, stays on B's
+// outline: every sample of the segments walked that lies more than a
+// threshold from the knot lies on B (closer than kOnOutline thresholds), and
+// the walk gets kAlongReach thresholds away. The finder puts a knot where a
+// shared stretch ends, so the whole first segment that gets that far must
+// lie on B; one that only touches B (a tangent) or crosses it, however
+// shallowly, has left it by then. Measured on the segments themselves, since
+// the finder moves knots without measuring the lengths again.
+bool staysOnOutline(const Spline& A, int i, bool forward, const Spline& B, double threshold) {
+    const int n = A.size();
+    const Point3d& knot = A.at(i)->point;
+    const double reach = kOnOutline * threshold;
+    constexpr int kSamples = 8;
+    int at = i;
+    for (int walked = 0; walked < std::min(n, kAlongSegments); ++walked) {
+        const int next = forward ? (at + 1) % n : (at + n - 1) % n;
+        BezierSegment c = A.segment(forward ? at : next, forward ? next : at);
+        if (!forward) c = {c.p3, c.p2, c.p1, c.p0};
+        bool far = false;
+        for (int k = 1; k <= kSamples; ++k) {
+            const Point3d p = c.pointAt(double(k) / kSamples);
+            const double away = xyDistance(p, knot);
+            if (!(away > threshold)) continue;
+            if (!onOutline(B, p, reach)) return false;
+            far = far || away >= kAlongReach * threshold;
+        }
+        if (far) return true;
+        at = next;
+    }
+    return false;
+}
+
+// Whether A runs along B's outline just before or just after its knot i.
+bool runsAlong(const Spline& A, int i, const Spline& B, double threshold) {
+    return staysOnOutline(A, i, true, B, threshold) || staysOnOutline(A, i, false, B, threshold);
 }
 
 // Every stage works in one space. B's knots are mapped into A's coordinates
@@ -47,10 +156,6 @@ private:
     const Matrix3d frameA_;
     const Matrix3d frameB_;
 };
-
-double xyDistance(const Point3d& a, const Point3d& b) {
-    return std::hypot(a.x - b.x, a.y - b.y);
-}
 
 // The knot of B nearest to a point in x and y, closer than the threshold: the
 // first of equals in B's order, or -1. The literal algorithm measures every
@@ -127,12 +232,19 @@ bool hasIndexA(const IntersectionList& list, int index) {
 // that (every earlier result has knots at its crossings), so look at those
 // shared knots here: where A passes from one side of B to the other, the
 // knots already stand at a crossing and only the record is missing.
-void addCrossingsAtSharedKnots(Spline& A, const Spline& B, const Outline& PB, double threshold,
+//
+// Where A runs along B on either side of a shared knot or of a crossing the
+// finder recorded, the outlines coincide for a stretch: the knot is no
+// crossing, and the result says so.
+bool addCrossingsAtSharedKnots(Spline& A, const Spline& B, const Outline& PB, double threshold,
                                IntersectionList& records) {
     const double len = A.totalLength();
-    if (!(len > 0.0) || !std::isfinite(len)) return;
+    if (!(len > 0.0) || !std::isfinite(len)) return false;
     NearestKnot near(B, threshold);
     const double offset = threshold / len;
+    bool coincide = false;
+    for (const Intersection* r : records)
+        coincide = coincide || runsAlong(A, r->indexA, B, threshold);
     bool added = false;
     for (int i = 0; i < A.size(); ++i) {
         if (hasIndexA(records, i)) continue;
@@ -146,6 +258,10 @@ void addCrossingsAtSharedKnots(Spline& A, const Spline& B, const Outline& PB, do
         candidate.paramB = B.at(nearest)->param;
         candidate.point = a.point;
         if (findNear(records, candidate, threshold) != -1) continue;
+        if (runsAlong(A, i, B, threshold)) {
+            coincide = true;
+            continue;
+        }
         const bool before = PB.contains(A.pointAtParameter(a.param - offset));
         const bool after = PB.contains(A.pointAtParameter(a.param + offset));
         if (before == after) continue;  // a touch, not a crossing
@@ -156,6 +272,7 @@ void addCrossingsAtSharedKnots(Spline& A, const Spline& B, const Outline& PB, do
         std::stable_sort(
             records.begin(), records.end(),
             [](const Intersection* x, const Intersection* y) { return x->paramA < y->paramA; });
+    return coincide;
 }
 
 // The copy of A that runs are cut from. It keeps every knot of A, so the
@@ -249,47 +366,97 @@ bool inside(const Outline& polygon, Spline& spline, int knotIndex, double thresh
     return k && polygon.contains(probePoint(spline, *k, threshold));
 }
 
-}  // namespace
+// The side of the other outline on which the run of spline from knot first
+// forward to knot last lies: probed a threshold past first, or, where that
+// probe lies on the other outline and says nothing, at the middle of the run.
+bool runInside(const Outline& polygon, const Spline& other, Spline& spline, int first, int last,
+               double threshold) {
+    const Knot* from = spline.knotAtWrapped(first);
+    const Knot* to = spline.knotAtWrapped(last);
+    if (!from || !to) return false;
+    const Point3d probe = probePoint(spline, *from, threshold);
+    if (!onOutline(other, probe, kOnOutline * threshold)) return polygon.contains(probe);
+    double end = to->param;
+    if (!(end > from->param)) end += 1.0;
+    return polygon.contains(spline.pointAtParameter((from->param + end) / 2.0));
+}
 
-bool unionOrIntersect(Spline& A, Spline& B, bool unite, double threshold) {
-    if (!acceptsPair(A, B)) return false;
-    SharedSpace space(A, B);
-
-    IntersectionList I = findIntersections(A, B, threshold, kAngleTolerance);
-    const Outline PA(A, kAngleTolerance);
-    const Outline PB(B, kAngleTolerance);
-    addCrossingsAtSharedKnots(A, B, PB, threshold, I);
-    const int n = I.size();
-    if (n % 2 != 0) return false;
-
-    if (n == 0) {
-        // Containment without crossings is accepted only when no part of the
-        // inner outline lies outside the outer one; points on the outer
-        // outline are allowed, since outlines may touch at shared knots.
-        if (PA.liesWithin(PB, threshold)) {
-            if (unite) A.copyFrom(B);
-            return true;
-        }
-        if (PB.liesWithin(PA, threshold)) {
-            if (!unite) A.copyFrom(B);
-            return true;
-        }
-        return false;
+// The signed area the closed spline bounds, in closed form per cubic, and
+// the diagonal of its control points' box.
+double signedArea(const Spline& s, double* extent = nullptr) {
+    auto cross = [](const Point3d& a, const Point3d& b) { return a.x * b.y - a.y * b.x; };
+    double sum = 0.0;
+    Box box{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    const int n = s.size();
+    for (int i = 0; i < n; ++i) {
+        const Knot& a = *s.at(i);
+        const Knot& b = *s.at((i + 1) % n);
+        sum += 6 * cross(a.point, a.outVec) + 3 * cross(a.point, b.inVec) +
+               cross(a.point, b.point) + 3 * cross(a.outVec, b.inVec) +
+               3 * cross(a.outVec, b.point) + 6 * cross(b.inVec, b.point);
+        for (const Point3d& p : {a.point, a.inVec, a.outVec})
+            box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x),
+                   std::max(box.y1, p.y)};
     }
+    if (extent) *extent = std::hypot(box.x1 - box.x0, box.y1 - box.y0);
+    return sum / 20.0;
+}
 
+// Whether the answer is too small to be a region at the spline's extent.
+bool degenerateAnswer(const Spline& s) {
+    if (s.size() < kMinKnots) return true;
+    double extent = 0.0;
+    const double area = signedArea(s, &extent);
+    const double least = 1e-10 * extent * extent;
+    // Hostile coordinates measure nothing; they are left as they come.
+    if (!std::isfinite(area) || !std::isfinite(least)) return false;
+    return std::fabs(area) <= least;
+}
+
+// The range of areas A - B can have: at most A's, at least what B cannot
+// take away from it, widened by a band a threshold wide along both
+// outlines. An answer outside it is wrong however it was found.
+struct AreaRange {
+    double least = -HUGE_VAL;
+    double most = HUGE_VAL;
+    bool holds(const Spline& answer) const {
+        const double area = std::fabs(signedArea(answer));
+        return !std::isfinite(area) || (area >= least && area <= most);
+    }
+};
+
+AreaRange subtractionRange(const Spline& A, const Spline& B, double threshold) {
+    double extentA = 0.0;
+    double extentB = 0.0;
+    const double areaA = std::fabs(signedArea(A, &extentA));
+    const double areaB = std::fabs(signedArea(B, &extentB));
+    const double slack = 1e-6 * (areaA + areaB) + 4.0 * threshold * (extentA + extentB);
+    if (!std::isfinite(slack)) return {};
+    return {areaA - areaB - slack, areaA + slack};
+}
+
+// The walk of every crossing, alternating runs of A (kept inside B or
+// outside it) and runs of B (inside A or outside), from the run of A that
+// leaves its first kept crossing. Union keeps both outside, intersection
+// both inside, subtraction A outside and B inside. False, with A as the
+// finder left it, when the runs do not form one loop or form no region.
+bool walkEveryCrossing(Spline& A, Spline& B, const Outline& PA, const Outline& PB,
+                       const IntersectionList& I, bool keepAInside, bool keepBInside,
+                       double threshold, PairReason* reason, const AreaRange& range = {}) {
+    const int n = I.size();
     std::unique_ptr<Spline> AC = workingCopy(A);
     prepareForWalk(A, *AC);
 
     const bool aIn = inside(PB, *AC, I[0]->indexA, threshold);
-    const int s = (unite != aIn) ? 0 : 1;
+    const int s = (aIn == keepAInside) ? 0 : 1;
     int prev = s;
     int cur = (s + 1) % n;
     const bool bIn = inside(PA, B, I[cur]->indexB, threshold);
-    const bool bForward = unite ? !bIn : bIn;
+    const bool bForward = bIn == keepBInside;
     if (!runsJoinNeighbours(I, s, AC->size(), B.size(), bForward)) {
         // Not one loop: A gets back the knots the finder left it.
         A.copyFrom(*AC);
-        return false;
+        return refuse(reason, PairReason::NotOneLoop);
     }
 
     std::vector<Run> runs;
@@ -307,50 +474,162 @@ bool unionOrIntersect(Spline& A, Spline& B, bool unite, double threshold) {
         runOfA = !runOfA;
     }
     assemble(A, *AC, runs);
+    if (degenerateAnswer(A)) {
+        A.copyFrom(*AC);
+        return refuse(reason, PairReason::DegenerateAnswer);
+    }
+    if (!range.holds(A)) {
+        A.copyFrom(*AC);
+        return refuse(reason, PairReason::ImpossibleArea);
+    }
     return true;
 }
 
-bool subtract(Spline& A, Spline& B, double threshold) {
-    if (!acceptsPair(A, B)) return false;
+// Preconditions and the magnitude limit, then the shared space.
+PairReason admit(const Spline& A, const Spline& B, double threshold) {
+    const PairReason why = checkPair(A, B);
+    if (why != PairReason::None) return why;
+    if (beyondMagnitude(A, threshold) || beyondMagnitude(B, threshold))
+        return PairReason::BeyondMagnitude;
+    return PairReason::None;
+}
+
+}  // namespace
+
+double largestCoordinate(double threshold) {
+    // A threshold that is not positive measures nothing; the stages meet it
+    // as they always did.
+    if (!(threshold > 0.0)) return kLargestCoordinate;
+    return std::min(kLargestCoordinate, kCoordinateSpan * threshold);
+}
+
+QString pairReasonText(PairReason reason) {
+    switch (reason) {
+        case PairReason::None:
+            return QStringLiteral("the splines were combined");
+        case PairReason::OpenSpline:
+            return QStringLiteral("one of the splines is open");
+        case PairReason::TooFewKnots:
+            return QStringLiteral("one of the splines has fewer than 3 knots");
+        case PairReason::SameSpline:
+            return QStringLiteral("the two splines are one and the same");
+        case PairReason::Apart:
+            return QStringLiteral("the outlines neither cross nor lie one inside the other");
+        case PairReason::OddCrossings:
+            return QStringLiteral("the outlines cross an odd number of times");
+        case PairReason::NotOneLoop:
+            return QStringLiteral("the answer is not one loop (it has several pieces or a hole)");
+        case PairReason::OutlinesCoincide:
+            return QStringLiteral("the outlines run along each other for a stretch");
+        case PairReason::DegenerateAnswer:
+            return QStringLiteral("the answer has no area");
+        case PairReason::ImpossibleArea:
+            return QStringLiteral(
+                "the answer found has an area the operation cannot give, so it is wrong");
+        case PairReason::BeyondMagnitude:
+            return QStringLiteral(
+                       "a coordinate lies beyond %1, where the fixed tolerances no "
+                       "longer hold")
+                .arg(kLargestCoordinate, 0, 'g', 3);
+    }
+    return QStringLiteral("unknown reason");
+}
+
+bool unionOrIntersect(Spline& A, Spline& B, bool unite, double threshold, PairReason* reason) {
+    if (reason) *reason = PairReason::None;
+    const PairReason why = admit(A, B, threshold);
+    if (why != PairReason::None) return refuse(reason, why);
     SharedSpace space(A, B);
 
     IntersectionList I = findIntersections(A, B, threshold, kAngleTolerance);
     const Outline PA(A, kAngleTolerance);
     const Outline PB(B, kAngleTolerance);
-    addCrossingsAtSharedKnots(A, B, PB, threshold, I);
+    const bool coincide = addCrossingsAtSharedKnots(A, B, PB, threshold, I);
     const int n = I.size();
-    if (n < 2) return false;
+    if (n % 2 != 0 && !coincide) return refuse(reason, PairReason::OddCrossings);
+
+    if (n == 0 || coincide) {
+        // Containment is accepted only when no part of the inner outline lies
+        // outside the outer one; points on the outer outline are allowed,
+        // since outlines may touch at shared knots or run along each other
+        // (identical outlines give A). Otherwise runs along the other
+        // outline have no side to probe.
+        if (PA.liesWithin(PB, threshold)) {
+            if (unite) A.copyFrom(B);
+            return true;
+        }
+        if (PB.liesWithin(PA, threshold)) {
+            if (!unite) A.copyFrom(B);
+            return true;
+        }
+        return refuse(reason, coincide ? PairReason::OutlinesCoincide : PairReason::Apart);
+    }
+
+    return walkEveryCrossing(A, B, PA, PB, I, !unite, !unite, threshold, reason);
+}
+
+bool subtract(Spline& A, Spline& B, double threshold, PairReason* reason) {
+    if (reason) *reason = PairReason::None;
+    const PairReason why = admit(A, B, threshold);
+    if (why != PairReason::None) return refuse(reason, why);
+    SharedSpace space(A, B);
+
+    IntersectionList I = findIntersections(A, B, threshold, kAngleTolerance);
+    const Outline PA(A, kAngleTolerance);
+    const Outline PB(B, kAngleTolerance);
+    const bool coincide = addCrossingsAtSharedKnots(A, B, PB, threshold, I);
+    if (coincide) return refuse(reason, PairReason::OutlinesCoincide);
+    const int n = I.size();
+    if (n == 0) {
+        // A inside B leaves nothing, B inside A cuts a hole; A stays as it was.
+        if (PA.liesWithin(PB, threshold)) return refuse(reason, PairReason::DegenerateAnswer);
+        if (PB.liesWithin(PA, threshold)) return refuse(reason, PairReason::NotOneLoop);
+        return refuse(reason, PairReason::Apart);
+    }
+    if (n % 2 != 0) return refuse(reason, PairReason::OddCrossings);
+    const AreaRange range = subtractionRange(A, B, threshold);
+    if (n > 2) return walkEveryCrossing(A, B, PA, PB, I, false, true, threshold, reason, range);
 
     std::unique_ptr<Spline> AC = workingCopy(A);
     prepareForWalk(A, *AC);
 
-    // Keep the run of A between the first and the last crossing that lies
-    // outside B, whichever knot A starts at, and close it with the run of B
-    // between the same crossings that lies inside A.
+    // Keep the run of A between the two crossings that lies outside B,
+    // whichever knot A starts at, and close it with the run of B between
+    // the same crossings that lies inside A.
     const int firstX = 0;
-    const int lastX = n - 1;
-    const bool wrapRunOutside = !inside(PB, *AC, I[lastX]->indexA, threshold);
+    const int lastX = 1;
+    const bool wrapRunOutside =
+        !runInside(PB, B, *AC, I[lastX]->indexA, I[firstX]->indexA, threshold);
     const int from = wrapRunOutside ? lastX : firstX;
     const int to = wrapRunOutside ? firstX : lastX;
-    const bool bForward = inside(PA, B, I[to]->indexB, threshold);
+    const bool bForward = runInside(PA, *AC, B, I[to]->indexB, I[from]->indexB, threshold);
     assemble(A, *AC,
              {{AC.get(), I[from]->indexA, I[to]->indexA, true, 0},
               {&B, I[to]->indexB, I[from]->indexB, bForward, 1}});
+    if (degenerateAnswer(A)) {
+        A.copyFrom(*AC);
+        return refuse(reason, PairReason::DegenerateAnswer);
+    }
+    if (!range.holds(A)) {
+        A.copyFrom(*AC);
+        return refuse(reason, PairReason::ImpossibleArea);
+    }
     return true;
 }
 
-bool applyOperation(Spline& A, Spline& B, int operation, double threshold) {
+bool applyOperation(Spline& A, Spline& B, int operation, double threshold, PairReason* reason) {
+    if (reason) *reason = PairReason::None;
     switch (operation) {
         case Union:
-            return unionOrIntersect(A, B, true, threshold);
+            return unionOrIntersect(A, B, true, threshold, reason);
         case Intersect:
-            return unionOrIntersect(A, B, false, threshold);
+            return unionOrIntersect(A, B, false, threshold, reason);
         case SubtrA:
-            return subtract(A, B, threshold);
+            return subtract(A, B, threshold, reason);
         case SubtrB: {
             // B - A is built in the operand's working copy and then taken over
             // by the base spline, whatever the subtraction answered.
-            const bool combined = subtract(B, A, threshold);
+            const bool combined = subtract(B, A, threshold, reason);
             Shape* parent = A.parent;
             // A combined B was measured when it was closed, and not changed
             // since.
@@ -368,10 +647,29 @@ bool applyOperation(Spline& A, Spline& B, int operation, double threshold) {
 
 void applyOperand(Shape& base, Shape& operand, int operation, double threshold,
                   QList<PairOutcome>* outcomes) {
+    // B - A rewrites the operand spline it is given: each pair gets a working
+    // copy of the operand spline as it came, so that no base spline meets
+    // what an earlier one made of it.
+    std::vector<std::unique_ptr<Spline>> pristine;
+    if (operation == SubtrB) {
+        for (const Spline* k : operand) {
+            auto copy = std::make_unique<Spline>(k->name);
+            copy->copyFrom(*k);
+            pristine.push_back(std::move(copy));
+        }
+    }
     for (int s = 0; s < base.size(); ++s) {
         for (int k = 0; k < operand.size(); ++k) {
-            const bool combined = applyOperation(*base[s], *operand[k], operation, threshold);
-            if (outcomes) outcomes->append({s, k, combined});
+            PairReason reason = PairReason::None;
+            bool combined;
+            if (operation == SubtrB && k < int(pristine.size())) {
+                Spline working(pristine[k]->name);
+                working.copyFrom(*pristine[k]);
+                combined = applyOperation(*base[s], working, operation, threshold, &reason);
+            } else {
+                combined = applyOperation(*base[s], *operand[k], operation, threshold, &reason);
+            }
+            if (outcomes) outcomes->append({s, k, combined, reason});
         }
     }
 }

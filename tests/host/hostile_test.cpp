@@ -382,7 +382,7 @@ TEST(HostilePairs, QuickAnswersAreTheEnginesAnswers) {
             }
             QVector<bool> quick, engine;
             applyOperandByPairs(base, operand, operation, 0.001,
-                                [&](int, int, bool combined) { quick << combined; });
+                                [&](const PairOutcome& o) { quick << o.combined; });
             QList<PairOutcome> outcomes;
             applyOperand(baseCopy, operandCopy, operation, 0.001, &outcomes);
             for (const PairOutcome& o : outcomes)
@@ -429,7 +429,7 @@ TEST(HostilePairs, ManySmallSplinesAreAllDecided) {
         farSquares(base, operand, 600);
         qint64 pairs = 0;
         applyOperandByPairs(base, operand, operation, 0.001,
-                            [&](int, int, bool combined) { pairs += combined ? 0 : 1; });
+                            [&](const PairOutcome& o) { pairs += o.combined ? 0 : 1; });
         EXPECT_EQ(pairs, 600LL * 600LL);
         // Under a union far squares stay as they were.
         int changed = 0;
