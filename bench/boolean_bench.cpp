@@ -101,9 +101,7 @@ public:
         heap::peak = base_;
     }
     void stop() { most_ = std::max(most_, heap::peak.load() - base_); }
-    void report(benchmark::State& state) const {
-        state.counters["peak_MB"] = double(most_) / 1e6;
-    }
+    void report(benchmark::State& state) const { state.counters["peak_MB"] = double(most_) / 1e6; }
 
 private:
     long long base_ = 0;

@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
     const bool literal = argc > 5 && std::strcmp(argv[5], "literal") == 0;
     AlgorithmScope scope(literal ? Algorithm::Literal : Algorithm::Fast);
     auto a = family == 1 ? gearSpline(0, 0, scale, n, 0.0) : roundSpline(0, 0, scale, n);
-    auto b = family == 1 ? gearPartner(0, 0, scale, n)
-                         : roundSpline(0.6 * scale, 0.1 * scale, scale, n);
+    auto b =
+        family == 1 ? gearPartner(0, 0, scale, n) : roundSpline(0.6 * scale, 0.1 * scale, scale, n);
     const bool done = applyOperation(*a, *b, operation, 1e-4 * scale);
     std::printf("%s: %d knots in A, %d in B\n", done ? "combined" : "left alone", int(a->size()),
                 int(b->size()));

@@ -99,27 +99,6 @@ IntersectionList searchAllPairs(const Spline& A, const Spline& B, double thresho
     return result;
 }
 
-// Polylines of a spline's segments, each made once, when first asked for.
-class Flattenings {
-public:
-    Flattenings(const SegmentList& segments, double angleTolerance)
-        : segments_(segments), angleTolerance_(angleTolerance), lines_(segments.size()) {}
-
-    PLine& at(int s) {
-        std::unique_ptr<PLine>& line = lines_[s];
-        if (!line) {
-            line = std::make_unique<PLine>();
-            appendToPolyline(segments_.at(s), *line, angleTolerance_);
-        }
-        return *line;
-    }
-
-private:
-    const SegmentList& segments_;
-    const double angleTolerance_;
-    std::vector<std::unique_ptr<PLine>> lines_;
-};
-
 // The same records as searchAllPairs, in the same order: the pairs are
 // visited in the same order, those that provably meet nowhere are left out,
 // and every segment is flattened once.
@@ -128,13 +107,13 @@ IntersectionList searchNearPairs(const Spline& A, const Spline& B, double thresh
     IntersectionList result;
     const SegmentList segA(A);
     const SegmentList segB(B);
-    Flattenings linesA(segA, angleTolerance);
-    Flattenings linesB(segB, angleTolerance);
+    SegmentLines linesA(segA, angleTolerance);
+    SegmentLines linesB(segB, angleTolerance);
     const int nA = segA.size();
     const int nB = segB.size();
 
     SegmentPairs near;
-    const bool pruned = findSegmentPairs(segA, segB, threshold, near);
+    const bool pruned = findSegmentPairs(segA, segB, threshold, near, &linesA, &linesB);
     std::vector<int> everyB;
     if (!pruned) {
         for (int b = 0; b < nB; ++b)
