@@ -158,8 +158,8 @@ inline std::unique_ptr<Spline> gearSpline(double cx, double cy, double r, int n,
         const double q = r * (1.0 + height * std::sin(teeth * (a - turn)));
         const double dq = r * height * teeth * std::cos(teeth * (a - turn));
         const Point3d p(cx + q * std::cos(a), cy + q * std::sin(a), 0);
-        const Point3d tangent(dq * std::cos(a) - q * std::sin(a), dq * std::sin(a) + q * std::cos(a),
-                              0);
+        const Point3d tangent(dq * std::cos(a) - q * std::sin(a),
+                              dq * std::sin(a) + q * std::cos(a), 0);
         const Point3d h = tangent * (step / 3.0);
         s->append(new Knot(p, p - h, p + h, 0.0, Knot::Bezier));
     }
