@@ -1,7 +1,14 @@
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
+#include <new>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -16,20 +23,69 @@
 #include <2geom/pathvector.h>
 #endif
 
-// Two round splines of n knots each whose outlines cross twice: radius
-// `scale`, the second one shifted by (0.6, 0.1) radii. The threshold scales
-// with them, so every scale draws the same picture in other units.
+// Heap in use and its peak, counted by the replaced global operator new.
+namespace heap {
+std::atomic<long long> current{0};
+std::atomic<long long> peak{0};
+
+void* allocate(std::size_t size) {
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (!p) throw std::bad_alloc();
+    const long long now = current += (long long)malloc_usable_size(p);
+    long long seen = peak.load();
+    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+    }
+    return p;
+}
+
+void release(void* p) {
+    if (!p) return;
+    current -= (long long)malloc_usable_size(p);
+    std::free(p);
+}
+}  // namespace heap
+
+void* operator new(std::size_t size) {
+    return heap::allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return heap::allocate(size);
+}
+void operator delete(void* p) noexcept {
+    heap::release(p);
+}
+void operator delete[](void* p) noexcept {
+    heap::release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    heap::release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    heap::release(p);
+}
+
+// Two families of pairs of n knots each, radius `scale`:
+//  - round: two round splines crossing twice, the second shifted by
+//    (0.6, 0.1) radii;
+//  - gear: two gear-like outlines about one centre crossing n / 4 times.
+// The threshold scales with them, so every scale draws the same picture in
+// other units.
 namespace {
 
-constexpr int kKnots[] = {8, 64, 512, 2048};
-constexpr int kScales[] = {1, 10000};
+enum Family { Round = 0, Gear = 1 };
+
+constexpr int kKnots[] = {8, 64, 512, 2048, 8192};
+constexpr int kScales[] = {1, 100, 10000};
+// The literal algorithm visits n^2 segment pairs: larger pairs take minutes.
+constexpr int kLiteralKnots = 512;
 
 struct Pair {
     std::unique_ptr<Spline> a;
     std::unique_ptr<Spline> b;
 };
 
-Pair makePair(int n, double scale) {
+Pair makePair(int family, int n, double scale) {
+    if (family == Gear) return {gearSpline(0, 0, scale, n, 0.0), gearPartner(0, 0, scale, n)};
     return {roundSpline(0, 0, scale, n), roundSpline(0.6 * scale, 0.1 * scale, scale, n)};
 }
 
@@ -37,20 +93,40 @@ double thresholdFor(double scale) {
     return 1e-4 * scale;
 }
 
+// The most heap in use at once during one operation, inputs included, in MB.
+class PeakHeap {
+public:
+    void start() {
+        base_ = heap::current.load();
+        heap::peak = base_;
+    }
+    void stop() { most_ = std::max(most_, heap::peak.load() - base_); }
+    void report(benchmark::State& state) const { state.counters["peak_MB"] = double(most_) / 1e6; }
+
+private:
+    long long base_ = 0;
+    long long most_ = 0;
+};
+
 void runCarvex(benchmark::State& state, Algorithm algorithm) {
-    const int n = int(state.range(0));
-    const double scale = double(state.range(1));
-    const int operation = int(state.range(2));
+    const int family = int(state.range(0));
+    const int n = int(state.range(1));
+    const double scale = double(state.range(2));
+    const int operation = int(state.range(3));
     AlgorithmScope scope(algorithm);
+    PeakHeap peak;
     for (auto _ : state) {
         state.PauseTiming();
-        Pair p = makePair(n, scale);
+        peak.start();
+        Pair p = makePair(family, n, scale);
         state.ResumeTiming();
         benchmark::DoNotOptimize(applyOperation(*p.a, *p.b, operation, thresholdFor(scale)));
         state.PauseTiming();
+        peak.stop();
         p = Pair();
         state.ResumeTiming();
     }
+    peak.report(state);
 }
 
 void BM_Literal(benchmark::State& state) {
@@ -76,14 +152,23 @@ Geom::PathVector toPathVector(const Spline& s) {
 
 // The same pairs through a general Bezier Boolean library, for comparison.
 void BM_Lib2geom(benchmark::State& state) {
-    const int n = int(state.range(0));
-    const double scale = double(state.range(1));
-    const int operation = int(state.range(2));
-    const Pair p = makePair(n, scale);
-    const Geom::PathVector a = toPathVector(*p.a);
-    const Geom::PathVector b = toPathVector(*p.b);
+    const int family = int(state.range(0));
+    const int n = int(state.range(1));
+    const double scale = double(state.range(2));
+    const int operation = int(state.range(3));
+    PeakHeap peak;
     for (auto _ : state) {
-        Geom::PathIntersectionGraph graph(a, b);
+        state.PauseTiming();
+        peak.start();
+        std::optional<Geom::PathVector> a;
+        std::optional<Geom::PathVector> b;
+        {
+            const Pair p = makePair(family, n, scale);
+            a = toPathVector(*p.a);
+            b = toPathVector(*p.b);
+        }
+        state.ResumeTiming();
+        Geom::PathIntersectionGraph graph(*a, *b);
         Geom::PathVector result;
         switch (operation) {
             case Union:
@@ -100,22 +185,33 @@ void BM_Lib2geom(benchmark::State& state) {
                 break;
         }
         benchmark::DoNotOptimize(result.size());
+        state.PauseTiming();
+        peak.stop();
+        state.ResumeTiming();
     }
+    peak.report(state);
 }
 #endif
 
-void addArguments(benchmark::internal::Benchmark* b) {
-    for (int n : kKnots)
-        for (int scale : kScales)
-            for (int op : {Union, Intersect, SubtrA, SubtrB})
-                b->Args({n, scale, op});
-    b->ArgNames({"knots", "scale", "op"})->Unit(benchmark::kMicrosecond);
+void addArguments(benchmark::internal::Benchmark* b, int mostKnots) {
+    for (int family : {Round, Gear})
+        for (int n : kKnots)
+            for (int scale : kScales)
+                for (int op : {Union, Intersect, SubtrA, SubtrB})
+                    if (n <= mostKnots) b->Args({family, n, scale, op});
+    b->ArgNames({"family", "knots", "scale", "op"})->Unit(benchmark::kMicrosecond);
+}
+void everySize(benchmark::internal::Benchmark* b) {
+    addArguments(b, kKnots[std::size(kKnots) - 1]);
+}
+void literalSizes(benchmark::internal::Benchmark* b) {
+    addArguments(b, kLiteralKnots);
 }
 
-BENCHMARK(BM_Literal)->Apply(addArguments);
-BENCHMARK(BM_Fast)->Apply(addArguments);
+BENCHMARK(BM_Literal)->Apply(literalSizes);
+BENCHMARK(BM_Fast)->Apply(everySize);
 #ifdef CARVEX_HAVE_2GEOM
-BENCHMARK(BM_Lib2geom)->Apply(addArguments);
+BENCHMARK(BM_Lib2geom)->Apply(everySize);
 #endif
 
 // Prints the usual console lines and, at the end, tables with one line per
@@ -132,6 +228,8 @@ public:
             Times& t = times_[run.run_name.args][run.run_name.function_name];
             t.real = run.GetAdjustedRealTime();
             t.cpu = run.GetAdjustedCPUTime();
+            const auto peak = run.counters.find("peak_MB");
+            if (peak != run.counters.end()) t.peakMB = peak->second.value;
         }
     }
 
@@ -142,39 +240,46 @@ public:
               [](const Times& t) { return t.cpu; });
         table("Median real time (us) per case; ratios are other / fast",
               [](const Times& t) { return t.real; });
+        table("Peak heap (MB) per case, inputs included; ratios are other / fast",
+              [](const Times& t) { return t.peakMB; });
     }
 
 private:
     struct Times {
         double real = -1.0;
         double cpu = -1.0;
+        double peakMB = -1.0;
     };
 
     template <typename Pick>
     void table(const char* title, Pick pick) const {
         std::printf("\n%s\n", title);
-        std::printf("%-8s %-6s %-3s %12s %12s %12s %10s %10s\n", "knots", "scale", "op", "literal",
-                    "fast", "lib2geom", "lit/fast", "2geom/fast");
+        std::printf("%-6s %-8s %-6s %-3s %12s %12s %12s %10s %10s\n", "family", "knots", "scale",
+                    "op", "literal", "fast", "lib2geom", "lit/fast", "2geom/fast");
         for (const auto& [key, byName] : sorted()) {
             const double literal = lookup(byName, "BM_Literal", pick);
             const double fast = lookup(byName, "BM_Fast", pick);
             const double peer = lookup(byName, "BM_Lib2geom", pick);
-            std::printf("%-8d %-6d %-3d %12s %12s %12s %10s %10s\n", std::get<0>(key),
-                        std::get<1>(key), std::get<2>(key), text(literal).c_str(),
+            std::printf("%-6s %-8d %-6d %-3d %12s %12s %12s %10s %10s\n",
+                        std::get<0>(key) == Gear ? "gear" : "round", std::get<1>(key),
+                        std::get<2>(key), std::get<3>(key), text(literal).c_str(),
                         text(fast).c_str(), text(peer).c_str(), ratio(literal, fast).c_str(),
                         ratio(peer, fast).c_str());
         }
     }
 
-    // The cases in numeric order of knots, scale and operation.
-    std::map<std::tuple<int, int, int>, std::map<std::string, Times>> sorted() const {
-        std::map<std::tuple<int, int, int>, std::map<std::string, Times>> out;
+    // The cases in numeric order of family, knots, scale and operation.
+    using Key = std::tuple<int, int, int, int>;
+    std::map<Key, std::map<std::string, Times>> sorted() const {
+        std::map<Key, std::map<std::string, Times>> out;
         for (const auto& [args, byName] : times_) {
+            int family = 0;
             int n = 0;
             int scale = 0;
             int op = 0;
-            std::sscanf(args.c_str(), "knots:%d/scale:%d/op:%d", &n, &scale, &op);
-            out[{n, scale, op}] = byName;
+            std::sscanf(args.c_str(), "family:%d/knots:%d/scale:%d/op:%d", &family, &n, &scale,
+                        &op);
+            out[{family, n, scale, op}] = byName;
         }
         return out;
     }
@@ -188,7 +293,7 @@ private:
     static std::string text(double v) {
         if (v < 0) return "-";
         char buf[32];
-        std::snprintf(buf, sizeof buf, "%.1f", v);
+        std::snprintf(buf, sizeof buf, v < 100 ? "%.2f" : "%.1f", v);
         return buf;
     }
     static std::string ratio(double a, double b) {

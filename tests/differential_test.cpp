@@ -357,6 +357,30 @@ TEST(Differential, PointsNearLongEdgesAreSearchedAlike) {
     EXPECT_GT(contacts, 0);
 }
 
+// The benchmark's pairs: gears crossing n / 4 times and round splines
+// crossing twice, at the scales where the straightness rule flattens them
+// most differently. Many crossings place many knots on each spline.
+TEST(Differential, GearAndRoundPairsAtEveryScale) {
+    const int largest = kSlowdown > 1 ? 32 : 128;
+    for (int n = 8; n <= largest; n *= 2) {
+        for (double scale : {1.0, 100.0, 10000.0}) {
+            for (int family = 0; family < 2; ++family) {
+                Case c;
+                c.a = family == 1 ? gearSpline(0, 0, scale, n, 0.0) : roundSpline(0, 0, scale, n);
+                c.b = family == 1 ? gearPartner(0, 0, scale, n)
+                                  : roundSpline(0.6 * scale, 0.1 * scale, scale, n);
+                c.threshold = 1e-4 * scale;
+                c.operation = n % 4;
+                c.label = std::string(family == 1 ? "gear" : "round") + " pair, knots " +
+                          std::to_string(n) + ", scale " + std::to_string(scale);
+                expectSameFinder(c);
+                expectSameOperation(c);
+                if (HasFailure()) return;
+            }
+        }
+    }
+}
+
 // Results too short to measure (under 0.001) keep the parameters that
 // measures taken while they were assembled left behind: tiny blobs with long
 // handles make such results now and then.

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "assembly/splitting.h"
+#include "geometry/algorithm.h"
 #include "intersection/beziersegment.h"
+#include "randomcases.h"
 #include "testshapes.h"
 
 namespace {
@@ -272,4 +276,122 @@ TEST(SplitAt, DegenerateInputKeepsTheStartKnot) {
     EXPECT_EQ(one->size(), 1);
     Spline empty;
     EXPECT_EQ(splitAt(empty, 0.5, 0.01), -1);
+}
+
+namespace {
+
+// What a placement must leave, knot for knot, bit for bit.
+void expectSameSpline(const Spline& placed, const Spline& split, const std::string& label) {
+    ASSERT_EQ(placed.size(), split.size()) << label;
+    EXPECT_TRUE(sameBits(placed.length, split.length)) << label;
+    EXPECT_EQ(placed.lengthsValid, split.lengthsValid) << label;
+    for (int i = 0; i < placed.size(); ++i) {
+        const Knot& p = *placed.at(i);
+        const Knot& q = *split.at(i);
+        EXPECT_TRUE(sameBits(p.point, q.point) && sameBits(p.inVec, q.inVec) &&
+                    sameBits(p.outVec, q.outVec) && sameBits(p.param, q.param) &&
+                    sameBits(p.segLength, q.segLength) &&
+                    sameBits(p.lengthBefore, q.lengthBefore) && p.type == q.type)
+            << label << ", knot " << i;
+    }
+}
+
+// Ascending parameters on a gear, each knot moved a little off the curve
+// after it is placed (as the finder moves it onto a crossing), through
+// splitAt one call at a time and through one KnotPlacement. Some splines
+// are moved whole between measuring and placing, as the finder does with
+// B, so the lengths found at the start are stale.
+void placeAndCompare(Rng& rng, int n, double scale, bool staleLengths, const std::string& label) {
+    AlgorithmScope fast(Algorithm::Fast);
+    auto viaSplitAt = gearSpline(0, 0, scale, n, 0.0);
+    auto viaPlacement = gearSpline(0, 0, scale, n, 0.0);
+    if (staleLengths) {
+        const Matrix3d shift = translation(Point3d(0.3 * scale, -0.2 * scale, 0));
+        viaSplitAt->transformKnots(shift);
+        viaPlacement->transformKnots(shift);
+    }
+    const double threshold = 1e-4 * scale;
+    std::vector<double> ts;
+    const int count = 1 + int(rng() % (2 * n));
+    for (int i = 0; i < count; ++i)
+        ts.push_back(uniform(rng, 0.0, 1.0));
+    // Now and then a parameter twice, at a knot, or at the ends.
+    ts.push_back(ts.front());
+    ts.push_back(0.0);
+    ts.push_back(1.0);
+    std::sort(ts.begin(), ts.end());
+    std::vector<Point3d> pushes;
+    for (size_t i = 0; i < ts.size(); ++i)
+        pushes.emplace_back(uniform(rng, -1, 1) * threshold, uniform(rng, -1, 1) * threshold, 0.0);
+
+    auto push = [](Knot* k, const Point3d& d) {
+        k->point += d;
+        k->inVec += d;
+        k->outVec += d;
+    };
+    std::vector<int> expected;
+    std::vector<double> expectedParams;
+    for (size_t i = 0; i < ts.size(); ++i) {
+        const int m = splitAt(*viaSplitAt, ts[i], threshold);
+        push(viaSplitAt->at(m), pushes[i]);
+        expected.push_back(m);
+        expectedParams.push_back(viaSplitAt->at(m)->param);
+    }
+    {
+        KnotPlacement placement(*viaPlacement, threshold);
+        for (size_t i = 0; i < ts.size(); ++i) {
+            const int m = placement.split(ts[i]);
+            ASSERT_EQ(m, expected[i]) << label << ", split " << i;
+            push(viaPlacement->at(m), pushes[i]);
+            placement.moved(m);
+            EXPECT_TRUE(sameBits(placement.param(m), expectedParams[i]))
+                << label << ", split " << i;
+        }
+    }
+    expectSameSpline(*viaPlacement, *viaSplitAt, label);
+}
+
+}  // namespace
+
+TEST(KnotPlacement, LeavesWhatSplitAtLeavesOneCallAfterAnother) {
+    Rng rng(41);
+    for (int round = 0; round < 40 / kSlowdown + 4; ++round) {
+        const int n = 8 << (round % 5);
+        const double scale = round % 3 == 0 ? 1.0 : (round % 3 == 1 ? 100.0 : 10000.0);
+        const bool stale = round % 2 == 1;
+        placeAndCompare(rng, n, scale, stale,
+                        "round " + std::to_string(round) + ", knots " + std::to_string(n));
+        if (HasFailure()) return;
+    }
+}
+
+// A spline measured too short (0.001 or less) keeps its old parameters, and
+// an open spline is placed by splitAt itself: both the same way.
+TEST(KnotPlacement, TooShortAndOpenSplinesAreSplitAlike) {
+    Rng rng(43);
+    for (bool closed : {true, false}) {
+        for (double size : {2e-4, 1.0}) {
+            auto viaSplitAt = taggedSpline({{0, 0, 0}, {size, 0, 0}, {size, size, 0}}, closed);
+            auto viaPlacement = taggedSpline({{0, 0, 0}, {size, 0, 0}, {size, size, 0}}, closed);
+            for (Spline* s : {viaSplitAt.get(), viaPlacement.get()}) {
+                for (Knot* k : *s) {
+                    k->inVec = k->point + (k->inVec - k->point) * (size * 1e-3);
+                    k->outVec = k->point + (k->outVec - k->point) * (size * 1e-3);
+                }
+                s->updateLengths();
+            }
+            const std::vector<double> ts = {0.1, 0.35, 0.6, 0.9};
+            std::vector<int> expected;
+            for (double t : ts)
+                expected.push_back(splitAt(*viaSplitAt, t, 1e-7));
+            {
+                KnotPlacement placement(*viaPlacement, 1e-7);
+                for (size_t i = 0; i < ts.size(); ++i)
+                    EXPECT_EQ(placement.split(ts[i]), expected[i]);
+            }
+            expectSameSpline(
+                *viaPlacement, *viaSplitAt,
+                std::string(closed ? "closed" : "open") + ", size " + std::to_string(size));
+        }
+    }
 }

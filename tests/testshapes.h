@@ -2,6 +2,7 @@
 
 // Small builders of engine geometry shared by the tests.
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <memory>
@@ -141,6 +142,37 @@ inline std::unique_ptr<Spline> roundSpline(double cx, double cy, double r, int n
     }
     s->updateLengths();
     return s;
+}
+
+// A gear-like outline of n knots: n / 8 teeth (at least one) as a wave of
+// the radius about r, flanks about 60 degrees steep, turned by `turn`.
+// Bezier knots with handles along the tangent, a third of a step long.
+inline std::unique_ptr<Spline> gearSpline(double cx, double cy, double r, int n, double turn) {
+    auto s = std::make_unique<Spline>();
+    s->closed = true;
+    const int teeth = std::max(1, n / 8);
+    const double height = std::min(0.25, 1.2 / teeth);
+    const double step = 2.0 * M_PI / n;
+    for (int i = 0; i < n; ++i) {
+        const double a = i * step + turn;
+        const double q = r * (1.0 + height * std::sin(teeth * (a - turn)));
+        const double dq = r * height * teeth * std::cos(teeth * (a - turn));
+        const Point3d p(cx + q * std::cos(a), cy + q * std::sin(a), 0);
+        const Point3d tangent(dq * std::cos(a) - q * std::sin(a),
+                              dq * std::sin(a) + q * std::cos(a), 0);
+        const Point3d h = tangent * (step / 3.0);
+        s->append(new Knot(p, p - h, p + h, 0.0, Knot::Bezier));
+    }
+    s->updateLengths();
+    return s;
+}
+
+// Two gears of n knots (n a multiple of 8) about one centre, the second
+// turned by half a tooth and a little more, so that their outlines cross
+// twice per tooth, n / 4 times, never at a knot of either.
+inline std::unique_ptr<Spline> gearPartner(double cx, double cy, double r, int n) {
+    const int teeth = std::max(1, n / 8);
+    return gearSpline(cx, cy, r, n, M_PI / teeth + 0.37 * 2.0 * M_PI / n);
 }
 
 // The signed area a closed spline bounds, exactly: Green's theorem on each

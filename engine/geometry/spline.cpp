@@ -157,8 +157,8 @@ bool sameBits(const Point3d& a, const Point3d& b) {
     return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2])) == 0;
 }
 
-// The length of the segment from k to next, taken from k's memo when it was
-// measured from the same control points; measured and remembered otherwise.
+}  // namespace
+
 double rememberedLength(Knot& k, const Knot& next) {
     Knot::LengthMemo& memo = k.lengthMemo;
     if (memo.valid && sameBits(memo.controlPoints[0], k.point) &&
@@ -173,8 +173,6 @@ double rememberedLength(Knot& k, const Knot& next) {
     memo.valid = true;
     return memo.length;
 }
-
-}  // namespace
 
 double Spline::updateLengths() {
     lengthsValid = false;

@@ -12,6 +12,11 @@
 class Shape;
 struct BezierSegment;
 
+// The length of the segment from k to next (fastLength), taken from k's memo
+// when it was measured from the same control points; measured and
+// remembered otherwise.
+double rememberedLength(Knot& k, const Knot& next);
+
 // An ordered list of owned knots, open or closed, with its own frame and
 // cached arc lengths. Segment i runs from knot i to knot (i + 1) mod n; the
 // closing segment exists only on a closed spline.

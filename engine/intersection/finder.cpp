@@ -38,16 +38,19 @@ bool strictlyInside(double v) {
 }
 
 // Makes the knot at spline parameter t stand exactly on point: inserted or
-// snapped by splitAt, then moved rigidly with its handles.
-Knot* placeKnot(Spline& spline, double t, const Point3d& point, double threshold, int& index) {
-    index = splitAt(spline, t, threshold);
+// snapped by splitAt, then moved rigidly with its handles. Returns the knot's
+// parameter.
+double placeKnot(KnotPlacement& placement, Spline& spline, double t, const Point3d& point,
+                 int& index) {
+    index = placement.split(t);
     Knot* knot = spline.at(index);
     const Point3d d = point - knot->point;
     knot->point += d;
     knot->inVec += d;
     knot->outVec += d;
     knot->setFlag(CustomFlag::Crossing);
-    return knot;
+    placement.moved(index);
+    return placement.param(index);
 }
 
 // The spline parameter of a meeting point on segment (i, j). A contact at
@@ -99,27 +102,6 @@ IntersectionList searchAllPairs(const Spline& A, const Spline& B, double thresho
     return result;
 }
 
-// Polylines of a spline's segments, each made once, when first asked for.
-class Flattenings {
-public:
-    Flattenings(const SegmentList& segments, double angleTolerance)
-        : segments_(segments), angleTolerance_(angleTolerance), lines_(segments.size()) {}
-
-    PLine& at(int s) {
-        std::unique_ptr<PLine>& line = lines_[s];
-        if (!line) {
-            line = std::make_unique<PLine>();
-            appendToPolyline(segments_.at(s), *line, angleTolerance_);
-        }
-        return *line;
-    }
-
-private:
-    const SegmentList& segments_;
-    const double angleTolerance_;
-    std::vector<std::unique_ptr<PLine>> lines_;
-};
-
 // The same records as searchAllPairs, in the same order: the pairs are
 // visited in the same order, those that provably meet nowhere are left out,
 // and every segment is flattened once.
@@ -128,13 +110,13 @@ IntersectionList searchNearPairs(const Spline& A, const Spline& B, double thresh
     IntersectionList result;
     const SegmentList segA(A);
     const SegmentList segB(B);
-    Flattenings linesA(segA, angleTolerance);
-    Flattenings linesB(segB, angleTolerance);
+    SegmentLines linesA(segA, angleTolerance);
+    SegmentLines linesB(segB, angleTolerance);
     const int nA = segA.size();
     const int nB = segB.size();
 
     SegmentPairs near;
-    const bool pruned = findSegmentPairs(segA, segB, threshold, near);
+    const bool pruned = findSegmentPairs(segA, segB, threshold, near, &linesA, &linesB);
     std::vector<int> everyB;
     if (!pruned) {
         for (int b = 0; b < nB; ++b)
@@ -177,14 +159,16 @@ IntersectionList findIntersections(Spline& A, Spline& B, double threshold, doubl
     // Ascending parameters put every insertion behind the knots recorded
     // before it, so their indices stay valid.
     sortByParamA(result);
-    for (Intersection* r : result) {
-        const Knot* knot = placeKnot(A, r->paramA, r->point, threshold, r->indexA);
-        r->paramA = knot->param;
+    {
+        KnotPlacement placement(A, threshold);
+        for (Intersection* r : result)
+            r->paramA = placeKnot(placement, A, r->paramA, r->point, r->indexA);
     }
     sortByParamB(result);
-    for (Intersection* r : result) {
-        const Knot* knot = placeKnot(B, r->paramB, r->point, threshold, r->indexB);
-        r->paramB = knot->param;
+    {
+        KnotPlacement placement(B, threshold);
+        for (Intersection* r : result)
+            r->paramB = placeKnot(placement, B, r->paramB, r->point, r->indexB);
     }
     sortByParamA(result);
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "intersection/boxgrid.h"
+#include "intersection/flattening.h"
 
 // Why leaving out a pair is exact. The segments are flattened into polylines
 // that stay inside the hull of their control points (up to rounding, at most
@@ -116,8 +117,7 @@ struct Bounds {
 // of the extent) with directions in [0, 2].
 struct Footprint {
     Box reach;
-    Box lines[2];
-    int lineCount = 0;
+    std::vector<Box> lines;
 };
 
 // The lines as one box of (direction, offset) before it is cut to [0, 2].
@@ -220,34 +220,87 @@ Box flipped(const Box& l, double shift) {
     return {l.x0 + shift, -l.y1, l.x1 + shift, -l.y0};
 }
 
-void describe(const BezierSegment& s, const Bounds& b, Footprint& f) {
+// Adds a box of (direction, offset), directions cut to [0, 2]: what lies
+// outside is the same line seen from the other end.
+void addLines(const Box& range, Footprint& f) {
+    if (range.x0 < 0.0) {
+        f.lines.push_back({0.0, range.y0, range.x1, range.y1});
+        f.lines.push_back(flipped({range.x0, range.y0, 0.0, range.y1}, 2.0));
+    } else if (range.x1 > 2.0) {
+        f.lines.push_back({range.x0, range.y0, 2.0, range.y1});
+        f.lines.push_back(flipped({2.0, range.y0, range.x1, range.y1}, -2.0));
+    } else {
+        f.lines.push_back(range);
+    }
+}
+
+// The line of one polyline edge as a box of (direction, offset). The edge's
+// ends are the very points intersectLines will see, so only the rounding of
+// this measure needs a margin.
+bool edgeLine(const Point3d& e0, const Point3d& e1, const Bounds& b, Box& range) {
+    const double dx = e1.x - e0.x;
+    const double dy = e1.y - e0.y;
+    if (dx == 0.0 && dy == 0.0) return false;
+    double p = pseudoAngle(dx, dy);
+    const double scale = (p >= 2.0 ? -1.0 : 1.0) / std::sqrt(dx * dx + dy * dy);
+    if (p >= 2.0) p -= 2.0;
+    const double ux = dx * scale;
+    const double uy = dy * scale;
+    const double r0 = ux * (e0.y - b.centre.y) - uy * (e0.x - b.centre.x);
+    const double r1 = ux * (e1.y - b.centre.y) - uy * (e1.x - b.centre.x);
+    const double reach =
+        lengthBound(std::max(std::fabs(e0.x - b.centre.x), std::fabs(e1.x - b.centre.x)),
+                    std::max(std::fabs(e0.y - b.centre.y), std::fabs(e1.y - b.centre.y)));
+    const double error = b.pointError + 1e-12 * (b.extent + reach);
+    const double turn = 1e-12;
+    range = {p - turn, (std::min(r0, r1) - error) * b.unit, p + turn,
+             (std::max(r0, r1) + error) * b.unit};
+    return true;
+}
+
+void describe(const BezierSegment& s, const Bounds& b, Footprint& f, SegmentLines* lines,
+              int index) {
     const Box hull = hullBox(s);
     const double diagonal = lengthBound(hull.x1 - hull.x0, hull.y1 - hull.y0);
     const double grow = b.threshold * (1.0 + 1e-9) + 0.0011 * diagonal * (1.0 + 1e-9) +
                         kSlack * b.extent + 2.0 * b.pointError;
     f.reach = grown(hull, grow, grow);
-    f.lineCount = 0;
+    f.lines.clear();
     // No edge of a shorter segment reaches the threshold's length.
     if (diagonal * (1.0 + 1e-9) + 2.0 * b.pointError < b.threshold) return;
     Box range;
     if (!lineRange(s, hull, b, range)) return;
-    // Cut to directions in [0, 2]; what lies outside is the same line seen
-    // from the other end.
-    if (range.x0 < 0.0) {
-        f.lines[f.lineCount++] = {0.0, range.y0, range.x1, range.y1};
-        f.lines[f.lineCount++] = flipped({range.x0, range.y0, 0.0, range.y1}, 2.0);
-    } else if (range.x1 > 2.0) {
-        f.lines[f.lineCount++] = {range.x0, range.y0, 2.0, range.y1};
-        f.lines[f.lineCount++] = flipped({2.0, range.y0, range.x1, range.y1}, -2.0);
-    } else {
-        f.lines[f.lineCount++] = range;
+    // A cone much wider than the segment itself spans lines far from any of
+    // its edges: then the edges' own lines stand in for it.
+    const double width = (range.y1 - range.y0) / b.unit;
+    if (lines && !(width <= 4.0 * (diagonal + b.threshold))) {
+        const PLine& line = lines->at(index);
+        for (int k = 0; k + 1 < line.size(); ++k) {
+            const Point3d& e0 = line.at(k);
+            const Point3d& e1 = line.at(k + 1);
+            // intersectLines takes no edge shorter than the threshold.
+            if (b.threshold > norm(e1 - e0)) continue;
+            Box edge;
+            if (edgeLine(e0, e1, b, edge)) addLines(edge, f);
+        }
+        return;
     }
+    addLines(range, f);
 }
 
 }  // namespace
 
+PLine& SegmentLines::at(int s) {
+    std::unique_ptr<PLine>& line = lines_[s];
+    if (!line) {
+        line = std::make_unique<PLine>();
+        appendToPolyline(segments_.at(s), *line, angleTolerance_);
+    }
+    return *line;
+}
+
 bool findSegmentPairs(const SegmentList& a, const SegmentList& b, double threshold,
-                      SegmentPairs& pairs) {
+                      SegmentPairs& pairs, SegmentLines* polylinesA, SegmentLines* polylinesB) {
     if (!(threshold >= kMinThreshold) || !std::isfinite(threshold)) return false;
     Extent e;
     for (const SegmentList* list : {&a, &b}) {
@@ -282,11 +335,10 @@ bool findSegmentPairs(const SegmentList& a, const SegmentList& b, double thresho
     lineIdsB.reserve(nB + nB / 8 + 8);
     Footprint f;
     for (int k = 0; k < nB; ++k) {
-        describe(b.at(k), bounds, f);
+        describe(b.at(k), bounds, f, polylinesB, k);
         reachB.push_back(f.reach);
         idsB.push_back(k);
-        for (int i = 0; i < f.lineCount; ++i) {
-            const Box& l = f.lines[i];
+        for (const Box& l : f.lines) {
             linesB.push_back(l);
             lineIdsB.push_back(k);
             // A line near a half turn is also met from the other end.
@@ -311,11 +363,11 @@ bool findSegmentPairs(const SegmentList& a, const SegmentList& b, double thresho
     std::vector<int> more;
     std::vector<int> merged;
     for (int i = 0; i < nA; ++i) {
-        describe(a.at(i), bounds, f);
+        describe(a.at(i), bounds, f, polylinesA, i);
         near.query(f.reach, byBox);
         byLine.clear();
-        for (int l = 0; l < f.lineCount; ++l) {
-            lines.query(grown(f.lines[l], kTurn, kOffset), more);
+        for (const Box& l : f.lines) {
+            lines.query(grown(l, kTurn, kOffset), more);
             merged.clear();
             std::set_union(byLine.begin(), byLine.end(), more.begin(), more.end(),
                            std::back_inserter(merged));

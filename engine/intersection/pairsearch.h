@@ -1,8 +1,10 @@
 #pragma once
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
+#include "geometry/pline.h"
 #include "geometry/spline.h"
 #include "intersection/beziersegment.h"
 
@@ -28,6 +30,20 @@ private:
     const int count_;
 };
 
+// The polylines of a list's segments, each made by appendToPolyline (from
+// empty) once, when first asked for: one flattening serves every pair.
+class SegmentLines {
+public:
+    SegmentLines(const SegmentList& segments, double angleTolerance)
+        : segments_(segments), angleTolerance_(angleTolerance), lines_(segments.size()) {}
+    PLine& at(int s);
+
+private:
+    const SegmentList& segments_;
+    const double angleTolerance_;
+    std::vector<std::unique_ptr<PLine>> lines_;
+};
+
 // The segment pairs of two splines that intersectSegments can find anything
 // on, for a given threshold: every pair it could report a record for is
 // listed, and the pairs left out provably give none.
@@ -41,5 +57,9 @@ struct SegmentPairs {
 // Fills pairs and returns true when the proof holds for this input: every
 // coordinate finite and below 1e60 in size, every z zero, a threshold of at
 // least 1e-10. Returns false otherwise; then every pair must be visited.
+// Given the polylines of both lists, segments that turn far are placed by the
+// lines of their actual edges rather than by the cone of their control
+// polygon, which keeps curved pairs that cannot be collinear apart.
 bool findSegmentPairs(const SegmentList& a, const SegmentList& b, double threshold,
-                      SegmentPairs& pairs);
+                      SegmentPairs& pairs, SegmentLines* linesA = nullptr,
+                      SegmentLines* linesB = nullptr);
