@@ -435,7 +435,7 @@ double planarCross(const Point3d& a, const Point3d& b) {
 
 // The signed area a closed spline encloses, counterclockwise positive in
 // the x-y plane as the numbers stand.
-double exactArea(const Spline& s) {
+double signedSplineArea(const Spline& s) {
     double sum = 0.0;
     const int n = s.size();
     for (int i = 0; i < n; ++i) {
@@ -453,7 +453,7 @@ double exactArea(const Spline& s) {
 double exactArea(const Shape& shape) {
     double sum = 0.0;
     for (const Spline* s : shape)
-        sum += exactArea(*s);
+        sum += signedSplineArea(*s);
     return sum;
 }
 
@@ -471,9 +471,9 @@ void countLoops(const Shape& answer, int* outer, int* holes) {
     *holes = 0;
     double biggest = 0.0;
     for (const Spline* s : answer)
-        if (std::abs(exactArea(*s)) > std::abs(biggest)) biggest = exactArea(*s);
+        if (std::abs(signedSplineArea(*s)) > std::abs(biggest)) biggest = signedSplineArea(*s);
     for (const Spline* s : answer)
-        ++*(exactArea(*s) * biggest > 0 ? outer : holes);
+        ++*(signedSplineArea(*s) * biggest > 0 ? outer : holes);
 }
 
 // The disc of a circle file's first spline, measured on the cubics as read.
@@ -481,7 +481,7 @@ double discArea(const char* file, int spline) {
     Shape shape;
     QString error;
     EXPECT_TRUE(readShapeFile(fixture(file), shape, &error)) << error.toStdString();
-    return shape.size() > spline ? std::abs(exactArea(*shape[spline])) : 0.0;
+    return shape.size() > spline ? std::abs(signedSplineArea(*shape[spline])) : 0.0;
 }
 
 }  // namespace
@@ -555,11 +555,11 @@ TEST_F(CarvexCommand, TheRingMinusABarIsTwoEqualPieces) {
     combine({fixture("ring_evenodd.svg"), QStringLiteral("union"), fixture("bar.svg")}, all);
 
     ASSERT_EQ(minus.size(), 2);
-    const double upper = std::abs(exactArea(*minus[0]));
-    const double lower = std::abs(exactArea(*minus[1]));
+    const double upper = std::abs(signedSplineArea(*minus[0]));
+    const double lower = std::abs(signedSplineArea(*minus[1]));
     EXPECT_NEAR(upper, lower, 1e-9 * upper);
     // Both pieces are outer boundaries: the bar cuts the hole open.
-    EXPECT_GT(exactArea(*minus[0]) * exactArea(*minus[1]), 0.0);
+    EXPECT_GT(signedSplineArea(*minus[0]) * signedSplineArea(*minus[1]), 0.0);
     const double bar = 30.0 * 2.0;
     EXPECT_NEAR(regionArea(minus), regionArea(ring) - regionArea(both), 1e-9 * regionArea(ring));
     EXPECT_NEAR(regionArea(all) + regionArea(both), regionArea(ring) + bar,

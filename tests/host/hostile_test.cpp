@@ -4,6 +4,7 @@
 // bounded time and memory.
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -486,6 +487,38 @@ TEST(HostilePairs, ManySmallSplinesAreAllDecided) {
             changed += base[i]->at(0)->point.y !=
                        (operation == SubtrB ? operand[599]->at(0)->point.y : 3.0 * (i / 100));
         EXPECT_EQ(changed, 0);
+    }
+}
+
+// The heap in use, in bytes, as the C library's allocator counts it.
+qint64 heapInUse() {
+    return qint64(mallinfo2().uordblks);
+}
+
+// Memory linear in the knots: while 400 by 400 far squares are decided
+// (160,000 pairs, 3,200 squares), the heap never grows by as much as one
+// record per pair would take, under a union and under B - A.
+TEST(HostilePairs, DecidingPairsStoresNothingPerPair) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's allocator keeps its own counts";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the address sanitizer's allocator keeps its own counts";
+#endif
+#endif
+    for (int operation : {int(Union), int(SubtrB)}) {
+        SCOPED_TRACE(operation);
+        Shape base, operand;
+        farSquares(base, operand, 400);
+        const qint64 before = heapInUse();
+        qint64 peak = before;
+        qint64 pairs = 0;
+        applyOperandByPairs(base, operand, operation, 0.001, [&](const PairOutcome&) {
+            if (++pairs % 500 == 0) peak = std::max(peak, heapInUse());
+        });
+        EXPECT_EQ(pairs, 400LL * 400LL);
+        EXPECT_LT(peak - before, 400LL * 400LL * qint64(sizeof(PairOutcome)))
+            << "the heap grew by " << (peak - before) << " bytes";
     }
 }
 
