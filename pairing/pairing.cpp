@@ -53,37 +53,35 @@ bool wouldWeld(const Spline& s, double threshold) {
     return false;
 }
 
-// What the engine does to a spline of a pair it refuses, done once: the
-// welding that removes nothing, the measuring, and for the second spline
-// of the pair the mapping through the identity. `quiet` until the engine
-// changes the spline again.
+// What is known of a spline while nothing but this pre-check touches it:
+// measured without changing it, then, once a pair of it is decided, the
+// engine's own side effects of a refused pair done to it once (the welding
+// that removes nothing measures the lengths again; the second spline of a
+// pair is mapped through the identity). Repeating them changes nothing.
 struct SplineState {
-    bool quiet = false;
+    bool measured = false;
     bool weldsNothing = false;
-    bool mapped = false;
     Bounds bounds;
+    bool settled = false;
+    bool mapped = false;
 };
 
-// Whether the spline may be decided here, doing to it what the engine
-// would. Knots that are not finite go to the engine: mapping them through
-// the identity is not the same once as twice. The mapping changes no
-// finite box, so the box is measured before it.
-bool settle(Spline& s, SplineState& state, bool mapped, double threshold) {
-    if (!state.quiet) {
-        state = SplineState();
-        state.weldsNothing = !wouldWeld(s, threshold);
-        if (state.weldsNothing) {
-            s.updateLengths();
-            state.bounds = boundsOf(s);
-        }
-        state.quiet = true;
+void measure(const Spline& s, SplineState& state, double threshold) {
+    if (state.measured) return;
+    state.weldsNothing = !wouldWeld(s, threshold);
+    state.bounds = boundsOf(s);
+    state.measured = true;
+}
+
+void settle(Spline& s, SplineState& state, bool mapped) {
+    if (!state.settled) {
+        s.updateLengths();
+        state.settled = true;
     }
-    if (!state.weldsNothing || !state.bounds.finite) return false;
     if (mapped && !state.mapped) {
         s.transformKnots(Matrix3d());
         state.mapped = true;
     }
-    return true;
 }
 
 bool acceptable(const Spline& a, const Spline& b) {
@@ -91,17 +89,54 @@ bool acceptable(const Spline& a, const Spline& b) {
            a.frame == Matrix3d() && b.frame == Matrix3d();
 }
 
+// The engine's answer for a pair it refuses before it changes anything
+// (BeyondMagnitude) or whose boxes lie apart (Apart); None when the pair
+// needs the engine. Knots that are not finite go to the engine: mapping
+// them through the identity is not the same once as twice.
+PairReason quickReason(const Spline& a, SplineState& aState, const Spline& b, SplineState& bState,
+                       double threshold) {
+    if (!acceptable(a, b)) return PairReason::None;
+    measure(a, aState, threshold);
+    measure(b, bState, threshold);
+    if (!aState.bounds.finite || !bState.bounds.finite) return PairReason::None;
+    const double limit = largestCoordinate(threshold);
+    if (aState.bounds.magnitude > limit || bState.bounds.magnitude > limit)
+        return PairReason::BeyondMagnitude;
+    if (aState.weldsNothing && bState.weldsNothing &&
+        apart(aState.bounds, bState.bounds, threshold))
+        return PairReason::Apart;
+    return PairReason::None;
+}
+
+// Every pair to the engine, as applyOperand does it: for a base shape that
+// is the operand shape too, where a pair changes both.
+void applyOperandByEngine(Shape& shape, int operation, double threshold, const PairReport& report) {
+    QList<PairOutcome> outcomes;
+    applyOperand(shape, shape, operation, threshold, &outcomes);
+    if (report)
+        for (const PairOutcome& o : outcomes)
+            report(o);
+}
+
 }  // namespace
 
 void applyOperandByPairs(Shape& base, Shape& operand, int operation, double threshold,
-                         const PairReport& report) {
+                         const PairReport& report, PairEngine engine) {
+    if (&base == &operand) {
+        applyOperandByEngine(base, operation, threshold, report);
+        return;
+    }
+    if (!engine) engine = applyOperation;
     const bool known = operation >= Union && operation <= SubtrB;
     const bool quick = known && threshold >= 0.0 && std::isfinite(threshold);
+    const bool subtrB = operation == SubtrB;
+    // Under SubtrB the engine leaves the operand shape as it came, so what is
+    // known of its splines holds for the whole run.
     std::vector<SplineState> operandStates(size_t(std::max(0, operand.size())));
     for (int s = 0; s < base.size(); ++s) {
         SplineState baseState;
-        // Under SubtrB a refused pair makes the base spline a copy of the
-        // operand spline: the copy is made only when it is looked at.
+        // Under SubtrB a pair the engine refuses makes the base spline a copy
+        // of the operand spline: the copy is made only when it is looked at.
         int pendingCopy = -1;
         auto materialise = [&] {
             if (pendingCopy < 0) return;
@@ -110,46 +145,42 @@ void applyOperandByPairs(Shape& base, Shape& operand, int operation, double thre
             a.copyFrom(*operand[pendingCopy]);
             a.parent = parent;
             pendingCopy = -1;
+            baseState = SplineState();
         };
         for (int k = 0; k < operand.size(); ++k) {
-            if (size_t(operand.size()) > operandStates.size())
-                operandStates.resize(size_t(operand.size()));
             Spline& b = *operand[k];
             SplineState& bState = operandStates[size_t(k)];
-            bool decided = false;
+            PairReason why = PairReason::None;
             if (quick) {
-                // Under SubtrB the engine takes the operand spline first.
-                const bool operandMapped = operation != SubtrB;
-                if (pendingCopy >= 0) {
-                    // A copy of a settled operand spline is settled alike.
-                    const Spline& source = *operand[pendingCopy];
-                    if (acceptable(source, b) && settle(b, bState, operandMapped, threshold) &&
-                        apart(operandStates[size_t(pendingCopy)].bounds, bState.bounds,
-                              threshold) &&
-                        operandStates[size_t(pendingCopy)].weldsNothing) {
-                        pendingCopy = k;
-                        decided = true;
-                    }
-                } else {
-                    Spline& a = *base[s];
-                    if (acceptable(a, b) && settle(a, baseState, false, threshold) &&
-                        settle(b, bState, operandMapped, threshold) &&
-                        apart(baseState.bounds, bState.bounds, threshold)) {
-                        if (operation == SubtrB) pendingCopy = k;
-                        decided = true;
-                    }
-                }
+                const bool pending = pendingCopy >= 0;
+                const Spline& a = pending ? *operand[pendingCopy] : *base[s];
+                SplineState& aState = pending ? operandStates[size_t(pendingCopy)] : baseState;
+                why = quickReason(a, aState, b, bState, threshold);
             }
-            if (!decided) {
+            if (why == PairReason::None) {
                 materialise();
                 PairReason reason = PairReason::None;
-                const bool combined = applyOperation(*base[s], b, operation, threshold, &reason);
+                bool combined;
+                if (subtrB) {
+                    // The engine's working copy of the operand spline as it came.
+                    Spline working(b.name);
+                    working.copyFrom(b);
+                    combined = engine(*base[s], working, operation, threshold, &reason);
+                } else {
+                    combined = engine(*base[s], b, operation, threshold, &reason);
+                    bState = SplineState();
+                }
                 baseState = SplineState();
-                bState = SplineState();
                 if (report) report({s, k, combined, reason});
                 continue;
             }
-            if (report) report({s, k, false, PairReason::Apart});
+            if (subtrB) {
+                pendingCopy = k;
+            } else if (why == PairReason::Apart) {
+                settle(*base[s], baseState, false);
+                settle(b, bState, true);
+            }
+            if (report) report({s, k, false, why});
         }
         materialise();
     }

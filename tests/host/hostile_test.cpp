@@ -4,6 +4,7 @@
 // bounded time and memory.
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -349,8 +350,10 @@ TEST(HostileShapeFiles, DocumentTypeDefinitionsAreBounded) {
 // Per-pair combination
 
 // The pairs decided without the engine come out as the engine answers
-// them, bit for bit, whatever the operation: near and far squares, shared
-// edges, squares inside others and splines the engine refuses.
+// them, bit for bit and with its reasons, whatever the operation: near and
+// far squares, shared edges, squares inside others, splines the engine
+// refuses, splines beyond its magnitude limit and, under B - A, several
+// base splines that each meet the operand splines as they came.
 TEST(HostilePairs, QuickAnswersAreTheEnginesAnswers) {
     QRandomGenerator random(17);
     for (int round = 0; round < 12; ++round) {
@@ -373,6 +376,19 @@ TEST(HostilePairs, QuickAnswersAreTheEnginesAnswers) {
             // an operand spline far from every base spline.
             for (Shape* s : {&operand, &operandCopy})
                 s->addSpline(square(-0.0, -100.0, 0.5));
+            // An operand spline moved without measuring its lengths again:
+            // only what the engine does to it may measure them.
+            for (Shape* s : {&operand, &operandCopy})
+                s->last()->at(2)->point.x += 0.25;
+            // Beyond the magnitude limit at this threshold (1e6): a base
+            // square around everything and an operand square far out.
+            for (Shape* s : {&base, &baseCopy})
+                s->addSpline(square(-2e6, -2e6, 4e6));
+            for (Shape* s : {&operand, &operandCopy})
+                s->addSpline(square(3e6, 0.0, 1.0));
+            // A base square after them, so that under B - A it meets every
+            // operand spline after a pair beyond the limit.
+            fill(base, baseCopy, 1, 0);
             // An open spline and one of two knots among them.
             base[1]->closed = false;
             baseCopy[1]->closed = false;
@@ -380,13 +396,20 @@ TEST(HostilePairs, QuickAnswersAreTheEnginesAnswers) {
                 delete operand[2]->takeAt(0);
                 delete operandCopy[2]->takeAt(0);
             }
-            QVector<bool> quick, engine;
+            QStringList quick, engine;
+            auto text = [](const PairOutcome& o) {
+                return QStringLiteral("%1 %2 %3 %4")
+                    .arg(o.baseIndex)
+                    .arg(o.operandIndex)
+                    .arg(o.combined)
+                    .arg(int(o.reason));
+            };
             applyOperandByPairs(base, operand, operation, 0.001,
-                                [&](const PairOutcome& o) { quick << o.combined; });
+                                [&](const PairOutcome& o) { quick << text(o); });
             QList<PairOutcome> outcomes;
             applyOperand(baseCopy, operandCopy, operation, 0.001, &outcomes);
             for (const PairOutcome& o : outcomes)
-                engine << o.combined;
+                engine << text(o);
             EXPECT_EQ(quick, engine);
             EXPECT_EQ(dump(base), dump(baseCopy));
             EXPECT_EQ(dump(operand), dump(operandCopy));
@@ -403,22 +426,49 @@ void farSquares(Shape& base, Shape& operand, int n) {
     }
 }
 
-// Pairs whose boxes lie apart cost a box test, not the engine's search:
-// timed against the engine on the same pairs, in whatever build this is.
-TEST(HostilePairs, ApartPairsCostABoxTestNotTheEngine) {
-    Shape base, operand, baseCopy, operandCopy;
-    farSquares(base, operand, 150);
-    farSquares(baseCopy, operandCopy, 150);
-    QElapsedTimer clock;
-    clock.start();
-    applyOperand(baseCopy, operandCopy, Union, 0.001);
-    const qint64 engineNs = clock.nsecsElapsed();
-    clock.restart();
-    applyOperandByPairs(base, operand, Union, 0.001);
-    const qint64 quickNs = clock.nsecsElapsed();
-    // About twenty times faster where measured; the engine's own way would
-    // take as long as the engine.
-    EXPECT_LT(quickNs * 4, engineNs) << quickNs << " ns against the engine's " << engineNs;
+std::atomic<int> engineCalls{0};
+
+bool countedEngine(Spline& A, Spline& B, int operation, double threshold, PairReason* reason) {
+    ++engineCalls;
+    return applyOperation(A, B, operation, threshold, reason);
+}
+
+// Pairs whose boxes lie apart, or that lie beyond the magnitude limit, never
+// reach the engine; pairs that overlap do, once each.
+TEST(HostilePairs, ApartPairsNeverReachTheEngine) {
+    for (int operation : {int(Union), int(Intersect), int(SubtrA), int(SubtrB)}) {
+        SCOPED_TRACE(operation);
+        Shape base, operand;
+        // Each of the first three operand squares overlaps one base square.
+        for (double x : {0.5, 3.5, 6.5})
+            operand.addSpline(square(x, 0.5));
+        farSquares(base, operand, 150);
+        // A base square beyond the limit at this threshold (1e6).
+        base.addSpline(square(5e6, 0.0));
+        engineCalls = 0;
+        int pairs = 0;
+        int beyond = 0;
+        applyOperandByPairs(
+            base, operand, operation, 0.001,
+            [&](const PairOutcome& o) {
+                ++pairs;
+                beyond += o.reason == PairReason::BeyondMagnitude;
+            },
+            countedEngine);
+        EXPECT_EQ(pairs, 151 * 153);
+        if (operation == SubtrB) {
+            // Under B - A each base spline becomes what the pair made of it:
+            // only base square 0 meets its overlapping square as it came;
+            // the others have become a far operand square by then. The
+            // square beyond the limit meets only the first operand square
+            // as it came, and the later ones as a copy of it.
+            EXPECT_EQ(engineCalls, 1);
+            EXPECT_EQ(beyond, 1);
+        } else {
+            EXPECT_EQ(engineCalls, 3);
+            EXPECT_EQ(beyond, 153);
+        }
+    }
 }
 
 // Every pair is reported, and under B - A every base spline still becomes
@@ -437,6 +487,38 @@ TEST(HostilePairs, ManySmallSplinesAreAllDecided) {
             changed += base[i]->at(0)->point.y !=
                        (operation == SubtrB ? operand[599]->at(0)->point.y : 3.0 * (i / 100));
         EXPECT_EQ(changed, 0);
+    }
+}
+
+// The heap in use, in bytes, as the C library's allocator counts it.
+qint64 heapInUse() {
+    return qint64(mallinfo2().uordblks);
+}
+
+// Memory linear in the knots: while 400 by 400 far squares are decided
+// (160,000 pairs, 3,200 squares), the heap never grows by as much as one
+// record per pair would take, under a union and under B - A.
+TEST(HostilePairs, DecidingPairsStoresNothingPerPair) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's allocator keeps its own counts";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the address sanitizer's allocator keeps its own counts";
+#endif
+#endif
+    for (int operation : {int(Union), int(SubtrB)}) {
+        SCOPED_TRACE(operation);
+        Shape base, operand;
+        farSquares(base, operand, 400);
+        const qint64 before = heapInUse();
+        qint64 peak = before;
+        qint64 pairs = 0;
+        applyOperandByPairs(base, operand, operation, 0.001, [&](const PairOutcome&) {
+            if (++pairs % 500 == 0) peak = std::max(peak, heapInUse());
+        });
+        EXPECT_EQ(pairs, 400LL * 400LL);
+        EXPECT_LT(peak - before, 400LL * 400LL * qint64(sizeof(PairOutcome)))
+            << "the heap grew by " << (peak - before) << " bytes";
     }
 }
 
