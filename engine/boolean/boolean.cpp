@@ -75,13 +75,74 @@ bool nearCurve(const BezierSegment& c, const Point3d& p, double reach, int depth
     return nearCurve(left, p, reach, depth - 1) || nearCurve(right, p, reach, depth - 1);
 }
 
-// Whether p lies on the outline of the closed spline s, within reach.
-bool onOutline(const Spline& s, const Point3d& p, double reach) {
-    const int n = s.size();
-    for (int i = 0; i < n; ++i)
-        if (nearCurve(s.segment(i, (i + 1) % n), p, reach, 40)) return true;
-    return false;
-}
+// After this many questions the segments are indexed by their boxes.
+constexpr int kQuestionsBeforeIndex = 8;
+
+// Whether points lie on the outline of a closed spline, within reach. The
+// literal algorithm tries every segment. The fast one tries only segments
+// whose control points' box, grown by reach, holds the point (nearCurve
+// turns every other one down before anything else), found in a grid over
+// those boxes once enough points were asked about; both give the same
+// answers, since only whether some segment is near counts.
+class OutlineNear {
+public:
+    explicit OutlineNear(const Spline& s) : s_(s) {}
+    OutlineNear(const OutlineNear&) = delete;
+    OutlineNear& operator=(const OutlineNear&) = delete;
+
+    bool holds(const Point3d& p, double reach) {
+        const int n = s_.size();
+        if (!indexed(p, reach)) {
+            for (int i = 0; i < n; ++i)
+                if (nearCurve(s_.segment(i, (i + 1) % n), p, reach, 40)) return true;
+            return false;
+        }
+        // Wider than reach by more than the rounding of nearCurve's own box
+        // test, so that every segment it could accept is a candidate.
+        const double r = reach * (1.0 + 1e-9) + 1e-12 * (std::fabs(p.x) + std::fabs(p.y));
+        grid_->query({p.x - r, p.y - r, p.x + r, p.y + r}, candidates_);
+        for (int i : candidates_)
+            if (nearCurve(s_.segment(i, (i + 1) % n), p, reach, 40)) return true;
+        return false;
+    }
+
+private:
+    // Whether the grid answers this question, built when first needed.
+    bool indexed(const Point3d& p, double reach) {
+        if (literalAlgorithm() || unusable_) return false;
+        if (!(reach > 0.0) || !std::isfinite(reach) || !std::isfinite(p.x) || !std::isfinite(p.y))
+            return false;
+        if (grid_) return true;
+        if (++questions_ <= kQuestionsBeforeIndex) return false;
+        const int n = s_.size();
+        std::vector<Box> boxes;
+        std::vector<int> ids;
+        boxes.reserve(n);
+        ids.reserve(n);
+        for (int i = 0; i < n; ++i) {
+            const BezierSegment c = s_.segment(i, (i + 1) % n);
+            const Box b{std::min({c.p0.x, c.p1.x, c.p2.x, c.p3.x}),
+                        std::min({c.p0.y, c.p1.y, c.p2.y, c.p3.y}),
+                        std::max({c.p0.x, c.p1.x, c.p2.x, c.p3.x}),
+                        std::max({c.p0.y, c.p1.y, c.p2.y, c.p3.y})};
+            if (!std::isfinite(b.x0) || !std::isfinite(b.y0) || !std::isfinite(b.x1) ||
+                !std::isfinite(b.y1)) {
+                unusable_ = true;
+                return false;
+            }
+            boxes.push_back(b);
+            ids.push_back(i);
+        }
+        grid_ = std::make_unique<BoxGrid>(std::move(boxes), std::move(ids), n);
+        return true;
+    }
+
+    const Spline& s_;
+    int questions_ = 0;
+    bool unusable_ = false;
+    std::unique_ptr<BoxGrid> grid_;
+    std::vector<int> candidates_;
+};
 
 // How far from a shared knot, in thresholds, A must be seen on B's outline
 // before the two count as running along each other. Nearer the knot any
@@ -101,7 +162,7 @@ constexpr int kAlongSegments = 16;
 // lie on B; one that only touches B (a tangent) or crosses it, however
 // shallowly, has left it by then. Measured on the segments themselves, since
 // the finder moves knots without measuring the lengths again.
-bool staysOnOutline(const Spline& A, int i, bool forward, const Spline& B, double threshold) {
+bool staysOnOutline(const Spline& A, int i, bool forward, OutlineNear& B, double threshold) {
     const int n = A.size();
     const Point3d& knot = A.at(i)->point;
     const double reach = kOnOutline * threshold;
@@ -116,7 +177,7 @@ bool staysOnOutline(const Spline& A, int i, bool forward, const Spline& B, doubl
             const Point3d p = c.pointAt(double(k) / kSamples);
             const double away = xyDistance(p, knot);
             if (!(away > threshold)) continue;
-            if (!onOutline(B, p, reach)) return false;
+            if (!B.holds(p, reach)) return false;
             far = far || away >= kAlongReach * threshold;
         }
         if (far) return true;
@@ -126,7 +187,7 @@ bool staysOnOutline(const Spline& A, int i, bool forward, const Spline& B, doubl
 }
 
 // Whether A runs along B's outline just before or just after its knot i.
-bool runsAlong(const Spline& A, int i, const Spline& B, double threshold) {
+bool runsAlong(const Spline& A, int i, OutlineNear& B, double threshold) {
     return staysOnOutline(A, i, true, B, threshold) || staysOnOutline(A, i, false, B, threshold);
 }
 
@@ -241,10 +302,11 @@ bool addCrossingsAtSharedKnots(Spline& A, const Spline& B, const Outline& PB, do
     const double len = A.totalLength();
     if (!(len > 0.0) || !std::isfinite(len)) return false;
     NearestKnot near(B, threshold);
+    OutlineNear onB(B);
     const double offset = threshold / len;
     bool coincide = false;
     for (const Intersection* r : records)
-        coincide = coincide || runsAlong(A, r->indexA, B, threshold);
+        coincide = coincide || runsAlong(A, r->indexA, onB, threshold);
     bool added = false;
     for (int i = 0; i < A.size(); ++i) {
         if (hasIndexA(records, i)) continue;
@@ -258,7 +320,7 @@ bool addCrossingsAtSharedKnots(Spline& A, const Spline& B, const Outline& PB, do
         candidate.paramB = B.at(nearest)->param;
         candidate.point = a.point;
         if (findNear(records, candidate, threshold) != -1) continue;
-        if (runsAlong(A, i, B, threshold)) {
+        if (runsAlong(A, i, onB, threshold)) {
             coincide = true;
             continue;
         }
@@ -366,6 +428,32 @@ bool inside(const Outline& polygon, Spline& spline, int knotIndex, double thresh
     return k && polygon.contains(probePoint(spline, *k, threshold));
 }
 
+// Whether the middle of the run of spline from knot first forward to knot
+// last lies inside the polygon.
+bool middleInside(const Outline& polygon, Spline& spline, int first, int last) {
+    const Knot* from = spline.knotAtWrapped(first);
+    const Knot* to = spline.knotAtWrapped(last);
+    if (!from || !to) return false;
+    double end = to->param;
+    if (!(end > from->param)) end += 1.0;
+    return polygon.contains(spline.pointAtParameter((from->param + end) / 2.0));
+}
+
+// Whether the runs of A between successive crossings lie inside and outside
+// B by turns, each probed at its middle, as runs between true crossings do.
+// Where they do not, some record is a touch or one crossing recorded twice,
+// and a walk of them all keeps the wrong runs.
+bool sidesAlternate(const Outline& PB, Spline& A, const IntersectionList& I) {
+    const int n = I.size();
+    bool previous = false;
+    for (int j = 0; j <= n; ++j) {
+        const bool in = middleInside(PB, A, I[j % n]->indexA, I[(j + 1) % n]->indexA);
+        if (j > 0 && in == previous) return false;
+        previous = in;
+    }
+    return true;
+}
+
 // The side of the other outline on which the run of spline from knot first
 // forward to knot last lies: probed a threshold past first, or, where that
 // probe lies on the other outline and says nothing, at the middle of the run.
@@ -375,10 +463,8 @@ bool runInside(const Outline& polygon, const Spline& other, Spline& spline, int 
     const Knot* to = spline.knotAtWrapped(last);
     if (!from || !to) return false;
     const Point3d probe = probePoint(spline, *from, threshold);
-    if (!onOutline(other, probe, kOnOutline * threshold)) return polygon.contains(probe);
-    double end = to->param;
-    if (!(end > from->param)) end += 1.0;
-    return polygon.contains(spline.pointAtParameter((from->param + end) / 2.0));
+    if (!OutlineNear(other).holds(probe, kOnOutline * threshold)) return polygon.contains(probe);
+    return middleInside(polygon, spline, first, last);
 }
 
 // The signed area the closed spline bounds, in closed form per cubic, and
@@ -442,7 +528,8 @@ AreaRange subtractionRange(const Spline& A, const Spline& B, double threshold) {
 // finder left it, when the runs do not form one loop or form no region.
 bool walkEveryCrossing(Spline& A, Spline& B, const Outline& PA, const Outline& PB,
                        const IntersectionList& I, bool keepAInside, bool keepBInside,
-                       double threshold, PairReason* reason, const AreaRange& range = {}) {
+                       double threshold, PairReason* reason, const AreaRange& range = {},
+                       bool sidesMustAlternate = false) {
     const int n = I.size();
     std::unique_ptr<Spline> AC = workingCopy(A);
     prepareForWalk(A, *AC);
@@ -455,6 +542,10 @@ bool walkEveryCrossing(Spline& A, Spline& B, const Outline& PA, const Outline& P
     const bool bForward = bIn == keepBInside;
     if (!runsJoinNeighbours(I, s, AC->size(), B.size(), bForward)) {
         // Not one loop: A gets back the knots the finder left it.
+        A.copyFrom(*AC);
+        return refuse(reason, PairReason::NotOneLoop);
+    }
+    if (sidesMustAlternate && !sidesAlternate(PB, *AC, I)) {
         A.copyFrom(*AC);
         return refuse(reason, PairReason::NotOneLoop);
     }
@@ -588,7 +679,8 @@ bool subtract(Spline& A, Spline& B, double threshold, PairReason* reason) {
     }
     if (n % 2 != 0) return refuse(reason, PairReason::OddCrossings);
     const AreaRange range = subtractionRange(A, B, threshold);
-    if (n > 2) return walkEveryCrossing(A, B, PA, PB, I, false, true, threshold, reason, range);
+    if (n > 2)
+        return walkEveryCrossing(A, B, PA, PB, I, false, true, threshold, reason, range, true);
 
     std::unique_ptr<Spline> AC = workingCopy(A);
     prepareForWalk(A, *AC);
