@@ -1,8 +1,12 @@
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
+#include <new>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -20,12 +24,59 @@
 // `scale`, the second shifted by (0.6, 0.1) radii), and a star against a
 // gear whose outlines cross in many points. Run with repetitions and random
 // interleaving (the defaults of main below) so that both see the same load.
+// After the runs, the peak heap of one call of each engine on the larger
+// pairs.
 using namespace carvex;
+
+// Every allocation through operator new is counted, so that the peak heap of
+// one call can be read off. Each block carries its size in front of it.
+namespace {
+std::atomic<long long> liveBytes{0};
+std::atomic<long long> peakBytes{0};
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+void* countedAllocate(std::size_t size) {
+    void* block = std::malloc(size + kHeader);
+    if (!block) throw std::bad_alloc();
+    *static_cast<std::size_t*>(block) = size;
+    const long long live = liveBytes += (long long)size;
+    long long peak = peakBytes.load(std::memory_order_relaxed);
+    while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
+    }
+    return static_cast<char*>(block) + kHeader;
+}
+
+void countedRelease(void* p) {
+    if (!p) return;
+    char* block = static_cast<char*>(p) - kHeader;
+    liveBytes -= (long long)*reinterpret_cast<std::size_t*>(block);
+    std::free(block);
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return countedAllocate(size);
+}
+void* operator new[](std::size_t size) {
+    return countedAllocate(size);
+}
+void operator delete(void* p) noexcept {
+    countedRelease(p);
+}
+void operator delete[](void* p) noexcept {
+    countedRelease(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    countedRelease(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    countedRelease(p);
+}
 
 namespace {
 
 constexpr int kKnots[] = {8, 64, 512, 2048, 8192};
-constexpr int kScales[] = {1, 10000};
+constexpr int kScales[] = {1, 100, 10000};
 constexpr int kSpikes[] = {16, 128, 1024};
 constexpr int kRound = 0;
 constexpr int kStar = 1;
@@ -45,8 +96,14 @@ Pair makePair(int kind, int n, double scale) {
             shapeOf(star(0.01 * scale, 0, 0.85 * scale, 0.95 * scale, n + 3, 0.05, 0.0))};
 }
 
+constexpr int kOps = 4;  // union, intersection, A - B, B - A
+const char* const kOpNames[kOps] = {"union", "intersect", "A - B", "B - A"};
+
 BooleanOp opOf(int i) {
-    return i == 0 ? BooleanOp::Union : i == 1 ? BooleanOp::Intersection : BooleanOp::AMinusB;
+    return i == 0   ? BooleanOp::Union
+           : i == 1 ? BooleanOp::Intersection
+           : i == 2 ? BooleanOp::AMinusB
+                    : BooleanOp::BMinusA;
 }
 
 void BM_Region(benchmark::State& state) {
@@ -88,7 +145,8 @@ void BM_Lib2geom(benchmark::State& state) {
             Geom::PathIntersectionGraph graph(a, b);
             Geom::PathVector result = op == 0   ? graph.getUnion()
                                       : op == 1 ? graph.getIntersection()
-                                                : graph.getAminusB();
+                                      : op == 2 ? graph.getAminusB()
+                                                : graph.getBminusA();
             benchmark::DoNotOptimize(result.size());
         } catch (...) {  // it throws bare error codes as well as exceptions
             state.SkipWithError("lib2geom threw");
@@ -101,11 +159,12 @@ void BM_Lib2geom(benchmark::State& state) {
 void addArguments(benchmark::internal::Benchmark* b) {
     for (int n : kKnots)
         for (int scale : kScales)
-            for (int op : {0, 1, 2})
+            for (int op = 0; op < kOps; ++op)
                 b->Args({kRound, n, scale, op});
     for (int n : kSpikes)
         for (int scale : kScales)
-            b->Args({kStar, n, scale, 0});
+            for (int op = 0; op < kOps; ++op)
+                b->Args({kStar, n, scale, op});
     b->ArgNames({"kind", "n", "scale", "op"})->Unit(benchmark::kMicrosecond);
 }
 
@@ -137,16 +196,16 @@ public:
             rows[{kind, n, scale, op}] = byName;
         }
         std::printf("\nMedian processor time (us); ratio is lib2geom / region\n");
-        std::printf("%-6s %-6s %-6s %-3s %12s %12s %8s\n", "pair", "n", "scale", "op", "region",
+        std::printf("%-6s %-6s %-6s %-9s %12s %12s %8s\n", "pair", "n", "scale", "op", "region",
                     "lib2geom", "ratio");
         for (const auto& [key, byName] : rows) {
             const auto region = byName.find("BM_Region");
             const auto peer = byName.find("BM_Lib2geom");
             const double r = region == byName.end() ? -1 : region->second;
             const double g = peer == byName.end() ? -1 : peer->second;
-            std::printf("%-6s %-6d %-6d %-3d %12.1f %12.1f %8s\n",
+            std::printf("%-6s %-6d %-6d %-9s %12.1f %12.1f %8s\n",
                         std::get<0>(key) == kRound ? "round" : "star", std::get<1>(key),
-                        std::get<2>(key), std::get<3>(key), r, g,
+                        std::get<2>(key), kOpNames[std::get<3>(key)], r, g,
                         r > 0 && g > 0 ? std::to_string(g / r).substr(0, 6).c_str() : "-");
         }
     }
@@ -154,6 +213,55 @@ public:
 private:
     std::map<std::string, std::map<std::string, double>> times_;
 };
+
+// The most heap that one call holds at once beyond what was live before it,
+// in a thread of its own so that the engine's per-thread working lists are
+// counted too; -1 when the call throws.
+template <class Call>
+long long peakHeapOf(Call call) {
+    long long peak = -1;
+    std::thread([&] {
+        const long long before = liveBytes.load();
+        peakBytes = before;
+        try {
+            call();
+            peak = peakBytes.load() - before;
+        } catch (...) {
+        }
+    }).join();
+    return peak;
+}
+
+void printPeakHeap() {
+    std::printf("\nPeak heap of one call (MB)\n%-6s %-6s %-9s %10s %10s\n", "pair", "knots", "op",
+                "region", "lib2geom");
+    // The star of n spikes has 2n knots.
+    for (auto [kind, n, knots] : {std::tuple{kRound, 2048, 2048}, std::tuple{kRound, 8192, 8192},
+                                  std::tuple{kStar, 1024, 2048}, std::tuple{kStar, 4096, 8192}}) {
+        const Pair p = makePair(kind, n, 1.0);
+        for (int op : {0, 1}) {
+            const long long region = peakHeapOf([&] {
+                RegionResult r = combine(p.a, p.b, opOf(op));
+                benchmark::DoNotOptimize(r.shape.size());
+            });
+            long long peer = -1;
+#ifdef CARVEX_HAVE_2GEOM
+            const Geom::PathVector a = toPathVector(p.a);
+            const Geom::PathVector b = toPathVector(p.b);
+            peer = peakHeapOf([&] {
+                Geom::PathIntersectionGraph graph(a, b);
+                Geom::PathVector result = op == 0 ? graph.getUnion() : graph.getIntersection();
+                benchmark::DoNotOptimize(result.size());
+            });
+#endif
+            auto mb = [](long long bytes) {
+                return bytes < 0 ? std::string("throws") : std::to_string(bytes / 1e6).substr(0, 6);
+            };
+            std::printf("%-6s %-6d %-9s %10s %10s\n", kind == kRound ? "round" : "star", knots,
+                        kOpNames[op], mb(region).c_str(), mb(peer).c_str());
+        }
+    }
+}
 
 }  // namespace
 
@@ -175,5 +283,6 @@ int main(int argc, char** argv) {
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    if (std::getenv("REGION_BENCH_NO_HEAP") == nullptr) printPeakHeap();
     return 0;
 }

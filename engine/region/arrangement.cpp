@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "region/runsort.h"
+
 namespace carvex::region {
 
 namespace {
@@ -63,7 +65,8 @@ void clusterNodes(const std::vector<Node>& nodes, double merge, UnionFind& sets)
     auto less = [](const Cell& a, const Cell& b) {
         return a.cx != b.cx ? a.cx < b.cx : a.cy < b.cy;
     };
-    std::sort(cells.begin(), cells.end(), less);
+    std::vector<Cell> scratch;
+    sortByRuns(cells, scratch, less);
     // Each cell meets its own row from itself on and the next row; a cursor
     // that only moves forward finds the next row's cells.
     size_t cursor = 0;

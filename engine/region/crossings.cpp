@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "region/runsort.h"
+
 namespace carvex::region {
 
 void monotonePieces(const std::vector<SourceSegment>& segments, std::vector<Piece>& pieces) {
@@ -326,10 +328,12 @@ void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piec
     out.hits.clear();
     out.overlaps.clear();
     std::vector<Hit>& hits = out.hits;
-    std::vector<std::pair<double, int>> order(pieces.size());
+    std::vector<std::pair<double, int>> order;
+    std::vector<std::pair<double, int>> scratch;
+    order.resize(pieces.size());
     for (int i = 0; i < int(order.size()); ++i)
         order[i] = {pieces[i].box.x0, i};
-    std::sort(order.begin(), order.end());
+    sortByRuns(order, scratch, std::less<std::pair<double, int>>());
     std::vector<int> active;
     for (const auto& [x0, i] : order) {
         const Piece& p = pieces[i];

@@ -67,6 +67,8 @@ int derivativeRoots(double v0, double v1, double v2, double v3, double* out) {
     const double d0 = v1 - v0;
     const double d1 = v2 - v1;
     const double d2 = v3 - v2;
+    // Differences of one sign: the derivative keeps that sign on [0, 1].
+    if ((d0 > 0.0 && d1 > 0.0 && d2 > 0.0) || (d0 < 0.0 && d1 < 0.0 && d2 < 0.0)) return 0;
     const double a = d0 - 2.0 * d1 + d2;
     const double b = 2.0 * (d1 - d0);
     const double c = d0;

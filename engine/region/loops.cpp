@@ -223,6 +223,7 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
 
         auto* spline = new Spline(QStringLiteral("Spline"), true);
         const int np = int(pieces.size());
+        spline->reserve(np);
         for (int k = 0; k < np; ++k) {
             const OutputPiece& in = pieces[(k + np - 1) % np];
             const OutputPiece& o = pieces[k];

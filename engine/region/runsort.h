@@ -1,0 +1,58 @@
+#pragma once
+
+// Sorting lists that arrive as a few long ordered stretches: the points of an
+// outline taken in drawing order rise and fall in x only a few times, so
+// merging those stretches costs far less than sorting from scratch.
+
+#include <algorithm>
+#include <vector>
+
+namespace carvex::region {
+
+// Sorts v by less, a strict weak order; scratch is working space. Where less
+// is a total order the result is the one std::sort gives. Lists that do not
+// fall into long stretches are handed to std::sort.
+template <class T, class Less>
+void sortByRuns(std::vector<T>& v, std::vector<T>& scratch, Less less) {
+    const size_t n = v.size();
+    if (n < 2) return;
+    std::vector<size_t> bounds{0};
+    for (size_t i = 0; i < n;) {
+        size_t j = i + 1;
+        if (j < n && less(v[j], v[j - 1])) {
+            // Falling strictly: turned around, it rises.
+            while (j < n && less(v[j], v[j - 1]))
+                ++j;
+            std::reverse(v.begin() + i, v.begin() + j);
+        } else {
+            while (j < n && !less(v[j], v[j - 1]))
+                ++j;
+        }
+        bounds.push_back(j);
+        i = j;
+        // Short stretches: merging would cost more than sorting.
+        if (bounds.size() > 8 + n / 16) {
+            std::sort(v.begin(), v.end(), less);
+            return;
+        }
+    }
+    scratch.resize(n);
+    while (bounds.size() > 2) {
+        std::vector<size_t> merged{0};
+        size_t k = 0;
+        for (; k + 2 < bounds.size(); k += 2) {
+            std::merge(v.begin() + bounds[k], v.begin() + bounds[k + 1], v.begin() + bounds[k + 1],
+                       v.begin() + bounds[k + 2], scratch.begin() + bounds[k], less);
+            merged.push_back(bounds[k + 2]);
+        }
+        if (k + 1 < bounds.size()) {
+            std::copy(v.begin() + bounds[k], v.begin() + bounds[k + 1],
+                      scratch.begin() + bounds[k]);
+            merged.push_back(bounds[k + 1]);
+        }
+        v.swap(scratch);
+        bounds.swap(merged);
+    }
+}
+
+}  // namespace carvex::region
