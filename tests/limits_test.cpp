@@ -236,20 +236,21 @@ TEST(XmlMarkup, CrowdedTagsManyNamespacesAndEntityReferencesAreRefused) {
 TEST(KilledRun, LeavesNoPartialOutput) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    // Thousands of small squares against thousands: millions of pairs of
-    // splines, far more work than the run is given before the kill.
-    auto squares = [](double offset) {
+    // Hundreds of overlapping circles against hundreds, pair by pair: every
+    // pair crosses and the base outlines grow with each union, seconds of
+    // work on any machine, far more than the run is given before the kill.
+    auto circles = [](double offset) {
         QByteArray svg = kSvgHead;
-        for (int i = 0; i < 3000; ++i) {
-            const double x = (i % 60) * 3 + offset;
-            const double y = (i / 60) * 3 + offset;
-            svg += "<rect x=\"" + QByteArray::number(x) + "\" y=\"" + QByteArray::number(y) +
-                   "\" width=\"2\" height=\"2\"/>\n";
+        for (int i = 0; i < 300; ++i) {
+            const double x = (i % 20) * 0.5 + offset;
+            const double y = (i / 20) * 0.5 + offset;
+            svg += "<circle cx=\"" + QByteArray::number(x) + "\" cy=\"" + QByteArray::number(y) +
+                   "\" r=\"10\"/>\n";
         }
         return svg + "</svg>\n";
     };
-    writeFile(dir.filePath(QStringLiteral("base.svg")), squares(0));
-    writeFile(dir.filePath(QStringLiteral("operand.svg")), squares(1));
+    writeFile(dir.filePath(QStringLiteral("base.svg")), circles(0));
+    writeFile(dir.filePath(QStringLiteral("operand.svg")), circles(1));
     const QByteArray before = "<svg xmlns=\"http://www.w3.org/2000/svg\"/>\n";
     const QString kept = dir.filePath(QStringLiteral("kept.svg"));
     writeFile(kept, before);
@@ -259,8 +260,9 @@ TEST(KilledRun, LeavesNoPartialOutput) {
     for (int signal : {SIGKILL, SIGTERM}) {
         QProcess run;
         run.start(QStringLiteral(CARVEX_BINARY),
-                  {dir.filePath(QStringLiteral("base.svg")), QStringLiteral("union"),
-                   dir.filePath(QStringLiteral("operand.svg")), QStringLiteral("-o"), kept,
+                  {QStringLiteral("--per-pair"), dir.filePath(QStringLiteral("base.svg")),
+                   QStringLiteral("union"), dir.filePath(QStringLiteral("operand.svg")),
+                   QStringLiteral("-o"), kept,
                    QStringLiteral("-o"), dir.filePath(QStringLiteral("new.json"))});
         ASSERT_TRUE(run.waitForStarted());
         // Let it read the files and get into the pairs.
