@@ -27,8 +27,7 @@ int applyOperands(Shape& result, const QList<Operand*>& operands, double thresho
         qint64 uncombined = 0;
         qint64 pairs = 0;
         applyOperandByPairs(
-            result, *operand.shape, operand.operation, threshold,
-            [&](const PairOutcome& outcome) {
+            result, *operand.shape, operand.operation, threshold, [&](const PairOutcome& outcome) {
                 ++pairs;
                 if (outcome.combined) return;
                 // Shapes of many splines have many disjoint pairs: name the

@@ -140,8 +140,8 @@ bool readShape(const JsonValue& root, Shape& shape, carvex::FillRule* fill, Json
         return failAt(missing ? root : version, QStringLiteral("version"),
                       QStringLiteral("version %1 is not supported (expected %2)")
                           .arg(version.kind == JsonValue::Number ? shortestText(version.number)
-                               : missing ? QStringLiteral("(missing)")
-                                         : QStringLiteral("(not a number)"))
+                               : missing                         ? QStringLiteral("(missing)")
+                                                                 : QStringLiteral("(not a number)"))
                           .arg(kShapeJsonVersion),
                       failure);
     if (!readFrame(root, QString(), &shape.frame, failure)) return false;

@@ -166,8 +166,9 @@ bool checkMarkup(const QString& text, MarkupProblem* problem) {
             }
             if (text.midRef(pos, 8) == QLatin1String("<!ENTITY") &&
                 ++entities > kMaxEntityDeclarations)
-                return fail(pos, QStringLiteral("more than %1 entity declarations")
-                                     .arg(kMaxEntityDeclarations));
+                return fail(
+                    pos,
+                    QStringLiteral("more than %1 entity declarations").arg(kMaxEntityDeclarations));
             // The first element ends the document type definition.
             if (pos + 1 < n && isNameStart(text[pos + 1])) {
                 if (dtdTooLong(pos)) return fail(dtdStart, dtdMessage);
@@ -299,8 +300,8 @@ public:
             return failAt(elementPlace_,
                           QStringLiteral("not an SVG document: the root element <%1> is in the "
                                          "namespace '%2', not in %3")
-                              .arg(xml_.qualifiedName().toString(),
-                                   xml_.namespaceUri().toString(), kSvgNamespace));
+                              .arg(xml_.qualifiedName().toString(), xml_.namespaceUri().toString(),
+                                   kSvgNamespace));
         if (!isSvgElement() || xml_.name() != QLatin1String("svg"))
             return failAt(elementPlace_, QStringLiteral("not an SVG document: the root element "
                                                         "is <%1>, not <svg>")

@@ -298,13 +298,15 @@ TEST(Shape, MoveHandsSplinesOverWithTheirParent) {
     Shape b(std::move(a));
     EXPECT_TRUE(a.isEmpty());
     ASSERT_EQ(b.size(), 2);
-    for (const Spline* s : b) EXPECT_EQ(s->parent, &b);
+    for (const Spline* s : b)
+        EXPECT_EQ(s->parent, &b);
     EXPECT_EQ(b.frame, translation({1, 0, 0}));
 
     Shape c;
     c.addSpline(rectangle(9, 9, 1, 1).release());
     c = std::move(b);
     ASSERT_EQ(c.size(), 2);
-    for (const Spline* s : c) EXPECT_EQ(s->parent, &c);
+    for (const Spline* s : c)
+        EXPECT_EQ(s->parent, &c);
     EXPECT_TRUE(b.isEmpty());  // the sanitizer build catches a leak or double free here
 }

@@ -262,8 +262,8 @@ TEST(KilledRun, LeavesNoPartialOutput) {
         run.start(QStringLiteral(CARVEX_BINARY),
                   {QStringLiteral("--per-pair"), dir.filePath(QStringLiteral("base.svg")),
                    QStringLiteral("union"), dir.filePath(QStringLiteral("operand.svg")),
-                   QStringLiteral("-o"), kept,
-                   QStringLiteral("-o"), dir.filePath(QStringLiteral("new.json"))});
+                   QStringLiteral("-o"), kept, QStringLiteral("-o"),
+                   dir.filePath(QStringLiteral("new.json"))});
         ASSERT_TRUE(run.waitForStarted());
         // Let it read the files and get into the pairs.
         ASSERT_FALSE(run.waitForFinished(500)) << "the run ended before it could be killed";

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "region/region.h"
 #include "drawnshapes.h"
+#include "region/region.h"
 
 namespace regioncheck {
 

@@ -12,7 +12,8 @@ Shape::Shape(Shape&& other) noexcept
       frame(other.frame),
       name(std::move(other.name)) {
     other.QList<Spline*>::clear();
-    for (Spline* s : *this) s->parent = this;
+    for (Spline* s : *this)
+        s->parent = this;
 }
 
 Shape& Shape::operator=(Shape&& other) noexcept {
@@ -22,7 +23,8 @@ Shape& Shape::operator=(Shape&& other) noexcept {
     flags = other.flags;
     frame = other.frame;
     name = std::move(other.name);
-    for (Spline* s : *this) s->parent = this;
+    for (Spline* s : *this)
+        s->parent = this;
     return *this;
 }
 
