@@ -11,8 +11,6 @@
 #include "intersection/boxgrid.h"
 #include "intersection/flattening.h"
 
-namespace {
-
 double xyDistanceToEdge(const Point3d& p, const Point3d& a, const Point3d& b) {
     const double dx = b.x - a.x;
     const double dy = b.y - a.y;
@@ -21,6 +19,8 @@ double xyDistanceToEdge(const Point3d& p, const Point3d& a, const Point3d& b) {
     t = std::clamp(t, 0.0, 1.0);
     return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
 }
+
+namespace {
 
 // containsPoint's test of one edge: whether it crosses the ray from p to +x.
 bool crossesRay(const Point3d& v, const Point3d& w, const Point3d& p) {

@@ -35,3 +35,6 @@ private:
     PLine polygon_;               // literal: the whole polygon
     std::unique_ptr<Lazy> lazy_;  // fast
 };
+
+// The distance in x and y from p to the straight edge from a to b.
+double xyDistanceToEdge(const Point3d& p, const Point3d& a, const Point3d& b);

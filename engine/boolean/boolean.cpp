@@ -48,15 +48,6 @@ double xyDistance(const Point3d& a, const Point3d& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
 }
 
-double xyDistanceToChord(const Point3d& p, const Point3d& a, const Point3d& b) {
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    const double len2 = dx * dx + dy * dy;
-    double t = len2 > 0.0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0.0;
-    t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
-}
-
 // Whether p lies closer than reach to the cubic in x and y, by halving it
 // until its control points lie within a small part of reach of their chord.
 bool nearCurve(const BezierSegment& c, const Point3d& p, double reach, int depth) {
@@ -67,8 +58,8 @@ bool nearCurve(const BezierSegment& c, const Point3d& p, double reach, int depth
     if (!(p.x >= lox - reach && p.x <= hix + reach && p.y >= loy - reach && p.y <= hiy + reach))
         return false;
     const double bend =
-        std::max(xyDistanceToChord(c.p1, c.p0, c.p3), xyDistanceToChord(c.p2, c.p0, c.p3));
-    if (!(bend > 0.01 * reach) || depth == 0) return xyDistanceToChord(p, c.p0, c.p3) < reach;
+        std::max(xyDistanceToEdge(c.p1, c.p0, c.p3), xyDistanceToEdge(c.p2, c.p0, c.p3));
+    if (!(bend > 0.01 * reach) || depth == 0) return xyDistanceToEdge(p, c.p0, c.p3) < reach;
     BezierSegment left;
     BezierSegment right;
     c.subdivide(0.5, left, right);
