@@ -43,9 +43,10 @@ struct UnionFind {
     }
 };
 
-// Joins every two nodes closer than the merge distance, through a grid of
-// cells of that size.
-void clusterNodes(const std::vector<Node>& nodes, double merge, UnionFind& sets) {
+// Joins every two exposed nodes closer than the merge distance, through a
+// grid of cells of that size.
+void clusterNodes(const std::vector<Node>& nodes, const std::vector<char>& exposed, double merge,
+                  UnionFind& sets) {
     if (nodes.empty() || merge <= 0.0) return;
     double x0 = nodes[0].point.x;
     double y0 = nodes[0].point.y;
@@ -58,10 +59,12 @@ void clusterNodes(const std::vector<Node>& nodes, double merge, UnionFind& sets)
         std::int64_t cy;
         int node;
     };
-    std::vector<Cell> cells(nodes.size());
+    std::vector<Cell> cells;
+    cells.reserve(nodes.size());
     for (int i = 0; i < int(nodes.size()); ++i)
-        cells[i] = {std::int64_t(std::floor((nodes[i].point.x - x0) / merge)),
-                    std::int64_t(std::floor((nodes[i].point.y - y0) / merge)), i};
+        if (exposed[i])
+            cells.push_back({std::int64_t(std::floor((nodes[i].point.x - x0) / merge)),
+                             std::int64_t(std::floor((nodes[i].point.y - y0) / merge)), i});
     auto less = [](const Cell& a, const Cell& b) {
         return a.cx != b.cx ? a.cx < b.cx : a.cy < b.cy;
     };
@@ -97,31 +100,100 @@ bool sameCurve(const Cubic& a, const Cubic& b, double tol) {
 
 }  // namespace
 
+namespace {
+
+// Runs of segments that follow each other along one outline, as index
+// ranges [first, last] of the gathered segments; closed tells whether the
+// run comes back to its start.
+struct OutlineRun {
+    int first = 0;
+    int last = 0;
+    bool closed = false;
+};
+
+std::vector<OutlineRun> outlineRuns(const std::vector<SourceSegment>& segments) {
+    std::vector<OutlineRun> runs;
+    for (int s = 0; s < int(segments.size());) {
+        OutlineRun run{s, s, false};
+        while (run.last + 1 < int(segments.size()) &&
+               segments[run.last + 1].startKnot == segments[run.last].endKnot)
+            ++run.last;
+        run.closed = segments[run.last].endKnot == segments[run.first].startKnot;
+        runs.push_back(run);
+        s = run.last + 1;
+    }
+    return runs;
+}
+
+}  // namespace
+
 void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
                       const Meetings& meetings, Arrangement& out) {
     out.vertices.clear();
     out.vertexKnot.clear();
+    out.links.clear();
     out.edges.clear();
     const std::vector<Hit>& hits = meetings.hits;
     const auto& segments = input.segments;
+    const std::vector<char>& busy = meetings.busy;
+    const int segmentCount = int(segments.size());
+    std::vector<int> firstPiece(segmentCount + 1, 0);
+    for (const Piece& p : pieces)
+        ++firstPiece[p.segment + 1];
+    for (int s = 0; s < segmentCount; ++s)
+        firstPiece[s + 1] += firstPiece[s];
+
     std::vector<Node> nodes;
     nodes.reserve(input.knots.size() + pieces.size() + 2 * hits.size());
     for (int k = 0; k < int(input.knots.size()); ++k)
         nodes.push_back({input.knots[k].point, k, true});
-    // Every place where a segment is cut, as (segment, parameter, node), in
-    // that order: ends and monotone cuts come in order, hits are sorted in.
+    // Knots inside a chain of quiet segments meet nothing: they are left out
+    // of the search for nodes within the merge distance.
+    std::vector<char> exposed(nodes.size(), 0);
+    // Every place where a busy segment is cut, as (segment, parameter, node),
+    // in that order: ends and monotone cuts come in order, hits are sorted in.
     std::vector<Stop> regular;
-    regular.reserve(2 * segments.size() + pieces.size());
-    for (size_t i = 0; i < pieces.size();) {
-        const int s = pieces[i].segment;
+    for (int s = 0; s < segmentCount; ++s) {
+        if (!busy[s]) continue;
         regular.push_back({s, 0.0, segments[s].startKnot, true});
-        for (; i < pieces.size() && pieces[i].segment == s; ++i) {
+        exposed[segments[s].startKnot] = 1;
+        for (int i = firstPiece[s]; i < firstPiece[s + 1]; ++i) {
             if (pieces[i].t0 <= 0.0) continue;
             regular.push_back({s, pieces[i].t0, int(nodes.size()), true});
             nodes.push_back({pieces[i].curve.p[0], -1, true});
         }
         regular.push_back({s, 1.0, segments[s].endKnot, true});
+        exposed[segments[s].endKnot] = 1;
     }
+    // Stretches of quiet segments along one outline, as [first, last] in the
+    // order of the outline; a closed outline with no busy segment is one
+    // chain from its first knot round to it.
+    std::vector<std::pair<int, int>> chains;
+    std::vector<int> chainOrder;
+    for (const OutlineRun& run : outlineRuns(segments)) {
+        const int length = run.last - run.first + 1;
+        int start = 0;
+        if (run.closed) {
+            while (start < length && !busy[run.first + start])
+                ++start;
+            if (start == length) start = 0;
+        }
+        int open = -1;
+        for (int j = 0; j <= length; ++j) {
+            const int s = run.first + (start + j) % length;
+            const bool quiet = j < length && !busy[s];
+            if (quiet && open < 0) open = int(chainOrder.size());
+            if (quiet) chainOrder.push_back(s);
+            if (!quiet && open >= 0) {
+                chains.push_back({open, int(chainOrder.size()) - 1});
+                exposed[segments[chainOrder[open]].startKnot] = 1;
+                exposed[segments[chainOrder.back()].endKnot] = 1;
+                open = -1;
+            }
+        }
+    }
+    exposed.resize(nodes.size() + 2 * hits.size(), 1);
+
     std::vector<Stop> atHits;
     atHits.reserve(2 * hits.size());
     std::vector<std::pair<int, int>> joined;
@@ -167,13 +239,14 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
         std::merge(atHits.begin(), atHits.end(), carried.begin(), carried.end(), all.begin(),
                    before);
         atHits.swap(all);
+        exposed.resize(nodes.size(), 1);
     }
     std::vector<Stop> stops(regular.size() + atHits.size());
     std::merge(regular.begin(), regular.end(), atHits.begin(), atHits.end(), stops.begin(), before);
     UnionFind sets(int(nodes.size()));
     for (const auto& [na, nb] : joined)
         sets.unite(na, nb);
-    clusterNodes(nodes, input.merge, sets);
+    clusterNodes(nodes, exposed, input.merge, sets);
     // Along a segment, stops a few merge distances apart would leave an
     // edge too short to have a direction: its ends become one vertex.
     const double shortest = 8.0 * input.merge;
@@ -185,27 +258,30 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
             sets.unite(p.node, q.node);
     }
 
-    // One vertex per set, placed on an input knot where the set has one.
-    std::vector<int> vertexOf(nodes.size(), -1);
+    // One vertex per set that an edge ends at, placed on an input knot where
+    // the set has one.
     std::vector<int> best(nodes.size(), -1);
+    auto rank = [&](int n) { return nodes[n].knot >= 0 ? 2 : nodes[n].structural ? 1 : 0; };
     for (int i = 0; i < int(nodes.size()); ++i) {
+        if (!exposed[i]) continue;
         const int r = sets.find(i);
-        const int b = best[r];
-        auto rank = [&](int n) { return nodes[n].knot >= 0 ? 2 : nodes[n].structural ? 1 : 0; };
-        if (b < 0 || rank(i) > rank(b)) best[r] = i;
+        if (best[r] < 0 || rank(i) > rank(best[r])) best[r] = i;
     }
-    for (int i = 0; i < int(nodes.size()); ++i) {
-        const int r = sets.find(i);
-        if (vertexOf[r] < 0) {
-            vertexOf[r] = int(out.vertices.size());
-            out.vertices.push_back(nodes[best[r]].point);
-            out.vertexKnot.push_back(nodes[best[r]].knot);
+    std::vector<int> vertexOfSet(nodes.size(), -1);
+    auto vertexOf = [&](int node) {
+        const int r = sets.find(node);
+        if (vertexOfSet[r] < 0) {
+            const int b = best[r] >= 0 ? best[r] : node;
+            vertexOfSet[r] = int(out.vertices.size());
+            out.vertices.push_back(nodes[b].point);
+            out.vertexKnot.push_back(nodes[b].knot);
         }
-        vertexOf[i] = vertexOf[r];
-    }
+        return vertexOfSet[r];
+    };
 
     std::vector<Edge>& raw = out.edges;
-    raw.reserve(stops.size());
+    raw.reserve(stops.size() + chains.size());
+    out.links.reserve(stops.size() + pieces.size());
     std::vector<Stop> kept;
     for (size_t g = 0; g < stops.size();) {
         const int s = stops[g].segment;
@@ -217,7 +293,7 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
         kept.clear();
         for (size_t k = g; k < end; ++k) {
             const Stop& st = stops[k];
-            if (!kept.empty() && vertexOf[kept.back().node] == vertexOf[st.node]) {
+            if (!kept.empty() && vertexOf(kept.back().node) == vertexOf(st.node)) {
                 Stop& last = kept.back();
                 const bool atEnd = st.t >= 1.0;
                 if (last.t > 0.0 && (atEnd || (st.structural && !last.structural))) last = st;
@@ -227,23 +303,49 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
         }
         g = end;
         for (int i = 0; i + 1 < int(kept.size()); ++i) {
+            Link& l = out.links.emplace_back();
+            l.segment = s;
+            l.stop0 = i;
+            l.stop1 = i + 1;
+            l.t0 = kept[i].t;
+            l.t1 = kept[i + 1].t;
             Edge& e = raw.emplace_back();
-            e.segment = s;
-            e.stop0 = i;
-            e.stop1 = i + 1;
-            e.t0 = kept[i].t;
-            e.t1 = kept[i + 1].t;
-            e.v0 = vertexOf[kept[i].node];
-            e.v1 = vertexOf[kept[i + 1].node];
-            e.curve = subCubic(segments[s].curve, e.t0, e.t1);
-            e.curve.p[0] = out.vertices[e.v0];
-            e.curve.p[3] = out.vertices[e.v1];
+            e.firstLink = int(out.links.size()) - 1;
+            e.v0 = vertexOf(kept[i].node);
+            e.v1 = vertexOf(kept[i + 1].node);
+            l.curve = subCubic(segments[s].curve, l.t0, l.t1);
+            l.curve.p[0] = out.vertices[e.v0];
+            l.curve.p[3] = out.vertices[e.v1];
             (segments[s].operand == 0 ? e.deltaA : e.deltaB) = 1;
         }
     }
+    // A chain is one edge made of the monotone pieces of its segments.
+    for (const auto& [from, to] : chains) {
+        Edge& e = raw.emplace_back();
+        e.firstLink = int(out.links.size());
+        e.v0 = vertexOf(segments[chainOrder[from]].startKnot);
+        e.v1 = vertexOf(segments[chainOrder[to]].endKnot);
+        (segments[chainOrder[from]].operand == 0 ? e.deltaA : e.deltaB) = 1;
+        for (int c = from; c <= to; ++c) {
+            const int s = chainOrder[c];
+            for (int i = firstPiece[s]; i < firstPiece[s + 1]; ++i) {
+                Link& l = out.links.emplace_back();
+                l.segment = s;
+                l.stop0 = i - firstPiece[s];
+                l.stop1 = l.stop0 + 1;
+                l.t0 = pieces[i].t0;
+                l.t1 = pieces[i].t1;
+                l.curve = pieces[i].curve;
+            }
+        }
+        e.links = int(out.links.size()) - e.firstLink;
+        out.links[e.firstLink].curve.p[0] = out.vertices[e.v0];
+        out.links.back().curve.p[3] = out.vertices[e.v1];
+    }
 
     // Edges between the same two vertices along the same curve are one edge
-    // that carries the windings of all of them.
+    // that carries the windings of all of them; only single links can be,
+    // since a chain meets nothing.
     // Edges grouped by their lower vertex; within a group, those that share
     // the upper vertex as well may be one curve.
     const int nv = int(out.vertices.size());
@@ -264,6 +366,7 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
         const int e = groupStart[v + 1];
         for (int k = b; k < e; ++k) {
             Edge& edge = raw[grouped[k]];
+            if (edge.links > 1) continue;
             if (edge.v0 == edge.v1) {
                 edge.deltaA = edge.deltaB = 0;
                 continue;
@@ -272,10 +375,11 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
             for (int r = b; r < k; ++r) {
                 Edge& rep = raw[grouped[r]];
                 if (std::max(rep.v0, rep.v1) != upper || rep.v0 == rep.v1) continue;
-                if (rep.folded) continue;
+                if (rep.folded || rep.links > 1) continue;
                 const bool along = rep.v0 == edge.v0;
-                const Cubic c = along ? edge.curve : reversed(edge.curve);
-                if (!sameCurve(c, rep.curve, tol)) continue;
+                const Cubic& curve = out.startCurve(edge);
+                const Cubic c = along ? curve : reversed(curve);
+                if (!sameCurve(c, out.startCurve(rep), tol)) continue;
                 rep.deltaA += along ? edge.deltaA : -edge.deltaA;
                 rep.deltaB += along ? edge.deltaB : -edge.deltaB;
                 edge.deltaA = edge.deltaB = 0;
@@ -285,14 +389,20 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
         }
     }
     // Edges whose windings cancel separate nothing.
-    out.edges.erase(std::remove_if(out.edges.begin(), out.edges.end(),
-                                   [](const Edge& e) { return e.deltaA == 0 && e.deltaB == 0; }),
-                    out.edges.end());
+    int live = 0;
+    for (Edge& e : raw) {
+        const bool keep = e.deltaA != 0 || e.deltaB != 0;
+        for (int l = e.firstLink; l < e.firstLink + e.links; ++l)
+            out.links[l].edge = keep ? live : -1;
+        if (keep) raw[live++] = e;
+    }
+    raw.resize(live);
 }
 
 namespace {
 
-// Edges sorted into buckets along one axis, for rays cast across it.
+// The links of the live edges sorted into buckets along one axis, for rays
+// cast across it.
 struct BucketIndex {
     bool alongY = true;  // buckets split y (for rays along x)
     double origin = 0.0;
@@ -301,15 +411,24 @@ struct BucketIndex {
     std::vector<int> start;
     std::vector<int> items;
 
-    static double lo(const Edge& e, const std::vector<Vec2>& v, bool y) {
-        return y ? std::min(v[e.v0].y, v[e.v1].y) : std::min(v[e.v0].x, v[e.v1].x);
+    static double lo(const Link& l, bool y) {
+        return y ? std::min(l.curve.p[0].y, l.curve.p[3].y)
+                 : std::min(l.curve.p[0].x, l.curve.p[3].x);
     }
-    static double hi(const Edge& e, const std::vector<Vec2>& v, bool y) {
-        return y ? std::max(v[e.v0].y, v[e.v1].y) : std::max(v[e.v0].x, v[e.v1].x);
+    static double hi(const Link& l, bool y) {
+        return y ? std::max(l.curve.p[0].y, l.curve.p[3].y)
+                 : std::max(l.curve.p[0].x, l.curve.p[3].x);
     }
     int bucket(double c) const {
         const double b = std::floor((c - origin) / width);
         return int(std::clamp(b, 0.0, double(count - 1)));
+    }
+
+    template <class Visit>
+    static void forEachLiveLink(const Arrangement& a, Visit visit) {
+        for (const Edge& e : a.edges)
+            for (int l = e.firstLink; l < e.firstLink + e.links; ++l)
+                visit(l);
     }
 
     void build(const Arrangement& a, bool y) {
@@ -322,34 +441,41 @@ struct BucketIndex {
             if (i == 0 || c < l) l = c;
             if (i == 0 || c > h) h = c;
         }
+        size_t links = 0;
+        forEachLiveLink(a, [&](int i) {
+            l = std::min(l, lo(a.links[i], y));
+            h = std::max(h, hi(a.links[i], y));
+            ++links;
+        });
         origin = l;
-        count = int(std::clamp<size_t>(a.edges.size() / 2, 1, 1 << 16));
-        // Fewer buckets where long edges would fill too many of them.
+        count = int(std::clamp<size_t>(links / 2, 1, 1 << 16));
+        // Fewer buckets where long links would fill too many of them.
         for (;;) {
             width = std::max((h - l) / count, 1e-300);
             long long total = 0;
-            for (const Edge& e : a.edges)
-                total += bucket(hi(e, v, y)) - bucket(lo(e, v, y)) + 1;
-            if (count == 1 || total <= 16LL * (long long)(a.edges.size() + 1)) break;
+            forEachLiveLink(a, [&](int i) {
+                total += bucket(hi(a.links[i], y)) - bucket(lo(a.links[i], y)) + 1;
+            });
+            if (count == 1 || total <= 16LL * (long long)(links + 1)) break;
             count = std::max(1, count / 4);
         }
         start.assign(count + 1, 0);
-        for (const Edge& e : a.edges)
-            for (int b = bucket(lo(e, v, y)); b <= bucket(hi(e, v, y)); ++b)
+        forEachLiveLink(a, [&](int i) {
+            for (int b = bucket(lo(a.links[i], y)); b <= bucket(hi(a.links[i], y)); ++b)
                 ++start[b + 1];
+        });
         for (int b = 0; b < count; ++b)
             start[b + 1] += start[b];
         items.resize(start[count]);
         std::vector<int> fill(start.begin(), start.end() - 1);
-        for (int i = 0; i < int(a.edges.size()); ++i) {
-            const Edge& e = a.edges[i];
-            for (int b = bucket(lo(e, v, y)); b <= bucket(hi(e, v, y)); ++b)
+        forEachLiveLink(a, [&](int i) {
+            for (int b = bucket(lo(a.links[i], y)); b <= bucket(hi(a.links[i], y)); ++b)
                 items[fill[b]++] = i;
-        }
+        });
     }
 };
 
-// Where a monotone edge reaches the level c of one coordinate: the other
+// Where a monotone curve reaches the level c of one coordinate: the other
 // coordinate there.
 double otherAt(const Cubic& c, bool levelY, double level) {
     double lo = 0.0;
@@ -369,37 +495,40 @@ double otherAt(const Cubic& c, bool levelY, double level) {
     return levelY ? p.x : p.y;
 }
 
-// Winding numbers of both inputs at the side of edge `self` the ray leaves
+// Winding numbers of both inputs at the side of link `self` the ray leaves
 // to, with the ray from its middle along +x (levelY) or +y.
 void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, bool levelY, int& wa,
              int& wb) {
-    const auto& v = a.vertices;
     const double level = levelY ? m.y : m.x;
     const double from = levelY ? m.x : m.y;
-    const int b = index ? index->bucket(level) : 0;
-    const int kBegin = index ? index->start[b] : 0;
-    const int kEnd = index ? index->start[b + 1] : int(a.edges.size());
     wa = 0;
     wb = 0;
-    for (int k = kBegin; k < kEnd; ++k) {
-        const int i = index ? index->items[k] : k;
-        if (i == self) continue;
-        const Edge& e = a.edges[i];
-        const double c0 = levelY ? v[e.v0].y : v[e.v0].x;
-        const double c1 = levelY ? v[e.v1].y : v[e.v1].x;
+    auto visit = [&](int i) {
+        if (i == self) return;
+        const Link& l = a.links[i];
+        const double c0 = levelY ? l.curve.p[0].y : l.curve.p[0].x;
+        const double c1 = levelY ? l.curve.p[3].y : l.curve.p[3].x;
         // Half-open, so that a ray through a vertex counts it once.
-        if (!(std::min(c0, c1) <= level && level < std::max(c0, c1))) continue;
-        const Box box = controlBox(e.curve);
+        if (!(std::min(c0, c1) <= level && level < std::max(c0, c1))) return;
+        const Box box = controlBox(l.curve);
         const double olo = levelY ? box.x0 : box.y0;
         const double ohi = levelY ? box.x1 : box.y1;
-        if (ohi <= from) continue;
-        if (olo <= from && otherAt(e.curve, levelY, level) <= from) continue;
+        if (ohi <= from) return;
+        if (olo <= from && otherAt(l.curve, levelY, level) <= from) return;
         // Upward across a rightward ray, or leftward across an upward ray,
         // is a counterclockwise turn around the ray's origin.
+        const Edge& e = a.edges[l.edge];
         const int sign = levelY ? (c1 > c0 ? 1 : -1) : (c1 < c0 ? 1 : -1);
         wa += sign * e.deltaA;
         wb += sign * e.deltaB;
+    };
+    if (!index) {
+        BucketIndex::forEachLiveLink(a, visit);
+        return;
     }
+    const int b = index->bucket(level);
+    for (int k = index->start[b]; k < index->start[b + 1]; ++k)
+        visit(index->items[k]);
 }
 
 }  // namespace
@@ -449,7 +578,9 @@ void computeWindings(Arrangement& a, bool carry) {
         if (first[v + 1] - first[v] <= 2) continue;
         for (int k = first[v]; k < first[v + 1]; ++k) {
             End& end = ends[k];
-            end.angle = edgeHeading(a.edges[end.edge].curve, end.starts);
+            const Edge& e = a.edges[end.edge];
+            end.angle =
+                end.starts ? edgeHeading(a.startCurve(e), true) : edgeHeading(a.endCurve(e), false);
         }
     }
     // Where two ends leave in nearly the same direction their order is a
@@ -478,9 +609,10 @@ void computeWindings(Arrangement& a, bool carry) {
         if (known[seed]) continue;
         // One ray per connected part of the arrangement.
         Edge& e = a.edges[seed];
-        const Vec2 m = pointAt(e.curve, 0.5);
-        Vec2 tangent = derivativeAt(e.curve, 0.5);
-        if (tangent.x == 0.0 && tangent.y == 0.0) tangent = e.curve.p[3] - e.curve.p[0];
+        const Cubic& curve = a.startCurve(e);
+        const Vec2 m = pointAt(curve, 0.5);
+        Vec2 tangent = derivativeAt(curve, 0.5);
+        if (tangent.x == 0.0 && tangent.y == 0.0) tangent = curve.p[3] - curve.p[0];
         const bool levelY = std::fabs(tangent.y) >= std::fabs(tangent.x);
         BucketIndex& index = levelY ? rowsIndex : columnsIndex;
         bool& built = levelY ? rowsBuilt : columnsBuilt;
@@ -491,7 +623,7 @@ void computeWindings(Arrangement& a, bool carry) {
         }
         int wa = 0;
         int wb = 0;
-        castRay(a, built ? &index : nullptr, seed, m, levelY, wa, wb);
+        castRay(a, built ? &index : nullptr, e.firstLink, m, levelY, wa, wb);
         const bool rayOnLeft = levelY ? tangent.y < 0.0 : tangent.x > 0.0;
         e.leftA = rayOnLeft ? wa : wa + e.deltaA;
         e.leftB = rayOnLeft ? wb : wb + e.deltaB;

@@ -11,15 +11,26 @@
 
 namespace carvex::region {
 
-struct Edge {
+// One monotone stretch of one input segment.
+struct Link {
     int segment = 0;
-    int stop0 = 0;  // indices into the segment's stops
-    int stop1 = 0;
+    int stop0 = 0;  // indices into the segment's stops: consecutive links of
+    int stop1 = 0;  // one segment join where one's stop1 is the next's stop0
     double t0 = 0.0;
     double t1 = 1.0;
+    Cubic curve;    // the stretch; where it ends its edge, moved onto the vertex
+    int edge = -1;  // the edge it belongs to, -1 once that edge is dropped
+};
+
+// A path between two vertices that meets nothing between them: one link
+// where segments meet others, or a whole chain of links along stretches of
+// an outline that meet nothing at all, so that the arrangement grows with
+// the meetings rather than with the segments.
+struct Edge {
+    int firstLink = 0;
+    int links = 1;
     int v0 = 0;
     int v1 = 0;
-    Cubic curve;  // the stretch, its ends moved onto the vertices
     // How much the winding number of a and of b rises from the right of the
     // edge to its left: +1 per input edge running this way, -1 per edge
     // running against it.
@@ -34,7 +45,12 @@ struct Edge {
 struct Arrangement {
     std::vector<Vec2> vertices;
     std::vector<int> vertexKnot;  // the input knot a vertex stands for, or -1
+    std::vector<Link> links;
     std::vector<Edge> edges;
+
+    // The curves by which an edge leaves v0 and reaches v1.
+    const Cubic& startCurve(const Edge& e) const { return links[e.firstLink].curve; }
+    const Cubic& endCurve(const Edge& e) const { return links[e.firstLink + e.links - 1].curve; }
 };
 
 // Into out, whose lists are emptied first.

@@ -301,6 +301,16 @@ bool onlyShareAnEnd(const Piece& a, const Piece& b) {
     return true;
 }
 
+// Whether q follows p along one outline, or p follows q: the sweep pairs
+// such stretches by their shared end, which is not a meeting.
+bool consecutive(const std::vector<SourceSegment>& segments, const Piece& p, const Piece& q) {
+    if (p.segment == q.segment && (p.t1 == q.t0 || q.t1 == p.t0)) return true;
+    const SourceSegment& a = segments[p.segment];
+    const SourceSegment& b = segments[q.segment];
+    return (a.endKnot == b.startKnot && p.t1 >= 1.0 && q.t0 <= 0.0) ||
+           (b.endKnot == a.startKnot && q.t1 >= 1.0 && p.t0 <= 0.0);
+}
+
 void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa, const Piece& pb,
                      double tol, std::vector<Hit>& hits, std::vector<Overlap>& overlaps) {
     const Cubic& a = segments[pa.segment].curve;
@@ -327,6 +337,7 @@ void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piec
               double tol, Meetings& out) {
     out.hits.clear();
     out.overlaps.clear();
+    out.busy.assign(segments.size(), 0);
     std::vector<Hit>& hits = out.hits;
     std::vector<std::pair<double, int>> order;
     std::vector<std::pair<double, int>> scratch;
@@ -343,8 +354,11 @@ void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piec
             if (q.box.x1 + tol < p.box.x0) continue;  // left behind by the sweep
             active[keep++] = active[k];
             if (!p.box.overlaps(q.box, tol)) continue;
+            if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
             if (onlyShareAnEnd(p, q)) continue;
+            const size_t before = hits.size();
             intersectPieces(segments, q, p, tol, hits, out.overlaps);
+            if (hits.size() != before) out.busy[p.segment] = out.busy[q.segment] = 1;
         }
         active.resize(keep);
         active.push_back(i);

@@ -43,6 +43,10 @@ struct Overlap {
 struct Meetings {
     std::vector<Hit> hits;
     std::vector<Overlap> overlaps;
+    // Per segment: whether it comes within the merge distance of anything
+    // but the stretches that follow it along its own outline. Segments that
+    // do not can be carried through the arrangement in whole chains.
+    std::vector<char> busy;
 };
 
 // The pieces of every segment, in segment order, into out (emptied first).

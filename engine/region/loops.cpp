@@ -31,9 +31,16 @@ Vec2 leaving(const Cubic& c) {
     return c.p[3] - c.p[0];
 }
 
-Cubic runCurve(const Arrangement& a, const Run& r) {
-    const Cubic& c = a.edges[r.edge].curve;
-    return r.forward ? c : reversed(c);
+// The curve by which a run leaves its start, and the one by which it leaves
+// its end going back.
+Cubic leavingStart(const Arrangement& a, const Run& r) {
+    const Edge& e = a.edges[r.edge];
+    return r.forward ? a.startCurve(e) : reversed(a.endCurve(e));
+}
+
+Cubic leavingEnd(const Arrangement& a, const Run& r) {
+    const Edge& e = a.edges[r.edge];
+    return r.forward ? reversed(a.endCurve(e)) : a.startCurve(e);
 }
 
 // Angle keys of a run at its start: the tangent, then a point a little along
@@ -56,10 +63,19 @@ double clockwise(double from, double to) {
     return d;
 }
 
+// One link of a loop, in the loop's direction; knot is the input knot at its
+// start, or -1.
+struct Step {
+    int link = 0;
+    bool forward = true;
+    int knot = -1;
+};
+
 struct OutputPiece {
     Cubic curve;
-    int from = 0;
-    int to = 0;
+    Vec2 from;
+    Vec2 to;
+    int knot = -1;
 };
 
 }  // namespace
@@ -114,7 +130,7 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
     std::vector<Heading> headings(runs.size());
     for (int i = 0; i < int(runs.size()); ++i)
         if (firstOut[runs[i].from + 1] - firstOut[runs[i].from] > 1)
-            headings[i] = headingOut(runCurve(a, runs[i]));
+            headings[i] = headingOut(leavingStart(a, runs[i]));
     std::vector<int> next(runs.size(), -1);
     std::vector<char> taken(runs.size(), 0);
     for (int i = 0; i < int(runs.size()); ++i) {
@@ -125,7 +141,7 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
             if (!taken[outs[b]]) next[i] = outs[b], taken[outs[b]] = 1;
             continue;
         }
-        const Heading back = headingOut(reversed(runCurve(a, runs[i])));
+        const Heading back = headingOut(leavingEnd(a, runs[i]));
         int best = -1;
         double bestKey = 0.0;
         double bestAlong = 0.0;
@@ -146,6 +162,8 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
     }
 
     std::vector<char> visited(runs.size(), 0);
+    std::vector<Step> steps;
+    std::vector<OutputPiece> pieces;
     for (int startRun = 0; startRun < int(runs.size()); ++startRun) {
         if (visited[startRun]) continue;
         std::vector<int> loop;
@@ -162,42 +180,65 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
             continue;
         }
 
-        // Neighbouring runs along one segment become one piece of it again.
-        auto joins = [&](int p, int q) {
-            const Run& x = runs[p];
-            const Run& y = runs[q];
-            const Edge& ex = a.edges[x.edge];
-            const Edge& ey = a.edges[y.edge];
-            if (ex.segment != ey.segment || x.forward != y.forward) return false;
-            return x.forward ? ex.stop1 == ey.stop0 : ex.stop0 == ey.stop1;
+        // The loop's links in order; at the start of a run the knot is the
+        // vertex's, inside a chain the knot where one segment ends.
+        steps.clear();
+        for (const int r : loop) {
+            const Run& run = runs[r];
+            const Edge& e = a.edges[run.edge];
+            for (int k = 0; k < e.links; ++k) {
+                const int l = run.forward ? e.firstLink + k : e.firstLink + e.links - 1 - k;
+                const Link& link = a.links[l];
+                const SourceSegment& seg = input.segments[link.segment];
+                int knot = -1;
+                if (k == 0)
+                    knot = a.vertexKnot[run.from];
+                else if (run.forward ? link.t0 <= 0.0 : link.t1 >= 1.0)
+                    knot = run.forward ? seg.startKnot : seg.endKnot;
+                steps.push_back({l, run.forward, knot});
+            }
+        }
+        // Neighbouring links along one segment become one piece of it again.
+        auto joins = [&](const Step& x, const Step& y) {
+            const Link& lx = a.links[x.link];
+            const Link& ly = a.links[y.link];
+            if (lx.segment != ly.segment || x.forward != y.forward) return false;
+            return x.forward ? lx.stop1 == ly.stop0 : lx.stop0 == ly.stop1;
         };
-        const int n = int(loop.size());
+        const int n = int(steps.size());
         int first = 0;
-        while (first < n && joins(loop[(first + n - 1) % n], loop[first]))
+        while (first < n && joins(steps[(first + n - 1) % n], steps[first]))
             ++first;
         if (first == n) first = 0;
-        std::vector<OutputPiece> pieces;
+        pieces.clear();
         double area = 0.0;
         double perimeter = 0.0;
-        const Vec2 origin = a.vertices[runs[loop[first]].from];
+        auto startOf = [&](const Step& st) {
+            const Cubic& c = a.links[st.link].curve;
+            return st.forward ? c.p[0] : c.p[3];
+        };
+        auto endOf = [&](const Step& st) {
+            const Cubic& c = a.links[st.link].curve;
+            return st.forward ? c.p[3] : c.p[0];
+        };
+        const Vec2 origin = startOf(steps[first]);
         for (int k = 0; k < n;) {
-            const Run& head = runs[loop[(first + k) % n]];
-            const Edge& e0 = a.edges[head.edge];
-            double t0 = e0.t0;
-            double t1 = e0.t1;
-            int from = head.from;
-            int to = head.to;
+            const Step& head = steps[(first + k) % n];
+            const Link& l0 = a.links[head.link];
+            double t0 = l0.t0;
+            double t1 = l0.t1;
+            Vec2 to = endOf(head);
             int m = k + 1;
-            while (m < n && joins(loop[(first + m - 1) % n], loop[(first + m) % n])) {
-                const Run& r2 = runs[loop[(first + m) % n]];
-                const Edge& e2 = a.edges[r2.edge];
-                t0 = std::min(t0, e2.t0);
-                t1 = std::max(t1, e2.t1);
-                to = r2.to;
+            while (m < n && joins(steps[(first + m - 1) % n], steps[(first + m) % n])) {
+                const Step& next = steps[(first + m) % n];
+                const Link& l2 = a.links[next.link];
+                t0 = std::min(t0, l2.t0);
+                t1 = std::max(t1, l2.t1);
+                to = endOf(next);
                 ++m;
             }
             k = m;
-            const SourceSegment& seg = input.segments[e0.segment];
+            const SourceSegment& seg = input.segments[l0.segment];
             Cubic c;
             if (t0 <= 0.0 && t1 >= 1.0 && !seg.closing) {
                 c = seg.original;
@@ -209,12 +250,13 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
                 c = subCubic(seg.curve, t0, t1);
             }
             if (!head.forward) c = reversed(c);
-            pieces.push_back({c, from, to});
+            const Vec2 from = startOf(head);
+            pieces.push_back({c, from, to, head.knot});
             Cubic shifted = c;
             for (Vec2& p : shifted.p)
                 p = p - origin;
-            shifted.p[0] = a.vertices[from] - origin;
-            shifted.p[3] = a.vertices[to] - origin;
+            shifted.p[0] = from - origin;
+            shifted.p[3] = to - origin;
             area += areaTerm(shifted);
             perimeter += length(c.p[3] - c.p[0]);
         }
@@ -227,11 +269,11 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
         for (int k = 0; k < np; ++k) {
             const OutputPiece& in = pieces[(k + np - 1) % np];
             const OutputPiece& o = pieces[k];
-            const Vec2 point = a.vertices[o.from];
+            const Vec2 point = o.from;
             const Vec2 inVec = in.curve.p[2];
             const Vec2 outVec = o.curve.p[1];
             int type = (inVec == point && outVec == point) ? Knot::Corner : Knot::BezierCorner;
-            const int knot = a.vertexKnot[o.from];
+            const int knot = o.knot;
             if (knot >= 0) {
                 const InputKnot& src = input.knots[knot];
                 if (src.point == point && ((src.in == inVec && src.out == outVec) ||
