@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "region/runsort.h"
+#include "region/scratch.h"
 
 namespace carvex::region {
 
@@ -24,8 +25,8 @@ struct Stop {
 };
 
 struct UnionFind {
-    std::vector<int> parent;
-    explicit UnionFind(int n) : parent(n) {
+    ScratchList<int> parent;
+    UnionFind(int n, std::pmr::memory_resource* mem) : parent(n, mem) {
         for (int i = 0; i < n; ++i)
             parent[i] = i;
     }
@@ -45,8 +46,8 @@ struct UnionFind {
 
 // Joins every two exposed nodes closer than the merge distance, through a
 // grid of cells of that size.
-void clusterNodes(const std::vector<Node>& nodes, const std::vector<char>& exposed, double merge,
-                  UnionFind& sets) {
+void clusterNodes(const ScratchList<Node>& nodes, const ScratchList<char>& exposed, double merge,
+                  UnionFind& sets, std::pmr::memory_resource* mem) {
     if (nodes.empty() || merge <= 0.0) return;
     double x0 = nodes[0].point.x;
     double y0 = nodes[0].point.y;
@@ -59,7 +60,7 @@ void clusterNodes(const std::vector<Node>& nodes, const std::vector<char>& expos
         std::int64_t cy;
         int node;
     };
-    std::vector<Cell> cells;
+    ScratchList<Cell> cells(mem);
     cells.reserve(nodes.size());
     for (int i = 0; i < int(nodes.size()); ++i)
         if (exposed[i])
@@ -68,7 +69,7 @@ void clusterNodes(const std::vector<Node>& nodes, const std::vector<char>& expos
     auto less = [](const Cell& a, const Cell& b) {
         return a.cx != b.cx ? a.cx < b.cx : a.cy < b.cy;
     };
-    std::vector<Cell> scratch;
+    ScratchList<Cell> scratch(mem);
     sortByRuns(cells, scratch, less);
     // Each cell meets its own row from itself on and the next row; a cursor
     // that only moves forward finds the next row's cells.
@@ -111,8 +112,9 @@ struct OutlineRun {
     bool closed = false;
 };
 
-std::vector<OutlineRun> outlineRuns(const std::vector<SourceSegment>& segments) {
-    std::vector<OutlineRun> runs;
+ScratchList<OutlineRun> outlineRuns(const std::vector<SourceSegment>& segments,
+                                    std::pmr::memory_resource* mem) {
+    ScratchList<OutlineRun> runs(mem);
     for (int s = 0; s < int(segments.size());) {
         OutlineRun run{s, s, false};
         while (run.last + 1 < int(segments.size()) &&
@@ -137,22 +139,23 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     const auto& segments = input.segments;
     const std::vector<char>& busy = meetings.busy;
     const int segmentCount = int(segments.size());
-    std::vector<int> firstPiece(segmentCount + 1, 0);
+    std::pmr::memory_resource* mem = stageMemory();
+    ScratchList<int> firstPiece(segmentCount + 1, 0, mem);
     for (const Piece& p : pieces)
         ++firstPiece[p.segment + 1];
     for (int s = 0; s < segmentCount; ++s)
         firstPiece[s + 1] += firstPiece[s];
 
-    std::vector<Node> nodes;
+    ScratchList<Node> nodes(mem);
     nodes.reserve(input.knots.size() + pieces.size() + 2 * hits.size());
     for (int k = 0; k < int(input.knots.size()); ++k)
         nodes.push_back({input.knots[k].point, k, true});
     // Knots inside a chain of quiet segments meet nothing: they are left out
     // of the search for nodes within the merge distance.
-    std::vector<char> exposed(nodes.size(), 0);
+    ScratchList<char> exposed(nodes.size(), 0, mem);
     // Every place where a busy segment is cut, as (segment, parameter, node),
     // in that order: ends and monotone cuts come in order, hits are sorted in.
-    std::vector<Stop> regular;
+    ScratchList<Stop> regular(mem);
     for (int s = 0; s < segmentCount; ++s) {
         if (!busy[s]) continue;
         regular.push_back({s, 0.0, segments[s].startKnot, true});
@@ -168,9 +171,9 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     // Stretches of quiet segments along one outline, as [first, last] in the
     // order of the outline; a closed outline with no busy segment is one
     // chain from its first knot round to it.
-    std::vector<std::pair<int, int>> chains;
-    std::vector<int> chainOrder;
-    for (const OutlineRun& run : outlineRuns(segments)) {
+    ScratchList<std::pair<int, int>> chains(mem);
+    ScratchList<int> chainOrder(mem);
+    for (const OutlineRun& run : outlineRuns(segments, mem)) {
         const int length = run.last - run.first + 1;
         int start = 0;
         if (run.closed) {
@@ -194,9 +197,9 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     }
     exposed.resize(nodes.size() + 2 * hits.size(), 1);
 
-    std::vector<Stop> atHits;
+    ScratchList<Stop> atHits(mem);
     atHits.reserve(2 * hits.size());
-    std::vector<std::pair<int, int>> joined;
+    ScratchList<std::pair<int, int>> joined(mem);
     joined.reserve(hits.size());
     for (const Hit& h : hits) {
         const int na = int(nodes.size());
@@ -214,7 +217,7 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     // A cut inside a stretch that two segments share cuts both: each hit on
     // one side of a shared stretch is carried over to the other side.
     if (!meetings.overlaps.empty()) {
-        std::vector<Stop> carried;
+        ScratchList<Stop> carried(mem);
         auto carry = [&](int from, double f0, double f1, int to, double g0, double g1) {
             const Stop key{from, std::min(f0, f1), 0, false};
             auto it = std::upper_bound(atHits.begin(), atHits.end(), key, before);
@@ -235,18 +238,18 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
             carry(o.segB, o.tB0, o.tB1, o.segA, o.tA0, o.tA1);
         }
         std::sort(carried.begin(), carried.end(), before);
-        std::vector<Stop> all(atHits.size() + carried.size());
+        ScratchList<Stop> all(atHits.size() + carried.size(), mem);
         std::merge(atHits.begin(), atHits.end(), carried.begin(), carried.end(), all.begin(),
                    before);
         atHits.swap(all);
         exposed.resize(nodes.size(), 1);
     }
-    std::vector<Stop> stops(regular.size() + atHits.size());
+    ScratchList<Stop> stops(regular.size() + atHits.size(), mem);
     std::merge(regular.begin(), regular.end(), atHits.begin(), atHits.end(), stops.begin(), before);
-    UnionFind sets(int(nodes.size()));
+    UnionFind sets(int(nodes.size()), mem);
     for (const auto& [na, nb] : joined)
         sets.unite(na, nb);
-    clusterNodes(nodes, exposed, input.merge, sets);
+    clusterNodes(nodes, exposed, input.merge, sets, mem);
     // Along a segment, stops a few merge distances apart would leave an
     // edge too short to have a direction: its ends become one vertex.
     const double shortest = 8.0 * input.merge;
@@ -260,14 +263,14 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
 
     // One vertex per set that an edge ends at, placed on an input knot where
     // the set has one.
-    std::vector<int> best(nodes.size(), -1);
+    ScratchList<int> best(nodes.size(), -1, mem);
     auto rank = [&](int n) { return nodes[n].knot >= 0 ? 2 : nodes[n].structural ? 1 : 0; };
     for (int i = 0; i < int(nodes.size()); ++i) {
         if (!exposed[i]) continue;
         const int r = sets.find(i);
         if (best[r] < 0 || rank(i) > rank(best[r])) best[r] = i;
     }
-    std::vector<int> vertexOfSet(nodes.size(), -1);
+    ScratchList<int> vertexOfSet(nodes.size(), -1, mem);
     auto vertexOf = [&](int node) {
         const int r = sets.find(node);
         if (vertexOfSet[r] < 0) {
@@ -282,7 +285,7 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     std::vector<Edge>& raw = out.edges;
     raw.reserve(stops.size() + chains.size());
     out.links.reserve(stops.size() + pieces.size());
-    std::vector<Stop> kept;
+    ScratchList<Stop> kept(mem);
     for (size_t g = 0; g < stops.size();) {
         const int s = stops[g].segment;
         size_t end = g;
@@ -349,14 +352,14 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     // Edges grouped by their lower vertex; within a group, those that share
     // the upper vertex as well may be one curve.
     const int nv = int(out.vertices.size());
-    std::vector<int> groupStart(nv + 1, 0);
+    ScratchList<int> groupStart(nv + 1, 0, mem);
     for (const Edge& e : raw)
         ++groupStart[std::min(e.v0, e.v1) + 1];
     for (int v = 0; v < nv; ++v)
         groupStart[v + 1] += groupStart[v];
-    std::vector<int> grouped(raw.size());
+    ScratchList<int> grouped(raw.size(), mem);
     {
-        std::vector<int> fill(groupStart.begin(), groupStart.end() - 1);
+        ScratchList<int> fill(groupStart.begin(), groupStart.end() - 1, mem);
         for (int i = 0; i < int(raw.size()); ++i)
             grouped[fill[std::min(raw[i].v0, raw[i].v1)]++] = i;
     }
@@ -408,8 +411,10 @@ struct BucketIndex {
     double origin = 0.0;
     double width = 1.0;
     int count = 1;
-    std::vector<int> start;
-    std::vector<int> items;
+    ScratchList<int> start;
+    ScratchList<int> items;
+
+    explicit BucketIndex(std::pmr::memory_resource* mem) : start(mem), items(mem) {}
 
     static double lo(const Link& l, bool y) {
         return y ? std::min(l.curve.p[0].y, l.curve.p[3].y)
@@ -467,7 +472,7 @@ struct BucketIndex {
         for (int b = 0; b < count; ++b)
             start[b + 1] += start[b];
         items.resize(start[count]);
-        std::vector<int> fill(start.begin(), start.end() - 1);
+        ScratchList<int> fill(start.begin(), start.end() - 1, start.get_allocator());
         forEachLiveLink(a, [&](int i) {
             for (int b = bucket(lo(a.links[i], y)); b <= bucket(hi(a.links[i], y)); ++b)
                 items[fill[b]++] = i;
@@ -557,16 +562,17 @@ void computeWindings(Arrangement& a, bool carry) {
         bool starts;  // the edge leaves the vertex here
         double angle;
     };
-    std::vector<int> first(a.vertices.size() + 1, 0);
+    std::pmr::memory_resource* mem = stageMemory();
+    ScratchList<int> first(a.vertices.size() + 1, 0, mem);
     for (const Edge& e : a.edges) {
         ++first[e.v0 + 1];
         ++first[e.v1 + 1];
     }
     for (size_t v = 0; v < a.vertices.size(); ++v)
         first[v + 1] += first[v];
-    std::vector<End> ends(first.back());
+    ScratchList<End> ends(first.back(), mem);
     {
-        std::vector<int> fill(first.begin(), first.end() - 1);
+        ScratchList<int> fill(first.begin(), first.end() - 1, mem);
         for (int i = 0; i < n; ++i) {
             const Edge& e = a.edges[i];
             ends[fill[e.v0]++] = {i, true, 0.0};
@@ -585,7 +591,7 @@ void computeWindings(Arrangement& a, bool carry) {
     }
     // Where two ends leave in nearly the same direction their order is a
     // guess: windings are not carried across such a vertex, rays decide.
-    std::vector<char> unclear(a.vertices.size(), 0);
+    ScratchList<char> unclear(a.vertices.size(), 0, mem);
     for (size_t v = 0; v < a.vertices.size(); ++v) {
         if (first[v + 1] - first[v] <= 2) continue;
         std::sort(ends.begin() + first[v], ends.begin() + first[v + 1],
@@ -597,14 +603,14 @@ void computeWindings(Arrangement& a, bool carry) {
         }
     }
 
-    BucketIndex rowsIndex;
-    BucketIndex columnsIndex;
+    BucketIndex rowsIndex(mem);
+    BucketIndex columnsIndex(mem);
     bool rowsBuilt = false;
     bool columnsBuilt = false;
     int rays = 0;
-    std::vector<char> known(n, 0);
-    std::vector<char> visited(a.vertices.size(), 0);
-    std::vector<int> queue;
+    ScratchList<char> known(n, 0, mem);
+    ScratchList<char> visited(a.vertices.size(), 0, mem);
+    ScratchList<int> queue(mem);
     for (int seed = 0; seed < n; ++seed) {
         if (known[seed]) continue;
         // One ray per connected part of the arrangement.

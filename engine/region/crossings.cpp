@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "region/runsort.h"
+#include "region/scratch.h"
 
 namespace carvex::region {
 
@@ -76,23 +77,43 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
 
 namespace {
 
+// A stretch of a curve met in the subdivision, with what the tests on it
+// need, worked out once: its control box, how far it strays from its chord,
+// and the band around the chord that holds it.
+struct Part {
+    Cubic c;
+    double t0 = 0.0;
+    double t1 = 1.0;
+    Box box;
+    double flat = 0.0;
+    Vec2 normal;  // unit normal of the chord, zero for a closed chord
+    double lo = 0.0;
+    double hi = 0.0;
+
+    Part(const Cubic& curve, double from, double to) : c(curve), t0(from), t1(to) {
+        box = controlBox(c);
+        flat = flatness(c);
+        const Vec2 d = c.p[3] - c.p[0];
+        const double len = length(d);
+        if (len == 0.0) return;
+        normal = {-d.y / len, d.x / len};
+        const double a1 = dot(c.p[1] - c.p[0], normal);
+        const double a2 = dot(c.p[2] - c.p[0], normal);
+        lo = std::min({0.0, a1, a2});
+        hi = std::max({0.0, a1, a2});
+    }
+};
+
 // Whether the control points of b lie wholly to one side of the band around
 // a's chord that holds a: then the curves cannot meet.
-bool apart(const Cubic& a, const Cubic& b, double tol) {
-    const Vec2 d = a.p[3] - a.p[0];
-    const double len = length(d);
-    if (len == 0.0) return false;
-    const Vec2 n{-d.y / len, d.x / len};
-    const double a1 = dot(a.p[1] - a.p[0], n);
-    const double a2 = dot(a.p[2] - a.p[0], n);
-    const double lo = std::min({0.0, a1, a2}) - tol;
-    const double hi = std::max({0.0, a1, a2}) + tol;
+bool apart(const Part& a, const Part& b, double tol) {
+    if (a.normal.x == 0.0 && a.normal.y == 0.0) return false;
     bool below = true;
     bool above = true;
-    for (const Vec2& p : b.p) {
-        const double s = dot(p - a.p[0], n);
-        below = below && s < lo;
-        above = above && s > hi;
+    for (const Vec2& p : b.c.p) {
+        const double s = dot(p - a.c.p[0], a.normal);
+        below = below && s < a.lo - tol;
+        above = above && s > a.hi + tol;
     }
     return below || above;
 }
@@ -204,35 +225,30 @@ struct PairSearch {
         }
     }
 
-    void search(const Cubic& ca, double a0, double a1, const Cubic& cb, double b0, double b1,
-                int depth) {
+    void search(const Part& pa, const Part& pb, int depth) {
         if (--budget < 0) return;
-        const Box ba = controlBox(ca);
-        const Box bb = controlBox(cb);
-        if (!ba.overlaps(bb, tol)) return;
-        if (apart(ca, cb, tol) || apart(cb, ca, tol)) return;
-        const double fa = flatness(ca);
-        const double fb = flatness(cb);
-        const double sa = ba.size();
-        const double sb = bb.size();
-        const bool flatA = fa <= 1e-3 * sa || sa <= tol;
-        const bool flatB = fb <= 1e-3 * sb || sb <= tol;
+        if (!pa.box.overlaps(pb.box, tol)) return;
+        if (apart(pa, pb, tol) || apart(pb, pa, tol)) return;
+        const double sa = pa.box.size();
+        const double sb = pb.box.size();
+        const bool flatA = pa.flat <= 1e-3 * sa || sa <= tol;
+        const bool flatB = pb.flat <= 1e-3 * sb || sb <= tol;
         if ((flatA && flatB) || depth > 40) {
-            leaf(ca, a0, a1, cb, b0, b1, fa + fb + tol);
+            leaf(pa.c, pa.t0, pa.t1, pb.c, pb.t0, pb.t1, pa.flat + pb.flat + tol);
             return;
         }
         Cubic l;
         Cubic r;
         if (!flatA && (flatB || sa >= sb)) {
-            const double m = 0.5 * (a0 + a1);
-            split(ca, 0.5, l, r);
-            search(l, a0, m, cb, b0, b1, depth + 1);
-            search(r, m, a1, cb, b0, b1, depth + 1);
+            const double m = 0.5 * (pa.t0 + pa.t1);
+            split(pa.c, 0.5, l, r);
+            search(Part(l, pa.t0, m), pb, depth + 1);
+            search(Part(r, m, pa.t1), pb, depth + 1);
         } else {
-            const double m = 0.5 * (b0 + b1);
-            split(cb, 0.5, l, r);
-            search(ca, a0, a1, l, b0, m, depth + 1);
-            search(ca, a0, a1, r, m, b1, depth + 1);
+            const double m = 0.5 * (pb.t0 + pb.t1);
+            split(pb.c, 0.5, l, r);
+            search(pa, Part(l, pb.t0, m), depth + 1);
+            search(pa, Part(r, m, pb.t1), depth + 1);
         }
     }
 
@@ -328,7 +344,7 @@ void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa
     search.rangeA1 = pa.t1;
     search.rangeB0 = pb.t0;
     search.rangeB1 = pb.t1;
-    search.search(pa.curve, pa.t0, pa.t1, pb.curve, pb.t0, pb.t1, 0);
+    search.search(Part(pa.curve, pa.t0, pa.t1), Part(pb.curve, pb.t0, pb.t1), 0);
 }
 
 }  // namespace
@@ -339,13 +355,14 @@ void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piec
     out.overlaps.clear();
     out.busy.assign(segments.size(), 0);
     std::vector<Hit>& hits = out.hits;
-    std::vector<std::pair<double, int>> order;
-    std::vector<std::pair<double, int>> scratch;
+    std::pmr::memory_resource* mem = stageMemory();
+    ScratchList<std::pair<double, int>> order(mem);
+    ScratchList<std::pair<double, int>> scratch(mem);
     order.resize(pieces.size());
     for (int i = 0; i < int(order.size()); ++i)
         order[i] = {pieces[i].box.x0, i};
     sortByRuns(order, scratch, std::less<std::pair<double, int>>());
-    std::vector<int> active;
+    ScratchList<int> active(mem);
     for (const auto& [x0, i] : order) {
         const Piece& p = pieces[i];
         size_t keep = 0;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "region/scratch.h"
+
 namespace carvex::region {
 
 namespace {
@@ -102,7 +104,8 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
                     FillRule fillB, bool* complete) {
     Shape out;
     if (complete) *complete = true;
-    std::vector<Run> runs;
+    std::pmr::memory_resource* mem = stageMemory();
+    ScratchList<Run> runs(mem);
     for (int i = 0; i < int(a.edges.size()); ++i) {
         const Edge& e = a.edges[i];
         const bool left = insideAnswer(e.leftA, e.leftB, op, fillA, fillB);
@@ -115,24 +118,24 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
     // At every vertex each arriving run goes on with the leaving run that
     // turns most to the left: the loops then hug the answer and never cross.
     const int nv = int(a.vertices.size());
-    std::vector<int> firstOut(nv + 1, 0);
+    ScratchList<int> firstOut(nv + 1, 0, mem);
     for (const Run& r : runs)
         ++firstOut[r.from + 1];
     for (int v = 0; v < nv; ++v)
         firstOut[v + 1] += firstOut[v];
-    std::vector<int> outs(runs.size());
+    ScratchList<int> outs(runs.size(), mem);
     {
-        std::vector<int> fill(firstOut.begin(), firstOut.end() - 1);
+        ScratchList<int> fill(firstOut.begin(), firstOut.end() - 1, mem);
         for (int i = 0; i < int(runs.size()); ++i)
             outs[fill[runs[i].from]++] = i;
     }
     // Headings matter only where a vertex offers a choice.
-    std::vector<Heading> headings(runs.size());
+    ScratchList<Heading> headings(runs.size(), mem);
     for (int i = 0; i < int(runs.size()); ++i)
         if (firstOut[runs[i].from + 1] - firstOut[runs[i].from] > 1)
             headings[i] = headingOut(leavingStart(a, runs[i]));
-    std::vector<int> next(runs.size(), -1);
-    std::vector<char> taken(runs.size(), 0);
+    ScratchList<int> next(runs.size(), -1, mem);
+    ScratchList<char> taken(runs.size(), 0, mem);
     for (int i = 0; i < int(runs.size()); ++i) {
         const int v = runs[i].to;
         const int b = firstOut[v];
@@ -161,12 +164,13 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
         if (best >= 0) next[i] = best, taken[best] = 1;
     }
 
-    std::vector<char> visited(runs.size(), 0);
-    std::vector<Step> steps;
-    std::vector<OutputPiece> pieces;
+    ScratchList<char> visited(runs.size(), 0, mem);
+    ScratchList<Step> steps(mem);
+    ScratchList<OutputPiece> pieces(mem);
+    ScratchList<int> loop(mem);
     for (int startRun = 0; startRun < int(runs.size()); ++startRun) {
         if (visited[startRun]) continue;
-        std::vector<int> loop;
+        loop.clear();
         int r = startRun;
         bool closed = false;
         while (r >= 0 && !visited[r]) {
@@ -183,8 +187,8 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
         // The loop's links in order; at the start of a run the knot is the
         // vertex's, inside a chain the knot where one segment ends.
         steps.clear();
-        for (const int r : loop) {
-            const Run& run = runs[r];
+        for (const int index : loop) {
+            const Run& run = runs[index];
             const Edge& e = a.edges[run.edge];
             for (int k = 0; k < e.links; ++k) {
                 const int l = run.forward ? e.firstLink + k : e.firstLink + e.links - 1 - k;

@@ -6,6 +6,7 @@
 #include "region/crossings.h"
 #include "region/gather.h"
 #include "region/loops.h"
+#include "region/scratch.h"
 
 namespace carvex {
 
@@ -22,6 +23,7 @@ struct Workspace {
     // Past this many segments the lists are let go after the call.
     static constexpr size_t kKeep = 1 << 16;
     void release() {
+        region::releaseStageMemory();
         if (input.segments.capacity() <= kKeep) return;
         *this = Workspace();
     }

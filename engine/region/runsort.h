@@ -5,6 +5,7 @@
 // merging those stretches costs far less than sorting from scratch.
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace carvex::region {
@@ -12,11 +13,15 @@ namespace carvex::region {
 // Sorts v by less, a strict weak order; scratch is working space. Where less
 // is a total order the result is the one std::sort gives. Lists that do not
 // fall into long stretches are handed to std::sort.
-template <class T, class Less>
-void sortByRuns(std::vector<T>& v, std::vector<T>& scratch, Less less) {
+template <class List, class Less>
+void sortByRuns(List& v, List& scratch, Less less) {
     const size_t n = v.size();
     if (n < 2) return;
-    std::vector<size_t> bounds{0};
+    // The bounds of the stretches, kept where v keeps its elements.
+    using Bounds =
+        std::vector<size_t, typename std::allocator_traits<
+                                typename List::allocator_type>::template rebind_alloc<size_t>>;
+    Bounds bounds(1, 0, v.get_allocator());
     for (size_t i = 0; i < n;) {
         size_t j = i + 1;
         if (j < n && less(v[j], v[j - 1])) {
@@ -38,7 +43,7 @@ void sortByRuns(std::vector<T>& v, std::vector<T>& scratch, Less less) {
     }
     scratch.resize(n);
     while (bounds.size() > 2) {
-        std::vector<size_t> merged{0};
+        Bounds merged(1, 0, v.get_allocator());
         size_t k = 0;
         for (; k + 2 < bounds.size(); k += 2) {
             std::merge(v.begin() + bounds[k], v.begin() + bounds[k + 1], v.begin() + bounds[k + 1],
