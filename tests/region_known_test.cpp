@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "region/region.h"
 #include "regionshapes.h"
@@ -123,6 +124,44 @@ TEST(RegionKnown, ShapeAndItsCopy) {
         for (BooleanOp op : {BooleanOp::AMinusB, BooleanOp::BMinusA, BooleanOp::Xor})
             EXPECT_TRUE(run(a, b, op).shape.isEmpty());
     }
+}
+
+// Most of two outlines that cross twice meets nothing: those stretches go
+// through the engine in whole runs and must come back exactly as drawn,
+// knot for knot, with only the two crossings added.
+TEST(RegionKnown, StretchesThatMeetNothingComeBackAsDrawn) {
+    const int n = 64;
+    const double r = 1.0;
+    const Shape a = shapeOf(roundSpline(0, 0, r, n));
+    const Shape b = shapeOf(roundSpline(0.6, 0.1, r, n));
+    const RegionResult u = run(a, b, BooleanOp::Union);
+    ASSERT_EQ(u.shape.size(), 1);
+    const Spline& answer = *u.shape.at(0);
+    auto outside = [&](const Point3d& p, double cx, double cy) {
+        return std::hypot(p.x - cx, p.y - cy) > 1.02 * r;
+    };
+    int kept = 0;
+    int checked = 0;
+    for (const auto& [shape, cx, cy] : {std::tuple{&a, 0.6, 0.1}, std::tuple{&b, 0.0, 0.0}}) {
+        const Spline& s = *shape->at(0);
+        for (int i = 0; i < n; ++i) {
+            const Point3d& p = s.at(i)->point;
+            if (!outside(p, cx, cy)) continue;
+            ++kept;
+            // Both neighbours outside too: both segments at this knot whole.
+            if (!outside(s.at((i + n - 1) % n)->point, cx, cy) ||
+                !outside(s.at((i + 1) % n)->point, cx, cy))
+                continue;
+            ++checked;
+            bool found = false;
+            for (const Knot* k : answer)
+                found = found || (k->point == p && k->inVec == s.at(i)->inVec &&
+                                  k->outVec == s.at(i)->outVec && k->type == Knot::Bezier);
+            EXPECT_TRUE(found) << "knot " << i << " at " << p.x << ", " << p.y;
+        }
+    }
+    EXPECT_GT(checked, n);
+    EXPECT_EQ(answer.size(), kept + 2);
 }
 
 TEST(RegionKnown, SquaresSharingAnEdgeUniteIntoOneRectangle) {
