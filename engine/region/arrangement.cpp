@@ -146,8 +146,13 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     for (int s = 0; s < segmentCount; ++s)
         firstPiece[s + 1] += firstPiece[s];
 
+    // Lists of the stage's own memory give nothing back as they grow: each
+    // is sized once where its length is known.
+    size_t busyStops = 0;
+    for (int s = 0; s < segmentCount; ++s)
+        if (busy[s]) busyStops += 1 + firstPiece[s + 1] - firstPiece[s];
     ScratchList<Node> nodes(mem);
-    nodes.reserve(input.knots.size() + pieces.size() + 2 * hits.size());
+    nodes.reserve(input.knots.size() + busyStops + 2 * hits.size());
     for (int k = 0; k < int(input.knots.size()); ++k)
         nodes.push_back({input.knots[k].point, k, true});
     // Knots inside a chain of quiet segments meet nothing: they are left out
@@ -156,6 +161,7 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     // Every place where a busy segment is cut, as (segment, parameter, node),
     // in that order: ends and monotone cuts come in order, hits are sorted in.
     ScratchList<Stop> regular(mem);
+    regular.reserve(busyStops);
     for (int s = 0; s < segmentCount; ++s) {
         if (!busy[s]) continue;
         regular.push_back({s, 0.0, segments[s].startKnot, true});
@@ -173,6 +179,7 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     // chain from its first knot round to it.
     ScratchList<std::pair<int, int>> chains(mem);
     ScratchList<int> chainOrder(mem);
+    chainOrder.reserve(segmentCount);
     for (const OutlineRun& run : outlineRuns(segments, mem)) {
         const int length = run.last - run.first + 1;
         int start = 0;
@@ -284,7 +291,10 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
 
     std::vector<Edge>& raw = out.edges;
     raw.reserve(stops.size() + chains.size());
-    out.links.reserve(stops.size() + pieces.size());
+    size_t chainLinks = 0;
+    for (const int s : chainOrder)
+        chainLinks += firstPiece[s + 1] - firstPiece[s];
+    out.links.reserve(stops.size() + chainLinks);
     ScratchList<Stop> kept(mem);
     for (size_t g = 0; g < stops.size();) {
         const int s = stops[g].segment;
@@ -611,6 +621,7 @@ void computeWindings(Arrangement& a, bool carry) {
     ScratchList<char> known(n, 0, mem);
     ScratchList<char> visited(a.vertices.size(), 0, mem);
     ScratchList<int> queue(mem);
+    queue.reserve(n);
     for (int seed = 0; seed < n; ++seed) {
         if (known[seed]) continue;
         // One ray per connected part of the arrangement.

@@ -8,23 +8,33 @@
 namespace carvex::region {
 
 void monotonePieces(const std::vector<SourceSegment>& segments, std::vector<Piece>& pieces) {
+    // The cuts first, so that the list of pieces is sized once: growing it
+    // would hold the old and the new list at once.
+    std::pmr::memory_resource* mem = stageMemory();
+    ScratchList<double> cuts(mem);
+    ScratchList<unsigned char> cutCount(segments.size(), 0, mem);
+    for (size_t s = 0; s < segments.size(); ++s) {
+        if (segments[s].line) continue;
+        double found[4];
+        const int n = extremaParameters(segments[s].curve, found);
+        cutCount[s] = static_cast<unsigned char>(n);
+        cuts.insert(cuts.end(), found, found + n);
+    }
     pieces.clear();
-    pieces.reserve(segments.size() + segments.size() / 4);
+    pieces.reserve(segments.size() + cuts.size());
+    const double* next = cuts.data();
     for (int s = 0; s < int(segments.size()); ++s) {
         const Cubic& c = segments[s].curve;
-        double cuts[6];
-        int n = 0;
-        cuts[n++] = 0.0;
-        if (!segments[s].line) n += extremaParameters(c, cuts + 1);
-        cuts[n++] = 1.0;
-        for (int i = 0; i + 1 < n; ++i) {
+        double t0 = 0.0;
+        for (int i = 0; i <= cutCount[s]; ++i) {
             Piece p;
             p.segment = s;
-            p.t0 = cuts[i];
-            p.t1 = cuts[i + 1];
+            p.t0 = t0;
+            p.t1 = i < cutCount[s] ? *next++ : 1.0;
             p.curve = subCubic(c, p.t0, p.t1);
             p.box = boxOf(p.curve.p[0], p.curve.p[3]);
             pieces.push_back(p);
+            t0 = p.t1;
         }
     }
 }

@@ -106,6 +106,7 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
     if (complete) *complete = true;
     std::pmr::memory_resource* mem = stageMemory();
     ScratchList<Run> runs(mem);
+    runs.reserve(a.edges.size());
     for (int i = 0; i < int(a.edges.size()); ++i) {
         const Edge& e = a.edges[i];
         const bool left = insideAnswer(e.leftA, e.leftB, op, fillA, fillB);
@@ -165,9 +166,17 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
     }
 
     ScratchList<char> visited(runs.size(), 0, mem);
+    // Sized once for the longest loop there can be: lists of the stage's own
+    // memory give nothing back as they grow.
+    size_t runLinks = 0;
+    for (const Run& r : runs)
+        runLinks += a.edges[r.edge].links;
     ScratchList<Step> steps(mem);
+    steps.reserve(runLinks);
     ScratchList<OutputPiece> pieces(mem);
+    pieces.reserve(runLinks);
     ScratchList<int> loop(mem);
+    loop.reserve(runs.size());
     for (int startRun = 0; startRun < int(runs.size()); ++startRun) {
         if (visited[startRun]) continue;
         loop.clear();
