@@ -1,9 +1,6 @@
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -14,6 +11,7 @@
 #include <vector>
 
 #include "boolean/boolean.h"
+#include "countedheap.h"
 #include "geometry/algorithm.h"
 #include "testshapes.h"
 
@@ -22,47 +20,6 @@
 #include <2geom/path.h>
 #include <2geom/pathvector.h>
 #endif
-
-// Heap in use and its peak, counted by the replaced global operator new.
-namespace heap {
-std::atomic<long long> current{0};
-std::atomic<long long> peak{0};
-
-void* allocate(std::size_t size) {
-    void* p = std::malloc(size == 0 ? 1 : size);
-    if (!p) throw std::bad_alloc();
-    const long long now = current += (long long)malloc_usable_size(p);
-    long long seen = peak.load();
-    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-    }
-    return p;
-}
-
-void release(void* p) {
-    if (!p) return;
-    current -= (long long)malloc_usable_size(p);
-    std::free(p);
-}
-}  // namespace heap
-
-void* operator new(std::size_t size) {
-    return heap::allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return heap::allocate(size);
-}
-void operator delete(void* p) noexcept {
-    heap::release(p);
-}
-void operator delete[](void* p) noexcept {
-    heap::release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    heap::release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    heap::release(p);
-}
 
 // Two families of pairs of n knots each, radius `scale`:
 //  - round: two round splines crossing twice, the second shifted by
@@ -96,11 +53,8 @@ double thresholdFor(double scale) {
 // The most heap in use at once during one operation, inputs included, in MB.
 class PeakHeap {
 public:
-    void start() {
-        base_ = heap::current.load();
-        heap::peak = base_;
-    }
-    void stop() { most_ = std::max(most_, heap::peak.load() - base_); }
+    void start() { base_ = countedheap::markPeak(); }
+    void stop() { most_ = std::max(most_, countedheap::peak() - base_); }
     void report(benchmark::State& state) const { state.counters["peak_MB"] = double(most_) / 1e6; }
 
 private:

@@ -1,6 +1,5 @@
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -10,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "countedheap.h"
 #include "region/region.h"
 #include "regionshapes.h"
 
@@ -27,51 +27,6 @@
 // After the runs, the peak heap of one call of each engine on the larger
 // pairs.
 using namespace carvex;
-
-// Every allocation through operator new is counted, so that the peak heap of
-// one call can be read off. Each block carries its size in front of it.
-namespace {
-std::atomic<long long> liveBytes{0};
-std::atomic<long long> peakBytes{0};
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-
-void* countedAllocate(std::size_t size) {
-    void* block = std::malloc(size + kHeader);
-    if (!block) throw std::bad_alloc();
-    *static_cast<std::size_t*>(block) = size;
-    const long long live = liveBytes += (long long)size;
-    long long peak = peakBytes.load(std::memory_order_relaxed);
-    while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return static_cast<char*>(block) + kHeader;
-}
-
-void countedRelease(void* p) {
-    if (!p) return;
-    char* block = static_cast<char*>(p) - kHeader;
-    liveBytes -= (long long)*reinterpret_cast<std::size_t*>(block);
-    std::free(block);
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return countedAllocate(size);
-}
-void* operator new[](std::size_t size) {
-    return countedAllocate(size);
-}
-void operator delete(void* p) noexcept {
-    countedRelease(p);
-}
-void operator delete[](void* p) noexcept {
-    countedRelease(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    countedRelease(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    countedRelease(p);
-}
 
 namespace {
 
@@ -221,11 +176,10 @@ template <class Call>
 long long peakHeapOf(Call call) {
     long long peak = -1;
     std::thread([&] {
-        const long long before = liveBytes.load();
-        peakBytes = before;
+        const long long before = countedheap::markPeak();
         try {
             call();
-            peak = peakBytes.load() - before;
+            peak = countedheap::peak() - before;
         } catch (...) {
         }
     }).join();

@@ -13,13 +13,11 @@
 //   region_peer_bench --peak=F,N,I    one peak measurement (family, knots, impl)
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,52 +29,13 @@
 #include <tuple>
 #include <vector>
 
+#include "countedheap.h"
 #include "drawnshapes.h"
 #include "region/region.h"
 
 #ifdef CARVEX_HAVE_2GEOM
 #include "region2geom.h"
 #endif
-
-// ---- Heap accounting: every operator new and delete of the process.
-namespace {
-std::atomic<long long> gHeapNow{0};
-std::atomic<long long> gHeapPeak{0};
-
-void* counted(std::size_t n) {
-    void* p = std::malloc(n ? n : 1);
-    if (!p) throw std::bad_alloc();
-    const long long now = gHeapNow += (long long)malloc_usable_size(p);
-    long long peak = gHeapPeak.load(std::memory_order_relaxed);
-    while (now > peak && !gHeapPeak.compare_exchange_weak(peak, now)) {
-    }
-    return p;
-}
-void uncounted(void* p) {
-    if (!p) return;
-    gHeapNow -= (long long)malloc_usable_size(p);
-    std::free(p);
-}
-}  // namespace
-
-void* operator new(std::size_t n) {
-    return counted(n);
-}
-void* operator new[](std::size_t n) {
-    return counted(n);
-}
-void operator delete(void* p) noexcept {
-    uncounted(p);
-}
-void operator delete[](void* p) noexcept {
-    uncounted(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    uncounted(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    uncounted(p);
-}
 
 namespace {
 
@@ -247,8 +206,7 @@ int measurePeak(const char* request) {
     if (std::sscanf(request, "%15[^,],%d,%15s", family, &n, impl) != 3) return 2;
     const int f = std::strcmp(family, "gear") == 0 ? Gear : Round;
     const Inputs& in = inputs(f, n, 1);
-    gHeapPeak = gHeapNow.load();
-    const long long base = gHeapNow.load();
+    const long long base = countedheap::markPeak();
     if (std::strcmp(impl, "region") == 0) {
         carvex::RegionResult r = carvex::combine(in.a, in.b, carvex::BooleanOp::Union);
         benchmark::DoNotOptimize(r.shape.size());
@@ -261,7 +219,7 @@ int measurePeak(const char* request) {
         return 2;
 #endif
     }
-    std::printf("%lld\n", gHeapPeak.load() - base);
+    std::printf("%lld\n", countedheap::peak() - base);
     return 0;
 }
 
