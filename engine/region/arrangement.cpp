@@ -174,9 +174,10 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
         regular.push_back({s, 1.0, segments[s].endKnot, true});
         exposed[segments[s].endKnot] = 1;
     }
-    // Stretches of quiet segments along one outline, as [first, last] in the
-    // order of the outline; a closed outline with no busy segment is one
-    // chain from its first knot round to it.
+    // Stretches of quiet segments along one outline: chainOrder lists their
+    // segments in the order of the outline, chains the [first, last]
+    // positions of each stretch in it. A closed outline with no busy segment
+    // is one chain from its first knot round to it.
     ScratchList<std::pair<int, int>> chains(mem);
     ScratchList<int> chainOrder(mem);
     chainOrder.reserve(segmentCount);
@@ -202,6 +203,7 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
             }
         }
     }
+    // Cuts and meetings are always searched.
     exposed.resize(nodes.size() + 2 * hits.size(), 1);
 
     ScratchList<Stop> atHits(mem);
