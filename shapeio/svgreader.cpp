@@ -8,6 +8,7 @@
 #include "shapeio/numbertext.h"
 #include "shapeio/pathdata.h"
 #include "shapeio/shapecheck.h"
+#include "shapeio/stylesheet.h"
 #include "shapeio/subpathbuilder.h"
 #include "shapeio/svgio.h"
 #include "shapeio/textplace.h"
@@ -193,20 +194,6 @@ struct Paint {
     bool visible = true;
 };
 
-// The declarations of a style attribute, names lowercased; later ones win.
-QHash<QString, QString> styleDeclarations(const QString& style) {
-    QHash<QString, QString> declarations;
-    for (const QString& item : style.split(QLatin1Char(';'))) {
-        const int colon = item.indexOf(QLatin1Char(':'));
-        if (colon < 0) continue;
-        QString value = item.mid(colon + 1).trimmed();
-        if (value.endsWith(QLatin1String("!important"), Qt::CaseInsensitive))
-            value = value.left(value.size() - 10).trimmed();
-        declarations.insert(item.left(colon).trimmed().toLower(), value);
-    }
-    return declarations;
-}
-
 // A colour as written, when it is one SVG and this program both take;
 // otherwise an empty string.
 QString colourText(const QString& text) {
@@ -245,14 +232,18 @@ void applyFill(const QString& text, Paint* paint) {
 }
 
 // The paint of an element: its parent's, changed by presentation
-// attributes, then by the style attribute, which takes precedence.
-Paint elementPaint(const QXmlStreamAttributes& attributes, const Paint& parent) {
+// attributes, then by the document's style sheets, then by the style
+// attribute, which takes precedence.
+Paint elementPaint(const QXmlStreamAttributes& attributes, const QHash<QString, QString>& sheet,
+                   const Paint& parent) {
     Paint paint = parent;
     const QHash<QString, QString> style =
-        styleDeclarations(attributes.value(QLatin1String("style")).toString());
+        carvex::styleDeclarations(attributes.value(QLatin1String("style")).toString());
     auto property = [&](const char* name, auto apply) {
         const QStringRef attribute = attributes.value(QLatin1String(name));
         if (!attribute.isNull()) apply(attribute.toString().trimmed());
+        const auto fromSheet = sheet.constFind(QLatin1String(name));
+        if (fromSheet != sheet.constEnd()) apply(fromSheet.value());
         const auto declared = style.constFind(QLatin1String(name));
         if (declared != style.constEnd()) apply(declared.value());
     };
@@ -317,7 +308,9 @@ public:
             viewport.preserveAspectRatio =
                 rootAttributes.value(QLatin1String("preserveAspectRatio")).toString().trimmed();
         }
-        if (!readChildren(root, 1, elementPaint(rootAttributes, Paint()))) return false;
+        readStyleSheets();
+        if (!readChildren(root, 1, elementPaint(rootAttributes, sheetFor(rootAttributes), Paint())))
+            return false;
         while (!xml_.atEnd())
             advance();
         if (xml_.hasError()) return xmlFailure(xml_.errorString());
@@ -399,15 +392,53 @@ private:
         }
     }
 
+    // The rules of every <style> element, wherever it stands: a sheet
+    // applies to the whole document. Only a filled reading asks for paint.
+    void readStyleSheets() {
+        if (!drawing_ || !text_.contains(QLatin1String("<style"))) return;
+        QXmlStreamReader pass(text_);
+        while (!pass.atEnd()) {
+            if (pass.readNext() != QXmlStreamReader::StartElement) continue;
+            const QStringRef ns = pass.namespaceUri();
+            if (pass.name() != QLatin1String("style") || !(ns.isEmpty() || ns == kSvgNamespace))
+                continue;
+            const Place place = places_.at(int(text_.lastIndexOf(
+                QLatin1Char('<'), std::max<qint64>(0, pass.characterOffset() - 1))));
+            const QString type =
+                pass.attributes().value(QLatin1String("type")).toString().trimmed().toLower();
+            const QString css = pass.readElementText(QXmlStreamReader::SkipChildElements);
+            if (!type.isEmpty() && type != QLatin1String("text/css")) continue;
+            if (!sheet_.add(css))
+                drawing_->notes.append(
+                    QStringLiteral("%1:%2:%3: <style> partly read: only rules that name elements "
+                                   "by type, class and id are taken, at most %4")
+                        .arg(fileName_)
+                        .arg(place.line)
+                        .arg(place.column)
+                        .arg(carvex::StyleSheet::kMaxRules));
+        }
+    }
+
+    QHash<QString, QString> sheetFor(const QXmlStreamAttributes& attributes) const {
+        return sheet_.declarationsFor(elementName(),
+                                      attributes.value(QLatin1String("id")).toString(),
+                                      attributes.value(QLatin1String("class")).toString());
+    }
+
     bool readElement(const Matrix3d& parentTransform, int depth, const Paint& parentPaint) {
         const QString name = elementName();
         const QXmlStreamAttributes attributes = xml_.attributes();
+        const QHash<QString, QString> fromSheet = sheetFor(attributes);
         bool hidden = attributes.value(QLatin1String("display")).trimmed() == QLatin1String("none");
-        if (drawing_)
+        if (drawing_) {
+            auto none = [](const QString& v) {
+                return v.trimmed().toLower() == QLatin1String("none");
+            };
             hidden =
-                hidden || styleDeclarations(attributes.value(QLatin1String("style")).toString())
-                                  .value(QStringLiteral("display"))
-                                  .toLower() == QLatin1String("none");
+                hidden || none(fromSheet.value(QStringLiteral("display"))) ||
+                none(carvex::styleDeclarations(attributes.value(QLatin1String("style")).toString())
+                         .value(QStringLiteral("display")));
+        }
         if (!isSvgElement() || hidden) {
             skipElement();
             return true;
@@ -440,9 +471,11 @@ private:
                 return failAt(
                     elementPlace_,
                     QStringLiteral("groups nested more than %1 deep").arg(kMaxGroupDepth));
-            return readChildren(transform, depth + 1, elementPaint(attributes, parentPaint));
+            return readChildren(transform, depth + 1,
+                                elementPaint(attributes, fromSheet, parentPaint));
         }
-        if (!readShapeElement(name, transform, elementPaint(attributes, parentPaint))) return false;
+        if (!readShapeElement(name, transform, elementPaint(attributes, fromSheet, parentPaint)))
+            return false;
         skipElement();
         return true;
     }
@@ -732,6 +765,7 @@ private:
     Place rootPlace_;
     int knots_ = 0;  // in shape_, or in the drawing's elements
     FilledDrawing* drawing_ = nullptr;
+    carvex::StyleSheet sheet_;
     int shapeElements_ = 0;
 };
 

@@ -340,6 +340,40 @@ TEST(SvgFilling, PaintIsInheritedAndStyleBeatsAttributes) {
         << drawing.notes[0].toStdString();
 }
 
+// Files saved by drawing programs often set their fills in a style sheet:
+// read as a renderer reads them, or outlines meant only to be stroked
+// would be filled.
+TEST(SvgFilling, StyleSheetsSetPaintBetweenAttributesAndStyle) {
+    const FilledDrawing drawing = readFilled(document(
+        "<defs><style type='text/css'>/* exported */ #key{fill:blue} rect.red{fill:#00ff00}\n"
+        "  .line{fill:none} .red{fill:red} .odd{fill-rule:evenodd}\n"
+        "  .gone{display:none} g .deep{fill:yellow} @media print{.red{fill:black}}\n"
+        "</style></defs>\n"
+        "<path class='line' d='M0 0H1V1Z'/>\n"
+        "<circle class='red' r='1'/>\n"
+        "<rect class='red' width='1' height='1'/>\n"
+        "<rect id='key' class='red odd' width='1' height='1'/>\n"
+        "<rect class='red' fill='white' style='fill:#123456' width='1' height='1'/>\n"
+        "<rect class='line' fill='red' width='1' height='1'/>\n"
+        "<rect class='gone' width='1' height='1'/>\n"
+        "<g class='line'><rect class='deep' width='1' height='1'/></g>"));
+    // The stroked-only path, the rect whose sheet fill beats its attribute
+    // and the inherited fill none are left out; the hidden rect is skipped.
+    ASSERT_EQ(drawing.elements.size(), 4u);
+    EXPECT_EQ(drawing.elements[0].colour, QStringLiteral("red"));      // .red
+    EXPECT_EQ(drawing.elements[1].colour, QStringLiteral("#00ff00"));  // type and class beat class
+    EXPECT_EQ(drawing.elements[2].colour, QStringLiteral("blue"));     // id beats both
+    EXPECT_EQ(drawing.elements[2].fill, carvex::FillRule::EvenOdd);
+    EXPECT_EQ(drawing.elements[3].colour, QStringLiteral("#123456"));  // style attribute last
+    // Notes: the descendant selector and the at-rule passed over, then the
+    // three elements left without fill.
+    ASSERT_EQ(drawing.notes.size(), 4);
+    EXPECT_TRUE(drawing.notes[0].startsWith(QStringLiteral("t.svg:2:7: <style> partly read")))
+        << drawing.notes[0].toStdString();
+    EXPECT_TRUE(drawing.notes[1].startsWith(QStringLiteral("t.svg:6:1: <path> left out")))
+        << drawing.notes[1].toStdString();
+}
+
 TEST(SvgFilling, HiddenElementsAndLinesEncloseNothing) {
     const FilledDrawing drawing =
         readFilled(document("<rect width='1' height='1' style='display:none'/>\n"
