@@ -16,8 +16,6 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-// Handle length, as a fraction of the radius, of a cubic quarter ellipse.
-constexpr double kKappa = 0.5522847498307936;
 
 constexpr int kMaxGroupDepth = 256;
 
@@ -653,20 +651,18 @@ private:
             path.close();
             return true;
         }
-        const double kx = rx * kKappa;
-        const double ky = ry * kKappa;
+        // Corners are arcs of the ellipse, drawn as path arcs are drawn.
         const double right = x + w;
         const double bottom = y + h;
         path.moveTo({x + rx, y, 0});
         path.lineTo({right - rx, y, 0});
-        path.cubicTo({right - rx + kx, y, 0}, {right, y + ry - ky, 0}, {right, y + ry, 0});
+        path.arcTo(rx, ry, 0.0, false, true, {right, y + ry, 0});
         path.lineTo({right, bottom - ry, 0});
-        path.cubicTo({right, bottom - ry + ky, 0}, {right - rx + kx, bottom, 0},
-                     {right - rx, bottom, 0});
+        path.arcTo(rx, ry, 0.0, false, true, {right - rx, bottom, 0});
         path.lineTo({x + rx, bottom, 0});
-        path.cubicTo({x + rx - kx, bottom, 0}, {x, bottom - ry + ky, 0}, {x, bottom - ry, 0});
+        path.arcTo(rx, ry, 0.0, false, true, {x, bottom - ry, 0});
         path.lineTo({x, y + ry, 0});
-        path.cubicTo({x, y + ry - ky, 0}, {x + rx - kx, y, 0}, {x + rx, y, 0});
+        path.arcTo(rx, ry, 0.0, false, true, {x + rx, y, 0});
         path.close();
         return true;
     }
@@ -682,16 +678,12 @@ private:
             return false;
         }
         if (rx == 0.0 || ry == 0.0) return true;
-        // Four quarters from the rightmost point, in the direction of
-        // increasing angle (clockwise on screen, y being down), as SVG does.
-        const double kx = rx * kKappa;
-        const double ky = ry * kKappa;
+        // From the rightmost point in the direction of increasing angle
+        // (clockwise on screen, y being down), as SVG does: two half arcs.
         SubpathBuilder path(local);
         path.moveTo({cx + rx, cy, 0});
-        path.cubicTo({cx + rx, cy + ky, 0}, {cx + kx, cy + ry, 0}, {cx, cy + ry, 0});
-        path.cubicTo({cx - kx, cy + ry, 0}, {cx - rx, cy + ky, 0}, {cx - rx, cy, 0});
-        path.cubicTo({cx - rx, cy - ky, 0}, {cx - kx, cy - ry, 0}, {cx, cy - ry, 0});
-        path.cubicTo({cx + kx, cy - ry, 0}, {cx + rx, cy - ky, 0}, {cx + rx, cy, 0});
+        path.arcTo(rx, ry, 0.0, false, true, {cx - rx, cy, 0});
+        path.arcTo(rx, ry, 0.0, false, true, {cx + rx, cy, 0});
         path.close();
         return true;
     }

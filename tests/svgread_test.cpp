@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr double kKappa = 0.5522847498307936;
 
 Point3d P(double x, double y) {
     return {x, y, 0.0};
@@ -58,20 +57,32 @@ TEST(SvgElements, PlainRectIsFourCorners) {
         EXPECT_EQ(k->type, Knot::Corner);
 }
 
-TEST(SvgElements, RoundedRectHasQuarterEllipseCorners) {
+// Handle length, as a fraction of the radius, of a cubic eighth of an
+// ellipse: curved elements are drawn in pieces of 45 degrees.
+const double kEighth = 4.0 / 3.0 * std::tan(M_PI / 16.0);
+const double kHalfRoot2 = std::sqrt(0.5);
+
+TEST(SvgElements, RoundedRectHasEllipticCorners) {
     Shape shape;
     read(document("<rect x='10' y='20' width='30' height='40' rx='5' ry='8'/>"), shape);
     ASSERT_EQ(shape.size(), 1);
     const Spline& s = *shape[0];
-    expectPoints(s, {P(15, 20), P(35, 20), P(40, 28), P(40, 52), P(35, 60), P(15, 60), P(10, 52),
-                     P(10, 28)});
+    // Each corner is two eighths of the ellipse, through its 45-degree point.
+    const double dx = 5 * (1 - kHalfRoot2);
+    const double dy = 8 * (1 - kHalfRoot2);
+    expectPoints(
+        s,
+        {P(15, 20), P(35, 20), P(40 - dx, 20 + dy), P(40, 28), P(40, 52), P(40 - dx, 60 - dy),
+         P(35, 60), P(15, 60), P(10 + dx, 60 - dy), P(10, 52), P(10, 28), P(10 + dx, 20 + dy)},
+        1e-12);
     // Lines meet the corner arcs: one handle on the point, one along the side.
     EXPECT_EQ(s[1]->inVec, P(35, 20));
-    EXPECT_EQ(s[1]->outVec, P(35 + 5 * kKappa, 20));
-    EXPECT_EQ(s[2]->inVec, P(40, 28 - 8 * kKappa));
-    EXPECT_EQ(s[0]->inVec, P(15 - 5 * kKappa, 20));
-    for (const Knot* k : s)
-        EXPECT_EQ(k->type, Knot::BezierCorner);
+    EXPECT_NEAR(s[1]->outVec.x, 35 + 5 * kEighth, 1e-12);
+    EXPECT_NEAR(s[1]->outVec.y, 20, 1e-12);
+    EXPECT_NEAR(s[3]->inVec.x, 40, 1e-12);
+    EXPECT_NEAR(s[3]->inVec.y, 28 - 8 * kEighth, 1e-12);
+    for (int i = 0; i < s.size(); ++i)
+        EXPECT_EQ(s[i]->type, i % 3 == 2 ? Knot::Bezier : Knot::BezierCorner) << i;
 }
 
 TEST(SvgElements, RectRadiusRules) {
@@ -79,13 +90,22 @@ TEST(SvgElements, RectRadiusRules) {
     Shape one;
     read(document("<rect width='40' height='40' ry='5'/>"), one);
     EXPECT_EQ(one[0]->at(0)->point, P(5, 0));
-    EXPECT_EQ(one[0]->at(2)->point, P(40, 5));
-    // Radii beyond half a side are clamped, leaving an ellipse of four
-    // smooth knots and no zero-length lines.
+    EXPECT_EQ(one[0]->at(3)->point, P(40, 5));
+    // Radii beyond half a side are clamped, leaving an ellipse of smooth
+    // knots and no zero-length lines.
     Shape clamped;
     read(document("<rect width='20' height='10' rx='30'/>"), clamped);
-    ASSERT_EQ(clamped[0]->size(), 4);
-    expectPoints(*clamped[0], {P(10, 0), P(20, 5), P(10, 10), P(0, 5)});
+    ASSERT_EQ(clamped[0]->size(), 8);
+    for (int i : {0, 2, 4, 6})
+        EXPECT_LT(std::hypot(clamped[0]->at(i)->point.x - (i == 0   ? 10
+                                                           : i == 2 ? 20
+                                                           : i == 4 ? 10
+                                                                    : 0),
+                             clamped[0]->at(i)->point.y - (i == 0   ? 0
+                                                           : i == 4 ? 10
+                                                                    : 5)),
+                  1e-12)
+            << i;
     for (const Knot* k : *clamped[0])
         EXPECT_EQ(k->type, Knot::Bezier);
     // Zero size draws nothing; here the document then has no shape at all.
@@ -98,14 +118,21 @@ TEST(SvgElements, CircleAndEllipse) {
     ASSERT_EQ(shape.size(), 2);
     const Spline& c = *shape[0];
     EXPECT_TRUE(c.closed);
-    expectPoints(c, {P(7, 6), P(5, 8), P(3, 6), P(5, 4)});
-    EXPECT_EQ(c[0]->outVec, P(7, 6 + 2 * kKappa));
-    EXPECT_EQ(c[0]->inVec, P(7, 6 - 2 * kKappa));
-    EXPECT_EQ(c[1]->inVec, P(5 + 2 * kKappa, 8));
+    const double d = 2 * kHalfRoot2;
+    expectPoints(c,
+                 {P(7, 6), P(5 + d, 6 + d), P(5, 8), P(5 - d, 6 + d), P(3, 6), P(5 - d, 6 - d),
+                  P(5, 4), P(5 + d, 6 - d)},
+                 1e-12);
+    EXPECT_NEAR(c[0]->outVec.y, 6 + 2 * kEighth, 1e-12);
+    EXPECT_NEAR(c[0]->inVec.y, 6 - 2 * kEighth, 1e-12);
+    EXPECT_NEAR(c[2]->inVec.x, 5 + 2 * kEighth, 1e-12);
     for (const Knot* k : c)
         EXPECT_EQ(k->type, Knot::Bezier);
-    expectPoints(*shape[1], {P(4, 0), P(0, 3), P(-4, 0), P(0, -3)});
-    EXPECT_EQ(shape[1]->at(1)->outVec, P(-4 * kKappa, 3));
+    const Spline& e = *shape[1];
+    ASSERT_EQ(e.size(), 8);
+    EXPECT_LT(std::hypot(e[2]->point.x, e[2]->point.y - 3), 1e-12);
+    EXPECT_LT(std::hypot(e[4]->point.x + 4, e[4]->point.y), 1e-12);
+    EXPECT_NEAR(e[2]->outVec.x, -4 * kEighth, 1e-12);
 }
 
 TEST(SvgElements, PolygonPolylineAndLine) {
