@@ -418,6 +418,7 @@ private:
     }
 
     QHash<QString, QString> sheetFor(const QXmlStreamAttributes& attributes) const {
+        if (sheet_.isEmpty()) return {};
         return sheet_.declarationsFor(elementName(),
                                       attributes.value(QLatin1String("id")).toString(),
                                       attributes.value(QLatin1String("class")).toString());
