@@ -6,6 +6,7 @@
 
 #include "region/runsort.h"
 #include "region/scratch.h"
+#include "region/tolerances.h"
 
 namespace carvex::region {
 
@@ -465,15 +466,15 @@ struct BucketIndex {
             ++links;
         });
         origin = l;
-        count = int(std::clamp<size_t>(links / 2, 1, 1 << 16));
+        count = int(std::clamp<size_t>(links / 2, 1, kMaxRayBuckets));
         // Fewer buckets where long links would fill too many of them.
         for (;;) {
-            width = std::max((h - l) / count, 1e-300);
+            width = std::max((h - l) / count, kNarrowestBucket);
             long long total = 0;
             forEachLiveLink(a, [&](int i) {
                 total += bucket(hi(a.links[i], y)) - bucket(lo(a.links[i], y)) + 1;
             });
-            if (count == 1 || total <= 16LL * (long long)(links + 1)) break;
+            if (count == 1 || total <= (long long)kRayEntriesPerLink * (long long)(links + 1)) break;
             count = std::max(1, count / 4);
         }
         start.assign(count + 1, 0);
@@ -500,7 +501,7 @@ double otherAt(const Cubic& c, bool levelY, double level) {
     const double a = levelY ? c.p[0].y : c.p[0].x;
     const double b = levelY ? c.p[3].y : c.p[3].x;
     const bool rising = b > a;
-    for (int i = 0; i < 80 && hi - lo > 1e-17; ++i) {
+    for (int i = 0; i < kLevelBisections && hi - lo > kLevelBracket; ++i) {
         const double mid = 0.5 * (lo + hi);
         const Vec2 p = pointAt(c, mid);
         if (((levelY ? p.y : p.x) < level) == rising)
@@ -557,7 +558,7 @@ double edgeHeading(const Cubic& c, bool atStart) {
     Vec2 t = d.p[3] - d.p[0];
     for (int i = 1; i < 4; ++i) {
         const Vec2 h = d.p[i] - d.p[0];
-        if (length(h) > 1e-9 * scale) {
+        if (length(h) > kShortestHeading * scale) {
             t = h;
             break;
         }
@@ -611,7 +612,7 @@ void computeWindings(Arrangement& a, bool carry) {
         for (int k = first[v]; k < first[v + 1]; ++k) {
             const double next =
                 k + 1 < first[v + 1] ? ends[k + 1].angle : ends[first[v]].angle + 2.0 * M_PI;
-            if (next - ends[k].angle < 1e-6) unclear[v] = 1;
+            if (next - ends[k].angle < kUnclearOrder) unclear[v] = 1;
         }
     }
 

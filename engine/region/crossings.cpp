@@ -4,6 +4,7 @@
 
 #include "region/runsort.h"
 #include "region/scratch.h"
+#include "region/tolerances.h"
 
 namespace carvex::region {
 
@@ -59,7 +60,7 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
         lo = t1;
     } else {
         const bool rising = vb > va;
-        for (int i = 0; i < 60 && hi - lo > 1e-6 * (t1 - t0); ++i) {
+        for (int i = 0; i < kProjectBisections && hi - lo > kProjectBracket * (t1 - t0); ++i) {
             const double mid = 0.5 * (lo + hi);
             const Vec2 q = pointAt(c, mid);
             const double v = alongX ? q.x : q.y;
@@ -70,7 +71,7 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
         }
     }
     double u = 0.5 * (lo + hi);
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < kProjectNewtonSteps; ++i) {
         const Vec2 d = pointAt(c, u) - p;
         const Vec2 d1 = derivativeAt(c, u);
         const Vec2 d2 = secondDerivativeAt(c, u);
@@ -161,13 +162,13 @@ struct PairSearch {
 
     // Newton on a(s) = b(t), kept inside the given parameter ranges.
     bool refine(double& s, double& t, double sa, double sb, double ta, double tb) const {
-        for (int i = 0; i < 12; ++i) {
+        for (int i = 0; i < kNewtonSteps; ++i) {
             const Vec2 f = pointAt(a, s) - pointAt(b, t);
-            if (length(f) <= 1e-3 * tol) return true;
+            if (length(f) <= kNewtonResidual * tol) return true;
             const Vec2 c1 = derivativeAt(a, s);
             const Vec2 c2 = derivativeAt(b, t) * -1.0;
             const double det = cross(c1, c2);
-            if (std::fabs(det) <= 1e-14 * length(c1) * length(c2) || det == 0.0) break;
+            if (std::fabs(det) <= kSingularJacobian * length(c1) * length(c2) || det == 0.0) break;
             const Vec2 r = f * -1.0;
             s = std::clamp(s + cross(r, c2) / det, sa, sb);
             t = std::clamp(t + cross(c1, r) / det, ta, tb);
@@ -185,7 +186,7 @@ struct PairSearch {
         const double den = cross(r, d);
         double u = 0.5;
         double v = 0.5;
-        if (std::fabs(den) > 1e-300) {
+        if (std::fabs(den) > kParallelChords) {
             u = cross(q - p, d) / den;
             v = cross(q - p, r) / den;
         }
@@ -193,7 +194,7 @@ struct PairSearch {
         v = std::clamp(v, 0.0, 1.0);
         const Vec2 pu = lerp(p, ca.p[3], u);
         const Vec2 qv = lerp(q, cb.p[3], v);
-        if (length(pu - qv) > reach && std::fabs(den) > 1e-300) {
+        if (length(pu - qv) > reach && std::fabs(den) > kParallelChords) {
             // Clamped off the chords: try the nearest ends.
             double best = length(pu - qv);
             for (double uu : {0.0, 1.0}) {
@@ -241,8 +242,8 @@ struct PairSearch {
         if (apart(pa, pb, tol) || apart(pb, pa, tol)) return;
         const double sa = pa.box.size();
         const double sb = pb.box.size();
-        const bool flatA = pa.flat <= 1e-3 * sa || sa <= tol;
-        const bool flatB = pb.flat <= 1e-3 * sb || sb <= tol;
+        const bool flatA = pa.flat <= kFlatStretch * sa || sa <= tol;
+        const bool flatB = pb.flat <= kFlatStretch * sb || sb <= tol;
         if ((flatA && flatB) || depth > 40) {
             leaf(pa.c, pa.t0, pa.t1, pb.c, pb.t0, pb.t1, pa.flat + pb.flat + tol);
             return;

@@ -1,5 +1,7 @@
 #include "region/cubic.h"
 
+#include "region/tolerances.h"
+
 namespace carvex::region {
 
 Vec2 pointAt(const Cubic& c, double t) {
@@ -78,8 +80,8 @@ int derivativeRoots(double v0, double v1, double v2, double v3, double* out) {
     auto keep = [&](double t) {
         if (t > 0.0 && t < 1.0) out[n++] = t;
     };
-    if (std::fabs(a) <= 1e-12 * scale) {
-        if (std::fabs(b) > 1e-12 * scale) keep(-c / b);
+    if (std::fabs(a) <= kDegenerateCoefficient * scale) {
+        if (std::fabs(b) > kDegenerateCoefficient * scale) keep(-c / b);
         return n;
     }
     const double disc = b * b - 4.0 * a * c;
@@ -100,7 +102,7 @@ int extremaParameters(const Cubic& c, double out[4]) {
     std::sort(out, out + n);
     int m = 0;
     for (int i = 0; i < n; ++i)
-        if (m == 0 || out[i] - out[m - 1] > 1e-12) out[m++] = out[i];
+        if (m == 0 || out[i] - out[m - 1] > kDistinctExtrema) out[m++] = out[i];
     return m;
 }
 
@@ -138,7 +140,7 @@ bool tracesChord(const Cubic& c) {
     if (len2 == 0.0) return false;
     for (int i = 1; i < 3; ++i) {
         const Vec2 h = c.p[i] - c.p[0];
-        if (std::fabs(cross(h, d)) > 1e-14 * len2) return false;
+        if (std::fabs(cross(h, d)) > kTracesChord * len2) return false;
         const double u = dot(h, d) / len2;
         if (u < 0.0 || u > 1.0) return false;
     }

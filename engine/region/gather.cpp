@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "region/tolerances.h"
+
 namespace carvex::region {
 
 namespace {
@@ -119,7 +121,7 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
     out.extent = box.size();
     // Relative to the picture, but never below what the coordinates' own
     // precision can resolve.
-    out.eps = std::max(1e-10 * out.extent, 1e-14 * largest);
+    out.eps = std::max(kFinestMergeOfExtent * out.extent, kFinestMergeOfMagnitude * largest);
     out.merge = std::max(out.eps, threshold);
 
     for (const SplineSpan& span : spans) {

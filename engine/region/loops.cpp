@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "region/scratch.h"
+#include "region/tolerances.h"
 
 namespace carvex::region {
 
@@ -28,7 +29,7 @@ Vec2 leaving(const Cubic& c) {
         length(c.p[3] - c.p[0]) + length(c.p[1] - c.p[0]) + length(c.p[2] - c.p[0]);
     for (int i = 1; i < 4; ++i) {
         const Vec2 d = c.p[i] - c.p[0];
-        if (length(d) > 1e-9 * scale) return d;
+        if (length(d) > kShortestHeading * scale) return d;
     }
     return c.p[3] - c.p[0];
 }
@@ -154,9 +155,9 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
             if (taken[j]) continue;
             double key = clockwise(back.tangent, headings[j].tangent);
             const double along = clockwise(back.along, headings[j].along);
-            if (key > 2.0 * M_PI - 1e-9) key = 0.0;  // leaves along the arrival
-            if (best < 0 || key < bestKey - 1e-9 ||
-                (std::fabs(key - bestKey) <= 1e-9 && along < bestAlong)) {
+            if (key > 2.0 * M_PI - kHeadingTie) key = 0.0;  // leaves along the arrival
+            if (best < 0 || key < bestKey - kHeadingTie ||
+                (std::fabs(key - bestKey) <= kHeadingTie && along < bestAlong)) {
                 best = j;
                 bestKey = key;
                 bestAlong = along;

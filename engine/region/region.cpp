@@ -21,10 +21,9 @@ struct Workspace {
     region::Arrangement arrangement;
 
     // Past this many segments the lists are let go after the call.
-    static constexpr size_t kKeep = 1 << 16;
     void release() {
         region::releaseStageMemory();
-        if (input.segments.capacity() <= kKeep) return;
+        if (input.segments.capacity() <= size_t(region::kKeptSegments)) return;
         *this = Workspace();
     }
 };
@@ -60,8 +59,8 @@ RegionResult run(const Shape& a, const Shape* b, BooleanOp op, FillRule fillA, F
     // coarser distance they close up; past that the answer is refused.
     result.status = RegionStatus::Unresolved;
     const double eps = w.input.eps;
-    for (double coarsest : {0.0, 1e3 * eps, 1e5 * eps}) {
-        w.input.merge = std::max(w.input.merge, coarsest);
+    for (double factor : kRetryMerges) {
+        w.input.merge = std::max(w.input.merge, factor * eps);
         bool complete = true;
         Shape shape = pass(op, fillA, fillB, w, complete);
         if (complete) {

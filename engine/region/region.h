@@ -15,6 +15,7 @@
 #include <QString>
 
 #include "geometry/shape.h"
+#include "region/tolerances.h"
 
 namespace carvex {
 
@@ -44,9 +45,6 @@ enum class RegionStatus {
     // even at a merge distance of 1e-5 of the extent.
     Unresolved,
 };
-
-constexpr double kMaxRegionCoordinate = 1e9;
-constexpr int kMaxRegionKnots = 1000000;
 
 struct RegionResult {
     RegionStatus status = RegionStatus::Ok;

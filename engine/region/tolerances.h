@@ -1,0 +1,125 @@
+#pragma once
+
+// Every tolerance and cap of the region engine, with its unit and why it has
+// its value. Units:
+//   extent     - a fraction of the larger side of the box of both inputs
+//   magnitude  - a fraction of the largest coordinate of the inputs
+//   merge      - a multiple of the merge distance in force
+//   size       - a fraction of the size of the curve at hand
+//   parameter  - a distance along a curve's own parameter in [0, 1]
+//   radians    - an angle
+// Caps count work; a cap that is reached ends the operation with a status
+// naming it, never with a partial answer.
+
+namespace carvex {
+
+// Coordinates beyond this magnitude leave too few digits for the finest
+// merge distance of a shape of ordinary size (absolute, the shapes' units).
+constexpr double kMaxRegionCoordinate = 1e9;
+
+// Knots per input: past this the lists outgrow what one call should hold
+// (count).
+constexpr int kMaxRegionKnots = 1000000;
+
+}  // namespace carvex
+
+namespace carvex::region {
+
+// The finest merge distance: ten digits below the picture's size, which keeps
+// Newton's steps on curves of that size well clear of rounding (extent) ...
+constexpr double kFinestMergeOfExtent = 1e-10;
+// ... but never below what the coordinates themselves resolve: about fifty
+// units in the last place (magnitude).
+constexpr double kFinestMergeOfMagnitude = 1e-14;
+
+// The coarser merge distances tried when outlines run along each other too
+// closely to place their crossings (multiples of the finest merge distance;
+// the first keeps the caller's distance).
+constexpr double kRetryMerges[] = {0.0, 1e3, 1e5};
+
+// A stretch of curve whose handles stray from its chord by less than this
+// fraction of its size is taken as its chord by the crossing search: Newton
+// then starts within reach of the crossing (size).
+constexpr double kFlatStretch = 1e-3;
+
+// Subdivisions of one pair of monotone pieces. Two pieces that do not run
+// along each other are cut to a handful of boxes per crossing at each level;
+// the budget is reached only by pieces that stay within the merge distance
+// of each other along a long stretch without sharing it (count).
+constexpr int kPairSearchBudget = 4000;
+
+// Distinct meetings of one pair of monotone pieces. Two cubics that do not
+// share a stretch cross at most nine times (Bezout); more meetings mean
+// touchings within the merge distance along a near-copy (count).
+constexpr int kMaxMeetingsPerPair = 24;
+
+// How deep the search can go. A stretch of parameter width h of a cubic
+// whose control points lie within the extent E has a control box no larger
+// than 3 * sqrt(2) * E * h, so after 36 halvings (h < 1.5e-11) it is smaller
+// than the finest merge distance (1e-10 * E) and counts as flat; each level
+// halves one of the two curves, so no search goes past 72 levels. The cap
+// stands guard over that argument (count).
+constexpr int kMaxSearchDepth = 80;
+
+// Newton on a(s) = b(t): steps before giving up, the residual that counts as
+// met (merge), and the Jacobian that counts as singular (relative to the
+// product of the two tangents' lengths).
+constexpr int kNewtonSteps = 12;
+constexpr double kNewtonResidual = 1e-3;
+constexpr double kSingularJacobian = 1e-14;
+
+// Chords this close to parallel have no crossing worth computing (absolute,
+// squared units): only an exact zero is truly parallel, and below this the
+// quotient overflows.
+constexpr double kParallelChords = 1e-300;
+
+// Projecting a point on a monotone stretch: bisections to bracket it to
+// kProjectBracket of the stretch's parameter width (parameter), then Newton
+// steps to polish it.
+constexpr int kProjectBisections = 60;
+constexpr double kProjectBracket = 1e-6;
+constexpr int kProjectNewtonSteps = 6;
+
+// A quadratic whose leading coefficient is this small against its others is
+// solved as linear (relative), and extrema closer than this along the
+// parameter are one (parameter).
+constexpr double kDegenerateCoefficient = 1e-12;
+constexpr double kDistinctExtrema = 1e-12;
+
+// Handles this close to the chord (a fraction of its length, squared) trace
+// it exactly: a rounding's worth, so only segments drawn as lines count.
+constexpr double kTracesChord = 1e-14;
+
+// Finding where a monotone curve reaches a level: bisections, and the
+// parameter width at which they stop (parameter: below a double's spacing
+// near 1).
+constexpr int kLevelBisections = 80;
+constexpr double kLevelBracket = 1e-17;
+
+// A direction shorter than this is no direction: the next derivative is asked
+// instead (size).
+constexpr double kShortestHeading = 1e-9;
+
+// Edges leaving one vertex whose headings differ by less than this are in an
+// order the angle cannot settle (radians): well above the rounding of an
+// atan2 of a short tangent, well below any angle a drawing shows.
+constexpr double kHeadingTie = 1e-9;
+
+// Ends at a vertex closer in heading than this leave their order in doubt:
+// windings are then found by rays rather than carried around it (radians).
+constexpr double kUnclearOrder = 1e-6;
+
+// Buckets of the ray index: at least one, at most this many per axis, and no
+// more than this many bucket entries per link on average (counts).
+constexpr int kMaxRayBuckets = 1 << 16;
+constexpr int kRayEntriesPerLink = 16;
+
+// The narrowest bucket (absolute): keeps the division defined for a picture
+// of zero width.
+constexpr double kNarrowestBucket = 1e-300;
+
+// Working lists past this many segments are let go after the call instead of
+// kept for the next (count).
+constexpr int kKeptSegments = 1 << 16;
+
+}  // namespace carvex::region
