@@ -229,10 +229,10 @@ int runRegions(const std::vector<InputFile>& files, double threshold, bool wantI
                ProgressLine& progress, Shape* answer, std::vector<std::unique_ptr<Shape>>* inputs) {
     std::vector<FileRegion> regions(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        carvex::RegionStatus status = carvex::RegionStatus::Ok;
-        if (!regionOfDrawing(files[i].drawing, threshold, &regions[i], &status)) {
+        QString reason;
+        if (!regionOfDrawing(files[i].drawing, threshold, &regions[i], &reason)) {
             progress.message(QStringLiteral("carvex: %1: the shape cannot be resolved: %2")
-                                 .arg(files[i].path, carvex::describe(status)));
+                                 .arg(files[i].path, reason));
             return ExitBadInput;
         }
         if (!wantInputs) continue;

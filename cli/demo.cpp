@@ -154,12 +154,10 @@ int runDemo(const QString& folder, double threshold) {
     QHash<QString, FileRegion*> regionByName;
     for (size_t i = 0; i < std::size(kExampleFiles); ++i) {
         QString error;
-        carvex::RegionStatus status = carvex::RegionStatus::Ok;
         if (!readFilledDrawing(resource(kExampleFiles[i]), &drawings[i], &error) ||
-            !regionOfDrawing(drawings[i], threshold, &regions[i], &status)) {
+            !regionOfDrawing(drawings[i], threshold, &regions[i], &error)) {
             progress.finish();
-            std::fprintf(stderr, "carvex: the bundled example is damaged: %s\n",
-                         qPrintable(error.isEmpty() ? carvex::describe(status) : error));
+            std::fprintf(stderr, "carvex: the bundled example is damaged: %s\n", qPrintable(error));
             return ExitBadInput;
         }
         QFile file(resource(kExampleFiles[i]));

@@ -16,8 +16,7 @@ void appendCopies(const Shape& from, Shape& to) {
 }  // namespace
 
 bool regionOfDrawing(const FilledDrawing& drawing, double threshold, FileRegion* region,
-                     carvex::RegionStatus* status) {
-    *status = carvex::RegionStatus::Ok;
+                     QString* reason) {
     region->shape.clear();
     region->fill = carvex::FillRule::NonZero;
     if (drawing.elements.size() == 1) {
@@ -30,7 +29,7 @@ bool regionOfDrawing(const FilledDrawing& drawing, double threshold, FileRegion*
     for (const FilledElement& element : drawing.elements) {
         carvex::RegionResult resolved = carvex::resolve(element.shape, element.fill, threshold);
         if (!resolved.ok()) {
-            *status = resolved.status;
+            if (reason) *reason = carvex::describe(resolved);
             return false;
         }
         while (!resolved.shape.isEmpty())
@@ -70,10 +69,10 @@ bool applyRegionSteps(FileRegion& result, const QList<RegionStep>& steps, double
                                                       regionOperation(step.operation), options);
         if (!answer.ok()) {
             if (error)
-                *error = QStringLiteral("step %1 (%2 %3): the shapes cannot be combined: %4")
-                             .arg(i + 1)
-                             .arg(operationName(step.operation), step.path,
-                                  carvex::describe(answer.status));
+                *error =
+                    QStringLiteral("step %1 (%2 %3): the shapes cannot be combined: %4")
+                        .arg(i + 1)
+                        .arg(operationName(step.operation), step.path, carvex::describe(answer));
             return false;
         }
         result.shape = std::move(answer.shape);

@@ -19,10 +19,10 @@ struct FileRegion {
 // The region of a drawing, the union of its elements' regions: one element
 // is taken as it is, with its own rule; several are each resolved under
 // their own rule, and their loops (outer boundaries one way, holes the
-// other) together fill their union under nonzero. False with status when
-// an element cannot be resolved.
+// other) together fill their union under nonzero. False with the reason
+// when an element cannot be resolved.
 bool regionOfDrawing(const FilledDrawing& drawing, double threshold, FileRegion* region,
-                     carvex::RegionStatus* status);
+                     QString* reason);
 
 // The region engine's operation for an operation code of operations.h.
 carvex::BooleanOp regionOperation(int operation);

@@ -153,7 +153,7 @@ std::string toDocument(const Shape& shape, ShapeFormat format) {
 }
 
 std::unique_ptr<Shape> answerOf(carvex::RegionResult result) {
-    if (!result.ok()) raise(gRegionError, carvex::describe(result.status));
+    if (!result.ok()) raise(gRegionError, carvex::describe(result));
     return std::make_unique<Shape>(std::move(result.shape));
 }
 

@@ -302,6 +302,25 @@ TEST_F(CarvexCommand, UsageErrorsExitWithOne) {
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
 
+// A near-copy that meets the first disc within the merge distance at more
+// places than two cubics can cross: the crossing search's cap is named with
+// both segments, and no answer is written.
+TEST_F(CarvexCommand, AReachedSearchCapExitsWithTwoNamingTheSegments) {
+    writeFile(path("disc.svg"), "<svg xmlns='http://www.w3.org/2000/svg'><circle r='100'/></svg>");
+    writeFile(path("copy.svg"),
+              "<svg xmlns='http://www.w3.org/2000/svg'><circle r='100' "
+              "transform='rotate(0.0572958 100 0)'/></svg>");
+    const Outcome run = runCarvex({path("disc.svg"), QStringLiteral("union"), path("copy.svg"),
+                                   QStringLiteral("-t"), QStringLiteral("0.1"),
+                                   QStringLiteral("-o"), path("out.svg")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("two segments meet at more than 24 places")))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("of spline 0 of the second shape")))
+        << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path("out.svg")));
+}
+
 TEST_F(CarvexCommand, BadInputExitsWithTwoNamingFileAndPlace) {
     struct Case {
         const char* name;

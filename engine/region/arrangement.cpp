@@ -474,7 +474,8 @@ struct BucketIndex {
             forEachLiveLink(a, [&](int i) {
                 total += bucket(hi(a.links[i], y)) - bucket(lo(a.links[i], y)) + 1;
             });
-            if (count == 1 || total <= (long long)kRayEntriesPerLink * (long long)(links + 1)) break;
+            if (count == 1 || total <= (long long)kRayEntriesPerLink * (long long)(links + 1))
+                break;
             count = std::max(1, count / 4);
         }
         start.assign(count + 1, 0);

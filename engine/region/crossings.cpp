@@ -150,13 +150,17 @@ struct PairSearch {
     int segA;
     int segB;
     size_t firstHit;
-    int budget = 4000;
+    int budget = kPairSearchBudget;
+    RegionStatus limit = RegionStatus::Ok;  // the cap that stopped the search
 
     void add(double tA, double tB) {
         const Vec2 p = pointAt(a, tA);
         for (size_t i = firstHit; i < hits.size(); ++i)
             if (length(pointAt(a, hits[i].tA) - p) <= tol) return;
-        if (hits.size() - firstHit >= 24) return;
+        if (hits.size() - firstHit >= size_t(kMaxMeetingsPerPair)) {
+            limit = RegionStatus::TooManyMeetings;
+            return;
+        }
         hits.push_back({segA, tA, segB, tB});
     }
 
@@ -237,15 +241,23 @@ struct PairSearch {
     }
 
     void search(const Part& pa, const Part& pb, int depth) {
-        if (--budget < 0) return;
+        if (limit != RegionStatus::Ok) return;
+        if (--budget < 0) {
+            limit = RegionStatus::SearchBudgetExhausted;
+            return;
+        }
         if (!pa.box.overlaps(pb.box, tol)) return;
         if (apart(pa, pb, tol) || apart(pb, pa, tol)) return;
         const double sa = pa.box.size();
         const double sb = pb.box.size();
         const bool flatA = pa.flat <= kFlatStretch * sa || sa <= tol;
         const bool flatB = pb.flat <= kFlatStretch * sb || sb <= tol;
-        if ((flatA && flatB) || depth > 40) {
+        if (flatA && flatB) {
             leaf(pa.c, pa.t0, pa.t1, pb.c, pb.t0, pb.t1, pa.flat + pb.flat + tol);
+            return;
+        }
+        if (depth >= kMaxSearchDepth) {
+            limit = RegionStatus::SearchTooDeep;
             return;
         }
         Cubic l;
@@ -338,8 +350,10 @@ bool consecutive(const std::vector<SourceSegment>& segments, const Piece& p, con
            (b.endKnot == a.startKnot && q.t1 >= 1.0 && p.t0 <= 0.0);
 }
 
-void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa, const Piece& pb,
-                     double tol, std::vector<Hit>& hits, std::vector<Overlap>& overlaps) {
+// Returns the cap the search ran into, or Ok.
+RegionStatus intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa,
+                             const Piece& pb, double tol, std::vector<Hit>& hits,
+                             std::vector<Overlap>& overlaps) {
     const Cubic& a = segments[pa.segment].curve;
     const Cubic& b = segments[pb.segment].curve;
     Incidence lo;
@@ -348,7 +362,7 @@ void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa
         hits.push_back({pa.segment, lo.tA, pb.segment, lo.tB});
         hits.push_back({pa.segment, hi.tA, pb.segment, hi.tB});
         overlaps.push_back({pa.segment, lo.tA, hi.tA, pb.segment, lo.tB, hi.tB});
-        return;
+        return RegionStatus::Ok;
     }
     PairSearch search{a, b, tol, hits, pa.segment, pb.segment, hits.size()};
     search.rangeA0 = pa.t0;
@@ -356,6 +370,7 @@ void intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa
     search.rangeB0 = pb.t0;
     search.rangeB1 = pb.t1;
     search.search(Part(pa.curve, pa.t0, pa.t1), Part(pb.curve, pb.t0, pb.t1), 0);
+    return search.limit;
 }
 
 }  // namespace
@@ -364,6 +379,8 @@ void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piec
               double tol, Meetings& out) {
     out.hits.clear();
     out.overlaps.clear();
+    out.limit = RegionStatus::Ok;
+    out.limitSegments[0] = out.limitSegments[1] = -1;
     out.busy.assign(segments.size(), 0);
     std::vector<Hit>& hits = out.hits;
     std::pmr::memory_resource* mem = stageMemory();
@@ -385,7 +402,12 @@ void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piec
             if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
             if (onlyShareAnEnd(p, q)) continue;
             const size_t before = hits.size();
-            intersectPieces(segments, q, p, tol, hits, out.overlaps);
+            out.limit = intersectPieces(segments, q, p, tol, hits, out.overlaps);
+            if (out.limit != RegionStatus::Ok) {
+                out.limitSegments[0] = q.segment;
+                out.limitSegments[1] = p.segment;
+                return;
+            }
             if (hits.size() != before) out.busy[p.segment] = out.busy[q.segment] = 1;
         }
         active.resize(keep);

@@ -47,13 +47,18 @@ struct Meetings {
     // but the stretches that follow it along its own outline. Segments that
     // do not can be carried through the arrangement in whole chains.
     std::vector<char> busy;
+    // Ok, or the cap of the search that stopped it, with the two segments
+    // it was searching: the meetings are then incomplete.
+    RegionStatus limit = RegionStatus::Ok;
+    int limitSegments[2] = {-1, -1};
 };
 
 // The pieces of every segment, in segment order, into out (emptied first).
 void monotonePieces(const std::vector<SourceSegment>& segments, std::vector<Piece>& out);
 
 // Every meeting of two pieces, within tol of the extent: crossings refined on
-// the curves, touchings, and both ends of every shared stretch.
+// the curves, touchings, and both ends of every shared stretch. Stops at the
+// first pair whose search reaches a cap, and says so in out.limit.
 void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piece>& pieces,
               double tol, Meetings& out);
 

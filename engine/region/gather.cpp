@@ -1,5 +1,6 @@
 #include "region/gather.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -44,21 +45,16 @@ bool inRange(Vec2 p) {
            std::fabs(p.y) <= kMaxRegionCoordinate;
 }
 
-struct SplineSpan {
-    int first = 0;
-    int count = 0;
-    bool closed = false;
-    int operand = 0;
-};
-
 RegionStatus addShape(const Shape& shape, int operand, Gathered& out,
                       std::vector<SplineSpan>& spans) {
+    int index = -1;
     for (const Spline* s : shape) {
+        ++index;
         if (!s || s->isEmpty()) continue;
         const Matrix3d frame = s->frame * shape.frame;
         const bool identity = frame == Matrix3d();
         auto place = [&](const Point3d& p) { return identity ? flat(p) : flat(map(p, frame)); };
-        spans.push_back({int(out.knots.size()), int(s->size()), s->closed, operand});
+        spans.push_back({int(out.knots.size()), int(s->size()), s->closed, operand, index});
         for (const Knot* k : *s) {
             InputKnot knot{place(k->point), place(k->inVec), place(k->outVec), k->type};
             if (!inRange(knot.point) || !inRange(knot.in) || !inRange(knot.out))
@@ -80,6 +76,7 @@ void grow(Box& box, Vec2 p) {
 
 RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& out) {
     out.knots.clear();
+    out.splines.clear();
     out.segments.clear();
     out.extent = out.eps = out.merge = 0.0;
     if (!std::isfinite(threshold) || threshold < 0.0) return RegionStatus::InvalidThreshold;
@@ -95,7 +92,7 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
                 if (s) knots += s->size();
     out.knots.reserve(knots);
     out.segments.reserve(knots);
-    thread_local std::vector<SplineSpan> spans;
+    std::vector<SplineSpan>& spans = out.splines;
     spans.clear();
     RegionStatus status = addShape(a, 0, out, spans);
     if (status == RegionStatus::Ok && b) status = addShape(*b, 1, out, spans);
@@ -155,6 +152,15 @@ RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& 
         }
     }
     return RegionStatus::Ok;
+}
+
+SegmentRef segmentOfKnot(const Gathered& input, int knot) {
+    const auto after =
+        std::upper_bound(input.splines.begin(), input.splines.end(), knot,
+                         [](int k, const SplineSpan& span) { return k < span.first; });
+    if (knot < 0 || after == input.splines.begin()) return {};
+    const SplineSpan& span = *(after - 1);
+    return {span.operand, span.index, knot - span.first};
 }
 
 }  // namespace carvex::region

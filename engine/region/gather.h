@@ -32,8 +32,18 @@ struct SourceSegment {
     bool line = false;     // traces its chord exactly
 };
 
+// Where one input spline's knots lie in Gathered::knots.
+struct SplineSpan {
+    int first = 0;
+    int count = 0;
+    bool closed = false;
+    int operand = 0;
+    int index = 0;  // the spline's place in its shape
+};
+
 struct Gathered {
     std::vector<InputKnot> knots;
+    std::vector<SplineSpan> splines;
     std::vector<SourceSegment> segments;
     double extent = 0.0;  // the larger side of the box of both inputs
     double eps = 0.0;     // what double precision cannot tell apart here
@@ -43,5 +53,8 @@ struct Gathered {
 // Fills out from a and b (b may be null). Segments that the merge distance
 // cannot tell from a point are left out.
 RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& out);
+
+// The segment of an input that starts at a knot of Gathered::knots.
+SegmentRef segmentOfKnot(const Gathered& input, int knot);
 
 }  // namespace carvex::region

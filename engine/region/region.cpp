@@ -28,20 +28,24 @@ struct Workspace {
     }
 };
 
-// One pass at the input's merge distance; complete tells whether every
-// chosen edge closed into a loop.
-Shape pass(BooleanOp op, FillRule fillA, FillRule fillB, Workspace& w, bool& complete) {
+// One pass at the input's merge distance: Ok with the answer, Unresolved
+// when some chosen edge did not close into a loop, or the cap the crossing
+// search ran into.
+RegionStatus pass(BooleanOp op, FillRule fillA, FillRule fillB, Workspace& w, Shape& answer) {
     using namespace region;
     monotonePieces(w.input.segments, w.pieces);
     findHits(w.input.segments, w.pieces, w.input.merge, w.meetings);
+    if (w.meetings.limit != RegionStatus::Ok) return w.meetings.limit;
     buildArrangement(w.input, w.pieces, w.meetings, w.arrangement);
     computeWindings(w.arrangement);
-    Shape shape = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
-    if (complete) return shape;
+    bool complete = true;
+    answer = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
+    if (complete) return RegionStatus::Ok;
     // Edges ordered wrongly around some vertex carried wrong windings: a ray
     // from every edge instead.
     computeWindings(w.arrangement, false);
-    return assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
+    answer = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
+    return complete ? RegionStatus::Ok : RegionStatus::Unresolved;
 }
 
 RegionResult run(const Shape& a, const Shape* b, BooleanOp op, FillRule fillA, FillRule fillB,
@@ -55,22 +59,33 @@ RegionResult run(const Shape& a, const Shape* b, BooleanOp op, FillRule fillA, F
         return result;
     }
     // Outlines that run along each other a little farther apart than the
-    // merge distance cross at angles too shallow to place: taken as one at a
-    // coarser distance they close up; past that the answer is refused.
-    result.status = RegionStatus::Unresolved;
+    // merge distance cross at angles too shallow to place, and near-copies
+    // keep the crossing search busy: taken as one at a coarser distance they
+    // close up; past that the answer is refused.
     const double eps = w.input.eps;
     for (double factor : kRetryMerges) {
         w.input.merge = std::max(w.input.merge, factor * eps);
-        bool complete = true;
-        Shape shape = pass(op, fillA, fillB, w, complete);
-        if (complete) {
+        Shape shape;
+        result.status = pass(op, fillA, fillB, w, shape);
+        if (result.status == RegionStatus::Ok) {
             result.shape = std::move(shape);
-            result.status = RegionStatus::Ok;
             break;
         }
     }
+    if (w.meetings.limit != RegionStatus::Ok && result.status == w.meetings.limit) {
+        const auto& segments = w.input.segments;
+        result.first = segmentOfKnot(w.input, segments[w.meetings.limitSegments[0]].startKnot);
+        result.second = segmentOfKnot(w.input, segments[w.meetings.limitSegments[1]].startKnot);
+    }
     w.release();
     return result;
+}
+
+QString describeSegment(const SegmentRef& s) {
+    return QStringLiteral("segment %1 of spline %2 of the %3 shape")
+        .arg(s.knot)
+        .arg(s.spline)
+        .arg(s.operand == 0 ? QStringLiteral("first") : QStringLiteral("second"));
 }
 
 }  // namespace
@@ -99,8 +114,28 @@ QString describe(RegionStatus status) {
         case RegionStatus::Unresolved:
             return QStringLiteral(
                 "outlines run along each other too closely to tell where they cross");
+        case RegionStatus::SearchBudgetExhausted:
+            return QStringLiteral(
+                       "the search for crossings of two segments ran past its budget of %1 "
+                       "subdivisions")
+                .arg(region::kPairSearchBudget);
+        case RegionStatus::TooManyMeetings:
+            return QStringLiteral("two segments meet at more than %1 places")
+                .arg(region::kMaxMeetingsPerPair);
+        case RegionStatus::SearchTooDeep:
+            return QStringLiteral(
+                       "the search for crossings of two segments went deeper than %1 levels")
+                .arg(region::kMaxSearchDepth);
     }
     return QStringLiteral("unknown status");
+}
+
+QString describe(const RegionResult& result) {
+    QString text = describe(result.status);
+    if (result.first.operand >= 0 && result.second.operand >= 0)
+        text += QStringLiteral(" (%1 and %2)")
+                    .arg(describeSegment(result.first), describeSegment(result.second));
+    return text;
 }
 
 double enclosedArea(const Shape& shape) {

@@ -44,11 +44,27 @@ enum class RegionStatus {
     // distance but crossing at angles too shallow to place the crossings,
     // even at a merge distance of 1e-5 of the extent.
     Unresolved,
+    // The crossing search between two segments ran into one of its caps
+    // (tolerances.h), at every merge distance tried; the result names them.
+    SearchBudgetExhausted,  // more than kPairSearchBudget subdivisions
+    TooManyMeetings,        // more than kMaxMeetingsPerPair distinct meetings
+    SearchTooDeep,          // subdivided past kMaxSearchDepth levels
+};
+
+// A segment of an input: which input (0 for a, 1 for b), the spline's place
+// in its shape and the knot the segment starts at. -1 where none is meant.
+struct SegmentRef {
+    int operand = -1;
+    int spline = -1;
+    int knot = -1;
 };
 
 struct RegionResult {
     RegionStatus status = RegionStatus::Ok;
     Shape shape;  // identity frame; closed splines only
+    // For the search's caps: the two segments whose search ran into it.
+    SegmentRef first;
+    SegmentRef second;
     bool ok() const { return status == RegionStatus::Ok; }
 };
 
@@ -63,6 +79,9 @@ RegionResult resolve(const Shape& shape, FillRule fill, double threshold = 0.0);
 
 // A sentence for a status, for messages ("a coordinate is not finite").
 QString describe(RegionStatus status);
+
+// The sentence for a result's status, naming the segments it concerns.
+QString describe(const RegionResult& result);
 
 // The exact signed area enclosed by the splines of a shape, summed spline by
 // spline in closed form (Green's theorem on each cubic segment); an open

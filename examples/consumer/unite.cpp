@@ -21,7 +21,7 @@ int main(int argc, char* argv[]) {
     }
     const carvex::RegionResult united = carvex::combine(a, b, carvex::BooleanOp::Union);
     if (!united.ok()) {
-        std::fprintf(stderr, "unite: %s\n", qPrintable(carvex::describe(united.status)));
+        std::fprintf(stderr, "unite: %s\n", qPrintable(carvex::describe(united)));
         return 2;
     }
     if (!writeShapeFile(QString::fromLocal8Bit(argv[3]), united.shape, &error)) {

@@ -200,6 +200,16 @@ class TestErrors:
             carvex.resolve(square(0, 0, 1), threshold=threshold)
 
 
+    def test_a_reached_search_cap_is_raised_naming_the_segments(self):
+        disc = carvex.from_svg(
+            "<svg xmlns='http://www.w3.org/2000/svg'><circle r='100'/></svg>")
+        copy = carvex.from_svg(
+            "<svg xmlns='http://www.w3.org/2000/svg'><circle r='100' "
+            "transform='rotate(0.0572958 100 0)'/></svg>")
+        with pytest.raises(carvex.RegionError, match="more than 24 places .*segment"):
+            carvex.combine(disc, copy, carvex.Op.UNION, threshold=0.1)
+
+
 class TestThreads:
     def test_operations_give_the_same_answers_on_many_threads(self):
         shared = circle(0, 0, 10)
