@@ -42,7 +42,8 @@ QString tintName(int i) {
 
 QString svgSplinePathData(const Spline& spline, const Shape& shape) {
     const int n = spline.size();
-    if (n < 2) return QString();
+    // One closed knot is a curve from the knot round to itself.
+    if (n == 0 || (n == 1 && !spline.closed)) return QString();
     auto at = [&](const Point3d& p) { return pair(placedPoint(p, spline, shape)); };
     QString d = QStringLiteral("M ") + at(spline.at(0)->point);
     const int segments = spline.closed ? n : n - 1;

@@ -352,7 +352,7 @@ std::vector<Loop> loopsOf(const Shape& s) {
     std::vector<Loop> loops;
     for (const Spline* spline : s) {
         const int n = spline->size();
-        if (n < 2) continue;
+        if (n == 0 || (n == 1 && !spline->closed)) continue;
         Loop loop;
         for (int i = 0; i < n; ++i) {
             const bool last = i == n - 1;

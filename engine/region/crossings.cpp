@@ -375,6 +375,10 @@ RegionStatus intersectPieces(const std::vector<SourceSegment>& segments, const P
 
 }  // namespace
 
+// Pieces of one segment are paired like any others, which finds where a
+// segment crosses itself: if B(s) = B(t) with s < t, x(t) - x(s) = 0 and by
+// Rolle x' vanishes between them, so an x-extremum cut separates s and t and
+// they lie on different pieces.
 void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piece>& pieces,
               double tol, Meetings& out) {
     out.hits.clear();

@@ -276,6 +276,17 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
         }
         // A loop that encloses nothing the merge distance can see.
         if (std::fabs(area) <= input.merge * perimeter) continue;
+        // A loop of one piece, such as the curl of a segment that crosses
+        // itself, is a spline of one knot that many readers and writers of
+        // splines pass over: its middle becomes a second knot.
+        if (pieces.size() == 1) {
+            const OutputPiece whole = pieces.front();
+            Cubic first;
+            Cubic second;
+            split(whole.curve, 0.5, first, second);
+            pieces.assign(
+                {{first, whole.from, first.p[3], whole.knot}, {second, first.p[3], whole.to, -1}});
+        }
 
         auto* spline = new Spline(QStringLiteral("Spline"), true);
         const int np = int(pieces.size());
