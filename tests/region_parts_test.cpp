@@ -1,6 +1,6 @@
 // Parts of the region engine whose faults would only show as slightly
-// different answers: the sort that merges ordered stretches, and the
-// monotone cuts of a cubic.
+// different answers: the sort that merges ordered stretches, the monotone
+// cuts of a cubic, and the order of curves around a vertex.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 
 #include "region/cubic.h"
 #include "region/runsort.h"
+#include "region/vertexorder.h"
 
 using namespace carvex::region;
 
@@ -84,3 +85,54 @@ TEST(ExtremaParameters, MonotoneCurvesHaveNoCutsAndTurningOnesHaveTheirs) {
 }
 
 }  // namespace
+
+namespace {
+
+// A straight departure from the origin at angle a, and a curved one that
+// leaves at angle a and bends by `bend` radians over its length.
+Cubic straightAt(double a) {
+    const Vec2 d{std::cos(a), std::sin(a)};
+    return {{Vec2{0, 0}, d * (1.0 / 3.0), d * (2.0 / 3.0), d}};
+}
+Cubic bentAt(double a, double bend) {
+    const Vec2 d{std::cos(a), std::sin(a)};
+    const Vec2 e{std::cos(a + bend), std::sin(a + bend)};
+    return {{Vec2{0, 0}, d * 0.4, d * 0.8, d * 0.8 + e * 0.4}};
+}
+
+std::vector<int> orderOf(const std::vector<Cubic>& curves, bool* clear) {
+    std::vector<Departure> ends;
+    for (int i = 0; i < int(curves.size()); ++i)
+        ends.push_back(departureOf(curves[i], i));
+    std::mt19937 random(7);
+    std::shuffle(ends.begin(), ends.end(), random);
+    *clear = orderAroundVertex(ends.data(), ends.data() + ends.size());
+    // Read from item 0 on, since the order starts anywhere.
+    std::vector<int> items;
+    for (const Departure& d : ends)
+        items.push_back(d.item);
+    std::rotate(items.begin(), std::find(items.begin(), items.end(), 0), items.end());
+    return items;
+}
+
+}  // namespace
+
+TEST(VertexOrder, CurvesGoRoundCounterclockwiseAcrossTheWrap) {
+    bool clear = false;
+    const std::vector<int> order = orderOf(
+        {straightAt(3.1), straightAt(-3.1), straightAt(0.0), straightAt(1.5), straightAt(-1.5)},
+        &clear);
+    EXPECT_TRUE(clear);
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 4, 2, 3}));
+}
+
+TEST(VertexOrder, CurvesLeavingAlikeAreOrderedByHowTheyBend) {
+    // Three curves leave along pi (where the angles wrap): one bends
+    // clockwise, one goes straight, one bends counterclockwise; a fourth
+    // leaves the other way.
+    bool clear = true;
+    const std::vector<int> order = orderOf(
+        {bentAt(M_PI, 0.5), straightAt(0.0), bentAt(-M_PI, -0.5), straightAt(M_PI - 1e-9)}, &clear);
+    EXPECT_FALSE(clear);
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+}

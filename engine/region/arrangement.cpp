@@ -7,6 +7,7 @@
 #include "region/runsort.h"
 #include "region/scratch.h"
 #include "region/tolerances.h"
+#include "region/vertexorder.h"
 
 namespace carvex::region {
 
@@ -552,30 +553,11 @@ void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, b
 
 }  // namespace
 
-double edgeHeading(const Cubic& c, bool atStart) {
-    const Cubic d = atStart ? c : reversed(c);
-    const double scale =
-        length(d.p[3] - d.p[0]) + length(d.p[1] - d.p[0]) + length(d.p[2] - d.p[0]);
-    Vec2 t = d.p[3] - d.p[0];
-    for (int i = 1; i < 4; ++i) {
-        const Vec2 h = d.p[i] - d.p[0];
-        if (length(h) > kShortestHeading * scale) {
-            t = h;
-            break;
-        }
-    }
-    return std::atan2(t.y, t.x);
-}
-
 void computeWindings(Arrangement& a, bool carry) {
     const int n = int(a.edges.size());
     if (n == 0) return;
-    // The ends of the edges at every vertex in counterclockwise order.
-    struct End {
-        int edge;
-        bool starts;  // the edge leaves the vertex here
-        double angle;
-    };
+    // The ends of the edges at every vertex in counterclockwise order; item
+    // 2 i + 1 is where edge i leaves its start, 2 i where it reaches its end.
     std::pmr::memory_resource* mem = stageMemory();
     ScratchList<int> first(a.vertices.size() + 1, 0, mem);
     for (const Edge& e : a.edges) {
@@ -584,37 +566,28 @@ void computeWindings(Arrangement& a, bool carry) {
     }
     for (size_t v = 0; v < a.vertices.size(); ++v)
         first[v + 1] += first[v];
-    ScratchList<End> ends(first.back(), mem);
+    ScratchList<Departure> ends(first.back(), mem);
     {
         ScratchList<int> fill(first.begin(), first.end() - 1, mem);
         for (int i = 0; i < n; ++i) {
             const Edge& e = a.edges[i];
-            ends[fill[e.v0]++] = {i, true, 0.0};
-            ends[fill[e.v1]++] = {i, false, 0.0};
+            ends[fill[e.v0]++].item = 2 * i + 1;
+            ends[fill[e.v1]++].item = 2 * i;
         }
     }
-    // Where only two edges meet either order is counterclockwise.
-    for (size_t v = 0; v < a.vertices.size(); ++v) {
-        if (first[v + 1] - first[v] <= 2) continue;
-        for (int k = first[v]; k < first[v + 1]; ++k) {
-            End& end = ends[k];
-            const Edge& e = a.edges[end.edge];
-            end.angle =
-                end.starts ? edgeHeading(a.startCurve(e), true) : edgeHeading(a.endCurve(e), false);
-        }
-    }
-    // Where two ends leave in nearly the same direction their order is a
-    // guess: windings are not carried across such a vertex, rays decide.
+    // Where only two edges meet either order is counterclockwise. Where two
+    // ends leave in the same direction their order is a guess: windings are
+    // not carried across such a vertex, rays decide.
     ScratchList<char> unclear(a.vertices.size(), 0, mem);
     for (size_t v = 0; v < a.vertices.size(); ++v) {
         if (first[v + 1] - first[v] <= 2) continue;
-        std::sort(ends.begin() + first[v], ends.begin() + first[v + 1],
-                  [](const End& x, const End& y) { return x.angle < y.angle; });
         for (int k = first[v]; k < first[v + 1]; ++k) {
-            const double next =
-                k + 1 < first[v + 1] ? ends[k + 1].angle : ends[first[v]].angle + 2.0 * M_PI;
-            if (next - ends[k].angle < kUnclearOrder) unclear[v] = 1;
+            const int item = ends[k].item;
+            const Edge& e = a.edges[item / 2];
+            ends[k] = departureOf(item & 1 ? a.startCurve(e) : reversed(a.endCurve(e)), item);
         }
+        unclear[v] =
+            !orderAroundVertex(&ends[first[v]], &ends[first[v]] + (first[v + 1] - first[v]));
     }
 
     BucketIndex rowsIndex(mem);
@@ -662,8 +635,8 @@ void computeWindings(Arrangement& a, bool carry) {
                 const int b = first[vtx];
                 const int count = first[vtx + 1] - b;
                 int at = 0;
-                while (at < count &&
-                       !(ends[b + at].edge == i && ends[b + at].starts == (side == 0)))
+                const int self = 2 * i + (side == 0 ? 1 : 0);
+                while (at < count && ends[b + at].item != self)
                     ++at;
                 // Windings of the sector counterclockwise after each end.
                 const Edge& cur = a.edges[i];
@@ -671,19 +644,21 @@ void computeWindings(Arrangement& a, bool carry) {
                 int sa = starts ? cur.leftA : cur.leftA - cur.deltaA;
                 int sb = starts ? cur.leftB : cur.leftB - cur.deltaB;
                 for (int k = 1; k < count; ++k) {
-                    const End& end = ends[b + (at + k) % count];
-                    Edge& next = a.edges[end.edge];
+                    const int item = ends[b + (at + k) % count].item;
+                    const int edge = item / 2;
+                    const bool leaves = item & 1;
+                    Edge& next = a.edges[edge];
                     // Crossing this end counterclockwise: from its right to
                     // its left when it leaves, the other way when it arrives.
-                    const int da = end.starts ? next.deltaA : -next.deltaA;
-                    const int db = end.starts ? next.deltaB : -next.deltaB;
+                    const int da = leaves ? next.deltaA : -next.deltaA;
+                    const int db = leaves ? next.deltaB : -next.deltaB;
                     sa += da;
                     sb += db;
-                    if (!known[end.edge]) {
-                        next.leftA = end.starts ? sa : sa - da;
-                        next.leftB = end.starts ? sb : sb - db;
-                        known[end.edge] = 1;
-                        queue.push_back(end.edge);
+                    if (!known[edge]) {
+                        next.leftA = leaves ? sa : sa - da;
+                        next.leftB = leaves ? sb : sb - db;
+                        known[edge] = 1;
+                        queue.push_back(edge);
                     }
                 }
             }

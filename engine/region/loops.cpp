@@ -5,6 +5,7 @@
 
 #include "region/scratch.h"
 #include "region/tolerances.h"
+#include "region/vertexorder.h"
 
 namespace carvex::region {
 
@@ -22,18 +23,6 @@ struct Run {
     int to = 0;
 };
 
-// The direction in which a curve leaves its start: the first handle that
-// stands off the point, or the chord.
-Vec2 leaving(const Cubic& c) {
-    const double scale =
-        length(c.p[3] - c.p[0]) + length(c.p[1] - c.p[0]) + length(c.p[2] - c.p[0]);
-    for (int i = 1; i < 4; ++i) {
-        const Vec2 d = c.p[i] - c.p[0];
-        if (length(d) > kShortestHeading * scale) return d;
-    }
-    return c.p[3] - c.p[0];
-}
-
 // The curve by which a run leaves its start, and the one by which it leaves
 // its end going back.
 Cubic leavingStart(const Arrangement& a, const Run& r) {
@@ -44,26 +33,6 @@ Cubic leavingStart(const Arrangement& a, const Run& r) {
 Cubic leavingEnd(const Arrangement& a, const Run& r) {
     const Edge& e = a.edges[r.edge];
     return r.forward ? reversed(a.endCurve(e)) : a.startCurve(e);
-}
-
-// Angle keys of a run at its start: the tangent, then a point a little along
-// it, to order runs that leave in the same direction.
-struct Heading {
-    double tangent = 0.0;
-    double along = 0.0;
-};
-
-Heading headingOut(const Cubic& c) {
-    const Vec2 d = leaving(c);
-    const Vec2 p = pointAt(c, 0.25) - c.p[0];
-    return {std::atan2(d.y, d.x), std::atan2(p.y, p.x)};
-}
-
-// How far clockwise `to` lies from `from`, in (0, 2 pi].
-double clockwise(double from, double to) {
-    double d = std::fmod(from - to, 2.0 * M_PI);
-    if (d <= 0.0) d += 2.0 * M_PI;
-    return d;
 }
 
 // One link of a loop, in the loop's direction; knot is the input knot at its
@@ -80,6 +49,55 @@ struct OutputPiece {
     Vec2 to;
     int knot = -1;
 };
+
+// At every vertex each arriving run goes on with the leaving run that turns
+// most to the left: the first met going clockwise from the arrival in the
+// vertex's order. The loops then hug the answer and never cross.
+void linkRuns(const Arrangement& a, const ScratchList<Run>& runs, const ScratchList<int>& firstOut,
+              const ScratchList<int>& outs, ScratchList<int>& next,
+              std::pmr::memory_resource* mem) {
+    ScratchList<char> taken(runs.size(), 0, mem);
+    ScratchList<int> firstIn(firstOut.size(), 0, mem);
+    for (const Run& r : runs)
+        ++firstIn[r.to + 1];
+    for (size_t v = 0; v + 1 < firstIn.size(); ++v)
+        firstIn[v + 1] += firstIn[v];
+    ScratchList<int> ins(runs.size(), mem);
+    {
+        ScratchList<int> fill(firstIn.begin(), firstIn.end() - 1, mem);
+        for (int i = 0; i < int(runs.size()); ++i)
+            ins[fill[runs[i].to]++] = i;
+    }
+    // Item 2 r + 1 is run r leaving the vertex, 2 r run r arriving.
+    ScratchList<Departure> order(mem);
+    for (size_t v = 0; v + 1 < firstOut.size(); ++v) {
+        const int outCount = firstOut[v + 1] - firstOut[v];
+        if (outCount == 0) continue;
+        if (outCount == 1) {
+            const int only = outs[firstOut[v]];
+            for (int k = firstIn[v]; k < firstIn[v + 1] && !taken[only]; ++k)
+                next[ins[k]] = only, taken[only] = 1;
+            continue;
+        }
+        order.clear();
+        for (int k = firstOut[v]; k < firstOut[v + 1]; ++k)
+            order.push_back(departureOf(leavingStart(a, runs[outs[k]]), 2 * outs[k] + 1));
+        for (int k = firstIn[v]; k < firstIn[v + 1]; ++k)
+            order.push_back(departureOf(leavingEnd(a, runs[ins[k]]), 2 * ins[k]));
+        orderAroundVertex(order.data(), order.data() + order.size());
+        const int n = int(order.size());
+        for (int at = 0; at < n; ++at) {
+            if (order[at].item & 1) continue;
+            for (int step = 1; step < n; ++step) {
+                const int item = order[(at - step + n) % n].item;
+                if (!(item & 1) || taken[item / 2]) continue;
+                next[order[at].item / 2] = item / 2;
+                taken[item / 2] = 1;
+                break;
+            }
+        }
+    }
+}
 
 }  // namespace
 
@@ -131,40 +149,8 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, F
         for (int i = 0; i < int(runs.size()); ++i)
             outs[fill[runs[i].from]++] = i;
     }
-    // Headings matter only where a vertex offers a choice.
-    ScratchList<Heading> headings(runs.size(), mem);
-    for (int i = 0; i < int(runs.size()); ++i)
-        if (firstOut[runs[i].from + 1] - firstOut[runs[i].from] > 1)
-            headings[i] = headingOut(leavingStart(a, runs[i]));
     ScratchList<int> next(runs.size(), -1, mem);
-    ScratchList<char> taken(runs.size(), 0, mem);
-    for (int i = 0; i < int(runs.size()); ++i) {
-        const int v = runs[i].to;
-        const int b = firstOut[v];
-        const int e = firstOut[v + 1];
-        if (e - b == 1) {
-            if (!taken[outs[b]]) next[i] = outs[b], taken[outs[b]] = 1;
-            continue;
-        }
-        const Heading back = headingOut(leavingEnd(a, runs[i]));
-        int best = -1;
-        double bestKey = 0.0;
-        double bestAlong = 0.0;
-        for (int k = b; k < e; ++k) {
-            const int j = outs[k];
-            if (taken[j]) continue;
-            double key = clockwise(back.tangent, headings[j].tangent);
-            const double along = clockwise(back.along, headings[j].along);
-            if (key > 2.0 * M_PI - kHeadingTie) key = 0.0;  // leaves along the arrival
-            if (best < 0 || key < bestKey - kHeadingTie ||
-                (std::fabs(key - bestKey) <= kHeadingTie && along < bestAlong)) {
-                best = j;
-                bestKey = key;
-                bestAlong = along;
-            }
-        }
-        if (best >= 0) next[i] = best, taken[best] = 1;
-    }
+    linkRuns(a, runs, firstOut, outs, next, mem);
 
     ScratchList<char> visited(runs.size(), 0, mem);
     // Sized once for the longest loop there can be: lists of the stage's own

@@ -100,14 +100,11 @@ constexpr double kLevelBracket = 1e-17;
 // instead (size).
 constexpr double kShortestHeading = 1e-9;
 
-// Edges leaving one vertex whose headings differ by less than this are in an
-// order the angle cannot settle (radians): well above the rounding of an
-// atan2 of a short tangent, well below any angle a drawing shows.
-constexpr double kHeadingTie = 1e-9;
-
-// Ends at a vertex closer in heading than this leave their order in doubt:
-// windings are then found by rays rather than carried around it (radians).
-constexpr double kUnclearOrder = 1e-6;
+// Curves leaving one vertex whose tangents differ by less than this leave in
+// one direction, and are ordered by points along them instead (radians):
+// well above the rounding of the heading of a short tangent, well below any
+// angle a drawing shows.
+constexpr double kHeadingTie = 1e-6;
 
 // Buckets of the ray index: at least one, at most this many per axis, and no
 // more than this many bucket entries per link on average (counts).
