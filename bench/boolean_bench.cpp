@@ -66,7 +66,7 @@ void runCarvex(benchmark::State& state, Algorithm algorithm) {
     const int family = int(state.range(0));
     const int n = int(state.range(1));
     const double scale = double(state.range(2));
-    const int operation = int(state.range(3));
+    const carvex::Operation operation = carvex::Operation(state.range(3));
     AlgorithmScope scope(algorithm);
     PeakHeap peak;
     for (auto _ : state) {
@@ -109,7 +109,7 @@ void BM_Lib2geom(benchmark::State& state) {
     const int family = int(state.range(0));
     const int n = int(state.range(1));
     const double scale = double(state.range(2));
-    const int operation = int(state.range(3));
+    const carvex::Operation operation = carvex::Operation(state.range(3));
     PeakHeap peak;
     for (auto _ : state) {
         state.PauseTiming();
@@ -125,13 +125,13 @@ void BM_Lib2geom(benchmark::State& state) {
         Geom::PathIntersectionGraph graph(*a, *b);
         Geom::PathVector result;
         switch (operation) {
-            case Union:
+            case carvex::Operation::Union:
                 result = graph.getUnion();
                 break;
-            case Intersect:
+            case carvex::Operation::Intersect:
                 result = graph.getIntersection();
                 break;
-            case SubtrA:
+            case carvex::Operation::SubtrA:
                 result = graph.getAminusB();
                 break;
             default:
@@ -151,7 +151,7 @@ void addArguments(benchmark::internal::Benchmark* b, int mostKnots) {
     for (int family : {Round, Gear})
         for (int n : kKnots)
             for (int scale : kScales)
-                for (int op : {Union, Intersect, SubtrA, SubtrB})
+                for (int op = 0; op < 4; ++op)
                     if (n <= mostKnots) b->Args({family, n, scale, op});
     b->ArgNames({"family", "knots", "scale", "op"})->Unit(benchmark::kMicrosecond);
 }

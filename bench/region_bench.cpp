@@ -46,16 +46,16 @@ Pair makePair(int n, double scale) {
 constexpr int kOps = 4;  // union, intersection, A - B, B - A
 const char* const kOpNames[kOps] = {"union", "intersect", "A - B", "B - A"};
 
-BooleanOp opOf(int i) {
-    return i == 0   ? BooleanOp::Union
-           : i == 1 ? BooleanOp::Intersection
-           : i == 2 ? BooleanOp::AMinusB
-                    : BooleanOp::BMinusA;
+Operation opOf(int i) {
+    return i == 0   ? Operation::Union
+           : i == 1 ? Operation::Intersect
+           : i == 2 ? Operation::SubtrA
+                    : Operation::SubtrB;
 }
 
 void BM_Region(benchmark::State& state) {
     const Pair p = makePair(int(state.range(0)), double(state.range(1)));
-    const BooleanOp op = opOf(int(state.range(2)));
+    const Operation op = opOf(int(state.range(2)));
     for (auto _ : state) {
         RegionResult r = combine(p.a, p.b, op);
         benchmark::DoNotOptimize(r.shape.size());

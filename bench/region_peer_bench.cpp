@@ -44,8 +44,8 @@ using namespace drawn;
 enum Family { Round = 0, Gear = 1 };
 const char* kFamilyNames[] = {"round", "gear"};
 const char* kOpNames[] = {"union", "inter", "a-b", "b-a"};
-const carvex::BooleanOp kOps[] = {carvex::BooleanOp::Union, carvex::BooleanOp::Intersection,
-                                  carvex::BooleanOp::AMinusB, carvex::BooleanOp::BMinusA};
+const carvex::Operation kOps[] = {carvex::Operation::Union, carvex::Operation::Intersect,
+                                  carvex::Operation::SubtrA, carvex::Operation::SubtrB};
 
 std::vector<int> gKnots = {8, 64, 512, 2048, 8192};
 const int kScales[] = {1, 100, 10000};
@@ -85,7 +85,7 @@ const Inputs& inputs(int family, int n, int scale) {
 
 void BM_Region(benchmark::State& state) {
     const Inputs& in = inputs(int(state.range(0)), int(state.range(1)), int(state.range(2)));
-    const carvex::BooleanOp op = kOps[state.range(3)];
+    const carvex::Operation op = kOps[state.range(3)];
     for (auto _ : state) {
         carvex::RegionResult r = carvex::combine(in.a, in.b, op);
         if (!r.ok()) {
@@ -208,7 +208,7 @@ int measurePeak(const char* request) {
     const Inputs& in = inputs(f, n, 1);
     const long long base = countedheap::markPeak();
     if (std::strcmp(impl, "region") == 0) {
-        carvex::RegionResult r = carvex::combine(in.a, in.b, carvex::BooleanOp::Union);
+        carvex::RegionResult r = carvex::combine(in.a, in.b, carvex::Operation::Union);
         benchmark::DoNotOptimize(r.shape.size());
     } else {
 #ifdef CARVEX_HAVE_2GEOM

@@ -34,7 +34,7 @@ int applyOperands(Shape& result, const QList<Operand*>& operands, double thresho
                 // first few, count the rest.
                 if (++uncombined > kMaxNotesPerStep) return;
                 const QString effect =
-                    operand.operation == SubtrB
+                    operand.operation == carvex::Operation::SubtrB
                         ? QStringLiteral("the base spline was replaced by the operand spline")
                         : QStringLiteral("the base spline is unchanged");
                 progress.message(

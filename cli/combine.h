@@ -6,6 +6,7 @@
 
 #include "geometry/shape.h"
 #include "progress.h"
+#include "region/operation.h"
 
 // Documented exit codes of the carvex command.
 enum ExitCode : int {
@@ -19,7 +20,7 @@ enum ExitCode : int {
 
 // One operand file with the operation that applies it.
 struct Operand {
-    int operation = 0;
+    carvex::Operation operation = carvex::Operation::Union;
     QString path;
     std::unique_ptr<Shape> shape;
 };

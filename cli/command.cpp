@@ -188,7 +188,7 @@ namespace {
 
 // Every input file of a run, read as a renderer fills it.
 struct InputFile {
-    int operation = 0;  // for operands
+    carvex::Operation operation = carvex::Operation::Union;  // for operands
     QString path;
     FilledDrawing drawing;
 };
@@ -358,13 +358,13 @@ int runCommand(const QStringList& arguments) {
     std::vector<InputFile> files(1);
     files[0].path = positional[0];
     for (int i = 1; i < positional.size(); i += 2) {
-        const int operation = operationFromName(positional[i]);
-        if (operation < 0)
+        carvex::Operation operation = carvex::Operation::Union;
+        if (!operationFromName(positional[i], &operation))
             return usageError(QStringLiteral("argument %1: '%2' is not an operation (use union, "
                                              "intersect, subtr_a, subtr_b or xor)")
                                   .arg(i + 1)
                                   .arg(positional[i]));
-        if (perPair && operation == kOperationXor)
+        if (perPair && operation == carvex::Operation::Xor)
             return usageError(QStringLiteral("argument %1: xor needs the region engine; leave "
                                              "out --per-pair")
                                   .arg(i + 1));

@@ -30,7 +30,7 @@ QString resource(const char* name) {
 // One worked example: base, operation, operand, and the files it writes.
 struct DemoCase {
     const char* base;
-    int operation;
+    carvex::Operation operation;
     const char* operand;
     QString name;   // of its SVG and PNG, without the extension
     QString label;  // over its panel in the overview
@@ -38,13 +38,15 @@ struct DemoCase {
 
 QList<DemoCase> demoCases() {
     QList<DemoCase> cases;
-    for (int operation : {int(Union), int(Intersect), int(SubtrA), int(SubtrB), kOperationXor})
+    using carvex::Operation;
+    for (Operation operation : {Operation::Union, Operation::Intersect, Operation::SubtrA,
+                                Operation::SubtrB, Operation::Xor})
         cases.append({"plate.svg", operation, "disc.svg", operationName(operation),
                       operationName(operation)});
     // An answer with a hole, and one in two pieces.
-    cases.append({"plate.svg", SubtrA, "hole.svg", QStringLiteral("plate_subtr_a_hole"),
+    cases.append({"plate.svg", Operation::SubtrA, "hole.svg", QStringLiteral("plate_subtr_a_hole"),
                   QStringLiteral("plate subtr_a hole")});
-    cases.append({"ring.svg", SubtrA, "bar.svg", QStringLiteral("ring_subtr_a_bar"),
+    cases.append({"ring.svg", Operation::SubtrA, "bar.svg", QStringLiteral("ring_subtr_a_bar"),
                   QStringLiteral("ring subtr_a bar")});
     return cases;
 }

@@ -1,22 +1,31 @@
 #include "operations.h"
 
-#include "boolean/boolean.h"
-
 namespace {
 
+using carvex::Operation;
+
 struct OperationNames {
-    int code;
+    Operation operation;
     const char* name;
     const char* aliases[3];
     const char* meaning;
 };
 
 const OperationNames kOperations[] = {
-    {Union, "union", {"add", "unite", nullptr}, "the base united with the operand"},
-    {Intersect, "intersect", {"intersection", "and", nullptr}, "the overlap of base and operand"},
-    {SubtrA, "subtr_a", {"minus", "subtract", "difference"}, "the base minus the operand"},
-    {SubtrB, "subtr_b", {"reverse_minus", nullptr, nullptr}, "the operand minus the base"},
-    {kOperationXor,
+    {Operation::Union, "union", {"add", "unite", nullptr}, "the base united with the operand"},
+    {Operation::Intersect,
+     "intersect",
+     {"intersection", "and", nullptr},
+     "the overlap of base and operand"},
+    {Operation::SubtrA,
+     "subtr_a",
+     {"minus", "subtract", "difference"},
+     "the base minus the operand"},
+    {Operation::SubtrB,
+     "subtr_b",
+     {"reverse_minus", nullptr, nullptr},
+     "the operand minus the base"},
+    {Operation::Xor,
      "xor",
      {"exclude", "symmetric_difference", nullptr},
      "what lies in just one of the two"},
@@ -24,20 +33,24 @@ const OperationNames kOperations[] = {
 
 }  // namespace
 
-int operationFromName(const QString& name) {
+bool operationFromName(const QString& name, Operation* operation) {
     const QString key = name.trimmed().toLower().replace(QLatin1Char('-'), QLatin1Char('_'));
     for (const OperationNames& op : kOperations) {
-        if (key == QLatin1String(op.name)) return op.code;
+        bool match = key == QLatin1String(op.name);
         for (const char* alias : op.aliases)
-            if (alias && key == QLatin1String(alias)) return op.code;
+            match = match || (alias && key == QLatin1String(alias));
+        if (match) {
+            *operation = op.operation;
+            return true;
+        }
     }
-    return -1;
+    return false;
 }
 
-QString operationName(int operation) {
+QString operationName(Operation operation) {
     for (const OperationNames& op : kOperations)
-        if (op.code == operation) return QLatin1String(op.name);
-    return QStringLiteral("operation %1").arg(operation);
+        if (op.operation == operation) return QLatin1String(op.name);
+    return QStringLiteral("operation %1").arg(carvex::operationCode(operation));
 }
 
 QStringList operationHelpLines() {

@@ -3,19 +3,17 @@
 #include <QString>
 #include <QStringList>
 
-// The operation names of the command line and the engine's codes for them
-// (boolean/boolean.h): 0 union, 1 intersect, 2 subtr_a, 3 subtr_b, and
-// 4 xor, which only the region engine answers.
+#include "region/operation.h"
 
-constexpr int kOperationXor = 4;
+// The operation names of the command line.
 
-// The code for a name, case-insensitive, '-' and '_' alike; -1 when the name
-// is none of the operations or their aliases.
-int operationFromName(const QString& name);
+// The operation for a name, case-insensitive, '-' and '_' alike; false when
+// the name is none of the operations or their aliases.
+bool operationFromName(const QString& name, carvex::Operation* operation);
 
-// The canonical name of a code: "union", "intersect", "subtr_a", "subtr_b",
-// "xor".
-QString operationName(int operation);
+// The canonical name of an operation: "union", "intersect", "subtr_a",
+// "subtr_b", "xor".
+QString operationName(carvex::Operation operation);
 
 // One line per operation for --help.
 QStringList operationHelpLines();

@@ -38,21 +38,6 @@ bool regionOfDrawing(const FilledDrawing& drawing, double threshold, FileRegion*
     return true;
 }
 
-carvex::BooleanOp regionOperation(int operation) {
-    switch (operation) {
-        case Intersect:
-            return carvex::BooleanOp::Intersection;
-        case SubtrA:
-            return carvex::BooleanOp::AMinusB;
-        case SubtrB:
-            return carvex::BooleanOp::BMinusA;
-        case kOperationXor:
-            return carvex::BooleanOp::Xor;
-        default:
-            return carvex::BooleanOp::Union;
-    }
-}
-
 bool applyRegionSteps(FileRegion& result, const QList<RegionStep>& steps, double threshold,
                       ProgressLine& progress, QString* error) {
     for (int i = 0; i < steps.size(); ++i) {
@@ -65,8 +50,8 @@ bool applyRegionSteps(FileRegion& result, const QList<RegionStep>& steps, double
         options.fillA = result.fill;
         options.fillB = step.region->fill;
         options.threshold = threshold;
-        carvex::RegionResult answer = carvex::combine(result.shape, step.region->shape,
-                                                      regionOperation(step.operation), options);
+        carvex::RegionResult answer =
+            carvex::combine(result.shape, step.region->shape, step.operation, options);
         if (!answer.ok()) {
             if (error)
                 *error =

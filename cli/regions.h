@@ -24,12 +24,9 @@ struct FileRegion {
 bool regionOfDrawing(const FilledDrawing& drawing, double threshold, FileRegion* region,
                      QString* reason);
 
-// The region engine's operation for an operation code of operations.h.
-carvex::BooleanOp regionOperation(int operation);
-
 // One operand file with its operation, read as a region.
 struct RegionStep {
-    int operation = 0;
+    carvex::Operation operation = carvex::Operation::Union;
     QString path;
     const FileRegion* region = nullptr;
 };

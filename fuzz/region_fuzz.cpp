@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.fillB = c.secondOperation % 2 ? carvex::FillRule::EvenOdd : carvex::FillRule::NonZero;
     // Most cases use the engine's own merge distance, some the decoded one.
     options.threshold = c.secondStep ? c.threshold : 0.0;
-    const auto op = static_cast<carvex::BooleanOp>((c.operation + 6) % 5);
+    const auto op = static_cast<carvex::Operation>((c.operation + 6) % 5);
     const carvex::RegionResult result = carvex::combine(a, b, op, options);
 
     FUZZ_CHECK(unchanged(a, beforeA));

@@ -198,7 +198,12 @@ void Carvex::combineOperands(TimeValue t, ModContext& mc, ObjectState* os) {
         // Operand knots into the modified object's space: T_op x T_base^-1, baked.
         operand.frame = matrixFromHost(node->GetNodeTM(t)) * inverseOf(base.frame);
         operand.setFrame(Matrix3d(), true);
-        applyOperandByPairs(base, operand, code, static_cast<double>(threshold));
+        // The block keeps the four codes of the radio buttons; any other
+        // code, xor's included, names no operation the modifier offers and
+        // leaves the shape as it is.
+        carvex::Operation operation = carvex::Operation::Union;
+        if (!operationOfCode(code, &operation) || operation == carvex::Operation::Xor) continue;
+        applyOperandByPairs(base, operand, operation, static_cast<double>(threshold));
     }
 
     shapeToHost(base, result->shape);

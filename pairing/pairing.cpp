@@ -110,7 +110,8 @@ PairReason quickReason(const Spline& a, SplineState& aState, const Spline& b, Sp
 
 // Every pair to the engine, as applyOperand does it: for a base shape that
 // is the operand shape too, where a pair changes both.
-void applyOperandByEngine(Shape& shape, int operation, double threshold, const PairReport& report) {
+void applyOperandByEngine(Shape& shape, carvex::Operation operation, double threshold,
+                          const PairReport& report) {
     QList<PairOutcome> outcomes;
     applyOperand(shape, shape, operation, threshold, &outcomes);
     if (report)
@@ -120,16 +121,16 @@ void applyOperandByEngine(Shape& shape, int operation, double threshold, const P
 
 }  // namespace
 
-void applyOperandByPairs(Shape& base, Shape& operand, int operation, double threshold,
+void applyOperandByPairs(Shape& base, Shape& operand, carvex::Operation operation, double threshold,
                          const PairReport& report, PairEngine engine) {
     if (&base == &operand) {
         applyOperandByEngine(base, operation, threshold, report);
         return;
     }
     if (!engine) engine = applyOperation;
-    const bool known = operation >= Union && operation <= SubtrB;
+    const bool known = operation != carvex::Operation::Xor;
     const bool quick = known && threshold >= 0.0 && std::isfinite(threshold);
-    const bool subtrB = operation == SubtrB;
+    const bool subtrB = operation == carvex::Operation::SubtrB;
     // Under SubtrB the engine leaves the operand shape as it came, so what is
     // known of its splines holds for the whole run.
     std::vector<SplineState> operandStates(size_t(std::max(0, operand.size())));

@@ -10,7 +10,7 @@ using PairReport = std::function<void(const PairOutcome& outcome)>;
 
 // The engine as applyOperandByPairs calls it for a pair it cannot decide
 // itself: applyOperation, or a stand-in that counts the calls.
-using PairEngine = bool (*)(Spline& A, Spline& B, int operation, double threshold,
+using PairEngine = bool (*)(Spline& A, Spline& B, carvex::Operation operation, double threshold,
                             PairReason* reason);
 
 // Applies the operand shape to the base shape with one operation, for every
@@ -22,5 +22,5 @@ using PairEngine = bool (*)(Spline& A, Spline& B, int operation, double threshol
 // flattening, searching or storing anything: shapes of many small splines
 // cost a box test per pair and memory linear in their knots. report, when
 // given, hears of every pair; engine, when given, replaces applyOperation.
-void applyOperandByPairs(Shape& base, Shape& operand, int operation, double threshold,
+void applyOperandByPairs(Shape& base, Shape& operand, carvex::Operation operation, double threshold,
                          const PairReport& report = {}, PairEngine engine = nullptr);

@@ -157,7 +157,7 @@ std::unique_ptr<Shape> answerOf(carvex::RegionResult result) {
     return std::make_unique<Shape>(std::move(result.shape));
 }
 
-std::unique_ptr<Shape> combine(const Shape& a, const Shape& b, carvex::BooleanOp op,
+std::unique_ptr<Shape> combine(const Shape& a, const Shape& b, carvex::Operation op,
                                carvex::FillRule fillA, carvex::FillRule fillB, double threshold) {
     carvex::RegionOptions options;
     options.fillA = fillA;
@@ -187,8 +187,10 @@ struct PairResult {
 
 // The modifier's operation on copies of the inputs: every base spline with
 // every operand spline, each pair's outcome reported.
-PairResult combinePairs(const Shape& base, const Shape& operand, Operation operation,
+PairResult combinePairs(const Shape& base, const Shape& operand, carvex::Operation operation,
                         double threshold) {
+    if (operation == carvex::Operation::Xor)
+        throw py::value_error("the per-pair engine has no xor: use combine()");
     PairResult answer;
     py::gil_scoped_release release;
     answer.shape = copyOf(base);
@@ -252,20 +254,21 @@ PYBIND11_MODULE(carvex, m) {
         "Shapes the region engine cannot combine (a coordinate not finite or too large, too "
         "many knots, a bad threshold).");
 
-    py::enum_<carvex::BooleanOp>(m, "Op", "A region operation.")
-        .value("UNION", carvex::BooleanOp::Union)
-        .value("INTERSECTION", carvex::BooleanOp::Intersection)
-        .value("A_MINUS_B", carvex::BooleanOp::AMinusB)
-        .value("B_MINUS_A", carvex::BooleanOp::BMinusA)
-        .value("XOR", carvex::BooleanOp::Xor);
+    // The command's names; the longer ones of earlier releases stay as
+    // aliases, and PairOp is the same enum.
+    py::enum_<carvex::Operation>(m, "Op", "A Boolean operation, named as the command names it.")
+        .value("UNION", carvex::Operation::Union)
+        .value("INTERSECT", carvex::Operation::Intersect)
+        .value("SUBTR_A", carvex::Operation::SubtrA)
+        .value("SUBTR_B", carvex::Operation::SubtrB)
+        .value("XOR", carvex::Operation::Xor)
+        .value("INTERSECTION", carvex::Operation::Intersect)
+        .value("A_MINUS_B", carvex::Operation::SubtrA)
+        .value("B_MINUS_A", carvex::Operation::SubtrB);
+    m.attr("PairOp") = m.attr("Op");
     py::enum_<carvex::FillRule>(m, "FillRule", "Which points a shape's splines enclose.")
         .value("NONZERO", carvex::FillRule::NonZero)
         .value("EVENODD", carvex::FillRule::EvenOdd);
-    py::enum_<Operation>(m, "PairOp", "The per-pair engine's operation, as the command names it.")
-        .value("UNION", Operation::Union)
-        .value("INTERSECT", Operation::Intersect)
-        .value("SUBTR_A", Operation::SubtrA)
-        .value("SUBTR_B", Operation::SubtrB);
 
     py::class_<PairOutcome>(m, "PairOutcome",
                             "What the per-pair engine did with one base spline and one operand "
@@ -354,7 +357,7 @@ PYBIND11_MODULE(carvex, m) {
         py::arg("shape"), "The same as Shape.area.");
     m.def(
         "combine_pairs",
-        [](const Shape& base, const Shape& operand, Operation operation, double threshold) {
+        [](const Shape& base, const Shape& operand, carvex::Operation operation, double threshold) {
             PairResult r = combinePairs(base, operand, operation, threshold);
             return py::make_tuple(std::move(r.shape), r.outcomes);
         },

@@ -60,13 +60,13 @@ TEST_F(Squares, Intersection) {
 TEST_F(Squares, Differences) {
     auto a2 = rectangle(0, 0, 2, 2);
     auto b2 = rectangle(1, 1, 3, 3);
-    ASSERT_TRUE(applyOperation(*a, *b, SubtrA, kThreshold));
+    ASSERT_TRUE(applyOperation(*a, *b, carvex::Operation::SubtrA, kThreshold));
     expectCleanLoop(*a);
     EXPECT_EQ(a->size(), 6);
     EXPECT_NEAR(area(*a), 3.0, 1e-9);
     EXPECT_TRUE(hasPoint(*a, {0, 0, 0}));
 
-    ASSERT_TRUE(applyOperation(*a2, *b2, SubtrB, kThreshold));
+    ASSERT_TRUE(applyOperation(*a2, *b2, carvex::Operation::SubtrB, kThreshold));
     expectCleanLoop(*a2);
     EXPECT_NEAR(area(*a2), 3.0, 1e-9);
     EXPECT_TRUE(hasPoint(*a2, {3, 3, 0}));
@@ -115,7 +115,7 @@ TEST(Subtraction, SubtrBWithoutCrossingsTakesTheOperand) {
     auto b = rectangle(5, 5, 6, 7);
     Shape holder;
     holder.addSpline(a.release());
-    EXPECT_FALSE(applyOperation(*holder[0], *b, SubtrB, kThreshold));
+    EXPECT_FALSE(applyOperation(*holder[0], *b, carvex::Operation::SubtrB, kThreshold));
     EXPECT_EQ(points(*holder[0]), points(*b));
     EXPECT_EQ(holder[0]->parent, &holder);
 }
@@ -157,7 +157,7 @@ TEST_F(CircleAndSquare, EveryOperationKeepsTheArcs) {
     expectCurvesKept(*c3);
 
     auto sq4 = rectangle(0, -2, 4, 2);
-    ASSERT_TRUE(applyOperation(*c4, *sq4, SubtrB, kThreshold));
+    ASSERT_TRUE(applyOperation(*c4, *sq4, carvex::Operation::SubtrB, kThreshold));
     expectCleanLoop(*c4);
     EXPECT_NEAR(area(*c4), 16.0 - half, 1e-6);
 }
@@ -246,6 +246,24 @@ TEST(Refusals, LeaveBothSplinesAsTheyWere) {
     EXPECT_EQ(points(*a), before);
 }
 
+TEST(Refusals, XorAndUnknownCodesAreNamedNotGuessed) {
+    auto a = rectangle(0, 0, 2, 2);
+    auto b = rectangle(1, 1, 3, 3);
+    const QVector<Point3d> before = points(*a);
+    PairReason reason = PairReason::None;
+    EXPECT_FALSE(applyOperation(*a, *b, carvex::Operation::Xor, kThreshold, &reason));
+    EXPECT_EQ(reason, PairReason::NoSuchOperation);
+    EXPECT_EQ(points(*a), before);
+
+    carvex::Operation op = carvex::Operation::Union;
+    EXPECT_TRUE(carvex::operationOfCode(2, &op));
+    EXPECT_EQ(op, carvex::Operation::SubtrA);
+    for (int code : {-1, 5, 7}) {
+        EXPECT_FALSE(carvex::operationOfCode(code, &op));
+        EXPECT_EQ(op, carvex::Operation::SubtrA) << code;
+    }
+}
+
 TEST(Refusals, ThreeCrossingsKeepTheOutlineButGainKnots) {
     // B touches A's top edge at (1,4) and crosses A's corner region twice.
     auto a = rectangle(0, 0, 4, 4);
@@ -303,10 +321,10 @@ TEST(Degenerate, HostileInputEndsWithValidSplines) {
                     a->append(new Knot(p, p, p, 0, Knot::Corner));
                 a->updateLengths();
                 auto b = circle(0.5, 0.5, 0.7);
-                applyOperation(*a, *b, op, threshold);
+                applyOperation(*a, *b, carvex::Operation(op), threshold);
                 EXPECT_TRUE(a->closed);
                 auto c = circle(0.5, 0.5, 0.7);
-                applyOperation(*c, *a, op, threshold);
+                applyOperation(*c, *a, carvex::Operation(op), threshold);
             }
         }
     }
@@ -320,7 +338,7 @@ TEST(Shapes, ApplyOperandCombinesEveryPairInOrder) {
     operand.addSpline(rectangle(1, 1, 3, 3).release());
     operand.addSpline(rectangle(11, 1, 13, 3).release());
     QList<PairOutcome> outcomes;
-    applyOperand(base, operand, Union, kThreshold, &outcomes);
+    applyOperand(base, operand, carvex::Operation::Union, kThreshold, &outcomes);
     ASSERT_EQ(outcomes.size(), 4);
     EXPECT_TRUE(outcomes[0].combined);
     EXPECT_FALSE(outcomes[1].combined);  // disjoint

@@ -25,7 +25,7 @@ struct Config {
     std::string name;
     Maker a;
     Maker b;
-    int operation;
+    carvex::Operation operation;
     Want want;
     double expectedArea;  // at scale 1
 };
@@ -59,7 +59,8 @@ void check(const Config& c, double scale, int start) {
     }
     EXPECT_NE(c.want, Want::Right) << where << ": " << pairReasonText(reason).toStdString();
     EXPECT_NE(reason, PairReason::None) << where;
-    if (c.operation == SubtrB) return;  // the base takes the operand, as for any refusal
+    if (c.operation == carvex::Operation::SubtrB)
+        return;  // the base takes the operand, as for any refusal
     // The finder may have moved a knot onto a crossing, by less than the
     // threshold; nothing else changes.
     EXPECT_NEAR(exactArea(*a), before, 1e-5 * unit) << where;
@@ -110,64 +111,73 @@ std::unique_ptr<Spline> ringOuter() {
 }  // namespace
 
 TEST(Configurations, IdenticalSquares) {
-    for (int op : {Union, Intersect})
-        checkEverywhere({"identical squares, op " + std::to_string(op), rect(0, 0, 1, 1),
-                         rect(0, 0, 1, 1), op, Want::Right, 1.0});
-    for (int op : {SubtrA, SubtrB})
-        checkEverywhere({"identical squares, op " + std::to_string(op), rect(0, 0, 1, 1),
-                         rect(0, 0, 1, 1), op, Want::Refused, 0.0});
+    for (carvex::Operation op : {carvex::Operation::Union, carvex::Operation::Intersect})
+        checkEverywhere({"identical squares, op " + std::to_string(carvex::operationCode(op)),
+                         rect(0, 0, 1, 1), rect(0, 0, 1, 1), op, Want::Right, 1.0});
+    for (carvex::Operation op : {carvex::Operation::SubtrA, carvex::Operation::SubtrB})
+        checkEverywhere({"identical squares, op " + std::to_string(carvex::operationCode(op)),
+                         rect(0, 0, 1, 1), rect(0, 0, 1, 1), op, Want::Refused, 0.0});
 }
 
 TEST(Configurations, SquaresSharingAnEdge) {
     const Maker a = rect(0, 0, 1, 1);
     const Maker b = rect(1, 0, 2, 1);
-    checkEverywhere({"edge, union", a, b, Union, Want::RightOrRefused, 2.0});
-    checkEverywhere({"edge, intersection", a, b, Intersect, Want::Refused, 0.0});
-    checkEverywhere({"edge, A - B", a, b, SubtrA, Want::RightOrRefused, 1.0});
-    checkEverywhere({"edge, B - A", a, b, SubtrB, Want::RightOrRefused, 1.0});
+    checkEverywhere({"edge, union", a, b, carvex::Operation::Union, Want::RightOrRefused, 2.0});
+    checkEverywhere({"edge, intersection", a, b, carvex::Operation::Intersect, Want::Refused, 0.0});
+    checkEverywhere({"edge, A - B", a, b, carvex::Operation::SubtrA, Want::RightOrRefused, 1.0});
+    checkEverywhere({"edge, B - A", a, b, carvex::Operation::SubtrB, Want::RightOrRefused, 1.0});
 }
 
 TEST(Configurations, PartlySharedEdge) {
     const Maker a = rect(0, 0, 2, 2);
     // A notch inside A along its right edge, and a tab outside it.
-    checkEverywhere({"notch, A - B", a, rect(1, 0.5, 2, 1.5), SubtrA, Want::RightOrRefused, 3.0});
-    checkEverywhere({"notch, union", a, rect(1, 0.5, 2, 1.5), Union, Want::RightOrRefused, 4.0});
-    checkEverywhere(
-        {"notch, intersection", a, rect(1, 0.5, 2, 1.5), Intersect, Want::RightOrRefused, 1.0});
-    checkEverywhere({"tab, A - B", a, rect(2, 0.5, 3, 1.5), SubtrA, Want::RightOrRefused, 4.0});
-    checkEverywhere({"tab, union", a, rect(2, 0.5, 3, 1.5), Union, Want::RightOrRefused, 5.0});
-    checkEverywhere({"tab, intersection", a, rect(2, 0.5, 3, 1.5), Intersect, Want::Refused, 0.0});
+    checkEverywhere({"notch, A - B", a, rect(1, 0.5, 2, 1.5), carvex::Operation::SubtrA,
+                     Want::RightOrRefused, 3.0});
+    checkEverywhere({"notch, union", a, rect(1, 0.5, 2, 1.5), carvex::Operation::Union,
+                     Want::RightOrRefused, 4.0});
+    checkEverywhere({"notch, intersection", a, rect(1, 0.5, 2, 1.5), carvex::Operation::Intersect,
+                     Want::RightOrRefused, 1.0});
+    checkEverywhere({"tab, A - B", a, rect(2, 0.5, 3, 1.5), carvex::Operation::SubtrA,
+                     Want::RightOrRefused, 4.0});
+    checkEverywhere({"tab, union", a, rect(2, 0.5, 3, 1.5), carvex::Operation::Union,
+                     Want::RightOrRefused, 5.0});
+    checkEverywhere({"tab, intersection", a, rect(2, 0.5, 3, 1.5), carvex::Operation::Intersect,
+                     Want::Refused, 0.0});
 }
 
 TEST(Configurations, SliverBelowTheThreshold) {
     // B pokes 1e-6 past A's right edge, far below the threshold.
     const Maker a = rect(0, 0, 2, 2);
     const Maker b = rect(1, 0.5, 2 + 1e-6, 1.5);
-    checkEverywhere({"sliver, A - B", a, b, SubtrA, Want::RightOrRefused, 3.0});
+    checkEverywhere({"sliver, A - B", a, b, carvex::Operation::SubtrA, Want::RightOrRefused, 3.0});
     const Maker inside = rect(1, 0.5, 2 - 1e-6, 1.5);
-    checkEverywhere({"sliver inside, A - B", a, inside, SubtrA, Want::RightOrRefused, 3.0});
+    checkEverywhere(
+        {"sliver inside, A - B", a, inside, carvex::Operation::SubtrA, Want::RightOrRefused, 3.0});
 }
 
 TEST(Configurations, RingMinusBarIsTwoLoops) {
-    checkEverywhere(
-        {"ring minus bar", ringOuter, rect(-0.5, -3, 0.5, 3), SubtrA, Want::Refused, 0.0});
+    checkEverywhere({"ring minus bar", ringOuter, rect(-0.5, -3, 0.5, 3), carvex::Operation::SubtrA,
+                     Want::Refused, 0.0});
 }
 
 TEST(Configurations, SquareMinusTwoToothCombIsOneLoop) {
-    checkEverywhere({"square minus comb", rect(0, 0, 4, 4), comb, SubtrA, Want::Right, 14.0});
+    checkEverywhere({"square minus comb", rect(0, 0, 4, 4), comb, carvex::Operation::SubtrA,
+                     Want::Right, 14.0});
     // The comb as A: the answer is the comb without the parts inside the square.
-    checkEverywhere({"comb minus square", comb, rect(0, 0, 4, 4), SubtrA, Want::Right, 4.0});
-    // The union closes the gap between the teeth above the square: a hole.
-    checkEverywhere({"comb and square, union", rect(0, 0, 4, 4), comb, Union, Want::Refused, 0.0});
     checkEverywhere(
-        {"comb and square, intersection", rect(0, 0, 4, 4), comb, Intersect, Want::Refused, 0.0});
+        {"comb minus square", comb, rect(0, 0, 4, 4), carvex::Operation::SubtrA, Want::Right, 4.0});
+    // The union closes the gap between the teeth above the square: a hole.
+    checkEverywhere({"comb and square, union", rect(0, 0, 4, 4), comb, carvex::Operation::Union,
+                     Want::Refused, 0.0});
+    checkEverywhere({"comb and square, intersection", rect(0, 0, 4, 4), comb,
+                     carvex::Operation::Intersect, Want::Refused, 0.0});
 }
 
 TEST(Configurations, BarThroughASquareIsTwoLoops) {
-    checkEverywhere(
-        {"bar through a square", rect(0, 0, 6, 2), rect(1, -1, 2, 3), SubtrA, Want::Refused, 0.0});
-    checkEverywhere(
-        {"square through a bar", rect(1, -1, 2, 3), rect(0, 0, 6, 2), SubtrA, Want::Refused, 0.0});
+    checkEverywhere({"bar through a square", rect(0, 0, 6, 2), rect(1, -1, 2, 3),
+                     carvex::Operation::SubtrA, Want::Refused, 0.0});
+    checkEverywhere({"square through a bar", rect(1, -1, 2, 3), rect(0, 0, 6, 2),
+                     carvex::Operation::SubtrA, Want::Refused, 0.0});
 }
 
 // A triangle whose two upper edges cross the square's bottom edge at a
@@ -199,8 +209,10 @@ TEST(Configurations, ShallowCrossingsAreCombined) {
             const std::string name =
                 std::to_string(degrees) + " degrees" + (shared ? ", shared knots" : "") + ", op ";
             const double areas[] = {16.0 + below, above, 16.0 - above, below};
-            for (int op : {Union, Intersect, SubtrA, SubtrB})
-                checkEverywhere({name + std::to_string(op), a, b, op, Want::Right, areas[op]});
+            for (carvex::Operation op : {carvex::Operation::Union, carvex::Operation::Intersect,
+                                         carvex::Operation::SubtrA, carvex::Operation::SubtrB})
+                checkEverywhere({name + std::to_string(carvex::operationCode(op)), a, b, op,
+                                 Want::Right, areas[carvex::operationCode(op)]});
         }
     }
 }
@@ -215,7 +227,7 @@ TEST(Configurations, SubtrBOverTwoBaseSplines) {
         Shape operand;
         operand.addSpline(scaled(rectangle(1, 1, 11, 3), scale).release());
         QList<PairOutcome> outcomes;
-        applyOperand(base, operand, SubtrB, 1e-4 * scale, &outcomes);
+        applyOperand(base, operand, carvex::Operation::SubtrB, 1e-4 * scale, &outcomes);
         ASSERT_EQ(outcomes.size(), 2);
         for (int s = 0; s < 2; ++s) {
             EXPECT_TRUE(outcomes[s].combined) << s;
@@ -234,36 +246,36 @@ TEST(Reasons, EachRefusalSaysWhy) {
         std::string name;
         std::unique_ptr<Spline> a;
         std::unique_ptr<Spline> b;
-        int operation;
+        carvex::Operation operation;
         PairReason reason;
     };
     auto open = rectangle(0, 0, 1, 1);
     open->closed = false;
     std::vector<Expect> cases;
-    cases.push_back(
-        {"open", std::move(open), rectangle(0, 0, 2, 2), Union, PairReason::OpenSpline});
-    cases.push_back({"two knots", polygon({{0, 0, 0}, {1, 1, 0}}), rectangle(0, 0, 2, 2), Union,
-                     PairReason::TooFewKnots});
-    cases.push_back(
-        {"apart", rectangle(0, 0, 1, 1), rectangle(5, 5, 6, 6), Intersect, PairReason::Apart});
-    cases.push_back(
-        {"apart, A - B", rectangle(0, 0, 1, 1), rectangle(5, 5, 6, 6), SubtrA, PairReason::Apart});
-    cases.push_back(
-        {"hole", rectangle(0, 0, 4, 4), rectangle(1, 1, 2, 2), SubtrA, PairReason::NotOneLoop});
-    cases.push_back({"swallowed", rectangle(1, 1, 2, 2), rectangle(0, 0, 4, 4), SubtrA,
-                     PairReason::DegenerateAnswer});
-    cases.push_back(
-        {"bar", rectangle(0, 0, 6, 2), rectangle(1, -1, 2, 3), SubtrA, PairReason::NotOneLoop});
-    cases.push_back(
-        {"bar, union", rectangle(0, 0, 6, 2), rectangle(1, -1, 2, 3), Union, PairReason::None});
-    cases.push_back({"identical, A - B", rectangle(0, 0, 1, 1), rectangle(0, 0, 1, 1), SubtrA,
-                     PairReason::OutlinesCoincide});
+    cases.push_back({"open", std::move(open), rectangle(0, 0, 2, 2), carvex::Operation::Union,
+                     PairReason::OpenSpline});
+    cases.push_back({"two knots", polygon({{0, 0, 0}, {1, 1, 0}}), rectangle(0, 0, 2, 2),
+                     carvex::Operation::Union, PairReason::TooFewKnots});
+    cases.push_back({"apart", rectangle(0, 0, 1, 1), rectangle(5, 5, 6, 6),
+                     carvex::Operation::Intersect, PairReason::Apart});
+    cases.push_back({"apart, A - B", rectangle(0, 0, 1, 1), rectangle(5, 5, 6, 6),
+                     carvex::Operation::SubtrA, PairReason::Apart});
+    cases.push_back({"hole", rectangle(0, 0, 4, 4), rectangle(1, 1, 2, 2),
+                     carvex::Operation::SubtrA, PairReason::NotOneLoop});
+    cases.push_back({"swallowed", rectangle(1, 1, 2, 2), rectangle(0, 0, 4, 4),
+                     carvex::Operation::SubtrA, PairReason::DegenerateAnswer});
+    cases.push_back({"bar", rectangle(0, 0, 6, 2), rectangle(1, -1, 2, 3),
+                     carvex::Operation::SubtrA, PairReason::NotOneLoop});
+    cases.push_back({"bar, union", rectangle(0, 0, 6, 2), rectangle(1, -1, 2, 3),
+                     carvex::Operation::Union, PairReason::None});
+    cases.push_back({"identical, A - B", rectangle(0, 0, 1, 1), rectangle(0, 0, 1, 1),
+                     carvex::Operation::SubtrA, PairReason::OutlinesCoincide});
     cases.push_back({"shared edge, intersection", rectangle(0, 0, 1, 1), rectangle(1, 0, 2, 1),
-                     Intersect, PairReason::OutlinesCoincide});
+                     carvex::Operation::Intersect, PairReason::OutlinesCoincide});
     // Touches A's top edge at (1,4) and crosses near a corner twice.
     cases.push_back({"three crossings", rectangle(0, 0, 4, 4),
-                     polygon({{1, 4, 0}, {1, 6, 0}, {6, 6, 0}, {6, 1, 0}, {3, 5, 0}}), Union,
-                     PairReason::OddCrossings});
+                     polygon({{1, 4, 0}, {1, 6, 0}, {6, 6, 0}, {6, 1, 0}, {3, 5, 0}}),
+                     carvex::Operation::Union, PairReason::OddCrossings});
     for (Expect& e : cases) {
         PairReason reason = PairReason::None;
         const bool combined = applyOperation(*e.a, *e.b, e.operation, 1e-4, &reason);
@@ -300,7 +312,7 @@ TEST(LargeCoordinates, RightUpToTheLimitRefusedBeyond) {
     double reference[4];
     for (int op = 0; op < 4; ++op) {
         auto [a, b] = picture(1.0);
-        ASSERT_TRUE(applyOperation(*a, *b, op, 1e-4 / 1e4 * 1.0, nullptr)) << op;
+        ASSERT_TRUE(applyOperation(*a, *b, carvex::Operation(op), 1e-4 / 1e4 * 1.0, nullptr)) << op;
         reference[op] = exactArea(*a);
     }
     struct Scale {
@@ -315,14 +327,15 @@ TEST(LargeCoordinates, RightUpToTheLimitRefusedBeyond) {
             auto [a, b] = picture(s.R);
             const double before = exactArea(*a);
             PairReason reason = PairReason::None;
-            const bool combined = applyOperation(*a, *b, op, s.threshold, &reason);
+            const bool combined =
+                applyOperation(*a, *b, carvex::Operation(op), s.threshold, &reason);
             const std::string where = "R " + std::to_string(s.R) + ", op " + std::to_string(op);
             ASSERT_EQ(combined, s.combined) << where;
             if (combined) {
                 EXPECT_NEAR(exactArea(*a) / (s.R * s.R), reference[op], 0.02) << where;
             } else {
                 EXPECT_EQ(reason, PairReason::BeyondMagnitude) << where;
-                if (op != SubtrB) {
+                if (carvex::Operation(op) != carvex::Operation::SubtrB) {
                     EXPECT_EQ(exactArea(*a), before) << where;
                 }
             }

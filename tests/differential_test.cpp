@@ -170,7 +170,7 @@ struct Case {
     std::unique_ptr<Spline> a;
     std::unique_ptr<Spline> b;
     double threshold = 0.0;
-    int operation = 0;
+    carvex::Operation operation = carvex::Operation::Union;
     std::string label;
 };
 
@@ -179,7 +179,7 @@ Case randomCase(Rng& rng, int most) {
     Case c;
     const double scale = logUniform(rng, 0.01, 10000.0);
     c.threshold = logUniform(rng, 1e-5, 1.0);
-    c.operation = int(rng() % 4);
+    c.operation = carvex::Operation(rng() % 4);
     const int kindA = int(rng() % 3);
     const int kindB = int(rng() % 3);
     const double turn = uniform(rng, 0, 1) < 0.5 ? 0.0 : uniform(rng, 0.0, M_PI);
@@ -233,7 +233,7 @@ Case randomCase(Rng& rng, int most) {
     std::ostringstream label;
     label << "twist " << twist << ", kinds " << kindA << "/" << kindB << ", placement " << placement
           << ", knots " << nA << "/" << nB << ", scale " << scale << ", threshold " << c.threshold
-          << ", op " << c.operation;
+          << ", op " << carvex::operationCode(c.operation);
     c.label = label.str();
     return c;
 }
@@ -345,7 +345,7 @@ TEST(Differential, PointsNearLongEdgesAreSearchedAlike) {
         c.a = polygon({{0, 0, 0}, {length, 0, 0}, {length / 2, -length / 4, 0}});
         c.b = polygon({{x, height, 0}, {x + size, height + size, 0}, {x - size, height + size, 0}});
         c.threshold = 1e-5;
-        c.operation = int(rng() % 4);
+        c.operation = carvex::Operation(rng() % 4);
         c.label = "hovering case " + std::to_string(i);
         auto la = copyOf(*c.a);
         auto lb = copyOf(*c.b);
@@ -370,7 +370,7 @@ TEST(Differential, GearAndRoundPairsAtEveryScale) {
                 c.b = family == 1 ? gearPartner(0, 0, scale, n)
                                   : roundSpline(0.6 * scale, 0.1 * scale, scale, n);
                 c.threshold = 1e-4 * scale;
-                c.operation = n % 4;
+                c.operation = carvex::Operation(n % 4);
                 c.label = std::string(family == 1 ? "gear" : "round") + " pair, knots " +
                           std::to_string(n) + ", scale " + std::to_string(scale);
                 expectSameFinder(c);
@@ -400,7 +400,7 @@ TEST(Differential, ResultsTooShortToMeasure) {
             s->updateLengths();
         }
         c.threshold = scale * 1e-3;
-        c.operation = int(rng() % 4);
+        c.operation = carvex::Operation(rng() % 4);
         c.label = "short case " + std::to_string(i);
         expectSameOperation(c);
         if (HasFailure()) return;
@@ -419,7 +419,9 @@ TEST(Differential, SubtractionAnswerOfImpossibleAreaIsRefused) {
         Case c;
         for (int i = 0; i <= index; ++i)
             c = randomCase(rng, i % 20 == 19 ? 500 : 60);
-        ASSERT_TRUE(c.operation == SubtrA || c.operation == SubtrB) << seed << "/" << index;
+        ASSERT_TRUE(c.operation == carvex::Operation::SubtrA ||
+                    c.operation == carvex::Operation::SubtrB)
+            << seed << "/" << index;
         for (const Algorithm algorithm : {Algorithm::Fast, Algorithm::Literal}) {
             AlgorithmScope scope(algorithm);
             auto a = copyOf(*c.a);
@@ -430,7 +432,7 @@ TEST(Differential, SubtractionAnswerOfImpossibleAreaIsRefused) {
             EXPECT_EQ(why, PairReason::ImpossibleArea) << seed << "/" << index;
             // A keeps the knots the finder put in, which may move its outline
             // by a tolerance; a walked answer differs by far more.
-            const Spline& before = c.operation == SubtrA ? *c.a : *c.b;
+            const Spline& before = c.operation == carvex::Operation::SubtrA ? *c.a : *c.b;
             EXPECT_NEAR(exactSignedArea(*a), exactSignedArea(before),
                         1e-3 * std::fabs(exactSignedArea(before)))
                 << seed << "/" << index;
@@ -450,7 +452,7 @@ TEST(Differential, SubtractionWhoseRunsDoNotAlternateIsRefused) {
     Case c;
     for (int i = 0; i <= index; ++i)
         c = randomCase(rng, i % 20 == 19 ? 500 : 60);
-    ASSERT_EQ(c.operation, SubtrB);
+    ASSERT_EQ(c.operation, carvex::Operation::SubtrB);
     for (const Algorithm algorithm : {Algorithm::Fast, Algorithm::Literal}) {
         AlgorithmScope scope(algorithm);
         auto a = copyOf(*c.a);

@@ -159,7 +159,7 @@ TEST(FuzzFindings, BoxGridOverExtentsBeyondTheDoubles) {
     // The same knots reached through the engine's entry.
     auto a = rectangle(0, 0, 2, 2);
     auto b = polygon({{-1e308, 1, 0}, {1e308, 1, 0}, {1, 1e308, 0}});
-    applyOperation(*a, *b, Union, 1e-4);
+    applyOperation(*a, *b, carvex::Operation::Union, 1e-4);
     EXPECT_TRUE(a->closed);
 }
 
@@ -195,7 +195,7 @@ TEST(FuzzFindings, ParameterOfANaNLengthIsWhereTheWalkEnds) {
 // of 320 knots ran out of memory). No such run belongs to a one-loop answer.
 TEST(FuzzFindings, TangledOutlinesAreRefusedNotStitched) {
     std::mt19937_64 rng(5);
-    for (int operation : {Union, Intersect}) {
+    for (carvex::Operation operation : {carvex::Operation::Union, carvex::Operation::Intersect}) {
         auto a = randomPolygon(rng, 100);
         auto b = randomPolygon(rng, 100);
         EXPECT_FALSE(applyOperation(*a, *b, operation, 1e-4));
@@ -227,11 +227,11 @@ TEST(FuzzFindings, OneLoopAnswersWithManyCrossingsStayAnswered) {
     };
     auto united = rectangle(0, 0, 10, 10);
     auto teeth = comb();
-    ASSERT_TRUE(applyOperation(*united, *teeth, Union, 1e-4));
+    ASSERT_TRUE(applyOperation(*united, *teeth, carvex::Operation::Union, 1e-4));
     EXPECT_NEAR(area(*united), 100.0 + 3 * 2.0, 1e-9);
     auto common = rectangle(0, 0, 10, 10);
     auto teeth2 = comb();
-    ASSERT_TRUE(applyOperation(*common, *teeth2, Intersect, 1e-4));
+    ASSERT_TRUE(applyOperation(*common, *teeth2, carvex::Operation::Intersect, 1e-4));
     EXPECT_NEAR(area(*common), 16.0 + 3 * 6.0, 1e-9);
 }
 

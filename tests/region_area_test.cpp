@@ -212,11 +212,11 @@ TEST(RegionIdentities, AreasAddUpOnGeneratedPairsAtEveryScale) {
             const double areaB = enclosedArea(b);
             ASSERT_GT(areaA, 0.0);
             ASSERT_GT(areaB, 0.0);
-            const double uni = area(combine(a, b, BooleanOp::Union));
-            const double inter = area(combine(a, b, BooleanOp::Intersection));
-            const double aMinusB = area(combine(a, b, BooleanOp::AMinusB));
-            const double bMinusA = area(combine(a, b, BooleanOp::BMinusA));
-            const double xorArea = area(combine(a, b, BooleanOp::Xor));
+            const double uni = area(combine(a, b, Operation::Union));
+            const double inter = area(combine(a, b, Operation::Intersect));
+            const double aMinusB = area(combine(a, b, Operation::SubtrA));
+            const double bMinusA = area(combine(a, b, Operation::SubtrB));
+            const double xorArea = area(combine(a, b, Operation::Xor));
             const double tol = 1e-9 * std::max(areaA, areaB);
             EXPECT_NEAR(uni + inter, areaA + areaB, tol);
             EXPECT_NEAR(aMinusB, areaA - inter, tol);
@@ -231,10 +231,10 @@ TEST(RegionIdentities, AreasAddUpOnGeneratedPairsAtEveryScale) {
 TEST(RegionIdentities, SamePictureAtAnyScaleGivesTheSameAnswer) {
     for (const Case& c : cases()) {
         SCOPED_TRACE(c.name);
-        const RegionResult unit = combine(c.a(), c.b(), BooleanOp::AMinusB);
+        const RegionResult unit = combine(c.a(), c.b(), Operation::SubtrA);
         for (double scale : kScales) {
             const RegionResult r =
-                combine(scaled(c.a(), scale), scaled(c.b(), scale), BooleanOp::AMinusB);
+                combine(scaled(c.a(), scale), scaled(c.b(), scale), Operation::SubtrA);
             EXPECT_EQ(r.shape.size(), unit.shape.size()) << "scale " << scale;
             int knots = 0;
             int unitKnots = 0;
@@ -251,8 +251,8 @@ TEST(RegionAnswer, SegmentsLieOnInputCurvesAndLoopsNeverCross) {
     for (const Case& c : cases()) {
         const Shape a = c.a();
         const Shape b = c.b();
-        for (BooleanOp op :
-             {BooleanOp::Union, BooleanOp::Intersection, BooleanOp::AMinusB, BooleanOp::Xor}) {
+        for (Operation op :
+             {Operation::Union, Operation::Intersect, Operation::SubtrA, Operation::Xor}) {
             SCOPED_TRACE(c.name + " op " + std::to_string(int(op)));
             const RegionResult r = combine(a, b, op);
             ASSERT_TRUE(r.ok());
@@ -284,8 +284,8 @@ TEST(RegionAnswer, SelfCrossingInputsResolveByTheirFillRule) {
     const Shape pair = two(circle(0, 0, 1), circle(0.8, 0, 1));
     const Shape lensA = shapeOf(circle(0, 0, 1));
     const Shape lensB = shapeOf(circle(0.8, 0, 1));
-    const double lens = area(combine(lensA, lensB, BooleanOp::Intersection));
-    const double both = area(combine(lensA, lensB, BooleanOp::Union));
+    const double lens = area(combine(lensA, lensB, Operation::Intersect));
+    const double both = area(combine(lensA, lensB, Operation::Union));
     const RegionResult nz = resolve(pair, FillRule::NonZero);
     const RegionResult eo = resolve(pair, FillRule::EvenOdd);
     EXPECT_NEAR(area(nz), both, 1e-12);
@@ -305,12 +305,12 @@ TEST(RegionAnswer, ThresholdMergesNearKnots) {
     options.threshold = 1e-4;
     Shape b = square(0, 0, 1);
     place(b, 1.0, {5e-5, -5e-5, 0});
-    const RegionResult r = combine(square(0, 0, 1), b, BooleanOp::Union, options);
+    const RegionResult r = combine(square(0, 0, 1), b, Operation::Union, options);
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(r.shape.size(), 1);
     EXPECT_EQ(r.shape[0]->size(), 4);
     EXPECT_NEAR(area(r), 1.0, 1e-3);
-    EXPECT_TRUE(combine(square(0, 0, 1), b, BooleanOp::Xor, options).shape.isEmpty());
+    EXPECT_TRUE(combine(square(0, 0, 1), b, Operation::Xor, options).shape.isEmpty());
 }
 
 TEST(RegionIdentities, NearlyCoincidentCopiesKeepTheirRegion) {
@@ -341,9 +341,9 @@ TEST(RegionIdentities, NearlyCoincidentCopiesKeepTheirRegion) {
                     s->transformKnots(r);
                 const double area = enclosedArea(a);
                 const double tol = 1e-6 * area;
-                const RegionResult uni = combine(a, b, BooleanOp::Union);
-                const RegionResult inter = combine(a, b, BooleanOp::Intersection);
-                const RegionResult xorResult = combine(a, b, BooleanOp::Xor);
+                const RegionResult uni = combine(a, b, Operation::Union);
+                const RegionResult inter = combine(a, b, Operation::Intersect);
+                const RegionResult xorResult = combine(a, b, Operation::Xor);
                 ASSERT_TRUE(uni.ok() && inter.ok() && xorResult.ok());
                 EXPECT_NEAR(enclosedArea(uni.shape), area, tol);
                 EXPECT_NEAR(enclosedArea(inter.shape), area, tol);

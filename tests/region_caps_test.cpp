@@ -38,7 +38,7 @@ RegionResult nearCopyUnion(double angle, double scale, double threshold) {
     const Shape disc = shapeOf(circle(0, 0, 1));
     RegionOptions options;
     options.threshold = threshold;
-    return combine(disc, turned(disc, angle, 1, 0, scale), BooleanOp::Union, options);
+    return combine(disc, turned(disc, angle, 1, 0, scale), Operation::Union, options);
 }
 
 }  // namespace

@@ -35,9 +35,9 @@ struct Case {
     carvex::FillRule fillB = carvex::FillRule::NonZero;
 };
 
-const carvex::BooleanOp kOps[] = {carvex::BooleanOp::Union, carvex::BooleanOp::Intersection,
-                                  carvex::BooleanOp::AMinusB, carvex::BooleanOp::BMinusA,
-                                  carvex::BooleanOp::Xor};
+const carvex::Operation kOps[] = {carvex::Operation::Union, carvex::Operation::Intersect,
+                                  carvex::Operation::SubtrA, carvex::Operation::SubtrB,
+                                  carvex::Operation::Xor};
 const char* kOpNames[] = {"union", "intersect", "subtr_a", "subtr_b", "xor"};
 
 std::vector<Case> cases() {
@@ -183,8 +183,8 @@ TEST(RegionGolden, AnswersMatchTheRecordedOnes) {
             options.fillB = c.fillB;
             const carvex::RegionResult r = carvex::combine(c.a, c.b, kOps[op], options);
             std::string why;
-            EXPECT_TRUE(sameAnswer(recorded[k].lines, splitLines(describeAnswer(r)), 1e-9 * size,
-                                   &why))
+            EXPECT_TRUE(
+                sameAnswer(recorded[k].lines, splitLines(describeAnswer(r)), 1e-9 * size, &why))
                 << name << ": " << why;
         }
     }

@@ -31,7 +31,7 @@ int countPositive(const Shape& s) {
     return n;
 }
 
-RegionResult run(const Shape& a, const Shape& b, BooleanOp op) {
+RegionResult run(const Shape& a, const Shape& b, Operation op) {
     RegionResult r = combine(a, b, op);
     EXPECT_TRUE(r.ok()) << describe(r.status).toStdString();
     return r;
@@ -65,20 +65,20 @@ TEST(RegionArea, MatchesClosedFormsAndOrientation) {
 TEST(RegionKnown, RingMinusBarGivesTwoEqualHalves) {
     const Shape r = ring(0, 0, 10, 6);
     const Shape bar = shapeOf(rectangle(-12, -1, 12, 1));
-    const RegionResult out = run(r, bar, BooleanOp::AMinusB);
+    const RegionResult out = run(r, bar, Operation::SubtrA);
     ASSERT_EQ(out.shape.size(), 2);
     const double a0 = splineArea(*out.shape[0]);
     const double a1 = splineArea(*out.shape[1]);
     EXPECT_GT(a0, 0.0);
     EXPECT_NEAR(a0, a1, 1e-9 * a0);
-    const RegionResult inter = run(r, bar, BooleanOp::Intersection);
+    const RegionResult inter = run(r, bar, Operation::Intersect);
     EXPECT_EQ(inter.shape.size(), 2);
     EXPECT_NEAR(enclosedArea(out.shape) + enclosedArea(inter.shape), enclosedArea(r),
                 1e-9 * enclosedArea(r));
 }
 
 TEST(RegionKnown, SquareMinusInnerSquareIsOuterLoopAndHole) {
-    const RegionResult out = run(square(0, 0, 10), square(3, 3, 4), BooleanOp::AMinusB);
+    const RegionResult out = run(square(0, 0, 10), square(3, 3, 4), Operation::SubtrA);
     ASSERT_EQ(out.shape.size(), 2);
     double pos = 0.0;
     double neg = 0.0;
@@ -92,15 +92,15 @@ TEST(RegionKnown, SquareMinusInnerSquareIsOuterLoopAndHole) {
     EXPECT_DOUBLE_EQ(pos, 100.0);
     EXPECT_DOUBLE_EQ(neg, -16.0);
     // b minus a: nothing of the inner square lies outside the outer one.
-    EXPECT_TRUE(run(square(0, 0, 10), square(3, 3, 4), BooleanOp::BMinusA).shape.isEmpty());
+    EXPECT_TRUE(run(square(0, 0, 10), square(3, 3, 4), Operation::SubtrB).shape.isEmpty());
 }
 
 TEST(RegionKnown, DisjointSquaresUniteIntoTwoLoops) {
-    const RegionResult out = run(square(0, 0, 1), square(5, 5, 2), BooleanOp::Union);
+    const RegionResult out = run(square(0, 0, 1), square(5, 5, 2), Operation::Union);
     ASSERT_EQ(out.shape.size(), 2);
     EXPECT_EQ(countPositive(out.shape), 2);
     EXPECT_DOUBLE_EQ(enclosedArea(out.shape), 5.0);
-    EXPECT_TRUE(run(square(0, 0, 1), square(5, 5, 2), BooleanOp::Intersection).shape.isEmpty());
+    EXPECT_TRUE(run(square(0, 0, 1), square(5, 5, 2), Operation::Intersect).shape.isEmpty());
 }
 
 TEST(RegionKnown, ShapeAndItsCopy) {
@@ -110,7 +110,7 @@ TEST(RegionKnown, ShapeAndItsCopy) {
         Shape b = shapeOf(star(0, 0, 3, 5, 7));
         place(b, 1.0, {shift, shift, 0});
         const double area = enclosedArea(a);
-        for (BooleanOp op : {BooleanOp::Union, BooleanOp::Intersection}) {
+        for (Operation op : {Operation::Union, Operation::Intersect}) {
             const RegionResult out = run(a, b, op);
             ASSERT_EQ(out.shape.size(), 1);
             EXPECT_NEAR(enclosedArea(out.shape), area, 1e-9 * area);
@@ -121,7 +121,7 @@ TEST(RegionKnown, ShapeAndItsCopy) {
                     EXPECT_EQ(k->type, Knot::BezierCorner);
             }
         }
-        for (BooleanOp op : {BooleanOp::AMinusB, BooleanOp::BMinusA, BooleanOp::Xor})
+        for (Operation op : {Operation::SubtrA, Operation::SubtrB, Operation::Xor})
             EXPECT_TRUE(run(a, b, op).shape.isEmpty());
     }
 }
@@ -134,7 +134,7 @@ TEST(RegionKnown, StretchesThatMeetNothingComeBackAsDrawn) {
     const double r = 1.0;
     const Shape a = shapeOf(roundSpline(0, 0, r, n));
     const Shape b = shapeOf(roundSpline(0.6, 0.1, r, n));
-    const RegionResult u = run(a, b, BooleanOp::Union);
+    const RegionResult u = run(a, b, Operation::Union);
     ASSERT_EQ(u.shape.size(), 1);
     const Spline& answer = *u.shape.at(0);
     auto outside = [&](const Point3d& p, double cx, double cy) {
@@ -165,7 +165,7 @@ TEST(RegionKnown, StretchesThatMeetNothingComeBackAsDrawn) {
 }
 
 TEST(RegionKnown, SquaresSharingAnEdgeUniteIntoOneRectangle) {
-    const RegionResult out = run(square(0, 0, 1), square(1, 0, 1), BooleanOp::Union);
+    const RegionResult out = run(square(0, 0, 1), square(1, 0, 1), Operation::Union);
     ASSERT_EQ(out.shape.size(), 1);
     EXPECT_DOUBLE_EQ(enclosedArea(out.shape), 2.0);
     for (const Knot* k : *out.shape[0]) {
@@ -174,18 +174,18 @@ TEST(RegionKnown, SquaresSharingAnEdgeUniteIntoOneRectangle) {
         EXPECT_TRUE(k->point.y == 0.0 || k->point.y == 1.0);
     }
     // Sharing part of an edge: one outline of area 2.
-    const RegionResult part = run(square(0, 0, 1), square(1, 0.5, 1), BooleanOp::Union);
+    const RegionResult part = run(square(0, 0, 1), square(1, 0.5, 1), Operation::Union);
     ASSERT_EQ(part.shape.size(), 1);
     EXPECT_DOUBLE_EQ(enclosedArea(part.shape), 2.0);
-    EXPECT_TRUE(run(square(0, 0, 1), square(1, 0, 1), BooleanOp::Intersection).shape.isEmpty());
+    EXPECT_TRUE(run(square(0, 0, 1), square(1, 0, 1), Operation::Intersect).shape.isEmpty());
 }
 
 TEST(RegionKnown, SquaresTouchingAtACornerStayApart) {
-    const RegionResult out = run(square(0, 0, 1), square(1, 1, 1), BooleanOp::Union);
+    const RegionResult out = run(square(0, 0, 1), square(1, 1, 1), Operation::Union);
     ASSERT_EQ(out.shape.size(), 2);
     for (const Spline* s : out.shape)
         EXPECT_DOUBLE_EQ(splineArea(*s), 1.0);
-    EXPECT_TRUE(run(square(0, 0, 1), square(1, 1, 1), BooleanOp::Intersection).shape.isEmpty());
+    EXPECT_TRUE(run(square(0, 0, 1), square(1, 1, 1), Operation::Intersect).shape.isEmpty());
 }
 
 TEST(RegionKnown, CirclesTouchingFromOutsideAndInside) {
@@ -193,11 +193,11 @@ TEST(RegionKnown, CirclesTouchingFromOutsideAndInside) {
     const Shape outside = shapeOf(circle(2, 0, 1));
     const Shape inside = shapeOf(circle(0.5, 0, 0.5));
     const double one = enclosedArea(a);
-    EXPECT_NEAR(enclosedArea(run(a, outside, BooleanOp::Union).shape), 2 * one, 1e-9);
-    EXPECT_NEAR(enclosedArea(run(a, outside, BooleanOp::Intersection).shape), 0.0, 1e-9);
-    const RegionResult hole = run(a, inside, BooleanOp::AMinusB);
+    EXPECT_NEAR(enclosedArea(run(a, outside, Operation::Union).shape), 2 * one, 1e-9);
+    EXPECT_NEAR(enclosedArea(run(a, outside, Operation::Intersect).shape), 0.0, 1e-9);
+    const RegionResult hole = run(a, inside, Operation::SubtrA);
     EXPECT_NEAR(enclosedArea(hole.shape), one - enclosedArea(inside), 1e-9);
-    EXPECT_NEAR(enclosedArea(run(a, inside, BooleanOp::Union).shape), one, 1e-9);
+    EXPECT_NEAR(enclosedArea(run(a, inside, Operation::Union).shape), one, 1e-9);
 }
 
 TEST(RegionOrientation, OuterLoopsCounterclockwiseHolesClockwise) {
@@ -250,7 +250,7 @@ TEST(RegionFillRule, SelfCrossingStarUnderNonZeroAndEvenOdd) {
 TEST(RegionKnown, OpenSplinesAreClosedByALine) {
     // An open square missing its left side is still a square.
     const Shape open = shapeOf(polygon({{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}}, false));
-    const RegionResult r = run(open, square(1, 1, 2), BooleanOp::Intersection);
+    const RegionResult r = run(open, square(1, 1, 2), Operation::Intersect);
     ASSERT_EQ(r.shape.size(), 1);
     EXPECT_DOUBLE_EQ(enclosedArea(r.shape), 1.0);
 }
@@ -260,7 +260,7 @@ TEST(RegionRefusal, BadInputGetsATypedReasonAndNothingElse) {
     const double inf = std::numeric_limits<double>::infinity();
     Shape withNan = square(0, 0, 1);
     withNan[0]->at(2)->point.x = nan;
-    RegionResult r = combine(square(0, 0, 1), withNan, BooleanOp::Union);
+    RegionResult r = combine(square(0, 0, 1), withNan, Operation::Union);
     EXPECT_EQ(r.status, RegionStatus::NonFiniteCoordinate);
     EXPECT_TRUE(r.shape.isEmpty());
     Shape withInf = square(0, 0, 1);
@@ -271,7 +271,7 @@ TEST(RegionRefusal, BadInputGetsATypedReasonAndNothingElse) {
     EXPECT_EQ(resolve(badFrame, FillRule::NonZero).status, RegionStatus::NonFiniteCoordinate);
     Shape huge = square(0, 0, 1);
     place(huge, 1.0, {2e9, 0, 0});
-    EXPECT_EQ(combine(huge, square(0, 0, 1), BooleanOp::Union).status,
+    EXPECT_EQ(combine(huge, square(0, 0, 1), Operation::Union).status,
               RegionStatus::CoordinateTooLarge);
     // A frame can carry a shape out of range too.
     Shape far = square(0, 0, 1);
@@ -279,10 +279,10 @@ TEST(RegionRefusal, BadInputGetsATypedReasonAndNothingElse) {
     EXPECT_EQ(resolve(far, FillRule::NonZero).status, RegionStatus::CoordinateTooLarge);
     RegionOptions options;
     options.threshold = -1.0;
-    EXPECT_EQ(combine(square(0, 0, 1), square(0, 0, 1), BooleanOp::Union, options).status,
+    EXPECT_EQ(combine(square(0, 0, 1), square(0, 0, 1), Operation::Union, options).status,
               RegionStatus::InvalidThreshold);
     options.threshold = nan;
-    EXPECT_EQ(combine(square(0, 0, 1), square(0, 0, 1), BooleanOp::Union, options).status,
+    EXPECT_EQ(combine(square(0, 0, 1), square(0, 0, 1), Operation::Union, options).status,
               RegionStatus::InvalidThreshold);
     for (RegionStatus s :
          {RegionStatus::Ok, RegionStatus::NonFiniteCoordinate, RegionStatus::CoordinateTooLarge,
@@ -298,19 +298,19 @@ TEST(RegionRefusal, TooManyKnots) {
         s->append(new Knot(p, p, p, 0.0, Knot::Corner));
     }
     const Shape big = shapeOf(std::move(s));
-    EXPECT_EQ(combine(big, square(0, 0, 1), BooleanOp::Union).status, RegionStatus::TooManyKnots);
+    EXPECT_EQ(combine(big, square(0, 0, 1), Operation::Union).status, RegionStatus::TooManyKnots);
 }
 
 TEST(RegionDegenerate, NoCrashOrHangAndNoFalseArea) {
     // All knots at one point, and zero-length segments inside a square.
     const Shape dot = shapeOf(polygon({{1, 1, 0}, {1, 1, 0}, {1, 1, 0}}));
-    RegionResult r = combine(dot, square(0, 0, 2), BooleanOp::Union);
+    RegionResult r = combine(dot, square(0, 0, 2), Operation::Union);
     ASSERT_TRUE(r.ok());
     EXPECT_DOUBLE_EQ(enclosedArea(r.shape), 4.0);
-    EXPECT_TRUE(combine(dot, dot, BooleanOp::Union).shape.isEmpty());
+    EXPECT_TRUE(combine(dot, dot, Operation::Union).shape.isEmpty());
     const Shape stutter = shapeOf(
         polygon({{0, 0, 0}, {0, 0, 0}, {2, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}, {0, 2, 0}}));
-    r = combine(stutter, square(1, 1, 2), BooleanOp::Union);
+    r = combine(stutter, square(1, 1, 2), Operation::Union);
     ASSERT_TRUE(r.ok());
     EXPECT_DOUBLE_EQ(enclosedArea(r.shape), 7.0);
     // Collinear handles, a segment doubling back on itself: no area at all.
@@ -320,13 +320,13 @@ TEST(RegionDegenerate, NoCrashOrHangAndNoFalseArea) {
     EXPECT_TRUE(r.shape.isEmpty());
     // Empty shapes and splines of one knot.
     Shape empty;
-    EXPECT_TRUE(combine(empty, empty, BooleanOp::Union).shape.isEmpty());
-    EXPECT_DOUBLE_EQ(enclosedArea(combine(empty, square(0, 0, 1), BooleanOp::Xor).shape), 1.0);
+    EXPECT_TRUE(combine(empty, empty, Operation::Union).shape.isEmpty());
+    EXPECT_DOUBLE_EQ(enclosedArea(combine(empty, square(0, 0, 1), Operation::Xor).shape), 1.0);
     const Shape single = shapeOf(polygon({{3, 3, 0}}));
     EXPECT_TRUE(resolve(single, FillRule::EvenOdd).shape.isEmpty());
     // Near the coordinate limit, with a span of the same size.
     Shape wide = square(-5e8, -5e8, 1e9);
-    r = combine(wide, shapeOf(circle(0, 0, 4e8)), BooleanOp::AMinusB);
+    r = combine(wide, shapeOf(circle(0, 0, 4e8)), Operation::SubtrA);
     ASSERT_TRUE(r.ok());
     EXPECT_NEAR(enclosedArea(r.shape), 1e18 - enclosedArea(shapeOf(circle(0, 0, 4e8))), 1e9);
 }

@@ -19,8 +19,8 @@
 #include "regioncheck.h"
 
 using namespace drawn;
-using carvex::BooleanOp;
 using carvex::FillRule;
+using carvex::Operation;
 
 namespace {
 
@@ -72,31 +72,31 @@ Cubic pieceOf(const Cubic& c, double t0, double t1) {
 
 const PeerOp kPeerOps[] = {PeerOp::Union, PeerOp::Intersection, PeerOp::AMinusB, PeerOp::BMinusA};
 
-BooleanOp opOf(PeerOp op) {
+Operation opOf(PeerOp op) {
     switch (op) {
         case PeerOp::Union:
-            return BooleanOp::Union;
+            return Operation::Union;
         case PeerOp::Intersection:
-            return BooleanOp::Intersection;
+            return Operation::Intersect;
         case PeerOp::AMinusB:
-            return BooleanOp::AMinusB;
+            return Operation::SubtrA;
         case PeerOp::BMinusA:
-            return BooleanOp::BMinusA;
+            return Operation::SubtrB;
     }
-    return BooleanOp::Union;
+    return Operation::Union;
 }
 
-const char* nameOf(BooleanOp op) {
+const char* nameOf(Operation op) {
     switch (op) {
-        case BooleanOp::Union:
+        case Operation::Union:
             return "union";
-        case BooleanOp::Intersection:
+        case Operation::Intersect:
             return "intersection";
-        case BooleanOp::AMinusB:
+        case Operation::SubtrA:
             return "a-b";
-        case BooleanOp::BMinusA:
+        case Operation::SubtrB:
             return "b-a";
-        case BooleanOp::Xor:
+        case Operation::Xor:
             return "xor";
     }
     return "?";
@@ -305,23 +305,23 @@ TEST(RegionHarness, RasterComparisonAcceptsRightAndRejectsWrongAnswers) {
     // The union drawn as both circles in one shape fills alike under nonzero.
     const Shape both = shapeOf({circle({0, 0}, 1), circle({1, 0.3}, 0.8)});
     const regioncheck::RasterReport fine = regioncheck::rasterCompare(
-        a, FillRule::NonZero, b, FillRule::NonZero, BooleanOp::Union, both);
+        a, FillRule::NonZero, b, FillRule::NonZero, Operation::Union, both);
     EXPECT_EQ(fine.wrongNonZero, 0) << fine.text();
     // ... but not under even-odd, where the lens is left out.
     EXPECT_GT(fine.wrongEvenOdd, 100) << fine.text();
     EXPECT_GT(fine.compared, 100000);
     // A only is not the union.
     const regioncheck::RasterReport wrong =
-        regioncheck::rasterCompare(a, FillRule::NonZero, b, FillRule::NonZero, BooleanOp::Union, a);
+        regioncheck::rasterCompare(a, FillRule::NonZero, b, FillRule::NonZero, Operation::Union, a);
     EXPECT_GT(wrong.wrongNonZero, 100) << wrong.text();
     // The pentagram's middle is in under nonzero and out under even-odd.
     const Shape star5 = shapeOf({pentagram({0, 0}, 1)});
     const Shape empty;
     const regioncheck::RasterReport nz = regioncheck::rasterCompare(
-        star5, FillRule::NonZero, empty, FillRule::NonZero, BooleanOp::Union, star5);
+        star5, FillRule::NonZero, empty, FillRule::NonZero, Operation::Union, star5);
     EXPECT_EQ(nz.wrongNonZero, 0) << nz.text();
     const regioncheck::RasterReport eo = regioncheck::rasterCompare(
-        star5, FillRule::EvenOdd, empty, FillRule::NonZero, BooleanOp::Union, star5);
+        star5, FillRule::EvenOdd, empty, FillRule::NonZero, Operation::Union, star5);
     EXPECT_EQ(eo.wrongEvenOdd, 0) << eo.text();
     EXPECT_GT(eo.wrongNonZero, 100) << eo.text();
 }
@@ -376,8 +376,8 @@ TEST(RegionHarness, PeerAnswersPassTheChecksOnGenericPairs) {
 // ---------------------------------------------------------------------------
 // The engine.
 
-constexpr BooleanOp kAllOps[] = {BooleanOp::Union, BooleanOp::Intersection, BooleanOp::AMinusB,
-                                 BooleanOp::BMinusA, BooleanOp::Xor};
+constexpr Operation kAllOps[] = {Operation::Union, Operation::Intersect, Operation::SubtrA,
+                                 Operation::SubtrB, Operation::Xor};
 
 struct Answers {
     bool ok = true;
@@ -394,7 +394,7 @@ Answers combineChecked(const Shape& a, const Shape& b, FillRule fillA, FillRule 
     options.fillA = fillA;
     options.fillB = fillB;
     for (int k = 0; k < 5; ++k) {
-        const BooleanOp op = kAllOps[k];
+        const Operation op = kAllOps[k];
         SCOPED_TRACE(label + ", " + nameOf(op));
         carvex::RegionResult r = carvex::combine(a, b, op, options);
         EXPECT_TRUE(r.ok()) << carvex::describe(r.status).toStdString();
@@ -621,7 +621,7 @@ TEST(RegionFill, SelfCrossingInputsFollowTheirFillRules) {
                 EXPECT_EQ(regioncheck::findCrossing(ra.shape), "") << label;
                 const Shape empty;
                 const regioncheck::RasterReport rasterA =
-                    regioncheck::rasterCompare(c.a, fa, empty, fb, BooleanOp::Union, ra.shape);
+                    regioncheck::rasterCompare(c.a, fa, empty, fb, Operation::Union, ra.shape);
                 EXPECT_TRUE(rasterA.ok()) << label << ": " << rasterA.text();
                 expectAreaIdentities(got, areaA, areaB, 1e-9 * (areaA + areaB), label);
             }
@@ -801,11 +801,11 @@ TEST(RegionStress, CircleInscribedInASquareTouchingAllFourSides) {
     const Shape square = shapeOf({rectangle(-1, -1, 1, 1)});
     const Shape disc = shapeOf({circle({0, 0}, 1)});
     const double discArea = exactArea(disc);
-    const carvex::RegionResult u = carvex::combine(square, disc, BooleanOp::Union);
+    const carvex::RegionResult u = carvex::combine(square, disc, Operation::Union);
     ASSERT_TRUE(u.ok());
     EXPECT_EQ(u.shape.size(), 1);
     EXPECT_NEAR(exactArea(u.shape), 4.0, 1e-12);
-    const carvex::RegionResult d = carvex::combine(square, disc, BooleanOp::AMinusB);
+    const carvex::RegionResult d = carvex::combine(square, disc, Operation::SubtrA);
     ASSERT_TRUE(d.ok());
     EXPECT_EQ(d.shape.size(), 4);
     EXPECT_NEAR(exactArea(d.shape), 4.0 - discArea, 1e-12);

@@ -188,10 +188,10 @@ TEST(SelfCrossing, ACurlAcrossTheClosingLineKeepsEveryFace) {
     const Shape shape = shapeOfPath("M0 1 C3 4 4 0 3 2 Z");
     const Shape far = square(6, 6, 0.5);
     for (FillRule fill : {FillRule::NonZero, FillRule::EvenOdd}) {
-        const RegionResult r = combine(shape, far, BooleanOp::Union, {fill, FillRule::NonZero, 0});
+        const RegionResult r = combine(shape, far, Operation::Union, {fill, FillRule::NonZero, 0});
         ASSERT_TRUE(r.ok()) << describe(r).toStdString();
         const regioncheck::RasterReport report = regioncheck::rasterCompare(
-            shape, fill, far, FillRule::NonZero, BooleanOp::Union, r.shape, 800);
+            shape, fill, far, FillRule::NonZero, Operation::Union, r.shape, 800);
         EXPECT_TRUE(report.ok()) << report.text();
         EXPECT_GT(report.expectedFilled, 10000);
         Shape reread;

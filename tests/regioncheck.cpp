@@ -173,24 +173,24 @@ std::string RasterReport::text() const {
     return s.str();
 }
 
-bool inResult(bool inA, bool inB, carvex::BooleanOp op) {
+bool inResult(bool inA, bool inB, carvex::Operation op) {
     switch (op) {
-        case carvex::BooleanOp::Union:
+        case carvex::Operation::Union:
             return inA || inB;
-        case carvex::BooleanOp::Intersection:
+        case carvex::Operation::Intersect:
             return inA && inB;
-        case carvex::BooleanOp::AMinusB:
+        case carvex::Operation::SubtrA:
             return inA && !inB;
-        case carvex::BooleanOp::BMinusA:
+        case carvex::Operation::SubtrB:
             return inB && !inA;
-        case carvex::BooleanOp::Xor:
+        case carvex::Operation::Xor:
             return inA != inB;
     }
     return false;
 }
 
 RasterReport rasterCompare(const Shape& a, carvex::FillRule fillA, const Shape& b,
-                           carvex::FillRule fillB, carvex::BooleanOp op, const Shape& answer,
+                           carvex::FillRule fillB, carvex::Operation op, const Shape& answer,
                            int size, double band) {
     Box view;
     for (const Shape* s : {&a, &b, &answer}) {

@@ -23,7 +23,7 @@ struct RasterReport {
 };
 
 // Whether a point inside both, either, ... belongs to the answer of op.
-bool inResult(bool inA, bool inB, carvex::BooleanOp op);
+bool inResult(bool inA, bool inB, carvex::Operation op);
 
 // Fills each input with its own fill rule into a mask, combines the masks
 // pixel by pixel with op, fills the answer with both fill rules, and counts
@@ -31,7 +31,7 @@ bool inResult(bool inA, bool inB, carvex::BooleanOp op);
 // of the inputs' outlines (where rasterising the same curve twice may
 // differ). The view holds the inputs and the answer.
 RasterReport rasterCompare(const Shape& a, carvex::FillRule fillA, const Shape& b,
-                           carvex::FillRule fillB, carvex::BooleanOp op, const Shape& answer,
+                           carvex::FillRule fillB, carvex::Operation op, const Shape& answer,
                            int size = 400, double band = 2.0);
 
 // Empty when no loop of the answer crosses itself or another loop; else a

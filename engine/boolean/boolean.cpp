@@ -608,6 +608,8 @@ QString pairReasonText(PairReason reason) {
         case PairReason::ImpossibleArea:
             return QStringLiteral(
                 "the answer found has an area the operation cannot give, so it is wrong");
+        case PairReason::NoSuchOperation:
+            return QStringLiteral("the per-pair engine has no answer for this operation");
         case PairReason::BeyondMagnitude:
             return QStringLiteral(
                        "a coordinate lies beyond %1, where the fixed tolerances no "
@@ -700,16 +702,18 @@ bool subtract(Spline& A, Spline& B, double threshold, PairReason* reason) {
     return true;
 }
 
-bool applyOperation(Spline& A, Spline& B, int operation, double threshold, PairReason* reason) {
+bool applyOperation(Spline& A, Spline& B, carvex::Operation operation, double threshold,
+                    PairReason* reason) {
+    using carvex::Operation;
     if (reason) *reason = PairReason::None;
     switch (operation) {
-        case Union:
+        case Operation::Union:
             return unionOrIntersect(A, B, true, threshold, reason);
-        case Intersect:
+        case Operation::Intersect:
             return unionOrIntersect(A, B, false, threshold, reason);
-        case SubtrA:
+        case Operation::SubtrA:
             return subtract(A, B, threshold, reason);
-        case SubtrB: {
+        case Operation::SubtrB: {
             // B - A is built in the operand's working copy and then taken over
             // by the base spline, whatever the subtraction answered.
             const bool combined = subtract(B, A, threshold, reason);
@@ -723,18 +727,20 @@ bool applyOperation(Spline& A, Spline& B, int operation, double threshold, PairR
             A.parent = parent;
             return combined;
         }
-        default:
-            return true;
+        case Operation::Xor:
+            break;
     }
+    if (reason) *reason = PairReason::NoSuchOperation;
+    return false;
 }
 
-void applyOperand(Shape& base, Shape& operand, int operation, double threshold,
+void applyOperand(Shape& base, Shape& operand, carvex::Operation operation, double threshold,
                   QList<PairOutcome>* outcomes) {
     // B - A rewrites the operand spline it is given: each pair gets a working
     // copy of the operand spline as it came, so that no base spline meets
     // what an earlier one made of it.
     std::vector<std::unique_ptr<Spline>> pristine;
-    if (operation == SubtrB) {
+    if (operation == carvex::Operation::SubtrB) {
         for (const Spline* k : operand) {
             auto copy = std::make_unique<Spline>(k->name);
             copy->copyFrom(*k);
@@ -745,7 +751,7 @@ void applyOperand(Shape& base, Shape& operand, int operation, double threshold,
         for (int k = 0; k < operand.size(); ++k) {
             PairReason reason = PairReason::None;
             bool combined;
-            if (operation == SubtrB && k < int(pristine.size())) {
+            if (operation == carvex::Operation::SubtrB && k < int(pristine.size())) {
                 Spline working(pristine[k]->name);
                 working.copyFrom(*pristine[k]);
                 combined = applyOperation(*base[s], working, operation, threshold, &reason);

@@ -4,14 +4,7 @@
 
 #include "geometry/shape.h"
 #include "geometry/spline.h"
-
-// The operation applied with one operand, as kept per operand by the host.
-enum Operation : int {
-    Union = 0,      // A becomes A u B
-    Intersect = 1,  // A becomes A n B
-    SubtrA = 2,     // A becomes A - B
-    SubtrB = 3,     // A becomes B - A
-};
+#include "region/operation.h"
 
 // Why an operation left a pair uncombined; None when it combined them.
 enum class PairReason {
@@ -26,6 +19,7 @@ enum class PairReason {
     DegenerateAnswer,  // the answer has no area or fewer than 3 knots
     BeyondMagnitude,   // coordinates too large for the fixed tolerances
     ImpossibleArea,    // the answer found is larger or smaller than the operation allows
+    NoSuchOperation,   // an operation this engine does not answer (xor)
 };
 
 // A short sentence saying why a pair was left alone.
@@ -52,9 +46,11 @@ bool unionOrIntersect(Spline& A, Spline& B, bool unite, double threshold,
 // A becomes A - B. False when refused or when the answer is not one loop.
 bool subtract(Spline& A, Spline& B, double threshold, PairReason* reason = nullptr);
 
-// One operation code on one pair; any other code leaves the pair alone.
-// Returns what the operation returned (true for a code left alone).
-bool applyOperation(Spline& A, Spline& B, int operation, double threshold,
+// One operation on one pair: Union, Intersect and SubtrA make A the answer,
+// SubtrB makes A the operand minus A. Xor, which this engine has no answer
+// for, leaves the pair alone and returns false with NoSuchOperation.
+// Returns what the operation returned.
+bool applyOperation(Spline& A, Spline& B, carvex::Operation operation, double threshold,
                     PairReason* reason = nullptr);
 
 // Reported for every pair that an operation left unchanged.
@@ -72,5 +68,5 @@ struct PairOutcome {
 // again before each step, because an operation may change them. B - A
 // combines every base spline with the operand splines as they were before
 // the operation; the operand shape is left as it came.
-void applyOperand(Shape& base, Shape& operand, int operation, double threshold,
+void applyOperand(Shape& base, Shape& operand, carvex::Operation operation, double threshold,
                   QList<PairOutcome>* outcomes = nullptr);

@@ -101,25 +101,25 @@ void linkRuns(const Arrangement& a, const ScratchList<Run>& runs, const ScratchL
 
 }  // namespace
 
-bool insideAnswer(int windingA, int windingB, BooleanOp op, FillRule fillA, FillRule fillB) {
+bool insideAnswer(int windingA, int windingB, Operation op, FillRule fillA, FillRule fillB) {
     const bool a = filled(windingA, fillA);
     const bool b = filled(windingB, fillB);
     switch (op) {
-        case BooleanOp::Union:
+        case Operation::Union:
             return a || b;
-        case BooleanOp::Intersection:
+        case Operation::Intersect:
             return a && b;
-        case BooleanOp::AMinusB:
+        case Operation::SubtrA:
             return a && !b;
-        case BooleanOp::BMinusA:
+        case Operation::SubtrB:
             return b && !a;
-        case BooleanOp::Xor:
+        case Operation::Xor:
             return a != b;
     }
     return false;
 }
 
-Shape assembleLoops(const Gathered& input, const Arrangement& a, BooleanOp op, FillRule fillA,
+Shape assembleLoops(const Gathered& input, const Arrangement& a, Operation op, FillRule fillA,
                     FillRule fillB, bool* complete) {
     Shape out;
     if (complete) *complete = true;

@@ -11,12 +11,12 @@
 namespace carvex::region {
 
 // Whether a point with these winding numbers is in the answer.
-bool insideAnswer(int windingA, int windingB, BooleanOp op, FillRule fillA, FillRule fillB);
+bool insideAnswer(int windingA, int windingB, Operation op, FillRule fillA, FillRule fillB);
 
 // The loops that bound the answer, inside on their left, as closed splines
 // with identity frames. complete tells whether every chosen edge found its
 // place in a closed loop.
-Shape assembleLoops(const Gathered& input, const Arrangement& arrangement, BooleanOp op,
+Shape assembleLoops(const Gathered& input, const Arrangement& arrangement, Operation op,
                     FillRule fillA, FillRule fillB, bool* complete = nullptr);
 
 }  // namespace carvex::region

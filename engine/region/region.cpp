@@ -31,7 +31,7 @@ struct Workspace {
 // One pass at the input's merge distance: Ok with the answer, Unresolved
 // when some chosen edge did not close into a loop, or the cap the crossing
 // search ran into.
-RegionStatus pass(BooleanOp op, FillRule fillA, FillRule fillB, Workspace& w, Shape& answer) {
+RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Shape& answer) {
     using namespace region;
     monotonePieces(w.input.segments, w.pieces);
     findHits(w.input.segments, w.pieces, w.input.merge, w.meetings);
@@ -48,7 +48,7 @@ RegionStatus pass(BooleanOp op, FillRule fillA, FillRule fillB, Workspace& w, Sh
     return complete ? RegionStatus::Ok : RegionStatus::Unresolved;
 }
 
-RegionResult run(const Shape& a, const Shape* b, BooleanOp op, FillRule fillA, FillRule fillB,
+RegionResult run(const Shape& a, const Shape* b, Operation op, FillRule fillA, FillRule fillB,
                  double threshold) {
     using namespace region;
     thread_local Workspace w;
@@ -90,12 +90,12 @@ QString describeSegment(const SegmentRef& s) {
 
 }  // namespace
 
-RegionResult combine(const Shape& a, const Shape& b, BooleanOp op, const RegionOptions& options) {
+RegionResult combine(const Shape& a, const Shape& b, Operation op, const RegionOptions& options) {
     return run(a, &b, op, options.fillA, options.fillB, options.threshold);
 }
 
 RegionResult resolve(const Shape& shape, FillRule fill, double threshold) {
-    return run(shape, nullptr, BooleanOp::Union, fill, FillRule::NonZero, threshold);
+    return run(shape, nullptr, Operation::Union, fill, FillRule::NonZero, threshold);
 }
 
 QString describe(RegionStatus status) {

@@ -15,11 +15,10 @@
 #include <QString>
 
 #include "geometry/shape.h"
+#include "region/operation.h"
 #include "region/tolerances.h"
 
 namespace carvex {
-
-enum class BooleanOp { Union, Intersection, AMinusB, BMinusA, Xor };
 
 enum class FillRule { NonZero, EvenOdd };
 
@@ -70,7 +69,7 @@ struct RegionResult {
 
 // The region of a op b. Knots are taken through their spline's and their
 // shape's frames; the answer lives in that common space.
-RegionResult combine(const Shape& a, const Shape& b, BooleanOp op,
+RegionResult combine(const Shape& a, const Shape& b, Operation op,
                      const RegionOptions& options = RegionOptions());
 
 // The region of one shape under its fill rule, as non-crossing loops with the

@@ -19,7 +19,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "unite: %s\n", qPrintable(error));
         return 2;
     }
-    const carvex::RegionResult united = carvex::combine(a, b, carvex::BooleanOp::Union);
+    const carvex::RegionResult united = carvex::combine(a, b, carvex::Operation::Union);
     if (!united.ok()) {
         std::fprintf(stderr, "unite: %s\n", qPrintable(carvex::describe(united)));
         return 2;

@@ -87,8 +87,8 @@ class TestShapes:
 
 class TestRegions:
     @pytest.mark.parametrize("op, area", [
-        (carvex.Op.UNION, 7), (carvex.Op.INTERSECTION, 1), (carvex.Op.A_MINUS_B, 3),
-        (carvex.Op.B_MINUS_A, 3), (carvex.Op.XOR, 6)])
+        (carvex.Op.UNION, 7), (carvex.Op.INTERSECT, 1), (carvex.Op.SUBTR_A, 3),
+        (carvex.Op.SUBTR_B, 3), (carvex.Op.XOR, 6)])
     def test_two_overlapping_squares(self, op, area):
         a, b = square(0, 0, 2), square(1, 1, 2)
         answer = carvex.combine(a, b, op)
@@ -100,15 +100,15 @@ class TestRegions:
     def test_area_identities_on_curved_shapes(self):
         a, b = circle(0, 0, 3), circle(2, 1, 2.5)
         area = {op: carvex.combine(a, b, op).area for op in carvex.Op.__members__.values()}
-        assert area[carvex.Op.UNION] + area[carvex.Op.INTERSECTION] == pytest.approx(
+        assert area[carvex.Op.UNION] + area[carvex.Op.INTERSECT] == pytest.approx(
             a.area + b.area, rel=1e-9)
-        assert area[carvex.Op.A_MINUS_B] == pytest.approx(
-            a.area - area[carvex.Op.INTERSECTION], rel=1e-9)
+        assert area[carvex.Op.SUBTR_A] == pytest.approx(
+            a.area - area[carvex.Op.INTERSECT], rel=1e-9)
         assert area[carvex.Op.XOR] == pytest.approx(
-            area[carvex.Op.UNION] - area[carvex.Op.INTERSECTION], rel=1e-9)
+            area[carvex.Op.UNION] - area[carvex.Op.INTERSECT], rel=1e-9)
 
     def test_a_hole_is_a_clockwise_loop(self):
-        answer = carvex.combine(square(0, 0, 4), square(1, 1, 2), carvex.Op.A_MINUS_B)
+        answer = carvex.combine(square(0, 0, 4), square(1, 1, 2), carvex.Op.SUBTR_A)
         assert sorted(loop_areas(answer)) == pytest.approx([-4, 16], abs=1e-9)
         assert answer.area == pytest.approx(12, abs=1e-9)
 
@@ -128,7 +128,7 @@ class TestRegions:
     def test_disjoint_shapes_unite_into_two_loops_and_an_empty_answer_is_empty(self):
         united = carvex.combine(square(0, 0, 1), square(5, 5, 1), carvex.Op.UNION)
         assert len(united) == 2 and united.area == pytest.approx(2, abs=EXACT)
-        nothing = carvex.combine(square(0, 0, 1), square(5, 5, 1), carvex.Op.INTERSECTION)
+        nothing = carvex.combine(square(0, 0, 1), square(5, 5, 1), carvex.Op.INTERSECT)
         assert len(nothing) == 0 and nothing.area == 0
 
 
@@ -136,7 +136,7 @@ class TestPairs:
     def test_each_pair_reports_whether_it_was_combined(self):
         base = carvex.from_path_data("M 0 0 h 2 v 2 h -2 Z M 10 0 h 2 v 2 h -2 Z")
         operand = square(1, 1, 2)
-        answer, outcomes = carvex.combine_pairs(base, operand, carvex.PairOp.UNION)
+        answer, outcomes = carvex.combine_pairs(base, operand, carvex.Op.UNION)
         assert [(o.base_index, o.operand_index, o.combined) for o in outcomes] == [
             (0, 0, True), (1, 0, False)]
         assert answer.area == pytest.approx(7 + 4, abs=1e-9)
@@ -144,9 +144,21 @@ class TestPairs:
 
     def test_subtraction_cuts_a_notch(self):
         answer, outcomes = carvex.combine_pairs(square(0, 0, 2), square(1, 1, 2),
-                                                carvex.PairOp.SUBTR_A)
+                                                carvex.Op.SUBTR_A)
         assert [o.combined for o in outcomes] == [True]
         assert answer.area == pytest.approx(3, abs=1e-9)
+
+
+    def test_operations_have_the_commands_names_and_the_older_ones_still_work(self):
+        assert carvex.Op.INTERSECTION == carvex.Op.INTERSECT
+        assert carvex.Op.A_MINUS_B == carvex.Op.SUBTR_A
+        assert carvex.Op.B_MINUS_A == carvex.Op.SUBTR_B
+        assert carvex.PairOp is carvex.Op
+
+    def test_xor_is_refused_by_the_per_pair_engine_not_answered_as_another(self):
+        with pytest.raises(ValueError) as caught:
+            carvex.combine_pairs(square(0, 0, 2), square(1, 1, 2), carvex.Op.XOR)
+        assert "xor" in str(caught.value).lower()
 
 
 class TestErrors:

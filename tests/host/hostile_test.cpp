@@ -357,9 +357,10 @@ TEST(HostileShapeFiles, DocumentTypeDefinitionsAreBounded) {
 TEST(HostilePairs, QuickAnswersAreTheEnginesAnswers) {
     QRandomGenerator random(17);
     for (int round = 0; round < 12; ++round) {
-        for (int operation : {0, 1, 2, 3, 7}) {
+        for (int code : {0, 1, 2, 3, 4}) {
+            const carvex::Operation operation = carvex::Operation(code);
             SCOPED_TRACE(
-                QStringLiteral("round %1 operation %2").arg(round).arg(operation).toStdString());
+                QStringLiteral("round %1 operation %2").arg(round).arg(code).toStdString());
             Shape base, operand, baseCopy, operandCopy;
             auto fill = [&](Shape& a, Shape& b, int count, int offset) {
                 for (int i = 0; i < count; ++i) {
@@ -428,7 +429,8 @@ void farSquares(Shape& base, Shape& operand, int n) {
 
 std::atomic<int> engineCalls{0};
 
-bool countedEngine(Spline& A, Spline& B, int operation, double threshold, PairReason* reason) {
+bool countedEngine(Spline& A, Spline& B, carvex::Operation operation, double threshold,
+                   PairReason* reason) {
     ++engineCalls;
     return applyOperation(A, B, operation, threshold, reason);
 }
@@ -436,8 +438,10 @@ bool countedEngine(Spline& A, Spline& B, int operation, double threshold, PairRe
 // Pairs whose boxes lie apart, or that lie beyond the magnitude limit, never
 // reach the engine; pairs that overlap do, once each.
 TEST(HostilePairs, ApartPairsNeverReachTheEngine) {
-    for (int operation : {int(Union), int(Intersect), int(SubtrA), int(SubtrB)}) {
-        SCOPED_TRACE(operation);
+    using carvex::Operation;
+    for (Operation operation :
+         {Operation::Union, Operation::Intersect, Operation::SubtrA, Operation::SubtrB}) {
+        SCOPED_TRACE(carvex::operationCode(operation));
         Shape base, operand;
         // Each of the first three operand squares overlaps one base square.
         for (double x : {0.5, 3.5, 6.5})
@@ -456,7 +460,7 @@ TEST(HostilePairs, ApartPairsNeverReachTheEngine) {
             },
             countedEngine);
         EXPECT_EQ(pairs, 151 * 153);
-        if (operation == SubtrB) {
+        if (operation == carvex::Operation::SubtrB) {
             // Under B - A each base spline becomes what the pair made of it:
             // only base square 0 meets its overlapping square as it came;
             // the others have become a far operand square by then. The
@@ -474,7 +478,7 @@ TEST(HostilePairs, ApartPairsNeverReachTheEngine) {
 // Every pair is reported, and under B - A every base spline still becomes
 // the last operand spline, with nothing kept per pair.
 TEST(HostilePairs, ManySmallSplinesAreAllDecided) {
-    for (int operation : {int(Union), int(SubtrB)}) {
+    for (carvex::Operation operation : {carvex::Operation::Union, carvex::Operation::SubtrB}) {
         Shape base, operand;
         farSquares(base, operand, 600);
         qint64 pairs = 0;
@@ -484,8 +488,9 @@ TEST(HostilePairs, ManySmallSplinesAreAllDecided) {
         // Under a union far squares stay as they were.
         int changed = 0;
         for (int i = 0; i < base.size(); ++i)
-            changed += base[i]->at(0)->point.y !=
-                       (operation == SubtrB ? operand[599]->at(0)->point.y : 3.0 * (i / 100));
+            changed += base[i]->at(0)->point.y != (operation == carvex::Operation::SubtrB
+                                                       ? operand[599]->at(0)->point.y
+                                                       : 3.0 * (i / 100));
         EXPECT_EQ(changed, 0);
     }
 }
@@ -506,8 +511,8 @@ TEST(HostilePairs, DecidingPairsStoresNothingPerPair) {
     GTEST_SKIP() << "the address sanitizer's allocator keeps its own counts";
 #endif
 #endif
-    for (int operation : {int(Union), int(SubtrB)}) {
-        SCOPED_TRACE(operation);
+    for (carvex::Operation operation : {carvex::Operation::Union, carvex::Operation::SubtrB}) {
+        SCOPED_TRACE(carvex::operationCode(operation));
         Shape base, operand;
         farSquares(base, operand, 400);
         const qint64 before = heapInUse();
