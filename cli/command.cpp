@@ -229,10 +229,9 @@ int runRegions(const std::vector<InputFile>& files, double threshold, bool wantI
                ProgressLine& progress, Shape* answer, std::vector<std::unique_ptr<Shape>>* inputs) {
     std::vector<FileRegion> regions(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        QString reason;
-        if (!regionOfDrawing(files[i].drawing, threshold, &regions[i], &reason)) {
-            progress.message(QStringLiteral("carvex: %1: the shape cannot be resolved: %2")
-                                 .arg(files[i].path, reason));
+        QString error;
+        if (!regionOfDrawing(files[i].drawing, files[i].path, threshold, &regions[i], &error)) {
+            progress.message(QStringLiteral("carvex: ") + error);
             return ExitBadInput;
         }
         if (!wantInputs) continue;

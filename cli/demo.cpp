@@ -157,7 +157,7 @@ int runDemo(const QString& folder, double threshold) {
     for (size_t i = 0; i < std::size(kExampleFiles); ++i) {
         QString error;
         if (!readFilledDrawing(resource(kExampleFiles[i]), &drawings[i], &error) ||
-            !regionOfDrawing(drawings[i], threshold, &regions[i], &error)) {
+            !regionOfDrawing(drawings[i], kExampleFiles[i], threshold, &regions[i], &error)) {
             progress.finish();
             std::fprintf(stderr, "carvex: the bundled example is damaged: %s\n", qPrintable(error));
             return ExitBadInput;

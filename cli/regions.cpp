@@ -3,41 +3,6 @@
 #include "boolean/boolean.h"
 #include "operations.h"
 
-namespace {
-
-void appendCopies(const Shape& from, Shape& to) {
-    for (const Spline* s : from) {
-        auto copy = new Spline();
-        copy->copyFrom(*s);
-        to.addSpline(copy);
-    }
-}
-
-}  // namespace
-
-bool regionOfDrawing(const FilledDrawing& drawing, double threshold, FileRegion* region,
-                     QString* reason) {
-    region->shape.clear();
-    region->fill = carvex::FillRule::NonZero;
-    if (drawing.elements.size() == 1) {
-        appendCopies(drawing.elements.front().shape, region->shape);
-        region->fill = drawing.elements.front().fill;
-        return true;
-    }
-    // Each element's own winding counts only under its own rule: a second
-    // element drawn the other way round must not cut a hole into the first.
-    for (const FilledElement& element : drawing.elements) {
-        carvex::RegionResult resolved = carvex::resolve(element.shape, element.fill, threshold);
-        if (!resolved.ok()) {
-            if (reason) *reason = carvex::describe(resolved);
-            return false;
-        }
-        while (!resolved.shape.isEmpty())
-            region->shape.addSpline(resolved.shape.takeFirst());
-    }
-    return true;
-}
-
 bool applyRegionSteps(FileRegion& result, const QList<RegionStep>& steps, double threshold,
                       ProgressLine& progress, QString* error) {
     for (int i = 0; i < steps.size(); ++i) {

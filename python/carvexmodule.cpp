@@ -1,8 +1,9 @@
 // The carvex Python module: shape files and path data in and out, the region
 // engine's Booleans, the per-pair operation with its outcome, and the exact
-// enclosed area. Work on shapes runs without the GIL, so threads run in
-// parallel; a shape is never changed by an operation, so one shape may be
-// used by several threads at once.
+// enclosed area. A Python Shape is a region: splines and the rule that fills
+// them, so that a file read here means what the command reads it to mean. Work on shapes runs
+// without the GIL, so threads run in parallel; a shape is never changed by an operation, so one
+// shape may be used by several threads at once.
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -10,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "boolean/boolean.h"
 #include "geometry/shape.h"
 #include "region/region.h"
+#include "shapeio/fileregion.h"
 #include "shapeio/jsonio.h"
 #include "shapeio/pathdata.h"
 #include "shapeio/shapecheck.h"
@@ -47,6 +50,9 @@ std::string utf8(const QString& s) {
     return std::string(bytes.constData(), std::size_t(bytes.size()));
 }
 
+// What Python calls a Shape.
+using Region = FileRegion;
+
 std::unique_ptr<Shape> copyOf(const Shape& shape) {
     auto copy = std::make_unique<Shape>();
     copy->frame = shape.frame;
@@ -57,6 +63,26 @@ std::unique_ptr<Shape> copyOf(const Shape& shape) {
         copy->addSpline(spline);
     }
     return copy;
+}
+
+std::unique_ptr<Region> regionOf(std::unique_ptr<Shape> shape,
+                                 carvex::FillRule fill = carvex::FillRule::NonZero) {
+    auto region = std::make_unique<Region>();
+    region->shape = std::move(*shape);
+    region->fill = fill;
+    return region;
+}
+
+std::unique_ptr<Region> copyOf(const Region& region) {
+    return regionOf(copyOf(region.shape), region.fill);
+}
+
+// The sentences about elements a file left out, as the command prints them
+// on standard error, become warnings.
+void warnAbout(const QStringList& notes) {
+    for (const QString& note : notes)
+        if (PyErr_WarnEx(PyExc_UserWarning, note.toUtf8().constData(), 1) < 0)
+            throw py::error_already_set();
 }
 
 // Frames folded into the knots, as the command reads files, so that every
@@ -82,7 +108,22 @@ bool bakeFrames(const QString& source, Shape& shape, QString* error) {
 }
 
 // Reading runs without the GIL; the exception is raised once it is back.
-std::unique_ptr<Shape> readFile(const std::string& path) {
+std::unique_ptr<Region> readFile(const std::string& path, double threshold) {
+    auto region = std::make_unique<Region>();
+    QStringList notes;
+    QString error;
+    bool ok = false;
+    {
+        py::gil_scoped_release release;
+        ok = readFileRegion(qstr(path), threshold, region.get(), &notes, &error);
+    }
+    if (!ok) raise(gInputError, error);
+    warnAbout(notes);
+    return region;
+}
+
+// Every subpath as written, filled or not, for the per-pair engine.
+std::unique_ptr<Region> readSplines(const std::string& path) {
     auto shape = std::make_unique<Shape>();
     QString error;
     bool ok = false;
@@ -92,25 +133,20 @@ std::unique_ptr<Shape> readFile(const std::string& path) {
         ok = readShapeFile(file, *shape, &error) && bakeFrames(file, *shape, &error);
     }
     if (!ok) raise(gInputError, error);
-    return shape;
+    return regionOf(std::move(shape));
 }
 
-void writeFile(const std::string& path, const Shape& shape) {
+void writeFile(const std::string& path, const Region& region) {
     QString error;
     bool ok = false;
     {
         py::gil_scoped_release release;
-        const QString file = qstr(path);
-        if (formatForPath(file) == ShapeFormat::Unknown)
-            error = QStringLiteral("output '%1': unknown file type (use .svg, .json or .png)")
-                        .arg(file);
-        else
-            ok = writeShapeFile(file, shape, &error);
+        ok = writeRegionFile(qstr(path), region, &error);
     }
     if (!ok) raise(gWriteError, error);
 }
 
-std::unique_ptr<Shape> fromPathData(const std::string& data) {
+std::unique_ptr<Region> fromPathData(const std::string& data, carvex::FillRule fill) {
     auto shape = std::make_unique<Shape>();
     PathDataError problem;
     bool ok = false;
@@ -121,86 +157,109 @@ std::unique_ptr<Shape> fromPathData(const std::string& data) {
     if (!ok)
         raise(gInputError,
               QStringLiteral("path data, offset %1: %2").arg(problem.offset).arg(problem.message));
-    return shape;
+    return regionOf(std::move(shape), fill);
 }
 
-std::unique_ptr<Shape> fromDocument(const std::string& text, bool json, const std::string& name) {
-    auto shape = std::make_unique<Shape>();
+// An SVG document's text read as the command reads an SVG file.
+std::unique_ptr<Region> fromSvg(const std::string& text, const std::string& name,
+                                double threshold) {
+    auto region = std::make_unique<Region>();
+    FilledDrawing drawing;
     QString error;
     bool ok = false;
     {
         py::gil_scoped_release release;
         const QByteArray data(text.data(), int(text.size()));
         const QString source = qstr(name);
-        ok = (json ? readJson(data, source, *shape, &error)
-                   : readSvg(data, source, *shape, &error)) &&
-             bakeFrames(source, *shape, &error);
+        ok = readSvgDrawing(data, source, &drawing, &error) &&
+             regionOfDrawing(drawing, source, threshold, region.get(), &error);
     }
     if (!ok) raise(gInputError, error);
-    return shape;
+    warnAbout(drawing.notes);
+    return region;
 }
 
-std::string toDocument(const Shape& shape, ShapeFormat format) {
+// The engine's model, frames and fill rule included.
+std::unique_ptr<Region> fromJson(const std::string& text, const std::string& name) {
+    auto region = std::make_unique<Region>();
+    QString error;
+    bool ok = false;
+    {
+        py::gil_scoped_release release;
+        const QByteArray data(text.data(), int(text.size()));
+        const QString source = qstr(name);
+        ok = readJson(data, source, region->shape, &region->fill, &error) &&
+             bakeFrames(source, region->shape, &error);
+    }
+    if (!ok) raise(gInputError, error);
+    return region;
+}
+
+std::string toDocument(const Region& region, ShapeFormat format) {
     QByteArray contents;
     QString error;
     bool ok = false;
     {
         py::gil_scoped_release release;
-        ok = encodeShapeFile(format, shape, {}, &contents, &error);
+        ok = encodeRegionFile(format, region, &contents, &error);
     }
     if (!ok) raise(gWriteError, error);
     return std::string(contents.constData(), std::size_t(contents.size()));
 }
 
-std::unique_ptr<Shape> answerOf(carvex::RegionResult result) {
+// An answer's loops neither cross nor overlap, outer ones one way and holes
+// the other: nonzero fills it.
+std::unique_ptr<Region> answerOf(carvex::RegionResult result) {
     if (!result.ok()) raise(gRegionError, carvex::describe(result));
-    return std::make_unique<Shape>(std::move(result.shape));
+    return regionOf(std::make_unique<Shape>(std::move(result.shape)));
 }
 
-std::unique_ptr<Shape> combine(const Shape& a, const Shape& b, carvex::Operation op,
-                               carvex::FillRule fillA, carvex::FillRule fillB, double threshold) {
+std::unique_ptr<Region> combine(const Region& a, const Region& b, carvex::Operation op,
+                                std::optional<carvex::FillRule> fillA,
+                                std::optional<carvex::FillRule> fillB, double threshold) {
     carvex::RegionOptions options;
-    options.fillA = fillA;
-    options.fillB = fillB;
+    options.fillA = fillA.value_or(a.fill);
+    options.fillB = fillB.value_or(b.fill);
     options.threshold = threshold;
     carvex::RegionResult result;
     {
         py::gil_scoped_release release;
-        result = carvex::combine(a, b, op, options);
+        result = carvex::combine(a.shape, b.shape, op, options);
     }
     return answerOf(std::move(result));
 }
 
-std::unique_ptr<Shape> resolve(const Shape& shape, carvex::FillRule fill, double threshold) {
+std::unique_ptr<Region> resolve(const Region& region, std::optional<carvex::FillRule> fill,
+                                double threshold) {
     carvex::RegionResult result;
     {
         py::gil_scoped_release release;
-        result = carvex::resolve(shape, fill, threshold);
+        result = carvex::resolve(region.shape, fill.value_or(region.fill), threshold);
     }
     return answerOf(std::move(result));
 }
 
 struct PairResult {
-    std::unique_ptr<Shape> shape;
+    std::unique_ptr<Region> shape;
     std::vector<PairOutcome> outcomes;
 };
 
 // The modifier's operation on copies of the inputs: every base spline with
 // every operand spline, each pair's outcome reported.
-PairResult combinePairs(const Shape& base, const Shape& operand, carvex::Operation operation,
+PairResult combinePairs(const Region& base, const Region& operand, carvex::Operation operation,
                         double threshold) {
     if (operation == carvex::Operation::Xor)
         throw py::value_error("the per-pair engine has no xor: use combine()");
     PairResult answer;
     py::gil_scoped_release release;
     answer.shape = copyOf(base);
-    const std::unique_ptr<Shape> other = copyOf(operand);
-    for (Spline* s : *answer.shape)
+    const std::unique_ptr<Shape> other = copyOf(operand.shape);
+    for (Spline* s : answer.shape->shape)
         s->updateLengths();
     for (Spline* s : *other)
         s->updateLengths();
     QList<PairOutcome> outcomes;
-    applyOperand(*answer.shape, *other, operation, threshold, &outcomes);
+    applyOperand(answer.shape->shape, *other, operation, threshold, &outcomes);
     answer.outcomes.assign(outcomes.begin(), outcomes.end());
     return answer;
 }
@@ -276,88 +335,108 @@ PYBIND11_MODULE(carvex, m) {
         .def_readonly("base_index", &PairOutcome::baseIndex)
         .def_readonly("operand_index", &PairOutcome::operandIndex)
         .def_readonly("combined", &PairOutcome::combined)
+        .def_property_readonly(
+            "reason",
+            [](const PairOutcome& o) {
+                return o.reason == PairReason::None ? std::string()
+                                                    : utf8(pairReasonText(o.reason));
+            },
+            "Why the pair was left uncombined, as the command says it; empty when combined.")
         .def("__repr__", [](const PairOutcome& o) {
-            return "PairOutcome(base_index=" + std::to_string(o.baseIndex) +
-                   ", operand_index=" + std::to_string(o.operandIndex) +
-                   ", combined=" + (o.combined ? "True" : "False") + ")";
+            std::string text = "PairOutcome(base_index=" + std::to_string(o.baseIndex) +
+                               ", operand_index=" + std::to_string(o.operandIndex) +
+                               ", combined=" + (o.combined ? "True" : "False");
+            if (o.reason != PairReason::None)
+                text += ", reason='" + utf8(pairReasonText(o.reason)) + "'";
+            return text + ")";
         });
 
-    py::class_<Shape, std::unique_ptr<Shape>>(
+    py::class_<Region, std::unique_ptr<Region>>(
         m, "Shape",
-        "Closed and open cubic splines. Made by read(), from_path_data(), from_svg(), "
-        "from_json() and the operations; never changed by an operation.")
-        .def(py::init([] { return std::make_unique<Shape>(); }), "An empty shape.")
-        .def("__len__", [](const Shape& s) { return s.size(); })
+        "A region: closed and open cubic splines and the rule that fills them. Made by read(), "
+        "from_path_data(), from_svg(), from_json() and the operations; never changed by an "
+        "operation.")
+        .def(py::init([] { return std::make_unique<Region>(); }), "An empty shape.")
+        .def("__len__", [](const Region& r) { return r.shape.size(); })
+        .def_readwrite("fill", &Region::fill,
+                       "The rule that fills the splines; combine() and resolve() use it unless "
+                       "given another.")
         .def_property_readonly(
             "area",
-            [](const Shape& s) {
+            [](const Region& r) {
                 py::gil_scoped_release release;
-                return carvex::enclosedArea(s);
+                return carvex::enclosedArea(r.shape);
             },
-            "The exact signed area the splines enclose (counterclockwise in x-y with y up "
-            "is positive); an open spline counts as closed by a straight segment.")
-        .def("splines", &splinesOf,
-             "Every spline as (closed, knots), each knot as (point, in handle, out handle, "
-             "type code).")
+            "The exact signed area the splines enclose, each counted once whatever the fill "
+            "rule (counterclockwise in x-y with y up is positive); an open spline counts as "
+            "closed by a straight segment.")
         .def(
-            "path_data", [](const Shape& s) { return utf8(svgPathData(s)); },
+            "splines", [](const Region& r) { return splinesOf(r.shape); },
+            "Every spline as (closed, knots), each knot as (point, in handle, out handle, "
+            "type code).")
+        .def(
+            "path_data", [](const Region& r) { return utf8(svgPathData(r.shape)); },
             "SVG path data: M and C commands, Z on closed splines.")
-        .def("to_svg", [](const Shape& s) { return toDocument(s, ShapeFormat::Svg); })
         .def(
-            "to_json", [](const Shape& s) { return toDocument(s, ShapeFormat::Json); },
-            "The engine's model as JSON, lossless.")
-        .def("copy", [](const Shape& s) { return copyOf(s); })
+            "to_svg", [](const Region& r) { return toDocument(r, ShapeFormat::Svg); },
+            "An SVG document with the splines as one path under the shape's fill rule.")
+        .def(
+            "to_json", [](const Region& r) { return toDocument(r, ShapeFormat::Json); },
+            "The engine's model as JSON, with the fill rule, lossless.")
+        .def("copy", [](const Region& r) { return copyOf(r); })
         .def("__repr__",
-             [](const Shape& s) {
+             [](const Region& r) {
                  int knots = 0;
-                 for (const Spline* sp : s)
+                 for (const Spline* sp : r.shape)
                      knots += sp->size();
-                 return "<carvex.Shape: " + std::to_string(s.size()) + " splines, " +
-                        std::to_string(knots) + " knots>";
+                 return "<carvex.Shape: " + std::to_string(r.shape.size()) + " splines, " +
+                        std::to_string(knots) + " knots, " + utf8(fillRuleName(r.fill)) + ">";
              })
         // Pickled as lossless JSON, so shapes travel to worker processes.
-        .def(py::pickle([](const Shape& s) { return py::bytes(toDocument(s, ShapeFormat::Json)); },
-                        [](const py::bytes& state) {
-                            return fromDocument(std::string(state), true, "pickled shape");
-                        }));
+        .def(py::pickle(
+            [](const Region& r) { return py::bytes(toDocument(r, ShapeFormat::Json)); },
+            [](const py::bytes& state) { return fromJson(std::string(state), "pickled shape"); }));
 
-    m.def("read", &readFile, py::arg("path"),
-          "Reads a .svg or .json shape file. Raises InputError with the command's message.");
+    m.def("read", &readFile, py::arg("path"), py::arg("threshold") = 0.0,
+          "Reads a .svg or .json file as the region it paints, as the carvex command reads it: "
+          "filled elements each under their own fill rule, elements left out with a "
+          "UserWarning each. Raises InputError with the command's message.");
+    m.def("read_splines", &readSplines, py::arg("path"),
+          "Reads every subpath of a .svg or .json file as written, filled or not, as the "
+          "per-pair engine takes them; the fill rule is nonzero.");
     m.def("write", &writeFile, py::arg("path"), py::arg("shape"),
-          "Writes a .svg, .json or .png file, whole or not at all. Raises WriteError.");
+          "Writes a .svg, .json or .png file, whole or not at all, as the command writes its "
+          "answers. Raises WriteError.");
     m.def("from_path_data", &fromPathData, py::arg("d"),
+          py::arg("fill") = carvex::FillRule::NonZero,
           "A shape from SVG path data (the d attribute), one spline per subpath.");
-    m.def(
-        "from_svg",
-        [](const std::string& text, const std::string& name) {
-            return fromDocument(text, false, name);
-        },
-        py::arg("text"), py::arg("name") = "SVG document", "A shape from an SVG document's text.");
-    m.def(
-        "from_json",
-        [](const std::string& text, const std::string& name) {
-            return fromDocument(text, true, name);
-        },
-        py::arg("text"), py::arg("name") = "JSON document",
-        "A shape from the JSON that Shape.to_json() writes.");
+    m.def("from_svg", &fromSvg, py::arg("text"), py::arg("name") = "SVG document",
+          py::arg("threshold") = 0.0,
+          "A shape from an SVG document's text, read as read() reads a file.");
+    m.def("from_json", &fromJson, py::arg("text"), py::arg("name") = "JSON document",
+          "A shape from the JSON that Shape.to_json() writes.");
 
     m.def("combine", &combine, py::arg("a"), py::arg("b"), py::arg("op"),
-          py::arg("fill_a") = carvex::FillRule::NonZero,
-          py::arg("fill_b") = carvex::FillRule::NonZero, py::arg("threshold") = 0.0,
-          "The region of a op b, each under its fill rule, as non-crossing loops (outer "
-          "boundaries counterclockwise, holes clockwise). Raises RegionError.");
-    m.def("resolve", &resolve, py::arg("shape"), py::arg("fill") = carvex::FillRule::NonZero,
-          py::arg("threshold") = 0.0, "The region of one shape under its fill rule.");
+          py::arg("fill_a") = py::none(), py::arg("fill_b") = py::none(),
+          py::arg("threshold") = 0.0,
+          "The region of a op b, each under its own fill rule unless one is given, as "
+          "non-crossing loops (outer boundaries counterclockwise, holes clockwise, filled "
+          "nonzero). Raises RegionError.");
+    m.def("resolve", &resolve, py::arg("shape"), py::arg("fill") = py::none(),
+          py::arg("threshold") = 0.0,
+          "The region of one shape under its fill rule (or the one given), as combine() "
+          "answers.");
     m.def(
         "enclosed_area",
-        [](const Shape& s) {
+        [](const Region& r) {
             py::gil_scoped_release release;
-            return carvex::enclosedArea(s);
+            return carvex::enclosedArea(r.shape);
         },
         py::arg("shape"), "The same as Shape.area.");
     m.def(
         "combine_pairs",
-        [](const Shape& base, const Shape& operand, carvex::Operation operation, double threshold) {
+        [](const Region& base, const Region& operand, carvex::Operation operation,
+           double threshold) {
             PairResult r = combinePairs(base, operand, operation, threshold);
             return py::make_tuple(std::move(r.shape), r.outcomes);
         },

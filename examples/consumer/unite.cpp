@@ -1,8 +1,8 @@
-// unite A.svg B.svg OUT.svg: the region covered by either file's shapes,
-// written as SVG, with its enclosed area on standard output.
+// unite A.svg B.svg OUT.svg: the region either file paints, written as SVG,
+// with its enclosed area on standard output.
 
 #include <carvex/region/region.h>
-#include <carvex/shapeio/shapeio.h>
+#include <carvex/shapeio/fileregion.h>
 
 #include <cstdio>
 
@@ -11,24 +11,31 @@ int main(int argc, char* argv[]) {
         std::fputs("usage: unite A.svg B.svg OUT.svg\n", stderr);
         return 1;
     }
-    Shape a;
-    Shape b;
+    // Each file as the region it paints, under its own fill rule.
+    FileRegion a;
+    FileRegion b;
     QString error;
-    if (!readShapeFile(QString::fromLocal8Bit(argv[1]), a, &error) ||
-        !readShapeFile(QString::fromLocal8Bit(argv[2]), b, &error)) {
+    if (!readFileRegion(QString::fromLocal8Bit(argv[1]), 0.0, &a, nullptr, &error) ||
+        !readFileRegion(QString::fromLocal8Bit(argv[2]), 0.0, &b, nullptr, &error)) {
         std::fprintf(stderr, "unite: %s\n", qPrintable(error));
         return 2;
     }
-    const carvex::RegionResult united = carvex::combine(a, b, carvex::Operation::Union);
+    carvex::RegionOptions options;
+    options.fillA = a.fill;
+    options.fillB = b.fill;
+    carvex::RegionResult united =
+        carvex::combine(a.shape, b.shape, carvex::Operation::Union, options);
     if (!united.ok()) {
         std::fprintf(stderr, "unite: %s\n", qPrintable(carvex::describe(united)));
         return 2;
     }
-    if (!writeShapeFile(QString::fromLocal8Bit(argv[3]), united.shape, &error)) {
+    FileRegion answer;
+    answer.shape = std::move(united.shape);
+    if (!writeRegionFile(QString::fromLocal8Bit(argv[3]), answer, &error)) {
         std::fprintf(stderr, "unite: %s\n", qPrintable(error));
         return 3;
     }
-    std::printf("%d loops, area %.17g\n", int(united.shape.size()),
-                carvex::enclosedArea(united.shape));
+    std::printf("%d loops, area %.17g\n", int(answer.shape.size()),
+                carvex::enclosedArea(answer.shape));
     return 0;
 }

@@ -3,8 +3,10 @@ area (with a measure of the tests' own), errors by type and message, and
 threads running at once."""
 
 import math
+import os
 import pathlib
 import pickle
+import subprocess
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -132,6 +134,63 @@ class TestRegions:
         assert len(nothing) == 0 and nothing.area == 0
 
 
+class TestOneReadingOfAFile:
+    """A file means the region it paints, whichever face reads it."""
+
+    def test_command_library_and_module_answer_alike(self, tmp_path, fixtures):
+        ring, disc = fixtures / "painted_ring.svg", fixtures / "centre_disc.svg"
+        binary, unite = os.environ.get("CARVEX_BINARY"), os.environ.get("CARVEX_UNITE")
+        if not binary or not unite:
+            pytest.skip("CARVEX_BINARY or CARVEX_UNITE is not set: nothing to compare with")
+        # An even-odd square ring with a frame that has no fill, and a disc of
+        # radius 15 in the ring's hole.
+        expected = 80 * 80 - 40 * 40 + math.pi * 15 ** 2
+
+        with pytest.warns(UserWarning, match=r"painted_ring.svg:5:3: <rect> left out"):
+            a = carvex.read(str(ring))
+        b = carvex.read(str(disc))
+        assert a.fill == carvex.FillRule.EVENODD and len(a) == 2
+        module = carvex.combine(a, b, carvex.Op.UNION)
+
+        done = subprocess.run([binary, ring, "union", disc, "-o", tmp_path / "command.json"],
+                              capture_output=True, text=True, timeout=60)
+        assert done.returncode == 0, done.stderr
+        command = carvex.read(str(tmp_path / "command.json"))
+
+        done = subprocess.run([unite, ring, disc, tmp_path / "library.svg"],
+                              capture_output=True, text=True, timeout=60)
+        assert done.returncode == 0, done.stderr
+        library_area = float(done.stdout.split()[3])
+        library = carvex.read(str(tmp_path / "library.svg"))
+
+        assert module.area == pytest.approx(expected, rel=1e-6)
+        for other in (command.area, library_area, library.area):
+            assert other == pytest.approx(module.area, rel=1e-12)
+        assert len(module) == len(command) == len(library) == 3
+        # The written answer means the same region again when read back.
+        carvex.write(str(tmp_path / "module.svg"), module)
+        assert carvex.read(str(tmp_path / "module.svg")).area == pytest.approx(module.area,
+                                                                            rel=1e-12)
+
+    def test_fill_rules_travel_with_the_shape_and_can_be_overridden(self, fixtures):
+        ring = carvex.read(str(fixtures / "ring_evenodd.svg"))
+        assert ring.fill == carvex.FillRule.EVENODD
+        hole_filled = carvex.resolve(ring, carvex.FillRule.NONZERO)
+        assert carvex.resolve(ring).area == pytest.approx(math.pi * 75, rel=1e-5)
+        assert hole_filled.area == pytest.approx(math.pi * 100, rel=1e-5)
+        again = pickle.loads(pickle.dumps(ring))
+        assert again.fill == carvex.FillRule.EVENODD
+        assert carvex.from_json(ring.to_json()).fill == carvex.FillRule.EVENODD
+        assert "evenodd" in repr(ring)
+
+    def test_raw_splines_keep_what_is_not_filled(self, fixtures):
+        with pytest.warns(UserWarning):
+            painted = carvex.read(str(fixtures / "stroke_only.svg"))
+        assert len(painted) == 0
+        splines = carvex.read_splines(str(fixtures / "stroke_only.svg"))
+        assert len(splines) == 1 and splines.area == pytest.approx(16, abs=1e-12)
+
+
 class TestPairs:
     def test_each_pair_reports_whether_it_was_combined(self):
         base = carvex.from_path_data("M 0 0 h 2 v 2 h -2 Z M 10 0 h 2 v 2 h -2 Z")
@@ -141,6 +200,13 @@ class TestPairs:
             (0, 0, True), (1, 0, False)]
         assert answer.area == pytest.approx(7 + 4, abs=1e-9)
         assert base.area == pytest.approx(8, abs=EXACT) and len(base) == 2
+
+    def test_an_uncombined_pair_says_why(self):
+        _, outcomes = carvex.combine_pairs(square(0, 0, 1), square(5, 5, 1), carvex.Op.UNION)
+        assert not outcomes[0].combined and outcomes[0].reason
+        assert outcomes[0].reason in repr(outcomes[0])
+        _, combined = carvex.combine_pairs(square(0, 0, 2), square(1, 1, 2), carvex.Op.UNION)
+        assert combined[0].combined and combined[0].reason == ""
 
     def test_subtraction_cuts_a_notch(self):
         answer, outcomes = carvex.combine_pairs(square(0, 0, 2), square(1, 1, 2),
