@@ -28,7 +28,7 @@ struct Stop {
 
 struct UnionFind {
     ScratchList<int> parent;
-    UnionFind(int n, std::pmr::memory_resource* mem) : parent(n, mem) {
+    UnionFind(int n, Arena* mem) : parent(n, mem) {
         for (int i = 0; i < n; ++i)
             parent[i] = i;
     }
@@ -49,7 +49,7 @@ struct UnionFind {
 // Joins every two exposed nodes closer than the merge distance, through a
 // grid of cells of that size.
 void clusterNodes(const ScratchList<Node>& nodes, const ScratchList<char>& exposed, double merge,
-                  UnionFind& sets, std::pmr::memory_resource* mem) {
+                  UnionFind& sets, Arena* mem) {
     if (nodes.empty() || merge <= 0.0) return;
     double x0 = nodes[0].point.x;
     double y0 = nodes[0].point.y;
@@ -115,7 +115,7 @@ struct OutlineRun {
 };
 
 ScratchList<OutlineRun> outlineRuns(const std::vector<SourceSegment>& segments,
-                                    std::pmr::memory_resource* mem) {
+                                    Arena* mem) {
     ScratchList<OutlineRun> runs(mem);
     for (int s = 0; s < int(segments.size());) {
         OutlineRun run{s, s, false};
@@ -141,7 +141,8 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     const auto& segments = input.segments;
     const std::vector<char>& busy = meetings.busy;
     const int segmentCount = int(segments.size());
-    std::pmr::memory_resource* mem = stageMemory();
+    StageMemory stage;
+    Arena* mem = stage.arena();
     ScratchList<int> firstPiece(segmentCount + 1, 0, mem);
     for (const Piece& p : pieces)
         ++firstPiece[p.segment + 1];
@@ -428,7 +429,7 @@ struct BucketIndex {
     ScratchList<int> start;
     ScratchList<int> items;
 
-    explicit BucketIndex(std::pmr::memory_resource* mem) : start(mem), items(mem) {}
+    explicit BucketIndex(Arena* mem) : start(mem), items(mem) {}
 
     static double lo(const Link& l, bool y) {
         return y ? std::min(l.curve.p[0].y, l.curve.p[3].y)
@@ -558,7 +559,8 @@ void computeWindings(Arrangement& a, bool carry) {
     if (n == 0) return;
     // The ends of the edges at every vertex in counterclockwise order; item
     // 2 i + 1 is where edge i leaves its start, 2 i where it reaches its end.
-    std::pmr::memory_resource* mem = stageMemory();
+    StageMemory stage;
+    Arena* mem = stage.arena();
     ScratchList<int> first(a.vertices.size() + 1, 0, mem);
     for (const Edge& e : a.edges) {
         ++first[e.v0 + 1];

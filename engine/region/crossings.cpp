@@ -11,7 +11,8 @@ namespace carvex::region {
 void monotonePieces(const std::vector<SourceSegment>& segments, std::vector<Piece>& pieces) {
     // The cuts first, so that the list of pieces is sized once: growing it
     // would hold the old and the new list at once.
-    std::pmr::memory_resource* mem = stageMemory();
+    StageMemory stage;
+    Arena* mem = stage.arena();
     ScratchList<double> cuts(mem);
     ScratchList<unsigned char> cutCount(segments.size(), 0, mem);
     for (size_t s = 0; s < segments.size(); ++s) {
@@ -387,7 +388,8 @@ void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piec
     out.limitSegments[0] = out.limitSegments[1] = -1;
     out.busy.assign(segments.size(), 0);
     std::vector<Hit>& hits = out.hits;
-    std::pmr::memory_resource* mem = stageMemory();
+    StageMemory stage;
+    Arena* mem = stage.arena();
     ScratchList<std::pair<double, int>> order(mem);
     ScratchList<std::pair<double, int>> scratch(mem);
     order.resize(pieces.size());

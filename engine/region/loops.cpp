@@ -55,7 +55,7 @@ struct OutputPiece {
 // vertex's order. The loops then hug the answer and never cross.
 void linkRuns(const Arrangement& a, const ScratchList<Run>& runs, const ScratchList<int>& firstOut,
               const ScratchList<int>& outs, ScratchList<int>& next,
-              std::pmr::memory_resource* mem) {
+              Arena* mem) {
     ScratchList<char> taken(runs.size(), 0, mem);
     ScratchList<int> firstIn(firstOut.size(), 0, mem);
     for (const Run& r : runs)
@@ -123,7 +123,8 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, Operation op, F
                     FillRule fillB, bool* complete) {
     Shape out;
     if (complete) *complete = true;
-    std::pmr::memory_resource* mem = stageMemory();
+    StageMemory stage;
+    Arena* mem = stage.arena();
     ScratchList<Run> runs(mem);
     runs.reserve(a.edges.size());
     for (int i = 0; i < int(a.edges.size()); ++i) {

@@ -22,7 +22,6 @@ struct Workspace {
 
     // Past this many segments the lists are let go after the call.
     void release() {
-        region::releaseStageMemory();
         if (input.segments.capacity() <= size_t(region::kKeptSegments)) return;
         *this = Workspace();
     }

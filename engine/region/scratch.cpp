@@ -1,31 +1,73 @@
 #include "region/scratch.h"
 
-#include <cstddef>
+#include <cstdint>
 
 namespace carvex::region {
 
 namespace {
 
-struct Block {
-    std::vector<std::byte> bytes = std::vector<std::byte>(std::size_t(1) << 16);
-    std::pmr::monotonic_buffer_resource arena{bytes.data(), bytes.size()};
+// The block every thread keeps: enough for the lists of shapes of a few
+// hundred segments, so that those never reach the allocator.
+constexpr std::size_t kKeptBlockBytes = std::size_t(1) << 16;
+
+struct ThreadArena {
+    Arena arena;
+    bool open = false;
 };
 
-Block& threadBlock() {
-    thread_local Block block;
-    return block;
+ThreadArena& threadArena() {
+    thread_local ThreadArena mine;
+    return mine;
+}
+
+std::byte* alignUp(std::byte* p, std::size_t alignment) {
+    const auto address = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t aligned = (address + alignment - 1) & ~(std::uintptr_t(alignment) - 1);
+    return p + (aligned - address);
 }
 
 }  // namespace
 
-std::pmr::memory_resource* stageMemory() {
-    Block& block = threadBlock();
-    block.arena.release();
-    return &block.arena;
+Arena::Arena() : kept_(kKeptBlockBytes), nextBlock_(kKeptBlockBytes) {
+    reset();
 }
 
-void releaseStageMemory() {
-    threadBlock().arena.release();
+void* Arena::allocate(std::size_t bytes, std::size_t alignment) {
+    std::byte* start = alignUp(cursor_, alignment);
+    if (start <= end_ && std::size_t(end_ - start) >= bytes) {
+        cursor_ = start + bytes;
+        return start;
+    }
+    // A list larger than the next block gets a block of its own, and the
+    // current block stays open for the small lists that follow.
+    if (bytes + alignment > nextBlock_) return alignUp(take(bytes + alignment), alignment);
+    cursor_ = take(nextBlock_);
+    end_ = cursor_ + nextBlock_;
+    nextBlock_ += nextBlock_ / 2;
+    return allocate(bytes, alignment);
+}
+
+std::byte* Arena::take(std::size_t bytes) {
+    // Left uninitialised: every list writes what it reads.
+    taken_.push_back(std::unique_ptr<std::byte[]>(new std::byte[bytes]));
+    return taken_.back().get();
+}
+
+void Arena::reset() {
+    taken_.clear();
+    nextBlock_ = kept_.size();
+    cursor_ = kept_.data();
+    end_ = cursor_ + kept_.size();
+}
+
+StageMemory::StageMemory() : arena_(&threadArena().arena), outermost_(!threadArena().open) {
+    threadArena().open = true;
+}
+
+StageMemory::~StageMemory() {
+    if (!outermost_) return;
+    arena_->reset();
+    threadArena().open = false;
 }
 
 }  // namespace carvex::region
