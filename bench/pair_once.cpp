@@ -10,7 +10,7 @@
 
 #include "boolean/boolean.h"
 #include "geometry/algorithm.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "regionshapes.h"
 
 using namespace carvex;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "countedheap.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "regionshapes.h"
 
 #ifdef CARVEX_HAVE_2GEOM
@@ -57,7 +57,7 @@ void BM_Region(benchmark::State& state) {
     const Pair p = makePair(int(state.range(0)), double(state.range(1)));
     const Operation op = opOf(int(state.range(2)));
     for (auto _ : state) {
-        RegionResult r = combine(p.a, p.b, op);
+        ShapeResult r = combine(p.a, p.b, op);
         benchmark::DoNotOptimize(r.shape.size());
     }
 }
@@ -182,7 +182,7 @@ void printPeakHeap() {
         const Pair p = makePair(n, 1.0);
         for (int op : {0, 1}) {
             const long long region = peakHeapOf([&] {
-                RegionResult r = combine(p.a, p.b, opOf(op));
+                ShapeResult r = combine(p.a, p.b, opOf(op));
                 benchmark::DoNotOptimize(r.shape.size());
             });
             long long peer = -1;

@@ -31,7 +31,7 @@
 
 #include "countedheap.h"
 #include "drawnshapes.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 
 #ifdef CARVEX_HAVE_2GEOM
 #include "region2geom.h"
@@ -87,7 +87,7 @@ void BM_Region(benchmark::State& state) {
     const Inputs& in = inputs(int(state.range(0)), int(state.range(1)), int(state.range(2)));
     const carvex::Operation op = kOps[state.range(3)];
     for (auto _ : state) {
-        carvex::RegionResult r = carvex::combine(in.a, in.b, op);
+        carvex::ShapeResult r = carvex::combine(in.a, in.b, op);
         if (!r.ok()) {
             state.SkipWithError("the region engine refused the pair");
             break;
@@ -125,7 +125,7 @@ void addRows(benchmark::internal::Benchmark* b) {
 double areaAgreement(int family, int n, int scale, int op) {
 #ifdef CARVEX_HAVE_2GEOM
     const Inputs& in = inputs(family, n, scale);
-    const carvex::RegionResult ours = carvex::combine(in.a, in.b, kOps[op]);
+    const carvex::ShapeResult ours = carvex::combine(in.a, in.b, kOps[op]);
     Geom::PathVector peer;
     if (!ours.ok() || !peerCombine(in.pa, in.pb, PeerOp(op), peer)) return -1.0;
     const double a = exactArea(ours.shape);
@@ -208,7 +208,7 @@ int measurePeak(const char* request) {
     const Inputs& in = inputs(f, n, 1);
     const long long base = countedheap::markPeak();
     if (std::strcmp(impl, "region") == 0) {
-        carvex::RegionResult r = carvex::combine(in.a, in.b, carvex::Operation::Union);
+        carvex::ShapeResult r = carvex::combine(in.a, in.b, carvex::Operation::Union);
         benchmark::DoNotOptimize(r.shape.size());
     } else {
 #ifdef CARVEX_HAVE_2GEOM
@@ -281,7 +281,7 @@ bool dumpRows(const char* path) {
                 std::fprintf(out, ",\"areaA\":%.17g,\"areaB\":%.17g,\"areas\":[", exactArea(in.a),
                              exactArea(in.b));
                 for (int op = 0; op < 4; ++op) {
-                    const carvex::RegionResult r = carvex::combine(in.a, in.b, kOps[op]);
+                    const carvex::ShapeResult r = carvex::combine(in.a, in.b, kOps[op]);
                     std::fprintf(out, "%s%.17g", op ? "," : "", exactArea(r.shape));
                 }
                 std::fprintf(out, "]}");

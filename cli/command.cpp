@@ -236,7 +236,7 @@ int runRegions(const std::vector<InputFile>& files, double threshold, bool wantI
         }
         if (!wantInputs) continue;
         // Pictures draw each input as the region it stands for.
-        carvex::RegionResult resolved =
+        carvex::ShapeResult resolved =
             carvex::resolve(regions[i].shape, regions[i].fill, threshold);
         inputs->push_back(std::make_unique<Shape>(std::move(resolved.shape)));
     }

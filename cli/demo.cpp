@@ -140,7 +140,7 @@ bool runCase(const DemoCase& demo, const QHash<QString, FileRegion*>& regions, d
         return false;
     out->answer = std::move(result.shape);
     for (const FileRegion* input : {&base, &operand}) {
-        carvex::RegionResult resolved = carvex::resolve(input->shape, input->fill, threshold);
+        carvex::ShapeResult resolved = carvex::resolve(input->shape, input->fill, threshold);
         out->inputs.push_back(std::make_unique<Shape>(std::move(resolved.shape)));
     }
     return true;

@@ -15,7 +15,7 @@ bool applyRegionSteps(FileRegion& result, const QList<RegionStep>& steps, double
         options.fillA = result.fill;
         options.fillB = step.region->fill;
         options.threshold = threshold;
-        carvex::RegionResult answer =
+        carvex::ShapeResult answer =
             carvex::combine(result.shape, step.region->shape, step.operation, options);
         if (!answer.ok()) {
             if (error)

@@ -5,7 +5,7 @@
 
 #include "geometry/shape.h"
 #include "progress.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "shapeio/fileregion.h"
 
 // The region engine's side of the command: whole files as regions.

@@ -12,11 +12,12 @@ include(CMakePackageConfigHelpers)
 
 set(CARVEX_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Carvex)
 
+set_target_properties(carvex_region PROPERTIES EXPORT_NAME region)
 set_target_properties(carvex_engine PROPERTIES EXPORT_NAME engine)
 set_target_properties(carvex_shapeio PROPERTIES EXPORT_NAME shapeio)
 target_include_directories(carvex_engine INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
-install(TARGETS carvex_engine carvex_shapeio EXPORT CarvexTargets
+install(TARGETS carvex_region carvex_engine carvex_shapeio EXPORT CarvexTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS carvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzzcheck.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "splinecase.h"
 
 namespace {
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Most cases use the engine's own merge distance, some the decoded one.
     options.threshold = c.secondStep ? c.threshold : 0.0;
     const auto op = static_cast<carvex::Operation>((c.operation + 6) % 5);
-    const carvex::RegionResult result = carvex::combine(a, b, op, options);
+    const carvex::ShapeResult result = carvex::combine(a, b, op, options);
 
     FUZZ_CHECK(unchanged(a, beforeA));
     FUZZ_CHECK(unchanged(b, beforeB));

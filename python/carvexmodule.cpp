@@ -18,7 +18,7 @@
 
 #include "boolean/boolean.h"
 #include "geometry/shape.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "shapeio/fileregion.h"
 #include "shapeio/jsonio.h"
 #include "shapeio/pathdata.h"
@@ -209,7 +209,7 @@ std::string toDocument(const Region& region, ShapeFormat format) {
 
 // An answer's loops neither cross nor overlap, outer ones one way and holes
 // the other: nonzero fills it.
-std::unique_ptr<Region> answerOf(carvex::RegionResult result) {
+std::unique_ptr<Region> answerOf(carvex::ShapeResult result) {
     if (!result.ok()) raise(gRegionError, carvex::describe(result));
     return regionOf(std::make_unique<Shape>(std::move(result.shape)));
 }
@@ -221,7 +221,7 @@ std::unique_ptr<Region> combine(const Region& a, const Region& b, carvex::Operat
     options.fillA = fillA.value_or(a.fill);
     options.fillB = fillB.value_or(b.fill);
     options.threshold = threshold;
-    carvex::RegionResult result;
+    carvex::ShapeResult result;
     {
         py::gil_scoped_release release;
         result = carvex::combine(a.shape, b.shape, op, options);
@@ -231,7 +231,7 @@ std::unique_ptr<Region> combine(const Region& a, const Region& b, carvex::Operat
 
 std::unique_ptr<Region> resolve(const Region& region, std::optional<carvex::FillRule> fill,
                                 double threshold) {
-    carvex::RegionResult result;
+    carvex::ShapeResult result;
     {
         py::gil_scoped_release release;
         result = carvex::resolve(region.shape, fill.value_or(region.fill), threshold);

@@ -24,7 +24,7 @@ bool regionOfDrawing(const FilledDrawing& drawing, const QString& fileName, doub
     // Each element's own winding counts only under its own rule: a second
     // element drawn the other way round must not cut a hole into the first.
     for (const FilledElement& element : drawing.elements) {
-        carvex::RegionResult resolved = carvex::resolve(element.shape, element.fill, threshold);
+        carvex::ShapeResult resolved = carvex::resolve(element.shape, element.fill, threshold);
         if (!resolved.ok()) {
             region->shape.clear();
             if (error)

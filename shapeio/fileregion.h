@@ -7,7 +7,7 @@
 #include <QStringList>
 
 #include "geometry/shape.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "shapeio/filleddrawing.h"
 #include "shapeio/shapeio.h"
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "regionshapes.h"
 
 using namespace carvex;
@@ -101,7 +101,7 @@ Shape scaled(Shape s, double scale) {
     return s;
 }
 
-double area(const RegionResult& r) {
+double area(const ShapeResult& r) {
     EXPECT_TRUE(r.ok());
     return enclosedArea(r.shape);
 }
@@ -231,9 +231,9 @@ TEST(RegionIdentities, AreasAddUpOnGeneratedPairsAtEveryScale) {
 TEST(RegionIdentities, SamePictureAtAnyScaleGivesTheSameAnswer) {
     for (const Case& c : cases()) {
         SCOPED_TRACE(c.name);
-        const RegionResult unit = combine(c.a(), c.b(), Operation::SubtrA);
+        const ShapeResult unit = combine(c.a(), c.b(), Operation::SubtrA);
         for (double scale : kScales) {
-            const RegionResult r =
+            const ShapeResult r =
                 combine(scaled(c.a(), scale), scaled(c.b(), scale), Operation::SubtrA);
             EXPECT_EQ(r.shape.size(), unit.shape.size()) << "scale " << scale;
             int knots = 0;
@@ -254,7 +254,7 @@ TEST(RegionAnswer, SegmentsLieOnInputCurvesAndLoopsNeverCross) {
         for (Operation op :
              {Operation::Union, Operation::Intersect, Operation::SubtrA, Operation::Xor}) {
             SCOPED_TRACE(c.name + " op " + std::to_string(int(op)));
-            const RegionResult r = combine(a, b, op);
+            const ShapeResult r = combine(a, b, op);
             ASSERT_TRUE(r.ok());
             double extent = 0.0;
             for (const Shape* s : {&a, &b})
@@ -286,15 +286,15 @@ TEST(RegionAnswer, SelfCrossingInputsResolveByTheirFillRule) {
     const Shape lensB = shapeOf(circle(0.8, 0, 1));
     const double lens = area(combine(lensA, lensB, Operation::Intersect));
     const double both = area(combine(lensA, lensB, Operation::Union));
-    const RegionResult nz = resolve(pair, FillRule::NonZero);
-    const RegionResult eo = resolve(pair, FillRule::EvenOdd);
+    const ShapeResult nz = resolve(pair, FillRule::NonZero);
+    const ShapeResult eo = resolve(pair, FillRule::EvenOdd);
     EXPECT_NEAR(area(nz), both, 1e-12);
     EXPECT_NEAR(area(eo), both - lens, 1e-12);
     std::string where;
     EXPECT_FALSE(loopsCross(eo.shape, 64, where)) << where;
     // A figure eight counts its lobes with opposite signs; both are filled.
     const Shape eight = shapeOf(polygon({{0, 0, 0}, {2, 2, 0}, {2, 0, 0}, {0, 2, 0}}));
-    const RegionResult r = resolve(eight, FillRule::NonZero);
+    const ShapeResult r = resolve(eight, FillRule::NonZero);
     ASSERT_EQ(r.shape.size(), 2);
     EXPECT_NEAR(area(r), 2.0, 1e-12);
 }
@@ -305,7 +305,7 @@ TEST(RegionAnswer, ThresholdMergesNearKnots) {
     options.threshold = 1e-4;
     Shape b = square(0, 0, 1);
     place(b, 1.0, {5e-5, -5e-5, 0});
-    const RegionResult r = combine(square(0, 0, 1), b, Operation::Union, options);
+    const ShapeResult r = combine(square(0, 0, 1), b, Operation::Union, options);
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(r.shape.size(), 1);
     EXPECT_EQ(r.shape[0]->size(), 4);
@@ -341,9 +341,9 @@ TEST(RegionIdentities, NearlyCoincidentCopiesKeepTheirRegion) {
                     s->transformKnots(r);
                 const double area = enclosedArea(a);
                 const double tol = 1e-6 * area;
-                const RegionResult uni = combine(a, b, Operation::Union);
-                const RegionResult inter = combine(a, b, Operation::Intersect);
-                const RegionResult xorResult = combine(a, b, Operation::Xor);
+                const ShapeResult uni = combine(a, b, Operation::Union);
+                const ShapeResult inter = combine(a, b, Operation::Intersect);
+                const ShapeResult xorResult = combine(a, b, Operation::Xor);
                 ASSERT_TRUE(uni.ok() && inter.ok() && xorResult.ok());
                 EXPECT_NEAR(enclosedArea(uni.shape), area, tol);
                 EXPECT_NEAR(enclosedArea(inter.shape), area, tol);

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "regionshapes.h"
 
 using namespace carvex;
@@ -34,7 +34,7 @@ Shape turned(const Shape& s, double angle, double cx, double cy, double scale) {
     return out;
 }
 
-RegionResult nearCopyUnion(double angle, double scale, double threshold) {
+ShapeResult nearCopyUnion(double angle, double scale, double threshold) {
     const Shape disc = shapeOf(circle(0, 0, 1));
     RegionOptions options;
     options.threshold = threshold;
@@ -47,7 +47,7 @@ RegionResult nearCopyUnion(double angle, double scale, double threshold) {
 // distance of each other along a long stretch without sharing it: the
 // search cuts them into ever more boxes.
 TEST(RegionCaps, ANearCopyThatKeepsTheSearchBusyIsRefused) {
-    const RegionResult r = nearCopyUnion(1e-3, 1.0, 1e-3);
+    const ShapeResult r = nearCopyUnion(1e-3, 1.0, 1e-3);
     EXPECT_EQ(r.status, RegionStatus::SearchBudgetExhausted);
     EXPECT_TRUE(r.shape.isEmpty());
     EXPECT_EQ(r.first.spline, 0);
@@ -66,7 +66,7 @@ TEST(RegionCaps, ANearCopyThatKeepsTheSearchBusyIsRefused) {
 // Grown a little as well, the copy meets the disc within the merge distance
 // at more places than two cubics can cross.
 TEST(RegionCaps, ANearCopyMeetingAtTooManyPlacesIsRefused) {
-    const RegionResult r = nearCopyUnion(1e-3, 1.001, 1e-3);
+    const ShapeResult r = nearCopyUnion(1e-3, 1.001, 1e-3);
     EXPECT_EQ(r.status, RegionStatus::TooManyMeetings);
     EXPECT_TRUE(r.shape.isEmpty());
     EXPECT_NE(r.first.operand, r.second.operand);
@@ -78,12 +78,12 @@ TEST(RegionCaps, ANearCopyMeetingAtTooManyPlacesIsRefused) {
 TEST(RegionCaps, CopiesClearlyApartOrClearlyTogetherAreAnswered) {
     const Shape disc = shapeOf(circle(0, 0, 1));
     for (double angle : {1e-2, 0.3}) {
-        const RegionResult r = nearCopyUnion(angle, 1.0, 0.0);
+        const ShapeResult r = nearCopyUnion(angle, 1.0, 0.0);
         ASSERT_TRUE(r.ok()) << describe(r).toStdString();
         EXPECT_GT(enclosedArea(r.shape), enclosedArea(disc));
         EXPECT_EQ(r.first.operand, -1);
     }
-    const RegionResult same = nearCopyUnion(1e-9, 1.0, 1e-6);
+    const ShapeResult same = nearCopyUnion(1e-9, 1.0, 1e-6);
     ASSERT_TRUE(same.ok()) << describe(same).toStdString();
     EXPECT_NEAR(enclosedArea(same.shape), enclosedArea(disc), 1e-6);
 }

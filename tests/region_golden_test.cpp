@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "drawnshapes.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 
 #ifndef CARVEX_GOLDEN_FILE
 #error "CARVEX_GOLDEN_FILE names the recorded answers"
@@ -77,7 +77,7 @@ std::vector<Case> cases() {
 }
 
 // One answer as text: the status, then per loop its knots.
-std::string describeAnswer(const carvex::RegionResult& r) {
+std::string describeAnswer(const carvex::ShapeResult& r) {
     std::ostringstream s;
     s.precision(17);
     s << "status " << int(r.status) << " loops " << r.shape.size() << "\n";
@@ -181,7 +181,7 @@ TEST(RegionGolden, AnswersMatchTheRecordedOnes) {
             carvex::RegionOptions options;
             options.fillA = c.fillA;
             options.fillB = c.fillB;
-            const carvex::RegionResult r = carvex::combine(c.a, c.b, kOps[op], options);
+            const carvex::ShapeResult r = carvex::combine(c.a, c.b, kOps[op], options);
             std::string why;
             EXPECT_TRUE(
                 sameAnswer(recorded[k].lines, splitLines(describeAnswer(r)), 1e-9 * size, &why))

@@ -14,6 +14,7 @@
 #include "region/runsort.h"
 #include "region/vertexorder.h"
 
+using namespace carvex;
 using namespace carvex::region;
 
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "drawnshapes.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "region2geom.h"
 #include "regioncheck.h"
 
@@ -396,8 +396,8 @@ Answers combineChecked(const Shape& a, const Shape& b, FillRule fillA, FillRule 
     for (int k = 0; k < 5; ++k) {
         const Operation op = kAllOps[k];
         SCOPED_TRACE(label + ", " + nameOf(op));
-        carvex::RegionResult r = carvex::combine(a, b, op, options);
-        EXPECT_TRUE(r.ok()) << carvex::describe(r.status).toStdString();
+        carvex::ShapeResult r = carvex::combine(a, b, op, options);
+        EXPECT_TRUE(r.ok()) << carvex::describe(r.status);
         out.ok = out.ok && r.ok();
         out.area[k] = exactArea(r.shape);
         EXPECT_EQ(regioncheck::findCrossing(r.shape), "");
@@ -614,8 +614,8 @@ TEST(RegionFill, SelfCrossingInputsFollowTheirFillRules) {
                 const Answers got = combineChecked(c.a, c.b, fa, fb, label);
                 // The inputs' regions, measured as the engine resolves them
                 // alone, give the identities.
-                const carvex::RegionResult ra = carvex::resolve(c.a, fa);
-                const carvex::RegionResult rb = carvex::resolve(c.b, fb);
+                const carvex::ShapeResult ra = carvex::resolve(c.a, fa);
+                const carvex::ShapeResult rb = carvex::resolve(c.b, fb);
                 const double areaA = exactArea(ra.shape);
                 const double areaB = exactArea(rb.shape);
                 EXPECT_EQ(regioncheck::findCrossing(ra.shape), "") << label;
@@ -801,11 +801,11 @@ TEST(RegionStress, CircleInscribedInASquareTouchingAllFourSides) {
     const Shape square = shapeOf({rectangle(-1, -1, 1, 1)});
     const Shape disc = shapeOf({circle({0, 0}, 1)});
     const double discArea = exactArea(disc);
-    const carvex::RegionResult u = carvex::combine(square, disc, Operation::Union);
+    const carvex::ShapeResult u = carvex::combine(square, disc, Operation::Union);
     ASSERT_TRUE(u.ok());
     EXPECT_EQ(u.shape.size(), 1);
     EXPECT_NEAR(exactArea(u.shape), 4.0, 1e-12);
-    const carvex::RegionResult d = carvex::combine(square, disc, Operation::SubtrA);
+    const carvex::ShapeResult d = carvex::combine(square, disc, Operation::SubtrA);
     ASSERT_TRUE(d.ok());
     EXPECT_EQ(d.shape.size(), 4);
     EXPECT_NEAR(exactArea(d.shape), 4.0 - discArea, 1e-12);

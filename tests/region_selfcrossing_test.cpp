@@ -8,7 +8,7 @@
 #include <array>
 #include <cmath>
 
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "regioncheck.h"
 #include "regionshapes.h"
 #include "shapeio/pathdata.h"
@@ -118,7 +118,7 @@ Split splitAreas(const Curve& q, std::initializer_list<P> corners) {
 }
 
 double answerArea(const Shape& shape, FillRule fill) {
-    const RegionResult r = resolve(shape, fill);
+    const ShapeResult r = resolve(shape, fill);
     EXPECT_TRUE(r.ok()) << describe(r).toStdString();
     for (const Spline* s : r.shape)
         EXPECT_GE(s->size(), 2) << "a loop of one knot";
@@ -188,7 +188,7 @@ TEST(SelfCrossing, ACurlAcrossTheClosingLineKeepsEveryFace) {
     const Shape shape = shapeOfPath("M0 1 C3 4 4 0 3 2 Z");
     const Shape far = square(6, 6, 0.5);
     for (FillRule fill : {FillRule::NonZero, FillRule::EvenOdd}) {
-        const RegionResult r = combine(shape, far, Operation::Union, {fill, FillRule::NonZero, 0});
+        const ShapeResult r = combine(shape, far, Operation::Union, {fill, FillRule::NonZero, 0});
         ASSERT_TRUE(r.ok()) << describe(r).toStdString();
         const regioncheck::RasterReport report = regioncheck::rasterCompare(
             shape, fill, far, FillRule::NonZero, Operation::Union, r.shape, 800);
@@ -207,7 +207,7 @@ TEST(SelfCrossing, TheCurlsLoopStartsAtTheSelfCrossing) {
     double t = 0.0;
     ASSERT_TRUE(selfCrossing(kCurl, s, t));
     const P x = at(powerOf(kCurl), s);
-    const RegionResult r = resolve(shapeOfPath("M0 0 C12 10 -2 10 10 0 Z"), FillRule::NonZero);
+    const ShapeResult r = resolve(shapeOfPath("M0 0 C12 10 -2 10 10 0 Z"), FillRule::NonZero);
     ASSERT_TRUE(r.ok());
     int atCrossing = 0;
     for (const Spline* sp : r.shape)

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "drawnshapes.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 
 namespace regioncheck {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "geometry/shape.h"
-#include "region/region.h"
+#include "shaperegion/shaperegion.h"
 #include "testshapes.h"
 
 inline Shape shapeOf(std::vector<std::unique_ptr<Spline>> splines) {

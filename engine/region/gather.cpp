@@ -10,56 +10,36 @@ namespace carvex::region {
 
 namespace {
 
-bool finite(const Point3d& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+bool finite(Vec2 p) {
+    return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
-bool finite(const Matrix3d& m) {
-    for (const auto& row : m.m)
-        for (double v : row)
-            if (!std::isfinite(v)) return false;
-    return true;
-}
-
-Vec2 flat(const Point3d& p) {
-    return {p.x, p.y};
-}
-
-RegionStatus checkShape(const Shape& shape) {
+RegionStatus checkPaths(const Paths& paths) {
     long long knots = 0;
-    if (!finite(shape.frame)) return RegionStatus::NonFiniteCoordinate;
-    for (const Spline* s : shape) {
-        if (!s) continue;
-        knots += s->size();
+    for (const Path& path : paths) {
+        knots += (long long)path.knots.size();
         if (knots > kMaxRegionKnots) return RegionStatus::TooManyKnots;
-        if (!finite(s->frame)) return RegionStatus::NonFiniteCoordinate;
-        for (const Knot* k : *s)
-            if (!finite(k->point) || !finite(k->inVec) || !finite(k->outVec))
+        for (const PathKnot& k : path.knots)
+            if (!finite(k.point) || !finite(k.in) || !finite(k.out))
                 return RegionStatus::NonFiniteCoordinate;
     }
     return RegionStatus::Ok;
 }
 
 bool inRange(Vec2 p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::fabs(p.x) <= kMaxRegionCoordinate &&
-           std::fabs(p.y) <= kMaxRegionCoordinate;
+    return std::fabs(p.x) <= kMaxRegionCoordinate && std::fabs(p.y) <= kMaxRegionCoordinate;
 }
 
-RegionStatus addShape(const Shape& shape, int operand, Gathered& out,
-                      std::vector<SplineSpan>& spans) {
-    int index = -1;
-    for (const Spline* s : shape) {
-        ++index;
-        if (!s || s->isEmpty()) continue;
-        const Matrix3d frame = s->frame * shape.frame;
-        const bool identity = frame == Matrix3d();
-        auto place = [&](const Point3d& p) { return identity ? flat(p) : flat(map(p, frame)); };
-        spans.push_back({int(out.knots.size()), int(s->size()), s->closed, operand, index});
-        for (const Knot* k : *s) {
-            InputKnot knot{place(k->point), place(k->inVec), place(k->outVec), k->type};
-            if (!inRange(knot.point) || !inRange(knot.in) || !inRange(knot.out))
+RegionStatus addPaths(const Paths& paths, int operand, Gathered& out) {
+    for (size_t index = 0; index < paths.size(); ++index) {
+        const Path& path = paths[index];
+        if (path.knots.empty()) continue;
+        out.splines.push_back(
+            {int(out.knots.size()), int(path.knots.size()), path.closed, operand, int(index)});
+        for (const PathKnot& k : path.knots) {
+            if (!inRange(k.point) || !inRange(k.in) || !inRange(k.out))
                 return RegionStatus::CoordinateTooLarge;
-            out.knots.push_back(knot);
+            out.knots.push_back(k);
         }
     }
     return RegionStatus::Ok;
@@ -74,28 +54,25 @@ void grow(Box& box, Vec2 p) {
 
 }  // namespace
 
-RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& out) {
+RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& out) {
     out.knots.clear();
     out.splines.clear();
     out.segments.clear();
     out.extent = out.eps = out.merge = 0.0;
     if (!std::isfinite(threshold) || threshold < 0.0) return RegionStatus::InvalidThreshold;
-    for (const Shape* shape : {&a, b}) {
-        if (!shape) continue;
-        const RegionStatus status = checkShape(*shape);
+    size_t knots = 0;
+    for (const Paths* paths : {&a, b}) {
+        if (!paths) continue;
+        const RegionStatus status = checkPaths(*paths);
         if (status != RegionStatus::Ok) return status;
+        for (const Path& path : *paths)
+            knots += path.knots.size();
     }
-    int knots = 0;
-    for (const Shape* shape : {&a, b})
-        if (shape)
-            for (const Spline* s : *shape)
-                if (s) knots += s->size();
     out.knots.reserve(knots);
     out.segments.reserve(knots);
-    std::vector<SplineSpan>& spans = out.splines;
-    spans.clear();
-    RegionStatus status = addShape(a, 0, out, spans);
-    if (status == RegionStatus::Ok && b) status = addShape(*b, 1, out, spans);
+    const std::vector<SplineSpan>& spans = out.splines;
+    RegionStatus status = addPaths(a, 0, out);
+    if (status == RegionStatus::Ok && b) status = addPaths(*b, 1, out);
     if (status != RegionStatus::Ok) {
         out.knots.clear();
         return status;

@@ -5,19 +5,14 @@
 
 #include <vector>
 
-#include "geometry/shape.h"
 #include "region/cubic.h"
+#include "region/paths.h"
 #include "region/region.h"
 
 namespace carvex::region {
 
-// One input knot as it lies in the common space.
-struct InputKnot {
-    Vec2 point;
-    Vec2 in;
-    Vec2 out;
-    int type = 0;
-};
+// One input knot, as the caller gave it.
+using InputKnot = PathKnot;
 
 struct SourceSegment {
     // The curve as the engine parameterises it: a segment that traces its
@@ -32,13 +27,13 @@ struct SourceSegment {
     bool line = false;     // traces its chord exactly
 };
 
-// Where one input spline's knots lie in Gathered::knots.
+// Where one input path's knots lie in Gathered::knots.
 struct SplineSpan {
     int first = 0;
     int count = 0;
     bool closed = false;
     int operand = 0;
-    int index = 0;  // the spline's place in its shape
+    int index = 0;  // the path's place in its list
 };
 
 struct Gathered {
@@ -52,7 +47,7 @@ struct Gathered {
 
 // Fills out from a and b (b may be null). Segments that the merge distance
 // cannot tell from a point are left out.
-RegionStatus gather(const Shape& a, const Shape* b, double threshold, Gathered& out);
+RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& out);
 
 // The segment of an input that starts at a knot of Gathered::knots.
 SegmentRef segmentOfKnot(const Gathered& input, int knot);

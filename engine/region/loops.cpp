@@ -119,9 +119,9 @@ bool insideAnswer(int windingA, int windingB, Operation op, FillRule fillA, Fill
     return false;
 }
 
-Shape assembleLoops(const Gathered& input, const Arrangement& a, Operation op, FillRule fillA,
+Paths assembleLoops(const Gathered& input, const Arrangement& a, Operation op, FillRule fillA,
                     FillRule fillB, bool* complete) {
-    Shape out;
+    Paths out;
     if (complete) *complete = true;
     StageMemory stage;
     Arena* mem = stage.arena();
@@ -275,27 +275,22 @@ Shape assembleLoops(const Gathered& input, const Arrangement& a, Operation op, F
                 {{first, whole.from, first.p[3], whole.knot}, {second, first.p[3], whole.to, -1}});
         }
 
-        auto* spline = new Spline(QStringLiteral("Spline"), true);
+        Path loop;
         const int np = int(pieces.size());
-        spline->reserve(np);
+        loop.knots.reserve(np);
         for (int k = 0; k < np; ++k) {
             const OutputPiece& in = pieces[(k + np - 1) % np];
             const OutputPiece& o = pieces[k];
-            const Vec2 point = o.from;
-            const Vec2 inVec = in.curve.p[2];
-            const Vec2 outVec = o.curve.p[1];
-            int type = (inVec == point && outVec == point) ? Knot::Corner : Knot::BezierCorner;
-            const int knot = o.knot;
-            if (knot >= 0) {
-                const InputKnot& src = input.knots[knot];
-                if (src.point == point && ((src.in == inVec && src.out == outVec) ||
-                                           (src.in == outVec && src.out == inVec)))
-                    type = src.type;
+            PathKnot knot{o.from, in.curve.p[2], o.curve.p[1], -1};
+            if (o.knot >= 0) {
+                const InputKnot& src = input.knots[o.knot];
+                if (src.point == knot.point && ((src.in == knot.in && src.out == knot.out) ||
+                                                (src.in == knot.out && src.out == knot.in)))
+                    knot.tag = src.tag;
             }
-            spline->append(new Knot(Point3d(point.x, point.y, 0.0), Point3d(inVec.x, inVec.y, 0.0),
-                                    Point3d(outVec.x, outVec.y, 0.0), 0.0, type));
+            loop.knots.push_back(knot);
         }
-        out.addSpline(spline);
+        out.push_back(std::move(loop));
     }
     return out;
 }

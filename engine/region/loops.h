@@ -3,7 +3,6 @@
 // Choosing the edges that bound the answer and linking them into loops of
 // exact pieces of the input segments.
 
-#include "geometry/shape.h"
 #include "region/arrangement.h"
 #include "region/gather.h"
 #include "region/region.h"
@@ -13,10 +12,9 @@ namespace carvex::region {
 // Whether a point with these winding numbers is in the answer.
 bool insideAnswer(int windingA, int windingB, Operation op, FillRule fillA, FillRule fillB);
 
-// The loops that bound the answer, inside on their left, as closed splines
-// with identity frames. complete tells whether every chosen edge found its
-// place in a closed loop.
-Shape assembleLoops(const Gathered& input, const Arrangement& arrangement, Operation op,
+// The loops that bound the answer, inside on their left, as closed paths.
+// complete tells whether every chosen edge found its place in a closed loop.
+Paths assembleLoops(const Gathered& input, const Arrangement& arrangement, Operation op,
                     FillRule fillA, FillRule fillB, bool* complete = nullptr);
 
 }  // namespace carvex::region

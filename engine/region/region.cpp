@@ -1,6 +1,7 @@
 #include "region/region.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "region/arrangement.h"
 #include "region/crossings.h"
@@ -30,7 +31,7 @@ struct Workspace {
 // One pass at the input's merge distance: Ok with the answer, Unresolved
 // when some chosen edge did not close into a loop, or the cap the crossing
 // search ran into.
-RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Shape& answer) {
+RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Paths& answer) {
     using namespace region;
     monotonePieces(w.input.segments, w.pieces);
     findHits(w.input.segments, w.pieces, w.input.merge, w.meetings);
@@ -47,7 +48,7 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Sh
     return complete ? RegionStatus::Ok : RegionStatus::Unresolved;
 }
 
-RegionResult run(const Shape& a, const Shape* b, Operation op, FillRule fillA, FillRule fillB,
+RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, FillRule fillB,
                  double threshold) {
     using namespace region;
     thread_local Workspace w;
@@ -64,10 +65,10 @@ RegionResult run(const Shape& a, const Shape* b, Operation op, FillRule fillA, F
     const double eps = w.input.eps;
     for (double factor : kRetryMerges) {
         w.input.merge = std::max(w.input.merge, factor * eps);
-        Shape shape;
-        result.status = pass(op, fillA, fillB, w, shape);
+        Paths loops;
+        result.status = pass(op, fillA, fillB, w, loops);
         if (result.status == RegionStatus::Ok) {
-            result.shape = std::move(shape);
+            result.loops = std::move(loops);
             break;
         }
     }
@@ -80,89 +81,81 @@ RegionResult run(const Shape& a, const Shape* b, Operation op, FillRule fillA, F
     return result;
 }
 
-QString describeSegment(const SegmentRef& s) {
-    return QStringLiteral("segment %1 of spline %2 of the %3 shape")
-        .arg(s.knot)
-        .arg(s.spline)
-        .arg(s.operand == 0 ? QStringLiteral("first") : QStringLiteral("second"));
+std::string describeSegment(const SegmentRef& s) {
+    return "segment " + std::to_string(s.knot) + " of spline " + std::to_string(s.spline) +
+           " of the " + (s.operand == 0 ? "first" : "second") + " shape";
+}
+
+// A number as messages write it: six significant digits, as %g does.
+std::string number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
 }
 
 }  // namespace
 
-RegionResult combine(const Shape& a, const Shape& b, Operation op, const RegionOptions& options) {
+RegionResult combine(const Paths& a, const Paths& b, Operation op, const RegionOptions& options) {
     return run(a, &b, op, options.fillA, options.fillB, options.threshold);
 }
 
-RegionResult resolve(const Shape& shape, FillRule fill, double threshold) {
-    return run(shape, nullptr, Operation::Union, fill, FillRule::NonZero, threshold);
+RegionResult resolve(const Paths& paths, FillRule fill, double threshold) {
+    return run(paths, nullptr, Operation::Union, fill, FillRule::NonZero, threshold);
 }
 
-QString describe(RegionStatus status) {
+std::string describe(RegionStatus status) {
     switch (status) {
         case RegionStatus::Ok:
-            return QStringLiteral("the shapes were combined");
+            return "the shapes were combined";
         case RegionStatus::NonFiniteCoordinate:
-            return QStringLiteral("a coordinate or frame entry is not finite");
+            return "a coordinate or frame entry is not finite";
         case RegionStatus::CoordinateTooLarge:
-            return QStringLiteral("a coordinate is larger than %1 in magnitude")
-                .arg(kMaxRegionCoordinate);
+            return "a coordinate is larger than " + number(kMaxRegionCoordinate) + " in magnitude";
         case RegionStatus::TooManyKnots:
-            return QStringLiteral("a shape has more than %1 knots").arg(kMaxRegionKnots);
+            return "a shape has more than " + std::to_string(kMaxRegionKnots) + " knots";
         case RegionStatus::InvalidThreshold:
-            return QStringLiteral("the threshold is negative or not finite");
+            return "the threshold is negative or not finite";
         case RegionStatus::Unresolved:
-            return QStringLiteral(
-                "outlines run along each other too closely to tell where they cross");
+            return "outlines run along each other too closely to tell where they cross";
         case RegionStatus::SearchBudgetExhausted:
-            return QStringLiteral(
-                       "the search for crossings of two segments ran past its budget of %1 "
-                       "subdivisions")
-                .arg(region::kPairSearchBudget);
+            return "the search for crossings of two segments ran past its budget of " +
+                   std::to_string(region::kPairSearchBudget) + " subdivisions";
         case RegionStatus::TooManyMeetings:
-            return QStringLiteral("two segments meet at more than %1 places")
-                .arg(region::kMaxMeetingsPerPair);
+            return "two segments meet at more than " + std::to_string(region::kMaxMeetingsPerPair) +
+                   " places";
         case RegionStatus::SearchTooDeep:
-            return QStringLiteral(
-                       "the search for crossings of two segments went deeper than %1 levels")
-                .arg(region::kMaxSearchDepth);
+            return "the search for crossings of two segments went deeper than " +
+                   std::to_string(region::kMaxSearchDepth) + " levels";
     }
-    return QStringLiteral("unknown status");
+    return "unknown status";
 }
 
-QString describe(const RegionResult& result) {
-    QString text = describe(result.status);
-    if (result.first.operand >= 0 && result.second.operand >= 0)
-        text += QStringLiteral(" (%1 and %2)")
-                    .arg(describeSegment(result.first), describeSegment(result.second));
+std::string describe(RegionStatus status, const SegmentRef& first, const SegmentRef& second) {
+    std::string text = describe(status);
+    if (first.operand >= 0 && second.operand >= 0)
+        text += " (" + describeSegment(first) + " and " + describeSegment(second) + ")";
     return text;
 }
 
-double enclosedArea(const Shape& shape) {
+double enclosedArea(const Paths& paths) {
     using namespace region;
     double total = 0.0;
-    for (const Spline* s : shape) {
-        if (!s || s->isEmpty()) continue;
-        const Matrix3d frame = s->frame * shape.frame;
-        const int n = s->size();
-        auto at = [&](const Point3d& p) {
-            const Point3d q = map(p, frame);
-            return Vec2{q.x, q.y};
-        };
+    for (const Path& path : paths) {
+        const auto& knots = path.knots;
+        if (knots.empty()) continue;
+        const size_t n = knots.size();
         // Relative to the first knot, so that far-off shapes lose no digits.
-        const Vec2 origin = at(s->first()->point);
-        auto rel = [&](const Point3d& p) { return at(p) - origin; };
+        const Vec2 origin = knots.front().point;
         double sum = 0.0;
-        for (int i = 0; i < n; ++i) {
-            const int j = (i + 1) % n;
-            const Knot& k0 = *s->at(i);
-            const Knot& k1 = *s->at(j);
-            if (j == 0 && !s->closed) {
-                const Vec2 p = rel(k0.point);
-                const Vec2 q = rel(k1.point);
-                sum += 0.5 * cross(p, q);
-            } else {
-                sum += areaTerm({{rel(k0.point), rel(k0.outVec), rel(k1.inVec), rel(k1.point)}});
-            }
+        for (size_t i = 0; i < n; ++i) {
+            const size_t j = (i + 1) % n;
+            const PathKnot& k0 = knots[i];
+            const PathKnot& k1 = knots[j];
+            if (j == 0 && !path.closed)
+                sum += 0.5 * cross(k0.point - origin, k1.point - origin);
+            else
+                sum += areaTerm({{k0.point - origin, k0.out - origin, k1.in - origin,
+                                  k1.point - origin}});
         }
         total += sum;
     }

@@ -11,11 +11,15 @@
 // and even-odd fills draw the answer alike. Crossings are found on the true
 // curves; every segment of the answer is an exact piece of one input
 // segment. Inputs are never modified.
+//
+// The engine is plain C++ on plain values (paths.h), with no dependency
+// beyond the standard library; shaperegion/shaperegion.h runs it on the
+// per-pair engine's shapes.
 
-#include <QString>
+#include <string>
 
-#include "geometry/shape.h"
 #include "region/operation.h"
+#include "region/paths.h"
 #include "region/tolerances.h"
 
 namespace carvex {
@@ -50,8 +54,8 @@ enum class RegionStatus {
     SearchTooDeep,          // subdivided past kMaxSearchDepth levels
 };
 
-// A segment of an input: which input (0 for a, 1 for b), the spline's place
-// in its shape and the knot the segment starts at. -1 where none is meant.
+// A segment of an input: which input (0 for a, 1 for b), the path's place
+// in its list and the knot the segment starts at. -1 where none is meant.
 struct SegmentRef {
     int operand = -1;
     int spline = -1;
@@ -60,32 +64,31 @@ struct SegmentRef {
 
 struct RegionResult {
     RegionStatus status = RegionStatus::Ok;
-    Shape shape;  // identity frame; closed splines only
+    Paths loops;  // closed paths only
     // For the search's caps: the two segments whose search ran into it.
     SegmentRef first;
     SegmentRef second;
     bool ok() const { return status == RegionStatus::Ok; }
 };
 
-// The region of a op b. Knots are taken through their spline's and their
-// shape's frames; the answer lives in that common space.
-RegionResult combine(const Shape& a, const Shape& b, Operation op,
+// The region of a op b.
+RegionResult combine(const Paths& a, const Paths& b, Operation op,
                      const RegionOptions& options = RegionOptions());
 
-// The region of one shape under its fill rule, as non-crossing loops with the
-// orientations above (the union of the shape with nothing).
-RegionResult resolve(const Shape& shape, FillRule fill, double threshold = 0.0);
+// The region of one list of paths under its fill rule, as non-crossing loops
+// with the orientations above (the union of the paths with nothing).
+RegionResult resolve(const Paths& paths, FillRule fill, double threshold = 0.0);
 
 // A sentence for a status, for messages ("a coordinate is not finite").
-QString describe(RegionStatus status);
+std::string describe(RegionStatus status);
 
-// The sentence for a result's status, naming the segments it concerns.
-QString describe(const RegionResult& result);
+// The sentence for a status, naming the segments a cap concerns when both
+// are given.
+std::string describe(RegionStatus status, const SegmentRef& first, const SegmentRef& second);
 
-// The exact signed area enclosed by the splines of a shape, summed spline by
-// spline in closed form (Green's theorem on each cubic segment); an open
-// spline counts as closed by a straight segment. Counterclockwise is
-// positive. Frames are applied.
-double enclosedArea(const Shape& shape);
+// The exact signed area enclosed by paths, summed path by path in closed
+// form (Green's theorem on each cubic segment); an open path counts as
+// closed by a straight segment. Counterclockwise is positive.
+double enclosedArea(const Paths& paths);
 
 }  // namespace carvex

@@ -1,7 +1,7 @@
 // unite A.svg B.svg OUT.svg: the region either file paints, written as SVG,
 // with its enclosed area on standard output.
 
-#include <carvex/region/region.h>
+#include <carvex/shaperegion/shaperegion.h>
 #include <carvex/shapeio/fileregion.h>
 
 #include <cstdio>
@@ -23,7 +23,7 @@ int main(int argc, char* argv[]) {
     carvex::RegionOptions options;
     options.fillA = a.fill;
     options.fillB = b.fill;
-    carvex::RegionResult united =
+    carvex::ShapeResult united =
         carvex::combine(a.shape, b.shape, carvex::Operation::Union, options);
     if (!united.ok()) {
         std::fprintf(stderr, "unite: %s\n", qPrintable(carvex::describe(united)));

@@ -1,0 +1,121 @@
+#include "shaperegion/shaperegion.h"
+
+#include <cmath>
+
+namespace carvex {
+
+namespace {
+
+bool finite(const Point3d& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+bool finite(const Matrix3d& m) {
+    for (const auto& row : m.m)
+        for (double v : row)
+            if (!std::isfinite(v)) return false;
+    return true;
+}
+
+bool finite(const Shape& shape) {
+    if (!finite(shape.frame)) return false;
+    for (const Spline* s : shape) {
+        if (!s) continue;
+        if (!finite(s->frame)) return false;
+        for (const Knot* k : *s)
+            if (!finite(k->point) || !finite(k->inVec) || !finite(k->outVec)) return false;
+    }
+    return true;
+}
+
+Path pathOf(const Spline& spline, const Matrix3d& frame) {
+    const bool identity = frame == Matrix3d();
+    auto place = [&](const Point3d& p) {
+        const Point3d q = identity ? p : map(p, frame);
+        return Vec2{q.x, q.y};
+    };
+    Path path;
+    path.closed = spline.closed;
+    path.knots.reserve(spline.size());
+    for (const Knot* k : spline)
+        path.knots.push_back({place(k->point), place(k->inVec), place(k->outVec), k->type});
+    return path;
+}
+
+Paths convert(const Shape& shape) {
+    Paths paths;
+    paths.reserve(shape.size());
+    for (const Spline* s : shape)
+        paths.push_back(s ? pathOf(*s, s->frame * shape.frame) : Path());
+    return paths;
+}
+
+ShapeResult shapeResultOf(RegionResult result) {
+    ShapeResult answer;
+    answer.status = result.status;
+    answer.shape = shapeOf(result.loops);
+    answer.first = result.first;
+    answer.second = result.second;
+    return answer;
+}
+
+ShapeResult refusal(RegionStatus status) {
+    ShapeResult answer;
+    answer.status = status;
+    return answer;
+}
+
+}  // namespace
+
+bool pathsOf(const Shape& shape, Paths* paths, RegionStatus* status) {
+    paths->clear();
+    if (!finite(shape)) {
+        if (status) *status = RegionStatus::NonFiniteCoordinate;
+        return false;
+    }
+    *paths = convert(shape);
+    if (status) *status = RegionStatus::Ok;
+    return true;
+}
+
+Shape shapeOf(const Paths& paths) {
+    Shape shape;
+    for (const Path& path : paths) {
+        auto* spline = new Spline(QStringLiteral("Spline"), path.closed);
+        spline->reserve(int(path.knots.size()));
+        for (const PathKnot& k : path.knots) {
+            int type = k.tag;
+            if (type < 0) type = k.in == k.point && k.out == k.point ? Knot::Corner : Knot::BezierCorner;
+            spline->append(new Knot(Point3d(k.point.x, k.point.y, 0.0), Point3d(k.in.x, k.in.y, 0.0),
+                                    Point3d(k.out.x, k.out.y, 0.0), 0.0, type));
+        }
+        shape.addSpline(spline);
+    }
+    return shape;
+}
+
+ShapeResult combine(const Shape& a, const Shape& b, Operation op, const RegionOptions& options) {
+    Paths pa;
+    Paths pb;
+    RegionStatus status = RegionStatus::Ok;
+    if (!pathsOf(a, &pa, &status) || !pathsOf(b, &pb, &status)) return refusal(status);
+    return shapeResultOf(combine(pa, pb, op, options));
+}
+
+ShapeResult resolve(const Shape& shape, FillRule fill, double threshold) {
+    Paths paths;
+    RegionStatus status = RegionStatus::Ok;
+    if (!pathsOf(shape, &paths, &status)) return refusal(status);
+    return shapeResultOf(resolve(paths, fill, threshold));
+}
+
+QString describe(const ShapeResult& result) {
+    return QString::fromStdString(describe(result.status, result.first, result.second));
+}
+
+double enclosedArea(const Shape& shape) {
+    // Not checked: a coordinate that is not finite gives an area that is not.
+    return enclosedArea(convert(shape));
+}
+
+}  // namespace carvex

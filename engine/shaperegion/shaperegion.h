@@ -1,0 +1,47 @@
+#pragma once
+
+// The region engine on the per-pair engine's shapes: knots are taken through
+// their spline's and their shape's frames into one plane, combined as paths
+// (region/region.h), and the answer's loops come back as closed splines with
+// identity frames, knots that are input knots keeping their type.
+
+#include <QString>
+
+#include "geometry/shape.h"
+#include "region/region.h"
+
+namespace carvex {
+
+struct ShapeResult {
+    RegionStatus status = RegionStatus::Ok;
+    Shape shape;  // identity frame; closed splines only
+    // For the search's caps: the two segments whose search ran into it.
+    SegmentRef first;
+    SegmentRef second;
+    bool ok() const { return status == RegionStatus::Ok; }
+};
+
+// The region of a op b.
+ShapeResult combine(const Shape& a, const Shape& b, Operation op,
+                    const RegionOptions& options = RegionOptions());
+
+// The region of one shape under its fill rule.
+ShapeResult resolve(const Shape& shape, FillRule fill, double threshold = 0.0);
+
+// The sentence for a result's status, naming the segments it concerns.
+QString describe(const ShapeResult& result);
+
+// The exact signed area enclosed by the splines of a shape (see the paths'
+// enclosedArea); frames are applied.
+double enclosedArea(const Shape& shape);
+
+// A shape's splines as paths in its parent space, one path per spline (an
+// empty one for a missing spline), each knot tagged with its type. False,
+// with NonFiniteCoordinate, when a knot or frame is not finite.
+bool pathsOf(const Shape& shape, Paths* paths, RegionStatus* status);
+
+// Paths as closed splines with identity frames: a tagged knot keeps the
+// type of its tag, any other is a corner when both handles lie on it.
+Shape shapeOf(const Paths& paths);
+
+}  // namespace carvex
