@@ -114,8 +114,7 @@ struct OutlineRun {
     bool closed = false;
 };
 
-ScratchList<OutlineRun> outlineRuns(const std::vector<SourceSegment>& segments,
-                                    Arena* mem) {
+ScratchList<OutlineRun> outlineRuns(const std::vector<SourceSegment>& segments, Arena* mem) {
     ScratchList<OutlineRun> runs(mem);
     for (int s = 0; s < int(segments.size());) {
         OutlineRun run{s, s, false};

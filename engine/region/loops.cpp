@@ -54,8 +54,7 @@ struct OutputPiece {
 // most to the left: the first met going clockwise from the arrival in the
 // vertex's order. The loops then hug the answer and never cross.
 void linkRuns(const Arrangement& a, const ScratchList<Run>& runs, const ScratchList<int>& firstOut,
-              const ScratchList<int>& outs, ScratchList<int>& next,
-              Arena* mem) {
+              const ScratchList<int>& outs, ScratchList<int>& next, Arena* mem) {
     ScratchList<char> taken(runs.size(), 0, mem);
     ScratchList<int> firstIn(firstOut.size(), 0, mem);
     for (const Run& r : runs)

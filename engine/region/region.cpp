@@ -154,8 +154,8 @@ double enclosedArea(const Paths& paths) {
             if (j == 0 && !path.closed)
                 sum += 0.5 * cross(k0.point - origin, k1.point - origin);
             else
-                sum += areaTerm({{k0.point - origin, k0.out - origin, k1.in - origin,
-                                  k1.point - origin}});
+                sum += areaTerm(
+                    {{k0.point - origin, k0.out - origin, k1.in - origin, k1.point - origin}});
         }
         total += sum;
     }

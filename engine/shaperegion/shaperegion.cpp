@@ -85,9 +85,11 @@ Shape shapeOf(const Paths& paths) {
         spline->reserve(int(path.knots.size()));
         for (const PathKnot& k : path.knots) {
             int type = k.tag;
-            if (type < 0) type = k.in == k.point && k.out == k.point ? Knot::Corner : Knot::BezierCorner;
-            spline->append(new Knot(Point3d(k.point.x, k.point.y, 0.0), Point3d(k.in.x, k.in.y, 0.0),
-                                    Point3d(k.out.x, k.out.y, 0.0), 0.0, type));
+            if (type < 0)
+                type = k.in == k.point && k.out == k.point ? Knot::Corner : Knot::BezierCorner;
+            spline->append(new Knot(Point3d(k.point.x, k.point.y, 0.0),
+                                    Point3d(k.in.x, k.in.y, 0.0), Point3d(k.out.x, k.out.y, 0.0),
+                                    0.0, type));
         }
         shape.addSpline(spline);
     }
