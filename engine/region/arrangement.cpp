@@ -130,60 +130,86 @@ ScratchList<OutlineRun> outlineRuns(const std::vector<SourceSegment>& segments, 
 
 }  // namespace
 
-void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
-                      const Meetings& meetings, Arrangement& out) {
-    out.vertices.clear();
-    out.vertexKnot.clear();
-    out.links.clear();
-    out.edges.clear();
-    const std::vector<Hit>& hits = meetings.hits;
-    const auto& segments = input.segments;
-    const std::vector<char>& busy = meetings.busy;
-    const int segmentCount = int(segments.size());
-    StageMemory stage;
-    Arena* mem = stage.arena();
-    ScratchList<int> firstPiece(segmentCount + 1, 0, mem);
-    for (const Piece& p : pieces)
-        ++firstPiece[p.segment + 1];
-    for (int s = 0; s < segmentCount; ++s)
-        firstPiece[s + 1] += firstPiece[s];
+namespace {
 
-    // Lists of the stage's own memory give nothing back as they grow: each
-    // is sized once where its length is known.
-    size_t busyStops = 0;
-    for (int s = 0; s < segmentCount; ++s)
-        if (busy[s]) busyStops += 1 + firstPiece[s + 1] - firstPiece[s];
-    ScratchList<Node> nodes(mem);
-    nodes.reserve(input.knots.size() + busyStops + 2 * hits.size());
-    for (int k = 0; k < int(input.knots.size()); ++k)
-        nodes.push_back({input.knots[k].point, k, true});
+// The working lists of one build, all from the stage's memory. Lists of the
+// stage's memory give nothing back as they grow: each is sized once where
+// its length is known.
+struct Builder {
+    const Gathered& input;
+    const std::vector<Piece>& pieces;
+    const Meetings& meetings;
+    Arena* mem;
+    // The pieces of segment s are pieces[firstPiece[s]] to
+    // pieces[firstPiece[s + 1] - 1].
+    ScratchList<int> firstPiece{mem};
+    ScratchList<Node> nodes{mem};
     // Knots inside a chain of quiet segments meet nothing: they are left out
     // of the search for nodes within the merge distance.
-    ScratchList<char> exposed(nodes.size(), 0, mem);
+    ScratchList<char> exposed{mem};
     // Every place where a busy segment is cut, as (segment, parameter, node),
     // in that order: ends and monotone cuts come in order, hits are sorted in.
-    ScratchList<Stop> regular(mem);
-    regular.reserve(busyStops);
-    for (int s = 0; s < segmentCount; ++s) {
-        if (!busy[s]) continue;
-        regular.push_back({s, 0.0, segments[s].startKnot, true});
-        exposed[segments[s].startKnot] = 1;
-        for (int i = firstPiece[s]; i < firstPiece[s + 1]; ++i) {
-            if (pieces[i].t0 <= 0.0) continue;
-            regular.push_back({s, pieces[i].t0, int(nodes.size()), true});
-            nodes.push_back({pieces[i].curve.p[0], -1, true});
-        }
-        regular.push_back({s, 1.0, segments[s].endKnot, true});
-        exposed[segments[s].endKnot] = 1;
-    }
+    ScratchList<Stop> regular{mem};
+    ScratchList<Stop> atHits{mem};
     // Stretches of quiet segments along one outline: chainOrder lists their
     // segments in the order of the outline, chains the [first, last]
-    // positions of each stretch in it. A closed outline with no busy segment
-    // is one chain from its first knot round to it.
-    ScratchList<std::pair<int, int>> chains(mem);
-    ScratchList<int> chainOrder(mem);
-    chainOrder.reserve(segmentCount);
-    for (const OutlineRun& run : outlineRuns(segments, mem)) {
+    // positions of each stretch in it.
+    ScratchList<std::pair<int, int>> chains{mem};
+    ScratchList<int> chainOrder{mem};
+    // Nodes that are one point: the two sides of a hit, and a hit carried
+    // across a shared stretch.
+    ScratchList<std::pair<int, int>> joined{mem};
+
+    int segmentCount() const { return int(input.segments.size()); }
+    int piecesOf(int s) const { return firstPiece[s + 1] - firstPiece[s]; }
+};
+
+bool before(const Stop& a, const Stop& b) {
+    return a.segment != b.segment ? a.segment < b.segment : a.t < b.t;
+}
+
+void indexPieces(Builder& b) {
+    b.firstPiece.assign(b.segmentCount() + 1, 0);
+    for (const Piece& p : b.pieces)
+        ++b.firstPiece[p.segment + 1];
+    for (int s = 0; s < b.segmentCount(); ++s)
+        b.firstPiece[s + 1] += b.firstPiece[s];
+}
+
+// A node for every knot, and the stops of every busy segment: its ends and
+// its monotone cuts.
+void placeStructuralStops(Builder& b) {
+    const auto& segments = b.input.segments;
+    const std::vector<char>& busy = b.meetings.busy;
+    size_t busyStops = 0;
+    for (int s = 0; s < b.segmentCount(); ++s)
+        if (busy[s]) busyStops += 1 + b.piecesOf(s);
+    b.nodes.reserve(b.input.knots.size() + busyStops + 2 * b.meetings.hits.size());
+    for (int k = 0; k < int(b.input.knots.size()); ++k)
+        b.nodes.push_back({b.input.knots[k].point, k, true});
+    b.exposed.assign(b.nodes.size(), 0);
+    b.regular.reserve(busyStops);
+    for (int s = 0; s < b.segmentCount(); ++s) {
+        if (!busy[s]) continue;
+        b.regular.push_back({s, 0.0, segments[s].startKnot, true});
+        b.exposed[segments[s].startKnot] = 1;
+        for (int i = b.firstPiece[s]; i < b.firstPiece[s + 1]; ++i) {
+            if (b.pieces[i].t0 <= 0.0) continue;
+            b.regular.push_back({s, b.pieces[i].t0, int(b.nodes.size()), true});
+            b.nodes.push_back({b.pieces[i].curve.p[0], -1, true});
+        }
+        b.regular.push_back({s, 1.0, segments[s].endKnot, true});
+        b.exposed[segments[s].endKnot] = 1;
+    }
+}
+
+// The chains of quiet segments. A closed outline with no busy segment is one
+// chain from its first knot round to it.
+void findQuietChains(Builder& b) {
+    const auto& segments = b.input.segments;
+    const std::vector<char>& busy = b.meetings.busy;
+    b.chainOrder.reserve(b.segmentCount());
+    for (const OutlineRun& run : outlineRuns(segments, b.mem)) {
         const int length = run.last - run.first + 1;
         int start = 0;
         if (run.closed) {
@@ -195,129 +221,153 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
         for (int j = 0; j <= length; ++j) {
             const int s = run.first + (start + j) % length;
             const bool quiet = j < length && !busy[s];
-            if (quiet && open < 0) open = int(chainOrder.size());
-            if (quiet) chainOrder.push_back(s);
+            if (quiet && open < 0) open = int(b.chainOrder.size());
+            if (quiet) b.chainOrder.push_back(s);
             if (!quiet && open >= 0) {
-                chains.push_back({open, int(chainOrder.size()) - 1});
-                exposed[segments[chainOrder[open]].startKnot] = 1;
-                exposed[segments[chainOrder.back()].endKnot] = 1;
+                b.chains.push_back({open, int(b.chainOrder.size()) - 1});
+                b.exposed[segments[b.chainOrder[open]].startKnot] = 1;
+                b.exposed[segments[b.chainOrder.back()].endKnot] = 1;
                 open = -1;
             }
         }
     }
-    // Cuts and meetings are always searched.
-    exposed.resize(nodes.size() + 2 * hits.size(), 1);
+}
 
-    ScratchList<Stop> atHits(mem);
-    atHits.reserve(2 * hits.size());
-    ScratchList<std::pair<int, int>> joined(mem);
-    joined.reserve(hits.size());
+// Two joined nodes for every hit, one on each segment, as stops sorted
+// along the segments.
+void placeHitStops(Builder& b) {
+    const auto& segments = b.input.segments;
+    const std::vector<Hit>& hits = b.meetings.hits;
+    // Cuts and meetings are always searched.
+    b.exposed.resize(b.nodes.size() + 2 * hits.size(), 1);
+    b.atHits.reserve(2 * hits.size());
+    b.joined.reserve(hits.size());
     for (const Hit& h : hits) {
-        const int na = int(nodes.size());
-        nodes.push_back({pointAt(segments[h.segA].curve, h.tA), -1, false});
-        atHits.push_back({h.segA, h.tA, na, false});
-        const int nb = int(nodes.size());
-        nodes.push_back({pointAt(segments[h.segB].curve, h.tB), -1, false});
-        atHits.push_back({h.segB, h.tB, nb, false});
-        joined.push_back({na, nb});
+        const int na = int(b.nodes.size());
+        b.nodes.push_back({pointAt(segments[h.segA].curve, h.tA), -1, false});
+        b.atHits.push_back({h.segA, h.tA, na, false});
+        const int nb = int(b.nodes.size());
+        b.nodes.push_back({pointAt(segments[h.segB].curve, h.tB), -1, false});
+        b.atHits.push_back({h.segB, h.tB, nb, false});
+        b.joined.push_back({na, nb});
     }
-    auto before = [](const Stop& a, const Stop& b) {
-        return a.segment != b.segment ? a.segment < b.segment : a.t < b.t;
-    };
-    std::sort(atHits.begin(), atHits.end(), before);
-    // A cut inside a stretch that two segments share cuts both: each hit on
-    // one side of a shared stretch is carried over to the other side.
-    if (!meetings.overlaps.empty()) {
-        ScratchList<Stop> carried(mem);
-        auto carry = [&](int from, double f0, double f1, int to, double g0, double g1) {
-            const Stop key{from, std::min(f0, f1), 0, false};
-            auto it = std::upper_bound(atHits.begin(), atHits.end(), key, before);
-            for (; it != atHits.end() && it->segment == from && it->t < std::max(f0, f1); ++it) {
-                double t = 0.0;
-                const Vec2 p = nodes[it->node].point;
-                if (!projectOnMonotone(segments[to].curve, std::min(g0, g1), std::max(g0, g1), p,
-                                       4.0 * input.merge, t))
-                    continue;
-                const int n = int(nodes.size());
-                nodes.push_back({pointAt(segments[to].curve, t), -1, false});
-                carried.push_back({to, t, n, false});
-                joined.push_back({it->node, n});
-            }
-        };
-        for (const Overlap& o : meetings.overlaps) {
-            carry(o.segA, o.tA0, o.tA1, o.segB, o.tB0, o.tB1);
-            carry(o.segB, o.tB0, o.tB1, o.segA, o.tA0, o.tA1);
+    std::sort(b.atHits.begin(), b.atHits.end(), before);
+}
+
+// A cut inside a stretch that two segments share cuts both: each hit on one
+// side of a shared stretch is carried over to the other side.
+void carryAcrossOverlaps(Builder& b) {
+    if (b.meetings.overlaps.empty()) return;
+    const auto& segments = b.input.segments;
+    ScratchList<Stop> carried(b.mem);
+    auto carry = [&](int from, double f0, double f1, int to, double g0, double g1) {
+        const Stop key{from, std::min(f0, f1), 0, false};
+        auto it = std::upper_bound(b.atHits.begin(), b.atHits.end(), key, before);
+        for (; it != b.atHits.end() && it->segment == from && it->t < std::max(f0, f1); ++it) {
+            double t = 0.0;
+            const Vec2 p = b.nodes[it->node].point;
+            if (!projectOnMonotone(segments[to].curve, std::min(g0, g1), std::max(g0, g1), p,
+                                   kSameCurveReach * b.input.merge, t))
+                continue;
+            const int n = int(b.nodes.size());
+            b.nodes.push_back({pointAt(segments[to].curve, t), -1, false});
+            carried.push_back({to, t, n, false});
+            b.joined.push_back({it->node, n});
         }
-        std::sort(carried.begin(), carried.end(), before);
-        ScratchList<Stop> all(atHits.size() + carried.size(), mem);
-        std::merge(atHits.begin(), atHits.end(), carried.begin(), carried.end(), all.begin(),
-                   before);
-        atHits.swap(all);
-        exposed.resize(nodes.size(), 1);
+    };
+    for (const Overlap& o : b.meetings.overlaps) {
+        carry(o.segA, o.tA0, o.tA1, o.segB, o.tB0, o.tB1);
+        carry(o.segB, o.tB0, o.tB1, o.segA, o.tA0, o.tA1);
     }
-    ScratchList<Stop> stops(regular.size() + atHits.size(), mem);
-    std::merge(regular.begin(), regular.end(), atHits.begin(), atHits.end(), stops.begin(), before);
-    UnionFind sets(int(nodes.size()), mem);
-    for (const auto& [na, nb] : joined)
+    std::sort(carried.begin(), carried.end(), before);
+    ScratchList<Stop> all(b.atHits.size() + carried.size(), b.mem);
+    std::merge(b.atHits.begin(), b.atHits.end(), carried.begin(), carried.end(), all.begin(),
+               before);
+    b.atHits.swap(all);
+    b.exposed.resize(b.nodes.size(), 1);
+}
+
+// Nodes that stand for one point: joined ones, exposed ones within the merge
+// distance, and neighbouring stops along a segment a few merge distances
+// apart, which would leave an edge too short to have a direction.
+void mergeNodes(const Builder& b, const ScratchList<Stop>& stops, UnionFind& sets) {
+    for (const auto& [na, nb] : b.joined)
         sets.unite(na, nb);
-    clusterNodes(nodes, exposed, input.merge, sets, mem);
-    // Along a segment, stops a few merge distances apart would leave an
-    // edge too short to have a direction: its ends become one vertex.
-    const double shortest = 8.0 * input.merge;
+    clusterNodes(b.nodes, b.exposed, b.input.merge, sets, b.mem);
+    const double shortest = kShortestEdgeReach * b.input.merge;
     for (size_t k = 1; k < stops.size(); ++k) {
         const Stop& p = stops[k - 1];
         const Stop& q = stops[k];
         if (p.segment != q.segment) continue;
-        if (length(nodes[p.node].point - nodes[q.node].point) <= shortest)
+        if (length(b.nodes[p.node].point - b.nodes[q.node].point) <= shortest)
             sets.unite(p.node, q.node);
     }
+}
 
-    // One vertex per set that an edge ends at, placed on an input knot where
-    // the set has one.
-    ScratchList<int> best(nodes.size(), -1, mem);
-    auto rank = [&](int n) { return nodes[n].knot >= 0 ? 2 : nodes[n].structural ? 1 : 0; };
-    for (int i = 0; i < int(nodes.size()); ++i) {
-        if (!exposed[i]) continue;
-        const int r = sets.find(i);
-        if (best[r] < 0 || rank(i) > rank(best[r])) best[r] = i;
-    }
-    ScratchList<int> vertexOfSet(nodes.size(), -1, mem);
-    auto vertexOf = [&](int node) {
-        const int r = sets.find(node);
-        if (vertexOfSet[r] < 0) {
-            const int b = best[r] >= 0 ? best[r] : node;
-            vertexOfSet[r] = int(out.vertices.size());
-            out.vertices.push_back(nodes[b].point);
-            out.vertexKnot.push_back(nodes[b].knot);
+// One vertex per set of nodes that an edge ends at, made when first asked
+// for, placed on an input knot where the set has one.
+class Vertices {
+public:
+    Vertices(const Builder& b, UnionFind& sets, Arrangement& out)
+        : nodes_(b.nodes),
+          sets_(sets),
+          out_(out),
+          best_(b.nodes.size(), -1, b.mem),
+          vertexOfSet_(b.nodes.size(), -1, b.mem) {
+        auto rank = [&](int n) { return nodes_[n].knot >= 0 ? 2 : nodes_[n].structural ? 1 : 0; };
+        for (int i = 0; i < int(nodes_.size()); ++i) {
+            if (!b.exposed[i]) continue;
+            const int r = sets_.find(i);
+            if (best_[r] < 0 || rank(i) > rank(best_[r])) best_[r] = i;
         }
-        return vertexOfSet[r];
-    };
+    }
 
-    std::vector<Edge>& raw = out.edges;
-    raw.reserve(stops.size() + chains.size());
-    size_t chainLinks = 0;
-    for (const int s : chainOrder)
-        chainLinks += firstPiece[s + 1] - firstPiece[s];
-    out.links.reserve(stops.size() + chainLinks);
-    ScratchList<Stop> kept(mem);
+    int of(int node) {
+        const int r = sets_.find(node);
+        if (vertexOfSet_[r] < 0) {
+            const int b = best_[r] >= 0 ? best_[r] : node;
+            vertexOfSet_[r] = int(out_.vertices.size());
+            out_.vertices.push_back(nodes_[b].point);
+            out_.vertexKnot.push_back(nodes_[b].knot);
+        }
+        return vertexOfSet_[r];
+    }
+
+private:
+    const ScratchList<Node>& nodes_;
+    UnionFind& sets_;
+    Arrangement& out_;
+    ScratchList<int> best_;
+    ScratchList<int> vertexOfSet_;
+};
+
+// Neighbouring stops of one segment at one vertex become one; the segment's
+// ends and its monotone cuts are the ones kept.
+void keepDistinctStops(const Stop* first, const Stop* end, Vertices& vertices,
+                       ScratchList<Stop>& kept) {
+    kept.clear();
+    for (const Stop* st = first; st != end; ++st) {
+        if (!kept.empty() && vertices.of(kept.back().node) == vertices.of(st->node)) {
+            Stop& last = kept.back();
+            const bool atEnd = st->t >= 1.0;
+            if (last.t > 0.0 && (atEnd || (st->structural && !last.structural))) last = *st;
+            continue;
+        }
+        kept.push_back(*st);
+    }
+}
+
+// An edge of one link between every two kept stops of each busy segment.
+void linkBusySegments(const Builder& b, const ScratchList<Stop>& stops, Vertices& vertices,
+                      Arrangement& out) {
+    const auto& segments = b.input.segments;
+    ScratchList<Stop> kept(b.mem);
     for (size_t g = 0; g < stops.size();) {
         const int s = stops[g].segment;
         size_t end = g;
         while (end < stops.size() && stops[end].segment == s)
             ++end;
-        // Neighbouring stops at one vertex become one; the segment's ends and
-        // its monotone cuts are the ones kept.
-        kept.clear();
-        for (size_t k = g; k < end; ++k) {
-            const Stop& st = stops[k];
-            if (!kept.empty() && vertexOf(kept.back().node) == vertexOf(st.node)) {
-                Stop& last = kept.back();
-                const bool atEnd = st.t >= 1.0;
-                if (last.t > 0.0 && (atEnd || (st.structural && !last.structural))) last = st;
-                continue;
-            }
-            kept.push_back(st);
-        }
+        keepDistinctStops(stops.data() + g, stops.data() + end, vertices, kept);
         g = end;
         for (int i = 0; i + 1 < int(kept.size()); ++i) {
             Link& l = out.links.emplace_back();
@@ -326,94 +376,145 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
             l.stop1 = i + 1;
             l.t0 = kept[i].t;
             l.t1 = kept[i + 1].t;
-            Edge& e = raw.emplace_back();
+            Edge& e = out.edges.emplace_back();
             e.firstLink = int(out.links.size()) - 1;
-            e.v0 = vertexOf(kept[i].node);
-            e.v1 = vertexOf(kept[i + 1].node);
+            e.v0 = vertices.of(kept[i].node);
+            e.v1 = vertices.of(kept[i + 1].node);
             l.curve = subCubic(segments[s].curve, l.t0, l.t1);
             l.curve.p[0] = out.vertices[e.v0];
             l.curve.p[3] = out.vertices[e.v1];
             (segments[s].operand == 0 ? e.deltaA : e.deltaB) = 1;
         }
     }
-    // A chain is one edge made of the monotone pieces of its segments.
-    for (const auto& [from, to] : chains) {
-        Edge& e = raw.emplace_back();
+}
+
+// A chain is one edge made of the monotone pieces of its segments.
+void linkChains(const Builder& b, Vertices& vertices, Arrangement& out) {
+    const auto& segments = b.input.segments;
+    for (const auto& [from, to] : b.chains) {
+        Edge& e = out.edges.emplace_back();
         e.firstLink = int(out.links.size());
-        e.v0 = vertexOf(segments[chainOrder[from]].startKnot);
-        e.v1 = vertexOf(segments[chainOrder[to]].endKnot);
-        (segments[chainOrder[from]].operand == 0 ? e.deltaA : e.deltaB) = 1;
+        e.v0 = vertices.of(segments[b.chainOrder[from]].startKnot);
+        e.v1 = vertices.of(segments[b.chainOrder[to]].endKnot);
+        (segments[b.chainOrder[from]].operand == 0 ? e.deltaA : e.deltaB) = 1;
         for (int c = from; c <= to; ++c) {
-            const int s = chainOrder[c];
-            for (int i = firstPiece[s]; i < firstPiece[s + 1]; ++i) {
+            const int s = b.chainOrder[c];
+            for (int i = b.firstPiece[s]; i < b.firstPiece[s + 1]; ++i) {
                 Link& l = out.links.emplace_back();
                 l.segment = s;
-                l.stop0 = i - firstPiece[s];
+                l.stop0 = i - b.firstPiece[s];
                 l.stop1 = l.stop0 + 1;
-                l.t0 = pieces[i].t0;
-                l.t1 = pieces[i].t1;
-                l.curve = pieces[i].curve;
+                l.t0 = b.pieces[i].t0;
+                l.t1 = b.pieces[i].t1;
+                l.curve = b.pieces[i].curve;
             }
         }
         e.links = int(out.links.size()) - e.firstLink;
         out.links[e.firstLink].curve.p[0] = out.vertices[e.v0];
         out.links.back().curve.p[3] = out.vertices[e.v1];
     }
+}
 
-    // Edges between the same two vertices along the same curve are one edge
-    // that carries the windings of all of them; only single links can be,
-    // since a chain meets nothing.
-    // Edges grouped by their lower vertex; within a group, those that share
-    // the upper vertex as well may be one curve.
+// The edge among the earlier ones of its group (grouped[b] to grouped[k -
+// 1]) that runs between the same vertices along the same curve, or -1.
+int coincidentEdge(const Arrangement& out, const ScratchList<int>& grouped, int b, int k,
+                   double tol) {
+    const Edge& edge = out.edges[grouped[k]];
+    const int upper = std::max(edge.v0, edge.v1);
+    for (int r = b; r < k; ++r) {
+        const Edge& rep = out.edges[grouped[r]];
+        if (std::max(rep.v0, rep.v1) != upper || rep.v0 == rep.v1) continue;
+        if (rep.folded || rep.links > 1) continue;
+        const Cubic& curve = out.startCurve(edge);
+        const Cubic c = rep.v0 == edge.v0 ? curve : reversed(curve);
+        if (sameCurve(c, out.startCurve(rep), tol)) return grouped[r];
+    }
+    return -1;
+}
+
+// Edges between the same two vertices along the same curve are one edge
+// that carries the windings of all of them; only single links can be, since
+// a chain meets nothing. Edges are grouped by their lower vertex; within a
+// group, those that share the upper vertex as well may be one curve.
+void foldCoincidentEdges(const Gathered& input, Arrangement& out, Arena* mem) {
+    std::vector<Edge>& edges = out.edges;
     const int nv = int(out.vertices.size());
     ScratchList<int> groupStart(nv + 1, 0, mem);
-    for (const Edge& e : raw)
+    for (const Edge& e : edges)
         ++groupStart[std::min(e.v0, e.v1) + 1];
     for (int v = 0; v < nv; ++v)
         groupStart[v + 1] += groupStart[v];
-    ScratchList<int> grouped(raw.size(), mem);
+    ScratchList<int> grouped(edges.size(), mem);
     {
         ScratchList<int> fill(groupStart.begin(), groupStart.end() - 1, mem);
-        for (int i = 0; i < int(raw.size()); ++i)
-            grouped[fill[std::min(raw[i].v0, raw[i].v1)]++] = i;
+        for (int i = 0; i < int(edges.size()); ++i)
+            grouped[fill[std::min(edges[i].v0, edges[i].v1)]++] = i;
     }
-    const double tol = 4.0 * input.merge;
+    const double tol = kSameCurveReach * input.merge;
     for (int v = 0; v < nv; ++v) {
         const int b = groupStart[v];
-        const int e = groupStart[v + 1];
-        for (int k = b; k < e; ++k) {
-            Edge& edge = raw[grouped[k]];
+        for (int k = b; k < groupStart[v + 1]; ++k) {
+            Edge& edge = edges[grouped[k]];
             if (edge.links > 1) continue;
             if (edge.v0 == edge.v1) {
                 edge.deltaA = edge.deltaB = 0;
                 continue;
             }
-            const int upper = std::max(edge.v0, edge.v1);
-            for (int r = b; r < k; ++r) {
-                Edge& rep = raw[grouped[r]];
-                if (std::max(rep.v0, rep.v1) != upper || rep.v0 == rep.v1) continue;
-                if (rep.folded || rep.links > 1) continue;
-                const bool along = rep.v0 == edge.v0;
-                const Cubic& curve = out.startCurve(edge);
-                const Cubic c = along ? curve : reversed(curve);
-                if (!sameCurve(c, out.startCurve(rep), tol)) continue;
-                rep.deltaA += along ? edge.deltaA : -edge.deltaA;
-                rep.deltaB += along ? edge.deltaB : -edge.deltaB;
-                edge.deltaA = edge.deltaB = 0;
-                edge.folded = true;
-                break;
-            }
+            const int r = coincidentEdge(out, grouped, b, k, tol);
+            if (r < 0) continue;
+            Edge& rep = edges[r];
+            const bool along = rep.v0 == edge.v0;
+            rep.deltaA += along ? edge.deltaA : -edge.deltaA;
+            rep.deltaB += along ? edge.deltaB : -edge.deltaB;
+            edge.deltaA = edge.deltaB = 0;
+            edge.folded = true;
         }
     }
-    // Edges whose windings cancel separate nothing.
+}
+
+// Edges whose windings cancel separate nothing.
+void dropCancelledEdges(Arrangement& out) {
     int live = 0;
-    for (Edge& e : raw) {
+    for (Edge& e : out.edges) {
         const bool keep = e.deltaA != 0 || e.deltaB != 0;
         for (int l = e.firstLink; l < e.firstLink + e.links; ++l)
             out.links[l].edge = keep ? live : -1;
-        if (keep) raw[live++] = e;
+        if (keep) out.edges[live++] = e;
     }
-    raw.resize(live);
+    out.edges.resize(live);
+}
+
+}  // namespace
+
+void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
+                      const Meetings& meetings, Arrangement& out) {
+    out.vertices.clear();
+    out.vertexKnot.clear();
+    out.links.clear();
+    out.edges.clear();
+    StageMemory stage;
+    Builder b{input, pieces, meetings, stage.arena()};
+    indexPieces(b);
+    placeStructuralStops(b);
+    findQuietChains(b);
+    placeHitStops(b);
+    carryAcrossOverlaps(b);
+    ScratchList<Stop> stops(b.regular.size() + b.atHits.size(), b.mem);
+    std::merge(b.regular.begin(), b.regular.end(), b.atHits.begin(), b.atHits.end(), stops.begin(),
+               before);
+    UnionFind sets(int(b.nodes.size()), b.mem);
+    mergeNodes(b, stops, sets);
+    Vertices vertices(b, sets, out);
+
+    out.edges.reserve(stops.size() + b.chains.size());
+    size_t chainLinks = 0;
+    for (const int s : b.chainOrder)
+        chainLinks += b.piecesOf(s);
+    out.links.reserve(stops.size() + chainLinks);
+    linkBusySegments(b, stops, vertices, out);
+    linkChains(b, vertices, out);
+    foldCoincidentEdges(input, out, b.mem);
+    dropCancelledEdges(out);
 }
 
 namespace {
@@ -553,66 +654,70 @@ void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, b
 
 }  // namespace
 
-void computeWindings(Arrangement& a, bool carry) {
+namespace {
+
+// The ends of the edges at every vertex in counterclockwise order: those of
+// vertex v are ends[first[v]] to ends[first[v + 1] - 1]; item 2 i + 1 is
+// where edge i leaves its start, 2 i where it reaches its end.
+struct VertexEnds {
+    ScratchList<int> first;
+    ScratchList<Departure> ends;
+    // Where two ends leave in the same direction their order is a guess:
+    // windings are not carried across such a vertex, rays decide.
+    ScratchList<char> unclear;
+
+    explicit VertexEnds(Arena* mem) : first(mem), ends(mem), unclear(mem) {}
+    int count(int v) const { return first[v + 1] - first[v]; }
+};
+
+void orderEnds(const Arrangement& a, VertexEnds& out, Arena* mem) {
     const int n = int(a.edges.size());
-    if (n == 0) return;
-    // The ends of the edges at every vertex in counterclockwise order; item
-    // 2 i + 1 is where edge i leaves its start, 2 i where it reaches its end.
-    StageMemory stage;
-    Arena* mem = stage.arena();
-    ScratchList<int> first(a.vertices.size() + 1, 0, mem);
+    const size_t nv = a.vertices.size();
+    out.first.assign(nv + 1, 0);
     for (const Edge& e : a.edges) {
-        ++first[e.v0 + 1];
-        ++first[e.v1 + 1];
+        ++out.first[e.v0 + 1];
+        ++out.first[e.v1 + 1];
     }
-    for (size_t v = 0; v < a.vertices.size(); ++v)
-        first[v + 1] += first[v];
-    ScratchList<Departure> ends(first.back(), mem);
+    for (size_t v = 0; v < nv; ++v)
+        out.first[v + 1] += out.first[v];
+    out.ends.resize(out.first.back());
     {
-        ScratchList<int> fill(first.begin(), first.end() - 1, mem);
+        ScratchList<int> fill(out.first.begin(), out.first.end() - 1, mem);
         for (int i = 0; i < n; ++i) {
             const Edge& e = a.edges[i];
-            ends[fill[e.v0]++].item = 2 * i + 1;
-            ends[fill[e.v1]++].item = 2 * i;
+            out.ends[fill[e.v0]++].item = 2 * i + 1;
+            out.ends[fill[e.v1]++].item = 2 * i;
         }
     }
-    // Where only two edges meet either order is counterclockwise. Where two
-    // ends leave in the same direction their order is a guess: windings are
-    // not carried across such a vertex, rays decide.
-    ScratchList<char> unclear(a.vertices.size(), 0, mem);
-    for (size_t v = 0; v < a.vertices.size(); ++v) {
-        if (first[v + 1] - first[v] <= 2) continue;
-        for (int k = first[v]; k < first[v + 1]; ++k) {
-            const int item = ends[k].item;
-            const Edge& e = a.edges[item / 2];
-            ends[k] = departureOf(item & 1 ? a.startCurve(e) : reversed(a.endCurve(e)), item);
+    // Where only two edges meet either order is counterclockwise.
+    out.unclear.assign(nv, 0);
+    for (size_t v = 0; v < nv; ++v) {
+        if (out.count(int(v)) <= 2) continue;
+        Departure* begin = &out.ends[out.first[v]];
+        for (Departure* d = begin; d != begin + out.count(int(v)); ++d) {
+            const Edge& e = a.edges[d->item / 2];
+            *d = departureOf(d->item & 1 ? a.startCurve(e) : reversed(a.endCurve(e)), d->item);
         }
-        unclear[v] =
-            !orderAroundVertex(&ends[first[v]], &ends[first[v]] + (first[v + 1] - first[v]));
+        out.unclear[v] = !orderAroundVertex(begin, begin + out.count(int(v)));
     }
+}
 
-    BucketIndex rowsIndex(mem);
-    BucketIndex columnsIndex(mem);
-    bool rowsBuilt = false;
-    bool columnsBuilt = false;
-    int rays = 0;
-    ScratchList<char> known(n, 0, mem);
-    ScratchList<char> visited(a.vertices.size(), 0, mem);
-    ScratchList<int> queue(mem);
-    queue.reserve(n);
-    for (int seed = 0; seed < n; ++seed) {
-        if (known[seed]) continue;
-        // One ray per connected part of the arrangement.
-        Edge& e = a.edges[seed];
+// Rays across the arrangement: the first few look at every edge, an index
+// along each axis pays only for many.
+class Rays {
+public:
+    explicit Rays(Arena* mem) : rows_(mem), columns_(mem) {}
+
+    // The windings left of an edge, from a ray from its middle across it.
+    void seed(Arrangement& a, Edge& e) {
         const Cubic& curve = a.startCurve(e);
         const Vec2 m = pointAt(curve, 0.5);
         Vec2 tangent = derivativeAt(curve, 0.5);
         if (tangent.x == 0.0 && tangent.y == 0.0) tangent = curve.p[3] - curve.p[0];
         const bool levelY = std::fabs(tangent.y) >= std::fabs(tangent.x);
-        BucketIndex& index = levelY ? rowsIndex : columnsIndex;
-        bool& built = levelY ? rowsBuilt : columnsBuilt;
-        // The first rays look at every edge; an index pays only for many.
-        if (!built && ++rays > 8) {
+        BucketIndex& index = levelY ? rows_ : columns_;
+        bool& built = levelY ? rowsBuilt_ : columnsBuilt_;
+        if (!built && ++cast_ > kRaysWithoutIndex) {
             index.build(a, levelY);
             built = true;
         }
@@ -622,48 +727,83 @@ void computeWindings(Arrangement& a, bool carry) {
         const bool rayOnLeft = levelY ? tangent.y < 0.0 : tangent.x > 0.0;
         e.leftA = rayOnLeft ? wa : wa + e.deltaA;
         e.leftB = rayOnLeft ? wb : wb + e.deltaB;
-        known[seed] = 1;
-        // Around a vertex, crossing an edge changes the windings by its
-        // deltas: the faces between the ends follow from any one of them.
-        queue.assign(1, seed);
-        while (carry && !queue.empty()) {
-            const int i = queue.back();
-            queue.pop_back();
-            for (int side = 0; side < 2; ++side) {
-                const int vtx = side == 0 ? a.edges[i].v0 : a.edges[i].v1;
-                if (visited[vtx] || unclear[vtx]) continue;
-                visited[vtx] = 1;
-                const int b = first[vtx];
-                const int count = first[vtx + 1] - b;
-                int at = 0;
-                const int self = 2 * i + (side == 0 ? 1 : 0);
-                while (at < count && ends[b + at].item != self)
-                    ++at;
-                // Windings of the sector counterclockwise after each end.
-                const Edge& cur = a.edges[i];
-                const bool starts = side == 0;
-                int sa = starts ? cur.leftA : cur.leftA - cur.deltaA;
-                int sb = starts ? cur.leftB : cur.leftB - cur.deltaB;
-                for (int k = 1; k < count; ++k) {
-                    const int item = ends[b + (at + k) % count].item;
-                    const int edge = item / 2;
-                    const bool leaves = item & 1;
-                    Edge& next = a.edges[edge];
-                    // Crossing this end counterclockwise: from its right to
-                    // its left when it leaves, the other way when it arrives.
-                    const int da = leaves ? next.deltaA : -next.deltaA;
-                    const int db = leaves ? next.deltaB : -next.deltaB;
-                    sa += da;
-                    sb += db;
-                    if (!known[edge]) {
-                        next.leftA = leaves ? sa : sa - da;
-                        next.leftB = leaves ? sb : sb - db;
-                        known[edge] = 1;
-                        queue.push_back(edge);
-                    }
-                }
+    }
+
+private:
+    BucketIndex rows_;
+    BucketIndex columns_;
+    bool rowsBuilt_ = false;
+    bool columnsBuilt_ = false;
+    int cast_ = 0;
+};
+
+// Around a vertex, crossing an edge changes the windings by its deltas: the
+// faces between the ends follow from any one of them. From edge i, whose
+// windings are known, to every edge its connected part reaches through
+// vertices whose order is clear.
+void carryWindings(Arrangement& a, const VertexEnds& order, int seed, ScratchList<char>& known,
+                   ScratchList<char>& visited, ScratchList<int>& queue) {
+    queue.assign(1, seed);
+    while (!queue.empty()) {
+        const int i = queue.back();
+        queue.pop_back();
+        for (int side = 0; side < 2; ++side) {
+            const int vtx = side == 0 ? a.edges[i].v0 : a.edges[i].v1;
+            if (visited[vtx] || order.unclear[vtx]) continue;
+            visited[vtx] = 1;
+            const int b = order.first[vtx];
+            const int count = order.count(vtx);
+            int at = 0;
+            const int self = 2 * i + (side == 0 ? 1 : 0);
+            while (at < count && order.ends[b + at].item != self)
+                ++at;
+            // Windings of the sector counterclockwise after each end.
+            const Edge& cur = a.edges[i];
+            const bool starts = side == 0;
+            int sa = starts ? cur.leftA : cur.leftA - cur.deltaA;
+            int sb = starts ? cur.leftB : cur.leftB - cur.deltaB;
+            for (int k = 1; k < count; ++k) {
+                const int item = order.ends[b + (at + k) % count].item;
+                const int edge = item / 2;
+                const bool leaves = item & 1;
+                Edge& next = a.edges[edge];
+                // Crossing this end counterclockwise: from its right to its
+                // left when it leaves, the other way when it arrives.
+                const int da = leaves ? next.deltaA : -next.deltaA;
+                const int db = leaves ? next.deltaB : -next.deltaB;
+                sa += da;
+                sb += db;
+                if (known[edge]) continue;
+                next.leftA = leaves ? sa : sa - da;
+                next.leftB = leaves ? sb : sb - db;
+                known[edge] = 1;
+                queue.push_back(edge);
             }
         }
+    }
+}
+
+}  // namespace
+
+void computeWindings(Arrangement& a, bool carry) {
+    const int n = int(a.edges.size());
+    if (n == 0) return;
+    StageMemory stage;
+    Arena* mem = stage.arena();
+    VertexEnds order(mem);
+    orderEnds(a, order, mem);
+    Rays rays(mem);
+    ScratchList<char> known(n, 0, mem);
+    ScratchList<char> visited(a.vertices.size(), 0, mem);
+    ScratchList<int> queue(mem);
+    queue.reserve(n);
+    // One ray per connected part of the arrangement when windings are
+    // carried, one per edge when not.
+    for (int seed = 0; seed < n; ++seed) {
+        if (known[seed]) continue;
+        rays.seed(a, a.edges[seed]);
+        known[seed] = 1;
+        if (carry) carryWindings(a, order, seed, known, visited, queue);
     }
 }
 

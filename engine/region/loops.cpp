@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "region/scratch.h"
+#include "region/stagecheck.h"
 #include "region/tolerances.h"
 #include "region/vertexorder.h"
 
@@ -69,6 +70,7 @@ void linkRuns(const Arrangement& a, const ScratchList<Run>& runs, const ScratchL
     }
     // Item 2 r + 1 is run r leaving the vertex, 2 r run r arriving.
     ScratchList<Departure> order(mem);
+    std::vector<std::pair<int, int>> passages;
     for (size_t v = 0; v + 1 < firstOut.size(); ++v) {
         const int outCount = firstOut[v + 1] - firstOut[v];
         if (outCount == 0) continue;
@@ -83,18 +85,22 @@ void linkRuns(const Arrangement& a, const ScratchList<Run>& runs, const ScratchL
             order.push_back(departureOf(leavingStart(a, runs[outs[k]]), 2 * outs[k] + 1));
         for (int k = firstIn[v]; k < firstIn[v + 1]; ++k)
             order.push_back(departureOf(leavingEnd(a, runs[ins[k]]), 2 * ins[k]));
-        orderAroundVertex(order.data(), order.data() + order.size());
+        const bool clear = orderAroundVertex(order.data(), order.data() + order.size());
         const int n = int(order.size());
+        passages.clear();
         for (int at = 0; at < n; ++at) {
             if (order[at].item & 1) continue;
             for (int step = 1; step < n; ++step) {
-                const int item = order[(at - step + n) % n].item;
+                const int position = (at - step + n) % n;
+                const int item = order[position].item;
                 if (!(item & 1) || taken[item / 2]) continue;
                 next[order[at].item / 2] = item / 2;
                 taken[item / 2] = 1;
+                passages.push_back({at, position});
                 break;
             }
         }
+        if (clear && stageChecksOn()) enforce("loop", checkPassages(passages, n));
     }
 }
 
@@ -118,13 +124,12 @@ bool insideAnswer(int windingA, int windingB, Operation op, FillRule fillA, Fill
     return false;
 }
 
-Paths assembleLoops(const Gathered& input, const Arrangement& a, Operation op, FillRule fillA,
-                    FillRule fillB, bool* complete) {
-    Paths out;
-    if (complete) *complete = true;
-    StageMemory stage;
-    Arena* mem = stage.arena();
-    ScratchList<Run> runs(mem);
+namespace {
+
+// The edges the answer's boundary runs along: those with the answer on one
+// side only, each run with the answer on its left.
+void chooseRuns(const Arrangement& a, Operation op, FillRule fillA, FillRule fillB,
+                ScratchList<Run>& runs) {
     runs.reserve(a.edges.size());
     for (int i = 0; i < int(a.edges.size()); ++i) {
         const Edge& e = a.edges[i];
@@ -133,26 +138,181 @@ Paths assembleLoops(const Gathered& input, const Arrangement& a, Operation op, F
         if (left == right) continue;
         runs.push_back(left ? Run{i, true, e.v0, e.v1} : Run{i, false, e.v1, e.v0});
     }
-    if (runs.empty()) return out;
+}
 
-    // At every vertex each arriving run goes on with the leaving run that
-    // turns most to the left: the loops then hug the answer and never cross.
-    const int nv = int(a.vertices.size());
-    ScratchList<int> firstOut(nv + 1, 0, mem);
+// The runs leaving each vertex: those of v are outs[firstOut[v]] to
+// outs[firstOut[v + 1] - 1].
+void indexByStart(const ScratchList<Run>& runs, int vertices, ScratchList<int>& firstOut,
+                  ScratchList<int>& outs, Arena* mem) {
+    firstOut.assign(vertices + 1, 0);
     for (const Run& r : runs)
         ++firstOut[r.from + 1];
-    for (int v = 0; v < nv; ++v)
+    for (int v = 0; v < vertices; ++v)
         firstOut[v + 1] += firstOut[v];
-    ScratchList<int> outs(runs.size(), mem);
-    {
-        ScratchList<int> fill(firstOut.begin(), firstOut.end() - 1, mem);
-        for (int i = 0; i < int(runs.size()); ++i)
-            outs[fill[runs[i].from]++] = i;
+    outs.resize(runs.size());
+    ScratchList<int> fill(firstOut.begin(), firstOut.end() - 1, mem);
+    for (int i = 0; i < int(runs.size()); ++i)
+        outs[fill[runs[i].from]++] = i;
+}
+
+// The runs of the loop through startRun, in order; false when they do not
+// come back to it.
+bool followLoop(int startRun, const ScratchList<int>& next, ScratchList<char>& visited,
+                ScratchList<int>& loop) {
+    loop.clear();
+    bool closed = false;
+    for (int r = startRun; r >= 0 && !visited[r]; r = next[r]) {
+        visited[r] = 1;
+        loop.push_back(r);
+        if (next[r] == startRun) closed = true;
     }
+    return closed;
+}
+
+// The loop's links in order; at the start of a run the knot is the vertex's,
+// inside a chain the knot where one segment ends.
+void stepsOf(const Gathered& input, const Arrangement& a, const ScratchList<Run>& runs,
+             const ScratchList<int>& loop, ScratchList<Step>& steps) {
+    steps.clear();
+    for (const int index : loop) {
+        const Run& run = runs[index];
+        const Edge& e = a.edges[run.edge];
+        for (int k = 0; k < e.links; ++k) {
+            const int l = run.forward ? e.firstLink + k : e.firstLink + e.links - 1 - k;
+            const Link& link = a.links[l];
+            const SourceSegment& seg = input.segments[link.segment];
+            int knot = -1;
+            if (k == 0)
+                knot = a.vertexKnot[run.from];
+            else if (run.forward ? link.t0 <= 0.0 : link.t1 >= 1.0)
+                knot = run.forward ? seg.startKnot : seg.endKnot;
+            steps.push_back({l, run.forward, knot});
+        }
+    }
+}
+
+Vec2 startOf(const Arrangement& a, const Step& st) {
+    const Cubic& c = a.links[st.link].curve;
+    return st.forward ? c.p[0] : c.p[3];
+}
+
+Vec2 endOf(const Arrangement& a, const Step& st) {
+    const Cubic& c = a.links[st.link].curve;
+    return st.forward ? c.p[3] : c.p[0];
+}
+
+// Whether step y goes on along the same segment where step x ends.
+bool joins(const Arrangement& a, const Step& x, const Step& y) {
+    const Link& lx = a.links[x.link];
+    const Link& ly = a.links[y.link];
+    if (lx.segment != ly.segment || x.forward != y.forward) return false;
+    return x.forward ? lx.stop1 == ly.stop0 : lx.stop0 == ly.stop1;
+}
+
+// The part of a segment between two parameters, as exact as it can be: the
+// segment as drawn when it is whole.
+Cubic pieceOfSegment(const SourceSegment& seg, double t0, double t1) {
+    if (t0 <= 0.0 && t1 >= 1.0 && !seg.closing) return seg.original;
+    if (seg.line) {
+        const Vec2 p = pointAt(seg.curve, t0);
+        const Vec2 q = pointAt(seg.curve, t1);
+        return {{p, p, q, q}};
+    }
+    return subCubic(seg.curve, t0, t1);
+}
+
+// Neighbouring links along one segment become one piece of it again. The
+// loop's area and the length of its chords come back too, for telling a
+// loop that encloses nothing.
+void joinIntoPieces(const Gathered& input, const Arrangement& a, const ScratchList<Step>& steps,
+                    ScratchList<OutputPiece>& pieces, double& area, double& perimeter) {
+    const int n = int(steps.size());
+    auto at = [&](int k) -> const Step& { return steps[k % n]; };
+    int first = 0;
+    while (first < n && joins(a, steps[(first + n - 1) % n], steps[first]))
+        ++first;
+    if (first == n) first = 0;
+    pieces.clear();
+    area = 0.0;
+    perimeter = 0.0;
+    const Vec2 origin = startOf(a, steps[first]);
+    for (int k = 0; k < n;) {
+        const Step& head = at(first + k);
+        const Link& l0 = a.links[head.link];
+        double t0 = l0.t0;
+        double t1 = l0.t1;
+        Vec2 to = endOf(a, head);
+        int m = k + 1;
+        for (; m < n && joins(a, at(first + m - 1), at(first + m)); ++m) {
+            const Link& l2 = a.links[at(first + m).link];
+            t0 = std::min(t0, l2.t0);
+            t1 = std::max(t1, l2.t1);
+            to = endOf(a, at(first + m));
+        }
+        k = m;
+        Cubic c = pieceOfSegment(input.segments[l0.segment], t0, t1);
+        if (!head.forward) c = reversed(c);
+        const Vec2 from = startOf(a, head);
+        pieces.push_back({c, from, to, head.knot});
+        Cubic shifted = c;
+        for (Vec2& p : shifted.p)
+            p = p - origin;
+        shifted.p[0] = from - origin;
+        shifted.p[3] = to - origin;
+        area += areaTerm(shifted);
+        perimeter += length(c.p[3] - c.p[0]);
+    }
+}
+
+// The pieces as a closed path. A knot that is an input knot with its handles
+// keeps the input knot's tag.
+Path pathOfPieces(const Gathered& input, ScratchList<OutputPiece>& pieces) {
+    // A loop of one piece, such as the curl of a segment that crosses itself,
+    // is a spline of one knot that many readers and writers of splines pass
+    // over: its middle becomes a second knot.
+    if (pieces.size() == 1) {
+        const OutputPiece whole = pieces.front();
+        Cubic first;
+        Cubic second;
+        split(whole.curve, 0.5, first, second);
+        pieces.assign(
+            {{first, whole.from, first.p[3], whole.knot}, {second, first.p[3], whole.to, -1}});
+    }
+    Path path;
+    const int np = int(pieces.size());
+    path.knots.reserve(np);
+    for (int k = 0; k < np; ++k) {
+        const OutputPiece& in = pieces[(k + np - 1) % np];
+        const OutputPiece& o = pieces[k];
+        PathKnot knot{o.from, in.curve.p[2], o.curve.p[1], -1};
+        if (o.knot >= 0) {
+            const InputKnot& src = input.knots[o.knot];
+            if (src.point == knot.point && ((src.in == knot.in && src.out == knot.out) ||
+                                            (src.in == knot.out && src.out == knot.in)))
+                knot.tag = src.tag;
+        }
+        path.knots.push_back(knot);
+    }
+    return path;
+}
+
+}  // namespace
+
+Paths assembleLoops(const Gathered& input, const Arrangement& a, Operation op, FillRule fillA,
+                    FillRule fillB, bool* complete) {
+    Paths out;
+    if (complete) *complete = true;
+    StageMemory stage;
+    Arena* mem = stage.arena();
+    ScratchList<Run> runs(mem);
+    chooseRuns(a, op, fillA, fillB, runs);
+    if (runs.empty()) return out;
+    ScratchList<int> firstOut(mem);
+    ScratchList<int> outs(mem);
+    indexByStart(runs, int(a.vertices.size()), firstOut, outs, mem);
     ScratchList<int> next(runs.size(), -1, mem);
     linkRuns(a, runs, firstOut, outs, next, mem);
 
-    ScratchList<char> visited(runs.size(), 0, mem);
     // Sized once for the longest loop there can be: lists of the stage's own
     // memory give nothing back as they grow.
     size_t runLinks = 0;
@@ -164,132 +324,20 @@ Paths assembleLoops(const Gathered& input, const Arrangement& a, Operation op, F
     pieces.reserve(runLinks);
     ScratchList<int> loop(mem);
     loop.reserve(runs.size());
+    ScratchList<char> visited(runs.size(), 0, mem);
     for (int startRun = 0; startRun < int(runs.size()); ++startRun) {
         if (visited[startRun]) continue;
-        loop.clear();
-        int r = startRun;
-        bool closed = false;
-        while (r >= 0 && !visited[r]) {
-            visited[r] = 1;
-            loop.push_back(r);
-            r = next[r];
-            if (r == startRun) closed = true;
-        }
-        if (!closed) {
+        if (!followLoop(startRun, next, visited, loop)) {
             if (complete) *complete = false;
             continue;
         }
-
-        // The loop's links in order; at the start of a run the knot is the
-        // vertex's, inside a chain the knot where one segment ends.
-        steps.clear();
-        for (const int index : loop) {
-            const Run& run = runs[index];
-            const Edge& e = a.edges[run.edge];
-            for (int k = 0; k < e.links; ++k) {
-                const int l = run.forward ? e.firstLink + k : e.firstLink + e.links - 1 - k;
-                const Link& link = a.links[l];
-                const SourceSegment& seg = input.segments[link.segment];
-                int knot = -1;
-                if (k == 0)
-                    knot = a.vertexKnot[run.from];
-                else if (run.forward ? link.t0 <= 0.0 : link.t1 >= 1.0)
-                    knot = run.forward ? seg.startKnot : seg.endKnot;
-                steps.push_back({l, run.forward, knot});
-            }
-        }
-        // Neighbouring links along one segment become one piece of it again.
-        auto joins = [&](const Step& x, const Step& y) {
-            const Link& lx = a.links[x.link];
-            const Link& ly = a.links[y.link];
-            if (lx.segment != ly.segment || x.forward != y.forward) return false;
-            return x.forward ? lx.stop1 == ly.stop0 : lx.stop0 == ly.stop1;
-        };
-        const int n = int(steps.size());
-        int first = 0;
-        while (first < n && joins(steps[(first + n - 1) % n], steps[first]))
-            ++first;
-        if (first == n) first = 0;
-        pieces.clear();
+        stepsOf(input, a, runs, loop, steps);
         double area = 0.0;
         double perimeter = 0.0;
-        auto startOf = [&](const Step& st) {
-            const Cubic& c = a.links[st.link].curve;
-            return st.forward ? c.p[0] : c.p[3];
-        };
-        auto endOf = [&](const Step& st) {
-            const Cubic& c = a.links[st.link].curve;
-            return st.forward ? c.p[3] : c.p[0];
-        };
-        const Vec2 origin = startOf(steps[first]);
-        for (int k = 0; k < n;) {
-            const Step& head = steps[(first + k) % n];
-            const Link& l0 = a.links[head.link];
-            double t0 = l0.t0;
-            double t1 = l0.t1;
-            Vec2 to = endOf(head);
-            int m = k + 1;
-            while (m < n && joins(steps[(first + m - 1) % n], steps[(first + m) % n])) {
-                const Step& next = steps[(first + m) % n];
-                const Link& l2 = a.links[next.link];
-                t0 = std::min(t0, l2.t0);
-                t1 = std::max(t1, l2.t1);
-                to = endOf(next);
-                ++m;
-            }
-            k = m;
-            const SourceSegment& seg = input.segments[l0.segment];
-            Cubic c;
-            if (t0 <= 0.0 && t1 >= 1.0 && !seg.closing) {
-                c = seg.original;
-            } else if (seg.line) {
-                const Vec2 p = pointAt(seg.curve, t0);
-                const Vec2 q = pointAt(seg.curve, t1);
-                c = {{p, p, q, q}};
-            } else {
-                c = subCubic(seg.curve, t0, t1);
-            }
-            if (!head.forward) c = reversed(c);
-            const Vec2 from = startOf(head);
-            pieces.push_back({c, from, to, head.knot});
-            Cubic shifted = c;
-            for (Vec2& p : shifted.p)
-                p = p - origin;
-            shifted.p[0] = from - origin;
-            shifted.p[3] = to - origin;
-            area += areaTerm(shifted);
-            perimeter += length(c.p[3] - c.p[0]);
-        }
+        joinIntoPieces(input, a, steps, pieces, area, perimeter);
         // A loop that encloses nothing the merge distance can see.
         if (std::fabs(area) <= input.merge * perimeter) continue;
-        // A loop of one piece, such as the curl of a segment that crosses
-        // itself, is a spline of one knot that many readers and writers of
-        // splines pass over: its middle becomes a second knot.
-        if (pieces.size() == 1) {
-            const OutputPiece whole = pieces.front();
-            Cubic first;
-            Cubic second;
-            split(whole.curve, 0.5, first, second);
-            pieces.assign(
-                {{first, whole.from, first.p[3], whole.knot}, {second, first.p[3], whole.to, -1}});
-        }
-
-        Path loop;
-        const int np = int(pieces.size());
-        loop.knots.reserve(np);
-        for (int k = 0; k < np; ++k) {
-            const OutputPiece& in = pieces[(k + np - 1) % np];
-            const OutputPiece& o = pieces[k];
-            PathKnot knot{o.from, in.curve.p[2], o.curve.p[1], -1};
-            if (o.knot >= 0) {
-                const InputKnot& src = input.knots[o.knot];
-                if (src.point == knot.point && ((src.in == knot.in && src.out == knot.out) ||
-                                                (src.in == knot.out && src.out == knot.in)))
-                    knot.tag = src.tag;
-            }
-            loop.knots.push_back(knot);
-        }
-        out.push_back(std::move(loop));
+        out.push_back(pathOfPieces(input, pieces));
     }
     return out;
 }

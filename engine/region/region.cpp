@@ -8,6 +8,7 @@
 #include "region/gather.h"
 #include "region/loops.h"
 #include "region/scratch.h"
+#include "region/stagecheck.h"
 
 namespace carvex {
 
@@ -33,19 +34,27 @@ struct Workspace {
 // search ran into.
 RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Paths& answer) {
     using namespace region;
+    const bool checks = stageChecksOn();
+    if (checks) enforce("gathering", checkGathered(w.input));
     monotonePieces(w.input.segments, w.pieces);
     findHits(w.input.segments, w.pieces, w.input.merge, w.meetings);
     if (w.meetings.limit != RegionStatus::Ok) return w.meetings.limit;
+    if (checks) enforce("crossing", checkMeetings(w.input, w.pieces, w.meetings));
     buildArrangement(w.input, w.pieces, w.meetings, w.arrangement);
+    if (checks) enforce("arrangement", checkArrangement(w.input, w.arrangement));
     computeWindings(w.arrangement);
     bool complete = true;
     answer = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
-    if (complete) return RegionStatus::Ok;
-    // Edges ordered wrongly around some vertex carried wrong windings: a ray
-    // from every edge instead.
-    computeWindings(w.arrangement, false);
-    answer = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
-    return complete ? RegionStatus::Ok : RegionStatus::Unresolved;
+    if (!complete) {
+        // Edges ordered wrongly around some vertex carried wrong windings: a
+        // ray from every edge instead.
+        computeWindings(w.arrangement, false);
+        answer = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
+    }
+    if (!complete) return RegionStatus::Unresolved;
+    if (checks) enforce("winding", checkWindings(w.arrangement));
+    if (checks) enforce("loop", checkLoops(answer));
+    return RegionStatus::Ok;
 }
 
 RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, FillRule fillB,

@@ -42,6 +42,19 @@ constexpr double kRetryMerges[] = {0.0, 1e3, 1e5};
 // then starts within reach of the crossing (size).
 constexpr double kFlatStretch = 1e-3;
 
+// Points of one curve within this many merge distances of another lie on it:
+// the test that two edges between the same vertices are one curve, and that
+// a hit on one side of a shared stretch lies on the other side. Both sides
+// were merged to within one merge distance at their ends and drift apart by
+// at most a few between them (multiple of the merge distance).
+constexpr double kSameCurveReach = 4.0;
+
+// Stops along one segment closer than this many merge distances become one
+// vertex: the edge between them would be too short for its tangent to have
+// a direction that the order around its vertices can trust (multiple of
+// the merge distance).
+constexpr double kShortestEdgeReach = 8.0;
+
 // Subdivisions of one pair of monotone pieces. Two pieces that do not run
 // along each other are cut to a handful of boxes per crossing at each level;
 // the budget is reached only by pieces that stay within the merge distance
@@ -105,6 +118,10 @@ constexpr double kShortestHeading = 1e-9;
 // well above the rounding of the heading of a short tangent, well below any
 // angle a drawing shows.
 constexpr double kHeadingTie = 1e-6;
+
+// Rays cast before an index of the links is built: a few rays are cheaper
+// looking at every link than building the index (count).
+constexpr int kRaysWithoutIndex = 8;
 
 // Buckets of the ray index: at least one, at most this many per axis, and no
 // more than this many bucket entries per link on average (counts).

@@ -1,0 +1,159 @@
+// Each stage of the region engine on its own, with the checks that guard
+// what the next stage relies on: the stages' output on small inputs whose
+// arrangement is known by hand, and each check shown to catch the fault it
+// names.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "region/arrangement.h"
+#include "region/crossings.h"
+#include "region/gather.h"
+#include "region/loops.h"
+#include "region/stagecheck.h"
+
+using namespace carvex;
+using namespace carvex::region;
+
+namespace {
+
+PathKnot corner(double x, double y) {
+    return {{x, y}, {x, y}, {x, y}, -1};
+}
+
+Path square(double x, double y, double side) {
+    return {{corner(x, y), corner(x + side, y), corner(x + side, y + side), corner(x, y + side)},
+            true};
+}
+
+// The stages up to the one a test looks at, for two squares of side 2
+// overlapping in a unit square.
+struct TwoSquares : ::testing::Test {
+    Paths a{square(0, 0, 2)};
+    Paths b{square(1, 1, 2)};
+    Gathered input;
+    std::vector<Piece> pieces;
+    Meetings meetings;
+    Arrangement arrangement;
+
+    void build() {
+        ASSERT_EQ(gather(a, &b, 0.0, input), RegionStatus::Ok);
+        monotonePieces(input.segments, pieces);
+        findHits(input.segments, pieces, input.merge, meetings);
+        buildArrangement(input, pieces, meetings, arrangement);
+    }
+};
+
+TEST_F(TwoSquares, GatheringTakesEverySegmentBetweenItsKnots) {
+    build();
+    EXPECT_EQ(input.knots.size(), 8u);
+    EXPECT_EQ(input.segments.size(), 8u);
+    EXPECT_DOUBLE_EQ(input.extent, 3.0);
+    EXPECT_EQ(checkGathered(input), "");
+    input.segments[3].endKnot = 0;  // runs from knot 3 to knot 0's neighbour
+    input.segments[3].curve.p[3] = {5, 5};
+    EXPECT_NE(checkGathered(input), "");
+}
+
+TEST_F(TwoSquares, CrossingsAreFoundWhereTheOutlinesCross) {
+    build();
+    EXPECT_EQ(checkMeetings(input, pieces, meetings), "");
+    // Besides the knots where one outline's segments meet each other, the
+    // two points (2, 1) and (1, 2) where the outlines cross.
+    int crossings = 0;
+    for (const Hit& h : meetings.hits) {
+        const Vec2 p = pointAt(input.segments[h.segA].curve, h.tA);
+        const Vec2 q = pointAt(input.segments[h.segB].curve, h.tB);
+        EXPECT_NEAR(p.x, q.x, 1e-12);
+        EXPECT_NEAR(p.y, q.y, 1e-12);
+        bool atKnot = false;
+        for (const InputKnot& k : input.knots)
+            atKnot = atKnot || (k.point.x == p.x && k.point.y == p.y);
+        const bool crossing = (std::abs(p.x - 2) < 1e-12 && std::abs(p.y - 1) < 1e-12) ||
+                              (std::abs(p.x - 1) < 1e-12 && std::abs(p.y - 2) < 1e-12);
+        EXPECT_TRUE(atKnot || crossing) << p.x << " " << p.y;
+        crossings += crossing && input.segments[h.segA].operand != input.segments[h.segB].operand;
+    }
+    EXPECT_EQ(crossings, 2);
+    pieces[1].t0 = 0.5;  // a gap before the second piece
+    EXPECT_NE(checkMeetings(input, pieces, meetings), "");
+}
+
+TEST_F(TwoSquares, TheArrangementHasEveryCrossingAsAVertexOfFourEdges) {
+    build();
+    EXPECT_EQ(checkArrangement(input, arrangement), "");
+    // Eight corners and two crossings; each crossing cuts two sides in two.
+    EXPECT_EQ(arrangement.vertices.size(), 10u);
+    EXPECT_EQ(arrangement.edges.size(), 12u);
+    Arrangement broken = arrangement;
+    broken.edges[0].deltaA = -broken.edges[0].deltaA;
+    EXPECT_NE(checkArrangement(input, broken), "");
+    broken = arrangement;
+    broken.links[broken.edges[0].firstLink].curve.p[0].x += 1e-9;
+    EXPECT_NE(checkArrangement(input, broken), "");
+}
+
+TEST_F(TwoSquares, WindingsAgreeRoundEveryVertexEitherWayTheyAreFound) {
+    build();
+    for (bool carry : {true, false}) {
+        computeWindings(arrangement, carry);
+        EXPECT_EQ(checkWindings(arrangement), "") << carry;
+        // Every side of a square has its inside on the left: winding 1 there,
+        // 0 on the right; the other square's winding is the same on both.
+        for (const Edge& e : arrangement.edges) {
+            const bool ofA = e.deltaA != 0;
+            EXPECT_EQ(ofA ? e.deltaA : e.deltaB, 1);
+            EXPECT_EQ(ofA ? e.deltaB : e.deltaA, 0);
+            EXPECT_EQ(ofA ? e.leftA : e.leftB, 1);
+            const int other = ofA ? e.leftB : e.leftA;
+            EXPECT_TRUE(other == 0 || other == 1);
+        }
+    }
+    // A crossing is a vertex of four edges: one wrong winding there shows.
+    Arrangement broken = arrangement;
+    for (Edge& e : broken.edges)
+        if (broken.vertexKnot[e.v0] < 0) {
+            e.leftB += 1;
+            break;
+        }
+    EXPECT_NE(checkWindings(broken), "");
+}
+
+TEST_F(TwoSquares, LoopsAreClosedAndHugTheAnswer) {
+    build();
+    computeWindings(arrangement);
+    bool complete = false;
+    const Paths united = assembleLoops(input, arrangement, Operation::Union, FillRule::NonZero,
+                                       FillRule::NonZero, &complete);
+    EXPECT_TRUE(complete);
+    ASSERT_EQ(united.size(), 1u);
+    EXPECT_EQ(united[0].knots.size(), 8u);  // six corners and the two crossings
+    EXPECT_DOUBLE_EQ(enclosedArea(united), 7.0);
+    EXPECT_EQ(checkLoops(united), "");
+    const Paths xored = assembleLoops(input, arrangement, Operation::Xor, FillRule::NonZero,
+                                      FillRule::NonZero, &complete);
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(xored.size(), 2u);  // two L shapes that touch at the crossings
+    EXPECT_DOUBLE_EQ(enclosedArea(xored), 6.0);
+    Paths open = united;
+    open[0].closed = false;
+    EXPECT_NE(checkLoops(open), "");
+}
+
+TEST(StageChecks, PassagesThroughAVertexMustNotInterleave) {
+    // Six ends in counterclockwise order; passages as (arrival, departure).
+    EXPECT_EQ(checkPassages({{0, 5}, {2, 1}, {4, 3}}, 6), "");
+    EXPECT_EQ(checkPassages({{0, 3}, {2, 1}}, 6), "");  // one inside the other
+    EXPECT_NE(checkPassages({{0, 2}, {1, 3}}, 6), "");
+    EXPECT_NE(checkPassages({{4, 1}, {0, 3}}, 6), "");
+}
+
+TEST(StageChecks, ABrokenContractEndsTheProcessNamingTheStage) {
+    EXPECT_TRUE(stageChecksOn());  // the tests switch them on
+    EXPECT_DEATH(enforce("arrangement", "edge 3: separates nothing"),
+                 "arrangement stage broke its contract: edge 3: separates nothing");
+}
+
+}  // namespace
