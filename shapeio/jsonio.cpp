@@ -52,7 +52,7 @@ bool readTriple(const JsonValue& value, const QString& where, Point3d* p, JsonFa
         return failAt(value, where, QStringLiteral("expected an array of 3 numbers"), failure);
     *p = Point3d(a[0].number, a[1].number, a[2].number);
     for (int i = 0; i < 3; ++i) {
-        if (std::fabs(a[i].number) > kMaxCoordinate)
+        if (std::fabs(a[i].number) > kMaxFileCoordinate)
             return failAt(a[i], where,
                           QStringLiteral("coordinate %1 is beyond the accepted magnitude of 1e9")
                               .arg(shortestText(a[i].number)),

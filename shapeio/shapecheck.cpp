@@ -25,7 +25,7 @@ bool checkCoordinates(const Shape& shape, CoordinateProblem* problem) {
             const Knot& knot = *spline.at(k);
             for (const Point3d& p : {knot.point, knot.inVec, knot.outVec}) {
                 for (double v : {p.x, p.y, p.z}) {
-                    if (std::isfinite(v) && std::fabs(v) <= kMaxCoordinate) continue;
+                    if (std::isfinite(v) && std::fabs(v) <= kMaxFileCoordinate) continue;
                     if (problem) *problem = {s, k, v};
                     return false;
                 }

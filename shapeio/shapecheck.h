@@ -6,7 +6,7 @@
 
 // The largest coordinate magnitude that a shape file may hold. Far beyond
 // any drawing, and well inside what the engine's flattening measures.
-constexpr double kMaxCoordinate = 1e9;
+constexpr double kMaxFileCoordinate = 1e9;
 
 // The most a shape file may hold, so that reading it, and combining what it
 // holds, takes bounded time and memory: bytes (32 MiB, room for 100000 knots
@@ -18,7 +18,7 @@ constexpr int kMaxShapeKnots = 100000;
 QString tooManyKnotsMessage();
 
 // The first coordinate of a shape that is not finite or lies beyond
-// kMaxCoordinate.
+// kMaxFileCoordinate.
 struct CoordinateProblem {
     int splineIndex = -1;
     int knotIndex = -1;
@@ -28,5 +28,5 @@ struct CoordinateProblem {
 };
 
 // True when every point and handle of every knot is finite and within
-// kMaxCoordinate in magnitude, as stored (frames are not applied).
+// kMaxFileCoordinate in magnitude, as stored (frames are not applied).
 bool checkCoordinates(const Shape& shape, CoordinateProblem* problem);

@@ -29,10 +29,11 @@
 namespace {
 
 constexpr double kEps = std::numeric_limits<double>::epsilon();
-// Largest coordinate size the bounds are made for, and the smallest
+// Largest coordinate size the search's bounds are made for (beyond what the
+// engine admits, kLargestCoordinate, so that the bounds never decide), and the smallest
 // threshold: below 1e-10 the point test takes short edges as directionless
 // and accepts points far off them.
-constexpr double kMaxCoordinate = 1e60;
+constexpr double kSearchableCoordinate = 1e60;
 constexpr double kMinThreshold = 1e-10;
 // Box slack and line tolerances, relative to the extent W.
 constexpr double kSlack = 1e-6;
@@ -70,7 +71,8 @@ struct Extent {
     bool usable = true;
 
     void add(const Point3d& p) {
-        if (!(std::fabs(p.x) <= kMaxCoordinate && std::fabs(p.y) <= kMaxCoordinate) || p.z != 0.0) {
+        if (!(std::fabs(p.x) <= kSearchableCoordinate && std::fabs(p.y) <= kSearchableCoordinate) ||
+            p.z != 0.0) {
             usable = false;
             return;
         }

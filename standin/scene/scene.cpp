@@ -81,7 +81,7 @@ bool readPoint(const QJsonValue& v, Point3& p) {
     const QJsonArray a = v.toArray();
     if (!v.isArray() || a.size() != 3) return false;
     for (const QJsonValue& c : a)
-        if (!c.isDouble() || !(std::fabs(c.toDouble()) <= kMaxCoordinate)) return false;
+        if (!c.isDouble() || !(std::fabs(c.toDouble()) <= kMaxFileCoordinate)) return false;
     p = Point3(a[0].toDouble(), a[1].toDouble(), a[2].toDouble());
     return true;
 }
