@@ -1,21 +1,12 @@
 #!/usr/bin/env bash
 # Builds the region engine's core and a smoke program to WebAssembly with
-# Debian's emscripten, and runs the program under node. Installs emscripten
-# (and node, when there is none) from Debian first if they are missing.
+# Debian's emscripten, and runs the program under node; installs emscripten
+# from Debian first if it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-missing=()
-command -v em++ >/dev/null || missing+=(emscripten)
-command -v node >/dev/null || missing+=(nodejs)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "wasm: installing ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# emscripten brings Debian's node with it where there is none.
+bash scripts/install-packages.sh wasm emscripten
 
 # Debian's emscripten runs its JavaScript tools with node and finds their
 # modules in Debian's folder, which a node of another origin does not search.
