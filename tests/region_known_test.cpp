@@ -7,8 +7,8 @@
 #include <limits>
 #include <tuple>
 
-#include "shaperegion/shaperegion.h"
 #include "regionshapes.h"
+#include "shaperegion/shaperegion.h"
 
 using namespace carvex;
 
@@ -284,9 +284,16 @@ TEST(RegionRefusal, BadInputGetsATypedReasonAndNothingElse) {
     options.threshold = nan;
     EXPECT_EQ(combine(square(0, 0, 1), square(0, 0, 1), Operation::Union, options).status,
               RegionStatus::InvalidThreshold);
+    // A number cast to an operation that names none is refused, not taken
+    // for an operation that answers nothing.
+    const ShapeResult unknown =
+        combine(square(0, 0, 1), square(0.5, 0, 1), static_cast<Operation>(5));
+    EXPECT_EQ(unknown.status, RegionStatus::UnknownOperation);
+    EXPECT_TRUE(unknown.shape.isEmpty());
     for (RegionStatus s :
          {RegionStatus::Ok, RegionStatus::NonFiniteCoordinate, RegionStatus::CoordinateTooLarge,
-          RegionStatus::TooManyKnots, RegionStatus::InvalidThreshold, RegionStatus::Unresolved})
+          RegionStatus::TooManyKnots, RegionStatus::InvalidThreshold, RegionStatus::Unresolved,
+          RegionStatus::UnknownOperation})
         EXPECT_FALSE(describe(s).empty());
 }
 

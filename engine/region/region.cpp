@@ -62,6 +62,12 @@ RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, F
     using namespace region;
     thread_local Workspace w;
     RegionResult result;
+    // An operation cast from a number that names none would answer nothing.
+    Operation named = op;
+    if (!operationOfCode(operationCode(op), &named)) {
+        result.status = RegionStatus::UnknownOperation;
+        return result;
+    }
     result.status = gather(a, b, threshold, w.input);
     if (result.status != RegionStatus::Ok || w.input.segments.empty()) {
         w.release();
@@ -124,6 +130,8 @@ std::string describe(RegionStatus status) {
             return "a shape has more than " + std::to_string(kMaxRegionKnots) + " knots";
         case RegionStatus::InvalidThreshold:
             return "the threshold is negative or not finite";
+        case RegionStatus::UnknownOperation:
+            return "the operation is none of union, intersect, subtr_a, subtr_b and xor";
         case RegionStatus::Unresolved:
             return "outlines run along each other too closely to tell where they cross";
         case RegionStatus::SearchBudgetExhausted:

@@ -43,6 +43,7 @@ enum class RegionStatus {
     CoordinateTooLarge,   // beyond kMaxRegionCoordinate in magnitude
     TooManyKnots,         // more than kMaxRegionKnots knots in one input
     InvalidThreshold,     // negative or not finite
+    UnknownOperation,     // a value that names none of the operations
     // Outlines that run along each other, apart by more than the merge
     // distance but crossing at angles too shallow to place the crossings,
     // even at a merge distance of 1e-5 of the extent.

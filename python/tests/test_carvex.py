@@ -226,6 +226,11 @@ class TestPairs:
             carvex.combine_pairs(square(0, 0, 2), square(1, 1, 2), carvex.Op.XOR)
         assert "xor" in str(caught.value).lower()
 
+    def test_a_number_that_names_no_operation_is_refused(self):
+        with pytest.raises(carvex.RegionError) as caught:
+            carvex.combine(square(0, 0, 2), square(1, 1, 2), carvex.Op(5))
+        assert "none of union" in str(caught.value)
+
 
 class TestErrors:
     """The message of each error is the one the command prints after 'carvex: '."""
