@@ -6,10 +6,6 @@ namespace carvex {
 
 namespace {
 
-bool finite(const Point3d& p) {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
 bool finite(const Matrix3d& m) {
     for (const auto& row : m.m)
         for (double v : row)
@@ -17,14 +13,12 @@ bool finite(const Matrix3d& m) {
     return true;
 }
 
-bool finite(const Shape& shape) {
+// The knots themselves are checked by the engine, once they are placed: a
+// frame that is not finite is all that would go unseen there.
+bool finiteFrames(const Shape& shape) {
     if (!finite(shape.frame)) return false;
-    for (const Spline* s : shape) {
-        if (!s) continue;
-        if (!finite(s->frame)) return false;
-        for (const Knot* k : *s)
-            if (!finite(k->point) || !finite(k->inVec) || !finite(k->outVec)) return false;
-    }
+    for (const Spline* s : shape)
+        if (s && !finite(s->frame)) return false;
     return true;
 }
 
@@ -69,7 +63,7 @@ ShapeResult refusal(RegionStatus status) {
 
 bool pathsOf(const Shape& shape, Paths* paths, RegionStatus* status) {
     paths->clear();
-    if (!finite(shape)) {
+    if (!finiteFrames(shape)) {
         if (status) *status = RegionStatus::NonFiniteCoordinate;
         return false;
     }

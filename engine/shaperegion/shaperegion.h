@@ -37,7 +37,8 @@ double enclosedArea(const Shape& shape);
 
 // A shape's splines as paths in its parent space, one path per spline (an
 // empty one for a missing spline), each knot tagged with its type. False,
-// with NonFiniteCoordinate, when a knot or frame is not finite.
+// with NonFiniteCoordinate, when a frame is not finite (knots that are not
+// are the engine's to refuse).
 bool pathsOf(const Shape& shape, Paths* paths, RegionStatus* status);
 
 // Paths as closed splines with identity frames: a tagged knot keeps the
