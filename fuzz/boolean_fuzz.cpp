@@ -19,19 +19,23 @@ void checkValid(const Spline& s) {
         FUZZ_CHECK(k != nullptr);
 }
 
-void applyStep(Spline& A, Spline& B, bool sameSpline, int operation, double threshold) {
+void applyStep(Spline& A, Spline& B, bool sameSpline, int code, double threshold) {
+    // Any code is cast as a stored one would be: xor and unknown codes must
+    // be refused, leaving the pair alone.
+    const auto operation = static_cast<carvex::Operation>(code);
+    const bool known = code >= 0 && code <= carvex::operationCode(carvex::Operation::SubtrB);
     const Matrix3d frameA = A.frame;
     const Matrix3d frameB = B.frame;
     const bool combined = applyOperation(A, B, operation, threshold);
     checkValid(A);
     checkValid(B);
-    const bool known = operation >= Union && operation <= SubtrB;
     // Every answer of an operation is a closed outline.
     if (combined && known && !sameSpline) FUZZ_CHECK(A.closed);
     // Frames come back as they were; B - A takes the operand's frame.
     if (!sameSpline) FUZZ_CHECK(sameFrame(B.frame, frameB));
-    FUZZ_CHECK(sameFrame(A.frame, operation == SubtrB && !sameSpline ? frameB : frameA));
-    if (!known) FUZZ_CHECK(combined);
+    const bool takesOperand = operation == carvex::Operation::SubtrB && !sameSpline;
+    FUZZ_CHECK(sameFrame(A.frame, takesOperand ? frameB : frameA));
+    if (!known) FUZZ_CHECK(!combined);
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ constexpr int kMaxCaseKnots = 256;
 constexpr double kLargestDecoded = 1e5;
 constexpr double kSmallestHuge = 1e155;
 
-// Operation codes a case can ask for: the four operations and two codes that
-// the engine leaves alone.
+// Operation codes a case can ask for: the four operations, xor and a code
+// that names none, both of which the per-pair engine must refuse.
 constexpr int kCaseOperations[] = {0, 1, 2, 3, 4, -1};
 constexpr int kCaseOperationCount = 6;
 

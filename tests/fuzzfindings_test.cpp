@@ -18,6 +18,7 @@
 #include "shapeio/jsonio.h"
 #include "shapeio/pathdata.h"
 #include "shapeio/svgio.h"
+#include "shaperegion/shaperegion.h"
 #include "testshapes.h"
 
 namespace {
@@ -292,4 +293,50 @@ TEST(FuzzFindings, NegativeZeroInAFrameSurvivesTheRoundTrip) {
     EXPECT_TRUE(std::signbit(again.frame.m[3][1]));
     EXPECT_TRUE(std::signbit(again[0]->frame.m[3][0]));
     EXPECT_EQ(std::memcmp(shape.frame.m, again.frame.m, sizeof shape.frame.m), 0);
+}
+
+// A rounded square minus a tangle of spikes along the axes that covers it
+// (a raster of both fills says the answer is empty): rays grazing the
+// spikes' vertices gave windings that disagree round a vertex, on either
+// pass, and the answer was built from them all the same. Windings that
+// disagree are now taken as unresolved at that merge distance, and the
+// next one answers.
+TEST(FuzzFindings, WindingsThatDisagreeAreNotBuiltOn) {
+    Shape a;
+    Shape b;
+    PathDataError problem;
+    ASSERT_TRUE(parsePathData(
+        QStringLiteral(
+            "M 35 20 C 35 20 105 20 105 20 C 113.2842712474619 20 120 26.715728752538098 120 35 C "
+            "120 "
+            "35 120 105 120 105 C 120 113.2842712474619 113.2842712474619 120 105 120 C 105 120 35 "
+            "120 35 120 C 26.715728752538098 120 20 113.2842712474619 20 105 C 20 105 20 2 20 35 C "
+            "0 "
+            "2 26.715728752538098 20 35 20 Z "),
+        a, &problem));
+    ASSERT_TRUE(parsePathData(
+        QStringLiteral(
+            "M 0 0 C 0 0 0 0 0 0 C 0 0 12 0 12 0 C 12 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 12 0 12 0 C 12 "
+            "0 "
+            "-1025 1.5 -1025 1.5 C -1025 1.5 0 0 0 0 C 0 0 0.25 12 0.25 12 C 0.25 12 -12 576 0 576 "
+            "C "
+            "12 576 1026.25 0 1026.25 0 C 1026.25 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 "
+            "87.38576250846032 0 "
+            "87.38576250846032 C 0 87.38576250846032 0 -1536 0 -1536 C 0 -1536 0 -1536 0 -1536 C 0 "
+            "-1536 0 12 0 12 C 0 12 0 1029 0 1029 C 0 1029 0 -1024 0 -1024 C 0 -1024 12 0 12 0 C "
+            "12 0 "
+            "12 0 12 0 C 12 0 1024 0 4.079568583544e-312 0 C -1024 0 1284 172 1284 172 C 1284 172 "
+            "-1274.6875 6.2249213e-317 1284 172 C 12 0 65 0 65 0 C 65 0 951.4375 -629 951.4375 "
+            "-629 C "
+            "951.4375 -629 963.4375 -629 951.4375 -629 C 2235.4375 -617 0 0 0 0 C 0 0 1572.25 "
+            "4.079568583544e-312 1572.25 4.079568583544e-312 C 1572.25 4.079568583544e-312 1284 12 "
+            "1284 12 C 1284 12 0 0 0 0 Z "),
+        b, &problem));
+    carvex::RegionOptions options;
+    options.fillA = carvex::FillRule::EvenOdd;
+    const carvex::ShapeResult r = carvex::combine(a, b, carvex::Operation::SubtrA, options);
+    if (r.ok())
+        EXPECT_TRUE(r.shape.isEmpty()) << carvex::enclosedArea(r.shape);
+    else
+        EXPECT_EQ(r.status, carvex::RegionStatus::Unresolved);
 }

@@ -783,11 +783,43 @@ void carryWindings(Arrangement& a, const VertexEnds& order, int seed, ScratchLis
     }
 }
 
+// The winding of input a (or b) just counterclockwise of an end, and just
+// clockwise of it: left of a leaving edge lies counterclockwise of it.
+int windingAfter(const Edge& e, bool leaves, bool ofA) {
+    const int left = ofA ? e.leftA : e.leftB;
+    return leaves ? left : left - (ofA ? e.deltaA : e.deltaB);
+}
+
+int windingBefore(const Edge& e, bool leaves, bool ofA) {
+    const int left = ofA ? e.leftA : e.leftB;
+    return leaves ? left - (ofA ? e.deltaA : e.deltaB) : left;
+}
+
+// Whether neighbouring ends see the same windings in the sector between
+// them, round every vertex whose order is clear. Windings that disagree
+// came from rays that do not agree with each other: some face has two.
+bool windingsAgree(const Arrangement& a, const VertexEnds& order) {
+    for (size_t v = 0; v + 1 < order.first.size(); ++v) {
+        if (order.unclear[v]) continue;
+        const int b = order.first[v];
+        const int count = order.count(int(v));
+        for (int k = 0; k < count; ++k) {
+            const int here = order.ends[b + k].item;
+            const int next = order.ends[b + (k + 1) % count].item;
+            for (bool ofA : {true, false})
+                if (windingAfter(a.edges[here / 2], here & 1, ofA) !=
+                    windingBefore(a.edges[next / 2], next & 1, ofA))
+                    return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
-void computeWindings(Arrangement& a, bool carry) {
+bool computeWindings(Arrangement& a, bool carry) {
     const int n = int(a.edges.size());
-    if (n == 0) return;
+    if (n == 0) return true;
     StageMemory stage;
     Arena* mem = stage.arena();
     VertexEnds order(mem);
@@ -805,6 +837,7 @@ void computeWindings(Arrangement& a, bool carry) {
         known[seed] = 1;
         if (carry) carryWindings(a, order, seed, known, visited, queue);
     }
+    return windingsAgree(a, order);
 }
 
 }  // namespace carvex::region

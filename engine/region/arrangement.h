@@ -60,6 +60,9 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
 // Fills leftA and leftB of every edge: by one ray per connected part, carried
 // around the vertices from edge to edge, or (carry false) by a ray from every
 // edge, slower but blind to how the edges are ordered around their vertices.
-void computeWindings(Arrangement& arrangement, bool carry = true);
+// False when the windings disagree round some vertex whose order is clear:
+// a ray that grazed a vertex or a tangent counted wrong, and some of them
+// are not to be trusted.
+bool computeWindings(Arrangement& arrangement, bool carry = true);
 
 }  // namespace carvex::region

@@ -42,16 +42,17 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Pa
     if (checks) enforce("crossing", checkMeetings(w.input, w.pieces, w.meetings));
     buildArrangement(w.input, w.pieces, w.meetings, w.arrangement);
     if (checks) enforce("arrangement", checkArrangement(w.input, w.arrangement));
-    computeWindings(w.arrangement);
+    bool agree = computeWindings(w.arrangement);
     bool complete = true;
     answer = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
-    if (!complete) {
-        // Edges ordered wrongly around some vertex carried wrong windings: a
-        // ray from every edge instead.
-        computeWindings(w.arrangement, false);
+    if (!complete || !agree) {
+        // Edges ordered wrongly around some vertex, or a ray that counted
+        // wrong, carried wrong windings: a ray from every edge instead.
+        agree = computeWindings(w.arrangement, false);
         answer = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
     }
-    if (!complete) return RegionStatus::Unresolved;
+    // Windings that still disagree could bound a wrong region: refused.
+    if (!complete || !agree) return RegionStatus::Unresolved;
     if (checks) enforce("winding", checkWindings(w.arrangement));
     if (checks) enforce("loop", checkLoops(answer));
     return RegionStatus::Ok;
@@ -133,7 +134,8 @@ std::string describe(RegionStatus status) {
         case RegionStatus::UnknownOperation:
             return "the operation is none of union, intersect, subtr_a, subtr_b and xor";
         case RegionStatus::Unresolved:
-            return "outlines run along each other too closely to tell where they cross";
+            return "outlines run along each other too closely to tell where they cross or "
+                   "which side of them is inside";
         case RegionStatus::SearchBudgetExhausted:
             return "the search for crossings of two segments ran past its budget of " +
                    std::to_string(region::kPairSearchBudget) + " subdivisions";

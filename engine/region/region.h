@@ -46,7 +46,8 @@ enum class RegionStatus {
     UnknownOperation,     // a value that names none of the operations
     // Outlines that run along each other, apart by more than the merge
     // distance but crossing at angles too shallow to place the crossings,
-    // even at a merge distance of 1e-5 of the extent.
+    // or so tangled that the windings found on either side of their edges
+    // disagree, even at a merge distance of 1e-5 of the extent.
     Unresolved,
     // The crossing search between two segments ran into one of its caps
     // (tolerances.h), at every merge distance tried; the result names them.
