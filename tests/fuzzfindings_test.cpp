@@ -340,3 +340,60 @@ TEST(FuzzFindings, WindingsThatDisagreeAreNotBuiltOn) {
     else
         EXPECT_EQ(r.status, carvex::RegionStatus::Unresolved);
 }
+
+// Spikes along the axes minus a small shape at the origin: the loops were
+// linked so that two of them crossed at a vertex. Loops that would cross
+// are now taken as windings not to be trusted, and the next pass answers.
+TEST(FuzzFindings, LoopsThatWouldCrossAreNotAnswered) {
+    Shape a;
+    Shape b;
+    PathDataError problem;
+    ASSERT_TRUE(parsePathData(QStringLiteral("M -1 0.5 C -1 0.5 0.5 0.5 0.5 0.5 C 0.5 0.5 0.5 1.5 "
+                                             "0.5 1.5 C 0.5 1.5 0 0 0 0 C 0 0 -1 "
+                                             "0.5 -1 0.5 Z "),
+                              a, &problem));
+    ASSERT_TRUE(parsePathData(
+        QStringLiteral(
+            "M 0 576 C 0 576 10 0 10 0 C 10 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 1026.25 0 1026.25 0 C "
+            "1026.25 0 11 10 11 10 C 11 10 11 11 11 11 C 11 11 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 0 0 0 "
+            "C "
+            "0 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 0 0 0 C 0 "
+            "0 "
+            "960 10 960 10 C 960 10 0 0 0 0 C 0 0 -12 0 0 0 C 12 0 0 10 0 10 C 0 10 0 0 0 0 C 0 0 "
+            "-44 "
+            "-33.1875 0 0 C 44 33.1875 960 -1 960 -1 C 960 -1 0 0 0 0 C 0 0 12 0 12 0 C 12 0 1023 "
+            "0 "
+            "1023 0 C 1023 0 0 0 0 0 C 0 0 12 0 12 0 C 12 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 0 0 0 C "
+            "0 0 "
+            "1026.375 3.785766995733679e-270 1026.375 3.785766995733679e-270 C 1026.375 "
+            "3.785766995733679e-270 1 0 1 0 C 1 0 0 0 0 0 C 0 0 12 0 12 0 C 12 0 1023 0 1023 0 C "
+            "1023 "
+            "0 0 0 0 0 C 0 0 12 0 12 0 C 12 0 1023 0 1023 0 C 1023 0 1023 0 1023 0 C 1023 0 12 0 "
+            "12 0 "
+            "C 12 0 1024.5 1 1024.5 1 C 1024.5 1 0 0 0 0 C 0 0 12 0 12 0 C 12 0 1024.5 "
+            "0.44771525016920644 1024.5 0.44771525016920644 C 1024.5 0.44771525016920644 0 0 0 0 C "
+            "0 "
+            "0 12 0 12 0 C 12 0 1024.5 1.5522847498307937 1024.5 1.5522847498307937 C 1024.5 "
+            "1.5522847498307937 0 0 0 0 C 0 0 -1020.1875 0 -1020.1875 0 C -1020.1875 0 0 12 0 12 C "
+            "0 "
+            "12 0 1024 0 1024 C 0 1024 0 0 0 0 C 0 0 -1892 4.628172826856842e-305 -1892 "
+            "4.628172826856842e-305 C -1892 4.628172826856842e-305 0 1024 0 1024 C 0 1024 0 0 0 0 "
+            "C 0 "
+            "0 0 1.4477152501692063 0 1.4477152501692063 C 0 1.4477152501692063 0 0 0 0 C 0 0 12 0 "
+            "12 "
+            "0 C 12 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 0 0 0 C 0 0 0 0 0 "
+            "0 C "
+            "0 0 0 576 0 576 Z "),
+        b, &problem));
+    const carvex::ShapeResult r = carvex::combine(a, b, carvex::Operation::SubtrB);
+    if (!r.ok()) {
+        EXPECT_EQ(r.status, carvex::RegionStatus::Unresolved);
+        return;
+    }
+    // B - A = B - (A n B), by area.
+    const carvex::ShapeResult whole = carvex::resolve(b, carvex::FillRule::NonZero);
+    const carvex::ShapeResult shared = carvex::combine(a, b, carvex::Operation::Intersect);
+    ASSERT_TRUE(whole.ok() && shared.ok());
+    const double expected = carvex::enclosedArea(whole.shape) - carvex::enclosedArea(shared.shape);
+    EXPECT_NEAR(carvex::enclosedArea(r.shape), expected, 1e-9 * expected);
+}

@@ -54,7 +54,9 @@ struct OutputPiece {
 // At every vertex each arriving run goes on with the leaving run that turns
 // most to the left: the first met going clockwise from the arrival in the
 // vertex's order. The loops then hug the answer and never cross.
-void linkRuns(const Arrangement& a, const ScratchList<Run>& runs, const ScratchList<int>& firstOut,
+// Returns false when two loops would cross at a vertex whose order is clear:
+// the windings that chose the runs there are then not to be trusted.
+bool linkRuns(const Arrangement& a, const ScratchList<Run>& runs, const ScratchList<int>& firstOut,
               const ScratchList<int>& outs, ScratchList<int>& next, Arena* mem) {
     ScratchList<char> taken(runs.size(), 0, mem);
     ScratchList<int> firstIn(firstOut.size(), 0, mem);
@@ -71,6 +73,7 @@ void linkRuns(const Arrangement& a, const ScratchList<Run>& runs, const ScratchL
     // Item 2 r + 1 is run r leaving the vertex, 2 r run r arriving.
     ScratchList<Departure> order(mem);
     std::vector<std::pair<int, int>> passages;
+    bool crossed = false;
     for (size_t v = 0; v + 1 < firstOut.size(); ++v) {
         const int outCount = firstOut[v + 1] - firstOut[v];
         if (outCount == 0) continue;
@@ -100,8 +103,9 @@ void linkRuns(const Arrangement& a, const ScratchList<Run>& runs, const ScratchL
                 break;
             }
         }
-        if (clear && stageChecksOn()) enforce("loop", checkPassages(passages, n));
+        if (clear && passages.size() > 1 && !checkPassages(passages, n).empty()) crossed = true;
     }
+    return !crossed;
 }
 
 }  // namespace
@@ -311,7 +315,7 @@ Paths assembleLoops(const Gathered& input, const Arrangement& a, Operation op, F
     ScratchList<int> outs(mem);
     indexByStart(runs, int(a.vertices.size()), firstOut, outs, mem);
     ScratchList<int> next(runs.size(), -1, mem);
-    linkRuns(a, runs, firstOut, outs, next, mem);
+    if (!linkRuns(a, runs, firstOut, outs, next, mem) && complete) *complete = false;
 
     // Sized once for the longest loop there can be: lists of the stage's own
     // memory give nothing back as they grow.

@@ -13,7 +13,8 @@ namespace carvex::region {
 bool insideAnswer(int windingA, int windingB, Operation op, FillRule fillA, FillRule fillB);
 
 // The loops that bound the answer, inside on their left, as closed paths.
-// complete tells whether every chosen edge found its place in a closed loop.
+// complete tells whether every chosen edge found its place in a closed loop
+// and no two loops cross at a vertex.
 Paths assembleLoops(const Gathered& input, const Arrangement& arrangement, Operation op,
                     FillRule fillA, FillRule fillB, bool* complete = nullptr);
 

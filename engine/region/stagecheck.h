@@ -35,7 +35,8 @@ std::string checkWindings(const Arrangement& arrangement);
 std::string checkLoops(const Paths& loops);
 // Passages through one vertex, (arriving end, leaving end) as positions in
 // its counterclockwise order of count ends: loops that cross there when
-// two of them interleave.
+// two of them interleave. The loop stage asks this of every vertex itself,
+// and takes loops that cross as windings not to be trusted.
 std::string checkPassages(const std::vector<std::pair<int, int>>& passages, int count);
 
 // Ends the process when problem is not empty.
