@@ -1,4 +1,5 @@
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -234,9 +235,17 @@ int runDemo(const QString& folder, double threshold) {
                       .arg(demo.name, QLatin1String(demo.base), operationName(demo.operation),
                            QLatin1String(demo.operand));
     report += QStringLiteral("  overview.png   every answer, each panel labelled\n");
-    report += QStringLiteral("Try it yourself:\n  carvex %1 subtr_a %2 -o mine.svg\n")
-                  .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("ring.svg"))),
+    // The command as it was started, so that the hint works where it was
+    // typed; one started by its path is not on the PATH yet.
+    const QString command =
+        QDir::toNativeSeparators(QCoreApplication::arguments().value(0, QStringLiteral("carvex")));
+    report += QStringLiteral("Try it yourself:\n  %1 %2 subtr_a %3 -o mine.svg\n")
+                  .arg(command, QDir::toNativeSeparators(dir.filePath(QStringLiteral("ring.svg"))),
                        QDir::toNativeSeparators(dir.filePath(QStringLiteral("bar.svg"))));
+    if (command.contains(QDir::separator()))
+        report += QStringLiteral(
+            "(cmake --install build/plain --prefix ~/.local puts carvex on the PATH as "
+            "~/.local/bin/carvex)\n");
     std::fputs(qPrintable(report), stdout);
     return ExitSuccess;
 }

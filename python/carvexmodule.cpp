@@ -18,15 +18,16 @@
 
 #include "boolean/boolean.h"
 #include "geometry/shape.h"
-#include "shaperegion/shaperegion.h"
 #include "shapeio/fileregion.h"
 #include "shapeio/jsonio.h"
 #include "shapeio/pathdata.h"
 #include "shapeio/shapecheck.h"
 #include "shapeio/shapeio.h"
 #include "shapeio/svgio.h"
+#include "shaperegion/shaperegion.h"
 
 namespace py = pybind11;
+using namespace pybind11::literals;
 
 namespace {
 
@@ -284,6 +285,31 @@ std::vector<std::pair<bool, std::vector<KnotTuple>>> splinesOf(const Shape& shap
     return splines;
 }
 
+// Every spline's knot points in the shape's parent space.
+std::vector<std::vector<std::vector<double>>> pointsOf(const Shape& shape) {
+    std::vector<std::vector<std::vector<double>>> splines;
+    for (const Spline* s : shape) {
+        const Matrix3d M = s->frame * shape.frame;
+        std::vector<std::vector<double>> points;
+        for (const Knot* k : *s) {
+            const Point3d p = map(k->point, M);
+            points.push_back({p.x, p.y});
+        }
+        splines.push_back(std::move(points));
+    }
+    return splines;
+}
+
+// NumPy is optional: only the calls that give arrays need it.
+py::module_ importNumpy() {
+    try {
+        return py::module_::import("numpy");
+    } catch (py::error_already_set&) {
+        PyErr_SetString(PyExc_ImportError, "point_arrays() needs NumPy; points() gives lists");
+        throw py::error_already_set();
+    }
+}
+
 PyObject* newException(py::module_& m, const char* name, PyObject* base, const char* doc) {
     const std::string qualified = std::string("carvex.") + name;
     PyObject* type = PyErr_NewExceptionWithDoc(qualified.c_str(), doc, base, nullptr);
@@ -332,9 +358,12 @@ PYBIND11_MODULE(carvex, m) {
     py::class_<PairOutcome>(m, "PairOutcome",
                             "What the per-pair engine did with one base spline and one operand "
                             "spline.")
-        .def_readonly("base_index", &PairOutcome::baseIndex)
-        .def_readonly("operand_index", &PairOutcome::operandIndex)
-        .def_readonly("combined", &PairOutcome::combined)
+        .def_readonly("base_index", &PairOutcome::baseIndex,
+                      "The base spline's place in the base shape.")
+        .def_readonly("operand_index", &PairOutcome::operandIndex,
+                      "The operand spline's place in the operand shape.")
+        .def_readonly("combined", &PairOutcome::combined,
+                      "Whether the pair was combined into one loop.")
         .def_property_readonly(
             "reason",
             [](const PairOutcome& o) {
@@ -378,12 +407,32 @@ PYBIND11_MODULE(carvex, m) {
             "path_data", [](const Region& r) { return utf8(svgPathData(r.shape)); },
             "SVG path data: M and C commands, Z on closed splines.")
         .def(
+            "to_path_data", [](const Region& r) { return utf8(svgPathData(r.shape)); },
+            "The same as path_data(): from_path_data(s.to_path_data()) gives the splines back.")
+        .def(
+            "points", [](const Region& r) { return pointsOf(r.shape); },
+            "The knot points of every spline as plain lists: [[[x, y], ...], ...].")
+        .def(
+            "point_arrays",
+            [](const Region& r) {
+                const py::module_ numpy = importNumpy();
+                py::list arrays;
+                for (const auto& spline : pointsOf(r.shape))
+                    arrays.append(numpy.attr("array")(py::cast(spline), "dtype"_a = "float64")
+                                      .attr("reshape")(-1, 2));
+                return arrays;
+            },
+            "The knot points of every spline as NumPy arrays of shape (n, 2); raises "
+            "ImportError when NumPy is not installed.")
+        .def(
             "to_svg", [](const Region& r) { return toDocument(r, ShapeFormat::Svg); },
             "An SVG document with the splines as one path under the shape's fill rule.")
         .def(
             "to_json", [](const Region& r) { return toDocument(r, ShapeFormat::Json); },
             "The engine's model as JSON, with the fill rule, lossless.")
-        .def("copy", [](const Region& r) { return copyOf(r); })
+        .def(
+            "copy", [](const Region& r) { return copyOf(r); },
+            "A copy that shares nothing with this shape.")
         .def("__repr__",
              [](const Region& r) {
                  int knots = 0;
@@ -410,6 +459,9 @@ PYBIND11_MODULE(carvex, m) {
     m.def("from_path_data", &fromPathData, py::arg("d"),
           py::arg("fill") = carvex::FillRule::NonZero,
           "A shape from SVG path data (the d attribute), one spline per subpath.");
+    m.def(
+        "to_path_data", [](const Region& r) { return utf8(svgPathData(r.shape)); },
+        py::arg("shape"), "The same as Shape.to_path_data().");
     m.def("from_svg", &fromSvg, py::arg("text"), py::arg("name") = "SVG document",
           py::arg("threshold") = 0.0,
           "A shape from an SVG document's text, read as read() reads a file.");

@@ -407,6 +407,10 @@ TEST_F(CarvexCommand, DemoWritesItsPicturesAndNamesTheFolder) {
     const Outcome run = runCarvex({QStringLiteral("--demo"), path("demo")});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QDir(path("demo")).absolutePath())) << run.out.toStdString();
+    // The closing hint names the command by a path that runs.
+    const QString hint =
+        run.out.section(QStringLiteral("Try it yourself:\n  "), 1).section('\n', 0, 0);
+    EXPECT_TRUE(QFileInfo(hint.section(' ', 0, 0)).isExecutable()) << hint.toStdString();
     const QStringList files = QDir(path("demo")).entryList(QDir::Files, QDir::Name);
     for (const char* name :
          {"plate.svg", "disc.svg", "ring.svg", "bar.svg", "hole.svg", "union.svg", "union.png",

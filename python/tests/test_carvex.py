@@ -87,6 +87,39 @@ class TestShapes:
         assert again.area == shape.area
 
 
+class TestPythonicEdges:
+    def test_path_data_round_trips(self):
+        shape = circle(0.5, -2, 3)
+        again = carvex.from_path_data(shape.to_path_data())
+        assert again.splines() == shape.splines()
+        assert carvex.to_path_data(shape) == shape.path_data()
+
+    def test_points_come_out_as_plain_lists(self):
+        points = square(1, 2, 3).points()
+        assert points == [[[1, 2], [4, 2], [4, 5], [1, 5]]]
+        assert all(type(v) is float for p in points[0] for v in p)
+
+    def test_points_come_out_as_arrays_where_numpy_is_there(self):
+        shape = carvex.from_path_data("M 0 0 h 2 v 2 h -2 Z M 5 5 h 1 v 1 Z")
+        try:
+            import numpy
+        except ImportError:
+            with pytest.raises(ImportError, match="points\\(\\) gives lists"):
+                shape.point_arrays()
+            return
+        arrays = shape.point_arrays()
+        assert [a.shape for a in arrays] == [(4, 2), (3, 2)]
+        assert numpy.array_equal(arrays[1], numpy.array([[5, 5], [6, 5], [6, 6]]))
+
+    def test_shapes_and_outcomes_print_what_they_hold(self):
+        ring = carvex.from_path_data("M 0 0 h 4 v 4 h -4 Z M 1 1 h 2 v 2 h -2 Z",
+                                     carvex.FillRule.EVENODD)
+        assert repr(ring) == "<carvex.Shape: 2 splines, 8 knots, evenodd>"
+        _, outcomes = carvex.combine_pairs(square(0, 0, 1), square(5, 5, 1), carvex.Op.UNION)
+        assert repr(outcomes[0]).startswith("PairOutcome(base_index=0, operand_index=0, "
+                                            "combined=False, reason='")
+
+
 class TestRegions:
     @pytest.mark.parametrize("op, area", [
         (carvex.Op.UNION, 7), (carvex.Op.INTERSECT, 1), (carvex.Op.SUBTR_A, 3),
