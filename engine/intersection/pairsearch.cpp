@@ -34,7 +34,7 @@ constexpr double kEps = std::numeric_limits<double>::epsilon();
 // threshold: below 1e-10 the point test takes short edges as directionless
 // and accepts points far off them.
 constexpr double kSearchableCoordinate = 1e60;
-constexpr double kMinThreshold = 1e-10;
+constexpr double kFinestSearchThreshold = 1e-10;
 // Box slack and line tolerances, relative to the extent W.
 constexpr double kSlack = 1e-6;
 constexpr double kTurn = 1e-7;
@@ -303,7 +303,7 @@ PLine& SegmentLines::at(int s) {
 
 bool findSegmentPairs(const SegmentList& a, const SegmentList& b, double threshold,
                       SegmentPairs& pairs, SegmentLines* polylinesA, SegmentLines* polylinesB) {
-    if (!(threshold >= kMinThreshold) || !std::isfinite(threshold)) return false;
+    if (!(threshold >= kFinestSearchThreshold) || !std::isfinite(threshold)) return false;
     Extent e;
     for (const SegmentList* list : {&a, &b}) {
         for (int s = 0; s < list->size(); ++s) {
