@@ -20,8 +20,6 @@
 namespace {
 
 constexpr double kDefaultThreshold = 0.0001;
-constexpr double kMinThreshold = 0.00001;
-constexpr double kMaxThreshold = 100000000.0;
 
 void printError(const QString& text) {
     printMessage(QStringLiteral("carvex: ") + text);
@@ -133,7 +131,7 @@ bool parseThreshold(const QString& text, double* threshold, QString* error) {
         *error = QStringLiteral("threshold '%1' is not a number").arg(text);
         return false;
     }
-    if (value < kMinThreshold || value > kMaxThreshold) {
+    if (value < carvex::kMinUserThreshold || value > carvex::kMaxUserThreshold) {
         *error = QStringLiteral(
                      "threshold %1 is out of range: it must lie between 0.00001 and "
                      "100000000")
@@ -384,7 +382,7 @@ int runCommand(const QStringList& arguments) {
             return usageError(QStringLiteral("output '%1': unknown file type (use .svg, .json or "
                                              ".png)")
                                   .arg(path));
-        const QString absolute = QFileInfo(path).absoluteFilePath();
+        const QString absolute = fileReachedBy(path);
         if (seen.contains(absolute))
             return usageError(QStringLiteral("output '%1' is given twice").arg(path));
         seen.insert(absolute);

@@ -16,6 +16,7 @@
 #include "command.h"
 #include "messages.h"
 #include "shapeio/numbertext.h"
+#include "shapeio/shapeio.h"
 
 namespace {
 
@@ -211,7 +212,7 @@ int runJobList(const QStringList& arguments) {
         QString problem = unfitForJob(jobs[i].arguments);
         for (const QString& output : outputsOf(jobs[i].arguments)) {
             if (!problem.isEmpty()) break;
-            const QString absolute = QFileInfo(output).absoluteFilePath();
+            const QString absolute = fileReachedBy(output);
             const int other = writers.value(absolute, 0);
             if (other != 0 && other != jobs[i].lineNumber)
                 problem =

@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +54,47 @@ std::string utf8(const QString& s) {
 
 // What Python calls a Shape.
 using Region = FileRegion;
+
+// Values Python can make that name nothing are refused (RegionError, a
+// ValueError), never taken for something else.
+carvex::Operation checked(carvex::Operation op) {
+    carvex::Operation named = op;
+    if (!carvex::operationOfCode(carvex::operationCode(op), &named))
+        raise(gRegionError,
+              QStringLiteral("Op(%1) names no operation").arg(carvex::operationCode(op)));
+    return op;
+}
+
+carvex::FillRule checked(carvex::FillRule fill) {
+    if (fill != carvex::FillRule::NonZero && fill != carvex::FillRule::EvenOdd)
+        raise(gRegionError, QStringLiteral("FillRule(%1) names no fill rule").arg(int(fill)));
+    return fill;
+}
+
+std::optional<carvex::FillRule> checked(std::optional<carvex::FillRule> fill) {
+    if (fill) checked(*fill);
+    return fill;
+}
+
+// The command's range; 0, where allowed, lets the region engine choose.
+double checkedThreshold(double threshold, bool zeroAllowed) {
+    if ((zeroAllowed && threshold == 0.0) ||
+        (threshold >= carvex::kMinUserThreshold && threshold <= carvex::kMaxUserThreshold))
+        return threshold;
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "threshold %g is out of range: it must %slie between 0.00001 and 100000000",
+                  threshold, zeroAllowed ? "be 0 or " : "");
+    raise(gRegionError, QString::fromUtf8(text));
+}
+
+// Python strings may hold a NUL, which no file name can: refused rather than
+// cut there.
+const std::string& checkedPath(const std::string& path) {
+    if (path.find('\0') != std::string::npos)
+        raise(gInputError, QStringLiteral("path holds a NUL byte"));
+    return path;
+}
 
 std::unique_ptr<Shape> copyOf(const Shape& shape) {
     auto copy = std::make_unique<Shape>();
@@ -110,6 +152,8 @@ bool bakeFrames(const QString& source, Shape& shape, QString* error) {
 
 // Reading runs without the GIL; the exception is raised once it is back.
 std::unique_ptr<Region> readFile(const std::string& path, double threshold) {
+    checkedPath(path);
+    checkedThreshold(threshold, true);
     auto region = std::make_unique<Region>();
     QStringList notes;
     QString error;
@@ -125,6 +169,7 @@ std::unique_ptr<Region> readFile(const std::string& path, double threshold) {
 
 // Every subpath as written, filled or not, for the per-pair engine.
 std::unique_ptr<Region> readSplines(const std::string& path) {
+    checkedPath(path);
     auto shape = std::make_unique<Shape>();
     QString error;
     bool ok = false;
@@ -138,6 +183,7 @@ std::unique_ptr<Region> readSplines(const std::string& path) {
 }
 
 void writeFile(const std::string& path, const Region& region) {
+    checkedPath(path);
     QString error;
     bool ok = false;
     {
@@ -148,6 +194,7 @@ void writeFile(const std::string& path, const Region& region) {
 }
 
 std::unique_ptr<Region> fromPathData(const std::string& data, carvex::FillRule fill) {
+    checked(fill);
     auto shape = std::make_unique<Shape>();
     PathDataError problem;
     bool ok = false;
@@ -164,6 +211,7 @@ std::unique_ptr<Region> fromPathData(const std::string& data, carvex::FillRule f
 // An SVG document's text read as the command reads an SVG file.
 std::unique_ptr<Region> fromSvg(const std::string& text, const std::string& name,
                                 double threshold) {
+    checkedThreshold(threshold, true);
     auto region = std::make_unique<Region>();
     FilledDrawing drawing;
     QString error;
@@ -218,6 +266,10 @@ std::unique_ptr<Region> answerOf(carvex::ShapeResult result) {
 std::unique_ptr<Region> combine(const Region& a, const Region& b, carvex::Operation op,
                                 std::optional<carvex::FillRule> fillA,
                                 std::optional<carvex::FillRule> fillB, double threshold) {
+    checked(op);
+    checked(fillA);
+    checked(fillB);
+    checkedThreshold(threshold, true);
     carvex::RegionOptions options;
     options.fillA = fillA.value_or(a.fill);
     options.fillB = fillB.value_or(b.fill);
@@ -232,6 +284,8 @@ std::unique_ptr<Region> combine(const Region& a, const Region& b, carvex::Operat
 
 std::unique_ptr<Region> resolve(const Region& region, std::optional<carvex::FillRule> fill,
                                 double threshold) {
+    checked(fill);
+    checkedThreshold(threshold, true);
     carvex::ShapeResult result;
     {
         py::gil_scoped_release release;
@@ -249,6 +303,8 @@ struct PairResult {
 // every operand spline, each pair's outcome reported.
 PairResult combinePairs(const Region& base, const Region& operand, carvex::Operation operation,
                         double threshold) {
+    checked(operation);
+    checkedThreshold(threshold, false);
     if (operation == carvex::Operation::Xor)
         throw py::value_error("the per-pair engine has no xor: use combine()");
     PairResult answer;
@@ -380,16 +436,26 @@ PYBIND11_MODULE(carvex, m) {
             return text + ")";
         });
 
-    py::class_<Region, std::unique_ptr<Region>>(
+    py::class_<Region, std::unique_ptr<Region>> shapeClass(
         m, "Shape",
         "A region: closed and open cubic splines and the rule that fills them. Made by read(), "
         "from_path_data(), from_svg(), from_json() and the operations; never changed by an "
-        "operation.")
-        .def(py::init([] { return std::make_unique<Region>(); }), "An empty shape.")
+        "operation.");
+    shapeClass
+        // Made whole by __new__, so that a shape made without __init__
+        // (as copy and pickle make them) is an empty shape, never an
+        // instance without its value.
+        .def_static(
+            "__new__", [](const py::object&) { return std::make_unique<Region>(); },
+            "An empty shape.")
+        .def(
+            "__init__", [](const py::object&) {}, "An empty shape.")
         .def("__len__", [](const Region& r) { return r.shape.size(); })
-        .def_readwrite("fill", &Region::fill,
-                       "The rule that fills the splines; combine() and resolve() use it unless "
-                       "given another.")
+        .def_property(
+            "fill", [](const Region& r) { return r.fill; },
+            [](Region& r, carvex::FillRule fill) { r.fill = checked(fill); },
+            "The rule that fills the splines; combine() and resolve() use it unless "
+            "given another.")
         .def_property_readonly(
             "area",
             [](const Region& r) {
@@ -441,10 +507,19 @@ PYBIND11_MODULE(carvex, m) {
                  return "<carvex.Shape: " + std::to_string(r.shape.size()) + " splines, " +
                         std::to_string(knots) + " knots, " + utf8(fillRuleName(r.fill)) + ">";
              })
-        // Pickled as lossless JSON, so shapes travel to worker processes.
-        .def(py::pickle(
-            [](const Region& r) { return py::bytes(toDocument(r, ShapeFormat::Json)); },
-            [](const py::bytes& state) { return fromJson(std::string(state), "pickled shape"); }));
+        // Pickled as lossless JSON, so shapes travel to worker processes:
+        // an empty shape, then its state.
+        .def("__reduce__",
+             [](const py::object& self) {
+                 const Region& r = self.cast<const Region&>();
+                 return py::make_tuple(self.get_type(), py::tuple(),
+                                       py::bytes(toDocument(r, ShapeFormat::Json)));
+             })
+        .def("_restore", [](Region& r, const py::bytes& state) {
+            r = std::move(*fromJson(std::string(state), "pickled shape"));
+        });
+    // Set by hand: defined by name, pybind11 would take it for a constructor.
+    shapeClass.attr("__setstate__") = shapeClass.attr("_restore");
 
     m.def("read", &readFile, py::arg("path"), py::arg("threshold") = 0.0,
           "Reads a .svg or .json file as the region it paints, as the carvex command reads it: "

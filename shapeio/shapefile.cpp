@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -211,4 +212,19 @@ bool writeFilesAtomically(const QList<QPair<QString, QByteArray>>& files, QStrin
         }
     }
     return true;
+}
+
+QString fileReachedBy(const QString& path) {
+    QFileInfo info(path);
+    // A link that leads nowhere yet is written through, to its target; a
+    // few steps at most, since links can go round in a circle.
+    for (int step = 0; step < 40 && info.isSymLink(); ++step) {
+        const QString canonical = info.canonicalFilePath();
+        if (!canonical.isEmpty()) return canonical;
+        info = QFileInfo(info.symLinkTarget());
+    }
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty()) return canonical;
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return QDir(folder.isEmpty() ? info.absolutePath() : folder).filePath(info.fileName());
 }

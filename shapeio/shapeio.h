@@ -53,6 +53,11 @@ bool writeShapeFile(const QString& path, const Shape& shape, QString* error);
 bool writeShapeFile(const QString& path, const Shape& shape, const QList<const Shape*>& inputs,
                     QString* error);
 
+// The file a path to be written reaches, whether or not it exists yet:
+// symbolic links and "." and ".." resolved, so that two paths name one
+// file exactly when writing to them would write one file.
+QString fileReachedBy(const QString& path);
+
 // Writes several files as nearly as one step as a file system allows: every
 // file is first written in full beside its target, and only when all of them
 // are complete are they renamed into place. A failure before the renames

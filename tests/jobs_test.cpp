@@ -158,6 +158,34 @@ TEST_F(JobList, JobsThatCannotRunBesideOthersFailAloneWithTheirLine) {
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("out/5.svg"))));
 }
 
+TEST_F(JobList, OutputsAreComparedByTheFileTheyReach) {
+    // A link to the first line's output, and the same file by another way.
+    ASSERT_TRUE(QDir(path(QString())).mkpath(QStringLiteral("out")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("same.svg"), path(QStringLiteral("out/link.svg"))));
+    writeList(
+        QStringLiteral("jobs.txt"),
+        {job("square_a.svg", "union", "square_b.svg", QStringLiteral("out/same.svg")),
+         job("square_a.svg", "intersect", "square_b.svg", QStringLiteral("out/link.svg")),
+         job("square_a.svg", "subtr_a", "square_b.svg", QStringLiteral("out/../out/./same.svg"))});
+    const Outcome outcome = run({QStringLiteral("--jobs"), QStringLiteral("jobs.txt")});
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains(
+        QStringLiteral("jobs.txt:2: output 'out/link.svg' is also written by line 1")))
+        << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains(
+        QStringLiteral("jobs.txt:3: output 'out/../out/./same.svg' is also written by line 1")));
+    // The first line's answer is the one written.
+    EXPECT_NEAR(areaOf(QStringLiteral("out/same.svg")), 7.0, 1e-9);
+
+    // One command naming one file twice is refused before it reads anything.
+    const Outcome twice =
+        run({fixture("square_a.svg"), QStringLiteral("union"), fixture("square_b.svg"),
+             QStringLiteral("-o"), path(QStringLiteral("out/same.svg")), QStringLiteral("-o"),
+             path(QStringLiteral("out/link.svg"))});
+    EXPECT_EQ(twice.exitCode, 1);
+    EXPECT_TRUE(twice.err.contains(QStringLiteral("is given twice"))) << twice.err.toStdString();
+}
+
 TEST_F(JobList, AListThatCannotBeUsedRunsNothing) {
     writeList(QStringLiteral("jobs.txt"),
               {job("square_a.svg", "union", "square_b.svg", QStringLiteral("out/1.svg")),

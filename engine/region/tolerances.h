@@ -21,6 +21,13 @@ constexpr double kMaxRegionCoordinate = 1e9;
 // (count).
 constexpr int kMaxRegionKnots = 1000000;
 
+// The thresholds a user may give (the command's -t, the modifier's
+// spinner, Python's calls), in the shapes' units: below the smallest the
+// per-pair engine's point test takes short edges as directionless; above
+// the largest every drawing merges into a point.
+constexpr double kMinUserThreshold = 0.00001;
+constexpr double kMaxUserThreshold = 100000000.0;
+
 }  // namespace carvex
 
 namespace carvex::region {

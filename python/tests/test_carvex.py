@@ -259,10 +259,53 @@ class TestPairs:
             carvex.combine_pairs(square(0, 0, 2), square(1, 1, 2), carvex.Op.XOR)
         assert "xor" in str(caught.value).lower()
 
-    def test_a_number_that_names_no_operation_is_refused(self):
-        with pytest.raises(carvex.RegionError) as caught:
-            carvex.combine(square(0, 0, 2), square(1, 1, 2), carvex.Op(5))
-        assert "none of union" in str(caught.value)
+
+class TestValuesThatNameNothing:
+    """Values Python can make but that name nothing are refused with a
+    ValueError (a carvex.Error too), never taken for something else or
+    crashed on."""
+
+    def test_a_shape_made_without_init_is_an_empty_shape(self):
+        bare = carvex.Shape.__new__(carvex.Shape)
+        assert len(bare) == 0 and bare.area == 0 and bare.fill == carvex.FillRule.NONZERO
+        assert carvex.combine(bare, square(0, 0, 1), carvex.Op.UNION).area == pytest.approx(1)
+
+    @pytest.mark.parametrize("call", [
+        lambda a, b: carvex.combine(a, b, carvex.Op(5)),
+        lambda a, b: carvex.combine_pairs(a, b, carvex.Op(-1)),
+        lambda a, b: carvex.combine(a, b, carvex.Op.UNION, fill_a=carvex.FillRule(7)),
+        lambda a, b: carvex.resolve(a, carvex.FillRule(2)),
+        lambda a, b: carvex.from_path_data("M 0 0 h 1 v 1 Z", carvex.FillRule(3)),
+        lambda a, b: setattr(a, "fill", carvex.FillRule(9)),
+    ])
+    def test_enum_values_that_name_nothing(self, call):
+        a, b = square(0, 0, 2), square(1, 1, 2)
+        with pytest.raises(carvex.RegionError, match="names no"):
+            call(a, b)
+        assert a.fill == carvex.FillRule.NONZERO
+
+    @pytest.mark.parametrize("threshold", [1e300, -1.0, float("nan"), 1e-9, 2e8])
+    def test_thresholds_outside_the_commands_range(self, threshold):
+        a, b = square(0, 0, 2), square(1, 1, 2)
+        with pytest.raises(ValueError, match="between 0.00001 and 100000000"):
+            carvex.combine(a, b, carvex.Op.UNION, threshold=threshold)
+        with pytest.raises(ValueError, match="between 0.00001 and 100000000"):
+            carvex.combine_pairs(a, b, carvex.Op.UNION, threshold=threshold)
+        # 0 lets the region engine choose; the per-pair engine needs a distance.
+        assert carvex.combine(a, b, carvex.Op.UNION, threshold=0).area == pytest.approx(7)
+        with pytest.raises(ValueError):
+            carvex.combine_pairs(a, b, carvex.Op.UNION, threshold=0)
+
+    def test_paths_with_a_nul_byte_are_not_cut_short(self, tmp_path):
+        (tmp_path / "a.svg").write_text('<svg xmlns="http://www.w3.org/2000/svg">'
+                                        '<path d="M0 0 h1 v1 Z"/></svg>')
+        cut = str(tmp_path / "a.svg") + "\0ignored"
+        for call in (carvex.read, carvex.read_splines):
+            with pytest.raises(carvex.InputError, match="NUL"):
+                call(cut)
+        with pytest.raises(carvex.InputError, match="NUL"):
+            carvex.write(str(tmp_path / "b.svg") + "\0.png", square(0, 0, 1))
+        assert not (tmp_path / "b.svg").exists()
 
 
 class TestErrors:
