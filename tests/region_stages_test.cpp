@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "region/answercheck.h"
 #include "region/arrangement.h"
 #include "region/crossings.h"
 #include "region/gather.h"
@@ -140,6 +141,20 @@ TEST_F(TwoSquares, LoopsAreClosedAndHugTheAnswer) {
     Paths open = united;
     open[0].closed = false;
     EXPECT_NE(checkLoops(open), "");
+}
+
+TEST_F(TwoSquares, TheAnswersWindingsAreHeldAgainstTheInputsThemselves) {
+    build();
+    computeWindings(arrangement);
+    ASSERT_FALSE(arrangement.seeds.empty());
+    EXPECT_TRUE(windingsMatchInputs(input, pieces, arrangement));
+    // Every face of a part one too deep in a: consistent round every vertex,
+    // so only a count on the inputs themselves can tell.
+    Arrangement deeper = arrangement;
+    for (Edge& e : deeper.edges)
+        e.leftA += 1;
+    EXPECT_EQ(checkWindings(deeper), "");
+    EXPECT_FALSE(windingsMatchInputs(input, pieces, deeper));
 }
 
 TEST(StageChecks, PassagesThroughAVertexMustNotInterleave) {

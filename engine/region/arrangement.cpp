@@ -596,26 +596,6 @@ struct BucketIndex {
     }
 };
 
-// Where a monotone curve reaches the level c of one coordinate: the other
-// coordinate there.
-double otherAt(const Cubic& c, bool levelY, double level) {
-    double lo = 0.0;
-    double hi = 1.0;
-    const double a = levelY ? c.p[0].y : c.p[0].x;
-    const double b = levelY ? c.p[3].y : c.p[3].x;
-    const bool rising = b > a;
-    for (int i = 0; i < kLevelBisections && hi - lo > kLevelBracket; ++i) {
-        const double mid = 0.5 * (lo + hi);
-        const Vec2 p = pointAt(c, mid);
-        if (((levelY ? p.y : p.x) < level) == rising)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    const Vec2 p = pointAt(c, 0.5 * (lo + hi));
-    return levelY ? p.x : p.y;
-}
-
 // Winding numbers of both inputs at the side of link `self` the ray leaves
 // to, with the ray from its middle along +x (levelY) or +y.
 void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, bool levelY, int& wa,
@@ -635,7 +615,7 @@ void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, b
         const double olo = levelY ? box.x0 : box.y0;
         const double ohi = levelY ? box.x1 : box.y1;
         if (ohi <= from) return;
-        if (olo <= from && otherAt(l.curve, levelY, level) <= from) return;
+        if (olo <= from && otherCoordinateAt(l.curve, levelY, level) <= from) return;
         // Upward across a rightward ray, or leftward across an upward ray,
         // is a counterclockwise turn around the ray's origin.
         const Edge& e = a.edges[l.edge];
@@ -818,6 +798,7 @@ bool windingsAgree(const Arrangement& a, const VertexEnds& order) {
 }  // namespace
 
 bool computeWindings(Arrangement& a, bool carry) {
+    a.seeds.clear();
     const int n = int(a.edges.size());
     if (n == 0) return true;
     StageMemory stage;
@@ -834,6 +815,7 @@ bool computeWindings(Arrangement& a, bool carry) {
     for (int seed = 0; seed < n; ++seed) {
         if (known[seed]) continue;
         rays.seed(a, a.edges[seed]);
+        a.seeds.push_back(seed);
         known[seed] = 1;
         if (carry) carryWindings(a, order, seed, known, visited, queue);
     }

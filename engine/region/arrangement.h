@@ -47,6 +47,9 @@ struct Arrangement {
     std::vector<int> vertexKnot;  // the input knot a vertex stands for, or -1
     std::vector<Link> links;
     std::vector<Edge> edges;
+    // The edges whose windings came from a ray of their own; every other
+    // edge's follow from one of these through the vertices.
+    std::vector<int> seeds;
 
     // The curves by which an edge leaves v0 and reaches v1.
     const Cubic& startCurve(const Edge& e) const { return links[e.firstLink].curve; }

@@ -154,4 +154,22 @@ double areaTerm(const Cubic& c) {
            20.0;
 }
 
+double otherCoordinateAt(const Cubic& c, bool levelY, double level) {
+    double lo = 0.0;
+    double hi = 1.0;
+    const double a = levelY ? c.p[0].y : c.p[0].x;
+    const double b = levelY ? c.p[3].y : c.p[3].x;
+    const bool rising = b > a;
+    for (int i = 0; i < kLevelBisections && hi - lo > kLevelBracket; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        const Vec2 p = pointAt(c, mid);
+        if (((levelY ? p.y : p.x) < level) == rising)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    const Vec2 p = pointAt(c, 0.5 * (lo + hi));
+    return levelY ? p.x : p.y;
+}
+
 }  // namespace carvex::region

@@ -58,6 +58,10 @@ double flatness(const Cubic& c);
 // and between its ends.
 bool tracesChord(const Cubic& c);
 
+// Where a curve monotone in both coordinates reaches a level of one
+// coordinate (y when levelY): the other coordinate there, by bisection.
+double otherCoordinateAt(const Cubic& c, bool levelY, double level);
+
 // Half of the integral of x dy - y dx along the curve: summed over a closed
 // loop, its signed area (counterclockwise positive).
 double areaTerm(const Cubic& c);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "region/answercheck.h"
 #include "region/arrangement.h"
 #include "region/crossings.h"
 #include "region/gather.h"
@@ -53,6 +54,9 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Pa
     }
     // Windings that still disagree could bound a wrong region: refused.
     if (!complete || !agree) return RegionStatus::Unresolved;
+    // Nor is an answer given that the inputs' own windings contradict.
+    if (!windingsMatchInputs(w.input, w.pieces, w.arrangement))
+        return RegionStatus::AnswerDisagrees;
     if (checks) enforce("winding", checkWindings(w.arrangement));
     if (checks) enforce("loop", checkLoops(answer));
     return RegionStatus::Ok;
@@ -142,6 +146,9 @@ std::string describe(RegionStatus status) {
         case RegionStatus::TooManyMeetings:
             return "two segments meet at more than " + std::to_string(region::kMaxMeetingsPerPair) +
                    " places";
+        case RegionStatus::AnswerDisagrees:
+            return "the answer found disagrees with the windings counted on the inputs "
+                   "themselves, so it is not given";
         case RegionStatus::SearchTooDeep:
             return "the search for crossings of two segments went deeper than " +
                    std::to_string(region::kMaxSearchDepth) + " levels";

@@ -54,6 +54,9 @@ enum class RegionStatus {
     SearchBudgetExhausted,  // more than kPairSearchBudget subdivisions
     TooManyMeetings,        // more than kMaxMeetingsPerPair distinct meetings
     SearchTooDeep,          // subdivided past kMaxSearchDepth levels
+    // The answer's faces, checked against windings counted afresh on the
+    // inputs' own curves, disagree with them at every merge distance tried.
+    AnswerDisagrees,
 };
 
 // A segment of an input: which input (0 for a, 1 for b), the path's place

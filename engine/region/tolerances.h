@@ -130,6 +130,12 @@ constexpr double kHeadingTie = 1e-6;
 // looking at every link than building the index (count).
 constexpr int kRaysWithoutIndex = 8;
 
+// How far off an edge the answer's check looks for each face beside it,
+// tried in turn until one fits the face (multiples of the merge distance):
+// far enough to clear the merge distance's rounding, near enough for the
+// slivers that near-copies leave.
+constexpr double kAnswerCheckReaches[] = {64.0, 8.0, 2.0};
+
 // Buckets of the ray index: at least one, at most this many per axis, and no
 // more than this many bucket entries per link on average (counts).
 constexpr int kMaxRayBuckets = 1 << 16;
