@@ -10,6 +10,31 @@ namespace carvex::region {
 
 namespace {
 
+// Whether a curve monotone in both coordinates reaches the level p.y to the
+// right of p. Between two parameters the crossing lies between their x, so
+// the halving stops as soon as both lie on one side of p.
+bool crossesRightOf(const Cubic& c, Vec2 p) {
+    double lo = 0.0;
+    double hi = 1.0;
+    Vec2 a = c.p[0];
+    Vec2 b = c.p[3];
+    const bool rising = b.y > a.y;
+    for (int i = 0; i < kLevelBisections && hi - lo > kLevelBracket; ++i) {
+        if (std::min(a.x, b.x) > p.x) return true;
+        if (std::max(a.x, b.x) <= p.x) return false;
+        const double mid = 0.5 * (lo + hi);
+        const Vec2 m = pointAt(c, mid);
+        if ((m.y < p.y) == rising) {
+            lo = mid;
+            a = m;
+        } else {
+            hi = mid;
+            b = m;
+        }
+    }
+    return 0.5 * (a.x + b.x) > p.x;
+}
+
 // The pieces sorted into bands of y, for rays along +x; one band holding
 // every piece when only a few rays are cast, which costs less than sorting.
 class PieceBands {
@@ -58,7 +83,7 @@ public:
             // Half-open, so that a ray through a piece's end counts it once.
             if (!(std::min(y0, y1) <= p.y && p.y < std::max(y0, y1))) continue;
             if (piece.box.x1 <= p.x) continue;
-            if (piece.box.x0 <= p.x && otherCoordinateAt(piece.curve, true, p.y) <= p.x) continue;
+            if (piece.box.x0 <= p.x && !crossesRightOf(piece.curve, p)) continue;
             const int sign = y1 > y0 ? 1 : -1;
             (input.segments[piece.segment].operand == 0 ? wa : wb) += sign;
         }
