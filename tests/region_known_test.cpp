@@ -297,6 +297,23 @@ TEST(RegionRefusal, BadInputGetsATypedReasonAndNothingElse) {
         EXPECT_FALSE(describe(s).empty());
 }
 
+TEST(RegionRefusal, ShapesTooSmallForWhereTheyLieAreRefusedNotMergedAway) {
+    // A square of side 4e-5 at (6.8e8, 2.4e8): there the coordinates resolve
+    // only about 7e-6, and merging at that distance and coarser left nothing.
+    const ShapeResult far = resolve(square(6.8e8, 2.4e8, 4e-5), FillRule::NonZero);
+    EXPECT_EQ(far.status, RegionStatus::TooSmallForPosition);
+    EXPECT_TRUE(far.shape.isEmpty());
+    EXPECT_NE(describe(far).indexOf(QStringLiteral("too small for where they lie")), -1);
+    // The same square at the origin, and a unit square out there, are answered.
+    const ShapeResult near = resolve(square(0, 0, 4e-5), FillRule::NonZero);
+    ASSERT_TRUE(near.ok());
+    EXPECT_NEAR(enclosedArea(near.shape), 1.6e-9, 1e-21);
+    const ShapeResult unit =
+        combine(square(6.8e8, 2.4e8, 1), square(6.8e8 + 0.5, 2.4e8, 1), Operation::Union);
+    ASSERT_TRUE(unit.ok()) << describe(unit).toStdString();
+    EXPECT_NEAR(enclosedArea(unit.shape), 1.5, 1e-6);
+}
+
 TEST(RegionRefusal, TooManyKnots) {
     auto s = std::make_unique<Spline>();
     s->closed = true;

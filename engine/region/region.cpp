@@ -82,9 +82,19 @@ RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, F
     // merge distance cross at angles too shallow to place, and near-copies
     // keep the crossing search busy: taken as one at a coarser distance they
     // close up; past that the answer is refused.
+    // Shapes whose coordinates cannot resolve them, being small for where
+    // they lie, would merge into nothing: refused.
+    const double coarsest = kCoarsestMergeOfExtent * w.input.extent;
+    if (w.input.eps > coarsest) {
+        w.release();
+        result.status = RegionStatus::TooSmallForPosition;
+        return result;
+    }
     const double eps = w.input.eps;
     for (double factor : kRetryMerges) {
-        w.input.merge = std::max(w.input.merge, factor * eps);
+        // A retry never widens past the coarsest merge distance, nor below
+        // the caller's threshold.
+        w.input.merge = std::max(w.input.merge, std::min(factor * eps, coarsest));
         Paths loops;
         result.status = pass(op, fillA, fillB, w, loops);
         if (result.status == RegionStatus::Ok) {
@@ -146,6 +156,9 @@ std::string describe(RegionStatus status) {
         case RegionStatus::TooManyMeetings:
             return "two segments meet at more than " + std::to_string(region::kMaxMeetingsPerPair) +
                    " places";
+        case RegionStatus::TooSmallForPosition:
+            return "the shapes are too small for where they lie: their coordinates there cannot "
+                   "tell their points apart";
         case RegionStatus::AnswerDisagrees:
             return "the answer found disagrees with the windings counted on the inputs "
                    "themselves, so it is not given";

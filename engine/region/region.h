@@ -54,6 +54,10 @@ enum class RegionStatus {
     SearchBudgetExhausted,  // more than kPairSearchBudget subdivisions
     TooManyMeetings,        // more than kMaxMeetingsPerPair distinct meetings
     SearchTooDeep,          // subdivided past kMaxSearchDepth levels
+    // Shapes smaller than what their coordinates resolve where they lie:
+    // the finest merge distance there exceeds kCoarsestMergeOfExtent of
+    // their extent.
+    TooSmallForPosition,
     // The answer's faces, checked against windings counted afresh on the
     // inputs' own curves, disagree with them at every merge distance tried.
     AnswerDisagrees,

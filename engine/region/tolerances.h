@@ -44,6 +44,10 @@ constexpr double kFinestMergeOfMagnitude = 1e-14;
 // the first keeps the caller's distance).
 constexpr double kRetryMerges[] = {0.0, 1e3, 1e5};
 
+// No retry widens the merge distance past this fraction of the shapes'
+// extent (extent): a coarser one would merge features a drawing shows.
+constexpr double kCoarsestMergeOfExtent = 1e-5;
+
 // A stretch of curve whose handles stray from its chord by less than this
 // fraction of its size is taken as its chord by the crossing search: Newton
 // then starts within reach of the crossing (size).
