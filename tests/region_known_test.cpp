@@ -297,21 +297,35 @@ TEST(RegionRefusal, BadInputGetsATypedReasonAndNothingElse) {
         EXPECT_FALSE(describe(s).empty());
 }
 
-TEST(RegionRefusal, ShapesTooSmallForWhereTheyLieAreRefusedNotMergedAway) {
-    // A square of side 4e-5 at (6.8e8, 2.4e8): there the coordinates resolve
-    // only about 7e-6, and merging at that distance and coarser left nothing.
+TEST(RegionFarOff, ASmallShapeFarFromTheOriginIsCombinedAsAtTheOrigin) {
+    // A square of side 4e-5 at (6.8e8, 2.4e8), where the coordinates
+    // themselves resolve only about 7e-6: it vanished before.
     const ShapeResult far = resolve(square(6.8e8, 2.4e8, 4e-5), FillRule::NonZero);
-    EXPECT_EQ(far.status, RegionStatus::TooSmallForPosition);
-    EXPECT_TRUE(far.shape.isEmpty());
-    EXPECT_NE(describe(far).indexOf(QStringLiteral("too small for where they lie")), -1);
-    // The same square at the origin, and a unit square out there, are answered.
-    const ShapeResult near = resolve(square(0, 0, 4e-5), FillRule::NonZero);
-    ASSERT_TRUE(near.ok());
-    EXPECT_NEAR(enclosedArea(near.shape), 1.6e-9, 1e-21);
-    const ShapeResult unit =
-        combine(square(6.8e8, 2.4e8, 1), square(6.8e8 + 0.5, 2.4e8, 1), Operation::Union);
-    ASSERT_TRUE(unit.ok()) << describe(unit).toStdString();
-    EXPECT_NEAR(enclosedArea(unit.shape), 1.5, 1e-6);
+    ASSERT_TRUE(far.ok()) << describe(far).toStdString();
+    ASSERT_EQ(far.shape.size(), 1);
+    // Its knots come back bit for bit.
+    EXPECT_EQ(far.shape.first()->first()->point.x, 6.8e8);
+    // The whole square, as the doubles there draw it (its side is 4.005e-5).
+    EXPECT_EQ(enclosedArea(far.shape), enclosedArea(square(6.8e8, 2.4e8, 4e-5)));
+
+    // Curves that cross far off answer as the same curves at the origin.
+    for (Operation op : {Operation::Union, Operation::Intersect, Operation::SubtrA}) {
+        const ShapeResult there = combine(shapeOf(circle(6.8e8, 2.4e8, 1e-3)),
+                                          shapeOf(circle(6.8e8 + 5e-4, 2.4e8, 1e-3)), op);
+        const ShapeResult here =
+            combine(shapeOf(circle(0, 0, 1e-3)), shapeOf(circle(5e-4, 0, 1e-3)), op);
+        ASSERT_TRUE(there.ok() && here.ok()) << describe(there).toStdString();
+        EXPECT_EQ(there.shape.size(), here.shape.size());
+        EXPECT_NEAR(enclosedArea(there.shape), enclosedArea(here.shape),
+                    1e-4 * enclosedArea(here.shape));
+    }
+
+    // Fewer than a few dozen steps between doubles across: refused, never
+    // merged into nothing.
+    const ShapeResult tiny = resolve(square(1e8, 1e8, 1e-7), FillRule::NonZero);
+    EXPECT_EQ(tiny.status, RegionStatus::TooSmallForPosition);
+    EXPECT_TRUE(tiny.shape.isEmpty());
+    EXPECT_NE(describe(tiny).indexOf(QStringLiteral("too small for where they lie")), -1);
 }
 
 TEST(RegionRefusal, TooManyKnots) {

@@ -52,6 +52,37 @@ void grow(Box& box, Vec2 p) {
     box.y1 = std::max(box.y1, p.y);
 }
 
+// A coordinate to measure one axis from, for shapes far from 0 on it: the
+// box's nearer side, when every coordinate of the box lies within a factor
+// of two of it, so that each difference from it and each sum back is exact
+// (Sterbenz); 0 otherwise.
+double originFor(double lo, double hi, double extent) {
+    if (lo > 0.0 && hi <= 2.0 * lo && lo > kFarFromOrigin * extent) return lo;
+    if (hi < 0.0 && lo >= 2.0 * hi && -hi > kFarFromOrigin * extent) return hi;
+    return 0.0;
+}
+
+// The knots relative to the origin, and the box with them.
+void moveToOrigin(Gathered& out, Box& box) {
+    const Vec2 o = out.origin;
+    for (InputKnot& k : out.knots) {
+        k.point = k.point - o;
+        k.in = k.in - o;
+        k.out = k.out - o;
+    }
+    box = {box.x0 - o.x, box.y0 - o.y, box.x1 - o.x, box.y1 - o.y};
+}
+
+// Whether the shapes span too few of the steps between doubles where they
+// lie for the answer's new points, placed on those steps, to keep their
+// shape.
+bool tooSmallForPosition(Vec2 origin, double extent) {
+    const double far = std::max(std::fabs(origin.x), std::fabs(origin.y));
+    if (far == 0.0) return false;
+    const double step = std::nextafter(far, std::numeric_limits<double>::infinity()) - far;
+    return !(extent >= kFewestStepsAcross * step);
+}
+
 }  // namespace
 
 RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& out) {
@@ -59,6 +90,7 @@ RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& 
     out.splines.clear();
     out.segments.clear();
     out.extent = out.eps = out.merge = 0.0;
+    out.origin = {};
     if (!std::isfinite(threshold) || threshold < 0.0) return RegionStatus::InvalidThreshold;
     size_t knots = 0;
     for (const Paths* paths : {&a, b}) {
@@ -90,9 +122,12 @@ RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& 
         }
     }
     if (spans.empty()) return RegionStatus::Ok;
+    out.extent = box.size();
+    out.origin = {originFor(box.x0, box.x1, out.extent), originFor(box.y0, box.y1, out.extent)};
+    if (tooSmallForPosition(out.origin, out.extent)) return RegionStatus::TooSmallForPosition;
+    if (out.origin != Vec2{}) moveToOrigin(out, box);
     const double largest =
         std::max({std::fabs(box.x0), std::fabs(box.y0), std::fabs(box.x1), std::fabs(box.y1)});
-    out.extent = box.size();
     // Relative to the picture, but never below what the coordinates' own
     // precision can resolve.
     out.eps = std::max(kFinestMergeOfExtent * out.extent, kFinestMergeOfMagnitude * largest);

@@ -43,10 +43,15 @@ struct Gathered {
     double extent = 0.0;  // the larger side of the box of both inputs
     double eps = 0.0;     // what double precision cannot tell apart here
     double merge = 0.0;   // eps or the caller's threshold, whichever is larger
+    // Far from 0 the knots are held relative to this point, so that a shape
+    // far off is combined as the same shape at the origin would be; the
+    // answer's knots get it back.
+    Vec2 origin;
 };
 
 // Fills out from a and b (b may be null). Segments that the merge distance
-// cannot tell from a point are left out.
+// cannot tell from a point are left out. TooSmallForPosition when the
+// shapes span too few of the steps between doubles where they lie.
 RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& out);
 
 // The segment of an input that starts at a knot of Gathered::knots.

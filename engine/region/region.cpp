@@ -62,6 +62,18 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Pa
     return RegionStatus::Ok;
 }
 
+// The answer's knots from the input's origin back to where the inputs lie;
+// knots that are input knots come back bit for bit.
+void moveBack(Paths& loops, Vec2 origin) {
+    if (origin == Vec2{}) return;
+    for (Path& loop : loops)
+        for (PathKnot& k : loop.knots) {
+            k.point = k.point + origin;
+            k.in = k.in + origin;
+            k.out = k.out + origin;
+        }
+}
+
 RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, FillRule fillB,
                  double threshold) {
     using namespace region;
@@ -82,14 +94,7 @@ RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, F
     // merge distance cross at angles too shallow to place, and near-copies
     // keep the crossing search busy: taken as one at a coarser distance they
     // close up; past that the answer is refused.
-    // Shapes whose coordinates cannot resolve them, being small for where
-    // they lie, would merge into nothing: refused.
     const double coarsest = kCoarsestMergeOfExtent * w.input.extent;
-    if (w.input.eps > coarsest) {
-        w.release();
-        result.status = RegionStatus::TooSmallForPosition;
-        return result;
-    }
     const double eps = w.input.eps;
     for (double factor : kRetryMerges) {
         // A retry never widens past the coarsest merge distance, nor below
@@ -99,6 +104,7 @@ RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, F
         result.status = pass(op, fillA, fillB, w, loops);
         if (result.status == RegionStatus::Ok) {
             result.loops = std::move(loops);
+            moveBack(result.loops, w.input.origin);
             break;
         }
     }
@@ -157,8 +163,8 @@ std::string describe(RegionStatus status) {
             return "two segments meet at more than " + std::to_string(region::kMaxMeetingsPerPair) +
                    " places";
         case RegionStatus::TooSmallForPosition:
-            return "the shapes are too small for where they lie: their coordinates there cannot "
-                   "tell their points apart";
+            return "the shapes are too small for where they lie: the doubles there are too "
+                   "coarse to draw them";
         case RegionStatus::AnswerDisagrees:
             return "the answer found disagrees with the windings counted on the inputs "
                    "themselves, so it is not given";

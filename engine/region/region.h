@@ -54,9 +54,8 @@ enum class RegionStatus {
     SearchBudgetExhausted,  // more than kPairSearchBudget subdivisions
     TooManyMeetings,        // more than kMaxMeetingsPerPair distinct meetings
     SearchTooDeep,          // subdivided past kMaxSearchDepth levels
-    // Shapes smaller than what their coordinates resolve where they lie:
-    // the finest merge distance there exceeds kCoarsestMergeOfExtent of
-    // their extent.
+    // Shapes spanning fewer than kFewestStepsAcross of the steps between
+    // doubles where they lie.
     TooSmallForPosition,
     // The answer's faces, checked against windings counted afresh on the
     // inputs' own curves, disagree with them at every merge distance tried.

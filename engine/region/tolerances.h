@@ -39,6 +39,16 @@ constexpr double kFinestMergeOfExtent = 1e-10;
 // units in the last place (magnitude).
 constexpr double kFinestMergeOfMagnitude = 1e-14;
 
+// Shapes whose box lies farther from 0 than this many times its size, on
+// an axis, are held relative to the box on that axis (size): nearer, the
+// coordinates resolve them as well as relative ones would.
+constexpr double kFarFromOrigin = 1e3;
+
+// Shapes must span at least this many of the steps between doubles where
+// they lie (count): the answer's new points land on those steps, so fewer
+// would bend its outline by more than a sixty-fourth of its size.
+constexpr double kFewestStepsAcross = 64.0;
+
 // The coarser merge distances tried when outlines run along each other too
 // closely to place their crossings (multiples of the finest merge distance;
 // the first keeps the caller's distance).
