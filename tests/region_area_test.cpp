@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "shaperegion/shaperegion.h"
 #include "regionshapes.h"
+#include "shaperegion/shaperegion.h"
 
 using namespace carvex;
 
@@ -311,6 +311,62 @@ TEST(RegionAnswer, ThresholdMergesNearKnots) {
     EXPECT_EQ(r.shape[0]->size(), 4);
     EXPECT_NEAR(area(r), 1.0, 1e-3);
     EXPECT_TRUE(combine(square(0, 0, 1), b, Operation::Xor, options).shape.isEmpty());
+}
+
+TEST(RegionAnswer, ACoarseThresholdJoinsPointsOrIsRefusedNeverLosesTheShapes) {
+    // Crossings 2 from the square's corners. Up to a threshold of 1 nothing
+    // is joined; coarser ones may join crossings to the corners, moving the
+    // outline by about the threshold, or refuse; what they may not do is
+    // answer a region that lost more than the threshold can move.
+    const Shape base = shapeOf(rectangle(0, 0, 10, 10));
+    const Shape operand = shapeOf(rectangle(5, 2, 15, 8));
+    const double exact = 100.0 + 5.0 * 6.0;
+    const double perimeter = 52.0;
+    for (double t : {1e-4, 0.01, 0.5, 1.0}) {
+        RegionOptions options;
+        options.threshold = t;
+        const ShapeResult r = combine(base, operand, Operation::Union, options);
+        ASSERT_TRUE(r.ok()) << t;
+        EXPECT_NEAR(area(r), exact, 1e-9) << t;
+        EXPECT_EQ(r.shape[0]->size(), 8) << t;
+    }
+    for (double t : {1.9, 2.0, 3.0, 4.0, 6.0, 10.0, 1e3}) {
+        RegionOptions options;
+        options.threshold = t;
+        const ShapeResult r = combine(base, operand, Operation::Union, options);
+        if (r.ok()) {
+            EXPECT_NEAR(area(r), exact, 0.5 * t * perimeter) << t;
+        }
+    }
+    RegionOptions coarse;
+    coarse.threshold = 6.0;
+    EXPECT_EQ(combine(base, operand, Operation::Union, coarse).status,
+              RegionStatus::ThresholdTooCoarse);
+}
+
+TEST(RegionAnswer, KnotsFinerThanTheThresholdAreNotChainedIntoOnePoint) {
+    // A circle drawn as 1,000 straight segments 0.063 long, united with a
+    // square over a quarter of it: thresholds past the spacing must neither
+    // drop the circle nor join its knots into a point.
+    auto circle = std::make_unique<Spline>(QStringLiteral("Spline"), true);
+    for (int i = 0; i < 1000; ++i) {
+        const double a = 2.0 * M_PI * i / 1000.0;
+        const Point3d p(10.0 * std::cos(a), 10.0 * std::sin(a), 0.0);
+        circle->append(new Knot(p, p, p, 0.0, Knot::Corner));
+    }
+    const Shape polygon = shapeOf(std::move(circle));
+    const Shape sq = shapeOf(rectangle(0, 0, 20, 20));
+    const double exact = enclosedArea(polygon) * 0.75 + 400.0;
+    for (double t : {0.01, 0.05, 0.07, 0.1, 0.5}) {
+        RegionOptions options;
+        options.threshold = t;
+        const ShapeResult r = combine(polygon, sq, Operation::Union, options);
+        if (r.ok()) {
+            EXPECT_NEAR(area(r), exact, 0.5 * t * 2.0 * M_PI * 10.0) << t;
+        } else {
+            EXPECT_EQ(r.status, RegionStatus::ThresholdTooCoarse) << t;
+        }
+    }
 }
 
 TEST(RegionIdentities, NearlyCoincidentCopiesKeepTheirRegion) {

@@ -94,6 +94,13 @@ void clusterNodes(const ScratchList<Node>& nodes, const ScratchList<char>& expos
     }
 }
 
+// How far apart two curves may run and be one: a few merge distances of
+// drift, or two thresholds, since the search met them at one threshold and
+// their ends were joined at another.
+double sameCurveReach(const Gathered& input) {
+    return std::max(kSameCurveReach * input.merge, 2.0 * input.join);
+}
+
 bool sameCurve(const Cubic& a, const Cubic& b, double tol) {
     double t = 0.0;
     for (double u : {0.25, 0.5, 0.75})
@@ -267,7 +274,7 @@ void carryAcrossOverlaps(Builder& b) {
             double t = 0.0;
             const Vec2 p = b.nodes[it->node].point;
             if (!projectOnMonotone(segments[to].curve, std::min(g0, g1), std::max(g0, g1), p,
-                                   kSameCurveReach * b.input.merge, t))
+                                   sameCurveReach(b.input), t))
                 continue;
             const int n = int(b.nodes.size());
             b.nodes.push_back({pointAt(segments[to].curve, t), -1, false});
@@ -293,8 +300,8 @@ void carryAcrossOverlaps(Builder& b) {
 void mergeNodes(const Builder& b, const ScratchList<Stop>& stops, UnionFind& sets) {
     for (const auto& [na, nb] : b.joined)
         sets.unite(na, nb);
-    clusterNodes(b.nodes, b.exposed, b.input.merge, sets, b.mem);
-    const double shortest = kShortestEdgeReach * b.input.merge;
+    clusterNodes(b.nodes, b.exposed, b.input.join, sets, b.mem);
+    const double shortest = std::max(kShortestEdgeReach * b.input.merge, b.input.join);
     for (size_t k = 1; k < stops.size(); ++k) {
         const Stop& p = stops[k - 1];
         const Stop& q = stops[k];
@@ -302,6 +309,28 @@ void mergeNodes(const Builder& b, const ScratchList<Stop>& stops, UnionFind& set
         if (length(b.nodes[p.node].point - b.nodes[q.node].point) <= shortest)
             sets.unite(p.node, q.node);
     }
+}
+
+// Whether every set of joined nodes fits in a box whose diagonal is at most
+// kJoinSpanReach join distances. Joining is transitive, and at a coarse
+// threshold a row of close knots would chain into one point; at the merge
+// distance's own scale chains are what closes near-copies up, so only a
+// threshold above it is held to this.
+bool joinsStayLocal(const Builder& b, UnionFind& sets) {
+    if (b.input.join <= b.input.merge) return true;
+    const int n = int(b.nodes.size());
+    ScratchList<Vec2> low(n, Vec2{HUGE_VAL, HUGE_VAL}, b.mem);
+    ScratchList<Vec2> high(n, Vec2{-HUGE_VAL, -HUGE_VAL}, b.mem);
+    for (int i = 0; i < n; ++i) {
+        const int r = sets.find(i);
+        const Vec2 p = b.nodes[i].point;
+        low[r] = {std::min(low[r].x, p.x), std::min(low[r].y, p.y)};
+        high[r] = {std::max(high[r].x, p.x), std::max(high[r].y, p.y)};
+    }
+    const double longest = kJoinSpanReach * b.input.join;
+    for (int r = 0; r < n; ++r)
+        if (high[r].x >= low[r].x && length(high[r] - low[r]) > longest) return false;
+    return true;
 }
 
 // One vertex per set of nodes that an edge ends at, made when first asked
@@ -450,7 +479,7 @@ void foldCoincidentEdges(const Gathered& input, Arrangement& out, Arena* mem) {
         for (int i = 0; i < int(edges.size()); ++i)
             grouped[fill[std::min(edges[i].v0, edges[i].v1)]++] = i;
     }
-    const double tol = kSameCurveReach * input.merge;
+    const double tol = sameCurveReach(input);
     for (int v = 0; v < nv; ++v) {
         const int b = groupStart[v];
         for (int k = b; k < groupStart[v + 1]; ++k) {
@@ -504,6 +533,8 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
                before);
     UnionFind sets(int(b.nodes.size()), b.mem);
     mergeNodes(b, stops, sets);
+    out.joinsTooLong = !joinsStayLocal(b, sets);
+    if (out.joinsTooLong) return;
     Vertices vertices(b, sets, out);
 
     out.edges.reserve(stops.size() + b.chains.size());

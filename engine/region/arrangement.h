@@ -50,6 +50,9 @@ struct Arrangement {
     // The edges whose windings came from a ray of their own; every other
     // edge's follow from one of these through the vertices.
     std::vector<int> seeds;
+    // The caller's threshold joined points into a run longer than
+    // kJoinSpanReach thresholds: the arrangement does not stand for the shapes.
+    bool joinsTooLong = false;
 
     // The curves by which an edge leaves v0 and reaches v1.
     const Cubic& startCurve(const Edge& e) const { return links[e.firstLink].curve; }

@@ -89,7 +89,7 @@ RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& 
     out.knots.clear();
     out.splines.clear();
     out.segments.clear();
-    out.extent = out.eps = out.merge = 0.0;
+    out.extent = out.eps = out.merge = out.join = 0.0;
     out.origin = {};
     if (!std::isfinite(threshold) || threshold < 0.0) return RegionStatus::InvalidThreshold;
     size_t knots = 0;
@@ -131,7 +131,8 @@ RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& 
     // Relative to the picture, but never below what the coordinates' own
     // precision can resolve.
     out.eps = std::max(kFinestMergeOfExtent * out.extent, kFinestMergeOfMagnitude * largest);
-    out.merge = std::max(out.eps, threshold);
+    out.merge = out.eps;
+    out.join = std::max(out.eps, threshold);
 
     for (const SplineSpan& span : spans) {
         const int n = span.count;
@@ -147,7 +148,8 @@ RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& 
             seg.closing = j == 0 && !span.closed;
             seg.original = seg.closing ? Cubic{{ka.point, ka.point, kb.point, kb.point}}
                                        : Cubic{{ka.point, ka.out, kb.in, kb.point}};
-            // Segments the merge distance cannot tell from a point.
+            // Segments the merge distance cannot tell from a point; shorter
+            // ones than the threshold end where they start once joined.
             double reach = 0.0;
             for (int c = 1; c < 4; ++c) {
                 const Vec2 d = seg.original.p[c] - seg.original.p[0];

@@ -42,7 +42,14 @@ struct Gathered {
     std::vector<SourceSegment> segments;
     double extent = 0.0;  // the larger side of the box of both inputs
     double eps = 0.0;     // what double precision cannot tell apart here
-    double merge = 0.0;   // eps or the caller's threshold, whichever is larger
+    // The distance the arrangement's numerics work at: eps, widened by the
+    // retries. Reaches that are multiples of it guard rounding, not the user.
+    double merge = 0.0;
+    // Knots and crossings closer than this are one point: merge or the
+    // caller's threshold, whichever is larger. Only points are joined at it;
+    // the multiples above stay those of merge, so that a coarse threshold
+    // does not stretch them across the shapes.
+    double join = 0.0;
     // Far from 0 the knots are held relative to this point, so that a shape
     // far off is combined as the same shape at the origin would be; the
     // answer's knots get it back.

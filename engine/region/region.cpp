@@ -38,10 +38,11 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Pa
     const bool checks = stageChecksOn();
     if (checks) enforce("gathering", checkGathered(w.input));
     monotonePieces(w.input.segments, w.pieces);
-    findHits(w.input.segments, w.pieces, w.input.merge, w.meetings);
+    findHits(w.input.segments, w.pieces, w.input.join, w.meetings);
     if (w.meetings.limit != RegionStatus::Ok) return w.meetings.limit;
     if (checks) enforce("crossing", checkMeetings(w.input, w.pieces, w.meetings));
     buildArrangement(w.input, w.pieces, w.meetings, w.arrangement);
+    if (w.arrangement.joinsTooLong) return RegionStatus::ThresholdTooCoarse;
     if (checks) enforce("arrangement", checkArrangement(w.input, w.arrangement));
     bool agree = computeWindings(w.arrangement);
     bool complete = true;
@@ -97,9 +98,10 @@ RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, F
     const double coarsest = kCoarsestMergeOfExtent * w.input.extent;
     const double eps = w.input.eps;
     for (double factor : kRetryMerges) {
-        // A retry never widens past the coarsest merge distance, nor below
-        // the caller's threshold.
+        // A retry never widens past the coarsest merge distance; points
+        // are joined at the caller's threshold whatever the retry.
         w.input.merge = std::max(w.input.merge, std::min(factor * eps, coarsest));
+        w.input.join = std::max(w.input.join, w.input.merge);
         Paths loops;
         result.status = pass(op, fillA, fillB, w, loops);
         if (result.status == RegionStatus::Ok) {
@@ -107,6 +109,8 @@ RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, F
             moveBack(result.loops, w.input.origin);
             break;
         }
+        // A coarser merge distance joins more, never less.
+        if (result.status == RegionStatus::ThresholdTooCoarse) break;
     }
     if (w.meetings.limit != RegionStatus::Ok && result.status == w.meetings.limit) {
         const auto& segments = w.input.segments;
@@ -168,6 +172,9 @@ std::string describe(RegionStatus status) {
         case RegionStatus::AnswerDisagrees:
             return "the answer found disagrees with the windings counted on the inputs "
                    "themselves, so it is not given";
+        case RegionStatus::ThresholdTooCoarse:
+            return "the threshold is coarser than the shapes' detail: it would join knots and "
+                   "crossings into runs longer than itself; a smaller threshold combines them";
         case RegionStatus::SearchTooDeep:
             return "the search for crossings of two segments went deeper than " +
                    std::to_string(region::kMaxSearchDepth) + " levels";

@@ -60,6 +60,10 @@ enum class RegionStatus {
     // The answer's faces, checked against windings counted afresh on the
     // inputs' own curves, disagree with them at every merge distance tried.
     AnswerDisagrees,
+    // The caller's threshold would join knots and crossings into runs
+    // longer than itself (kJoinSpanReach): the shapes have detail finer than
+    // the threshold, and joining it would collapse it.
+    ThresholdTooCoarse,
 };
 
 // A segment of an input: which input (0 for a, 1 for b), the path's place

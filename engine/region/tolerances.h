@@ -70,6 +70,12 @@ constexpr double kFlatStretch = 1e-3;
 // at most a few between them (multiple of the merge distance).
 constexpr double kSameCurveReach = 4.0;
 
+// Points joined at the caller's threshold may form a set no wider than this
+// many thresholds across (the diagonal of its box; multiple of the
+// threshold): points pairwise within the threshold fit in sqrt(2) of it, and
+// a wider set is a chain of close knots that joining would collapse.
+constexpr double kJoinSpanReach = 1.5;
+
 // Stops along one segment closer than this many merge distances become one
 // vertex: the edge between them would be too short for its tangent to have
 // a direction that the order around its vertices can trust (multiple of
