@@ -10,6 +10,7 @@
 #include "plugin.h"
 #include "resources/resource.h"
 #include "rollout.h"
+#include "wholeshapes.h"
 
 namespace {
 
@@ -31,6 +32,26 @@ SplineShape* operandShape(Object* evaluated, TimeValue t) {
     if (evaluated->IsSubClassOf(splineShapeClassID)) return static_cast<SplineShape*>(evaluated);
     if (!evaluated->CanConvertToType(splineShapeClassID)) return nullptr;
     return static_cast<SplineShape*>(evaluated->ConvertToType(t, splineShapeClassID));
+}
+
+// What the per-pair engine left uncombined, for the status line.
+struct PairNotes {
+    int pairsLeft = 0;
+    QString first;  // the first row's reason
+
+    void note(const QString& rowName, const QString& why) {
+        if (first.isEmpty()) first = rowName + ": " + why;
+        ++pairsLeft;
+    }
+    QString text() const {
+        if (pairsLeft == 0) return QString();
+        if (pairsLeft == 1) return QStringLiteral("A pair was left as it was: ") + first;
+        return QStringLiteral("%1 pairs were left as they were; %2").arg(pairsLeft).arg(first);
+    }
+};
+
+QString rowName(int row, INode* node) {
+    return QStringLiteral("row %1 (%2)").arg(row + 1).arg(QString::fromWCharArray(node->GetName()));
 }
 
 }  // namespace
@@ -75,6 +96,7 @@ void Carvex::BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) {
     ParamBlockDesc2* desc = pblock->GetDesc();
     desc->SetUserDlgProc(kParametersMap, &listProc);
     desc->SetUserDlgProc(kAboutMap, CreateAboutDlgProc(this));
+    ShowStatus(pblock, statusText);
 }
 
 void Carvex::EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) {
@@ -157,7 +179,13 @@ void Carvex::ModifyObject(TimeValue t, ModContext& mc, ObjectState* os, INode*) 
         combineOperands(t, mc, os);
     } catch (const std::bad_alloc&) {
         ivalid = NEVER;
+        setStatus(QStringLiteral("Left as it was: there was not enough memory to combine them"));
     }
+}
+
+void Carvex::setStatus(const QString& text) {
+    statusText = text.toStdWString();
+    ShowStatus(pblock, statusText);
 }
 
 void Carvex::combineOperands(TimeValue t, ModContext& mc, ObjectState* os) {
@@ -178,10 +206,16 @@ void Carvex::combineOperands(TimeValue t, ModContext& mc, ObjectState* os) {
     const int steps = result->shape.steps;
     Shape base;
     shapeFromHost(result->shape, base);
-    base.frame = matrixFromHost(baseNode->GetNodeTM(t));
 
     float threshold = 0.0f;
     pblock->GetValue(pb_threshold, t, threshold, ivalid);
+    int whole = 0;
+    pblock->GetValue(pb_whole_shapes, t, whole, ivalid);
+    // Taken before the base gets its node's frame: the region is read in
+    // the base object's own space, where the operands are brought.
+    WholeShapes wholeShapes = whole ? startWholeShapes(base) : WholeShapes();
+    base.frame = matrixFromHost(baseNode->GetNodeTM(t));
+    PairNotes pairNotes;
 
     for (int row = 0; row < kMaxOperands; ++row) {
         INode* node = pblock->GetINode(pb_spline_node, t, row);
@@ -202,9 +236,28 @@ void Carvex::combineOperands(TimeValue t, ModContext& mc, ObjectState* os) {
         // code, xor's included, names no operation the modifier offers and
         // leaves the shape as it is.
         carvex::Operation operation = carvex::Operation::Union;
-        if (!operationOfCode(code, &operation) || operation == carvex::Operation::Xor) continue;
-        applyOperandByPairs(base, operand, operation, static_cast<double>(threshold));
+        if (!operationOfCode(code, &operation) || operation == carvex::Operation::Xor) {
+            pairNotes.note(rowName(row, node),
+                           QStringLiteral("operation code %1 names no operation").arg(code));
+            continue;
+        }
+        const QString name = rowName(row, node);
+        if (whole) {
+            applyWholeOperand(wholeShapes, operand, operation, double(threshold), name);
+            continue;
+        }
+        applyOperandByPairs(base, operand, operation, static_cast<double>(threshold),
+                            [&](const PairOutcome& outcome) {
+                                if (!outcome.combined && outcome.reason != PairReason::None)
+                                    pairNotes.note(name, pairReasonText(outcome.reason));
+                            });
     }
+
+    if (whole) finishWholeShapes(wholeShapes, base);
+    QString status = whole ? wholeShapesStatus(wholeShapes) : QString();
+    if (!pairNotes.text().isEmpty())
+        status = status.isEmpty() ? pairNotes.text() : status + "\n" + pairNotes.text();
+    setStatus(status);
 
     shapeToHost(base, result->shape);
     result->shape.UpdateSels(0);

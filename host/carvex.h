@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <string>
+
 #include "hostsdk.h"
 
 // The object-space modifier: combines the closed splines of the shape it
@@ -43,8 +46,14 @@ public:
     Class_ID InputType() override { return splineShapeClassID; }
     void ModifyObject(TimeValue t, ModContext& mc, ObjectState* os, INode* node) override;
 
+    // The last evaluation's line for the Parameters rollout: what the
+    // operands came to, or why they left the shape as it was.
+    const std::wstring& status() const { return statusText; }
+
 private:
     void combineOperands(TimeValue t, ModContext& mc, ObjectState* os);
+    void setStatus(const QString& text);
+    std::wstring statusText;
 
 public:
     IParamBlock2* pblock = nullptr;

@@ -27,6 +27,18 @@ public:
 
 static CarvexClassDesc carvexDesc;
 
+// A scene saved before "Whole_shapes" existed was evaluated pair by pair;
+// it loads that way, so that it looks as it did, while new modifiers start
+// with whole shapes on.
+class OlderScenes : public ParamBlockUpgrade {
+public:
+    void Upgrade(IParamBlock2* pb, int savedVersion) override {
+        if (savedVersion < 1) pb->SetValue(pb_whole_shapes, 0, 0);
+    }
+};
+
+static OlderScenes olderScenes;
+
 ClassDesc2* GetCarvexDesc() {
     return &carvexDesc;
 }
@@ -36,7 +48,9 @@ ClassDesc2* GetCarvexDesc() {
 // per parameter property, the way the host reads the list.
 // clang-format off
 static ParamBlockDesc2 carvexParamBlock(
-    carvex_params, _M("params"), 0, &carvexDesc, P_AUTO_CONSTRUCT | P_AUTO_UI | P_MULTIMAP,
+    carvex_params, _M("params"), 0, &carvexDesc,
+    P_AUTO_CONSTRUCT | P_AUTO_UI | P_MULTIMAP | P_VERSION,
+    carvex_params_version,
     // reference number of the block inside the modifier
     0,
     // rollout maps: the dialog procedures are set when the rollouts open
@@ -62,8 +76,20 @@ static ParamBlockDesc2 carvexParamBlock(
     p_ui, 0, TYPE_SPINNER, EDITTYPE_FLOAT, IDC_THRESHOLD_EDIT, IDC_THRESHOLD_SPIN, SPIN_AUTOSCALE,
     p_end,
 
+    pb_whole_shapes, _M("Whole_shapes"), TYPE_INT, 0, IDS_WHOLE_SHAPES,
+    p_default, 1,
+    p_range, 0, 1,
+    p_ui, 0, TYPE_SINGLECHEKBOX, IDC_WHOLE_SHAPES,
+    p_end,
+
     p_end);
 // clang-format on
+
+// Installed right after the block, in the same order of static initialisation.
+[[maybe_unused]] static const bool olderScenesInstalled = [] {
+    carvexParamBlock.SetUpgrade(&olderScenes);
+    return true;
+}();
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason != DLL_PROCESS_ATTACH) return TRUE;

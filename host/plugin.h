@@ -21,7 +21,11 @@ enum {
     pb_type = 1,             // the operation new operands take
     pb_operation_types = 2,  // the operation of each operand row
     pb_threshold = 3,        // tolerance handed to the engine
+    pb_whole_shapes = 4,     // 1: combine whole regions, holes and pieces; 0: per pair
 };
+
+// Version of the block's descriptor: 1 added "Whole_shapes".
+enum { carvex_params_version = 1 };
 
 // Operation codes kept in "Type" and "Operation_types".
 enum { op_union = 0, op_intersect = 1, op_subtr_a = 2, op_subtr_b = 3 };

@@ -162,3 +162,9 @@ void RemoveSelectedOperand(SplineListState& state) {
     state.pblock->Delete(pb_operation_types, state.selected, 1);
     repaintList(state);
 }
+
+void ShowStatus(IParamBlock2* pb, const std::wstring& text) {
+    const SplineListState& state = TheSplineListDlgProc().listState;
+    if (!pb || state.pblock != pb || !state.listWindow) return;
+    SetDlgItemTextW(GetParent(state.listWindow), IDC_STATUS, text.c_str());
+}

@@ -44,3 +44,5 @@ void AddOperand(SplineListState& state, INode* node);
 void AssignOperation(SplineListState& state);
 // Deletes the selected operand; the selection stays on its row number.
 void RemoveSelectedOperand(SplineListState& state);
+// Shows text as the status line of the Parameters rollout, if it is open on pb.
+void ShowStatus(IParamBlock2* pb, const std::wstring& text);

@@ -7,6 +7,7 @@
 #define IDS_PARAMS 4
 #define IDS_ABOUT 6
 #define IDS_TYPE 7
+#define IDS_WHOLE_SHAPES 8
 
 // Dialog templates and bitmaps
 #define IDD_PANEL 101
@@ -23,6 +24,8 @@
 #define IDC_REMOVE 1496
 #define IDC_THRESHOLD_EDIT 1501
 #define IDC_THRESHOLD_SPIN 1502
+#define IDC_WHOLE_SHAPES 1503
+#define IDC_STATUS 1504
 
 // Controls of the About rollout
 #define IDC_CHECK_UPDATE 1011

@@ -757,6 +757,9 @@ private:
 #define P_AUTO_CONSTRUCT 0x0002
 #define P_AUTO_UI 0x0004
 #define P_MULTIMAP 0x0020
+// A version number follows the block flags; data saved by an older version
+// is brought up to date by the descriptor's ParamBlockUpgrade.
+#define P_VERSION 0x4000
 
 // Tags of the descriptor's argument list.
 #define p_default static_cast<int>(0xC0000000)
@@ -767,6 +770,8 @@ private:
 // Control types of p_ui.
 #define TYPE_SPINNER 0
 #define TYPE_RADIO 1
+// Spelled as the host SDK spells it.
+#define TYPE_SINGLECHEKBOX 2
 
 #define EDITTYPE_INT 1
 #define EDITTYPE_FLOAT 2
@@ -776,6 +781,17 @@ private:
 #define APPENDROLL_CLOSED 0x0001
 
 class ParamMap2UserDlgProc;
+class IParamBlock2;
+
+// Brings a block read from data of an older descriptor version up to date.
+// The host calls it before the saved values are applied, so a value the
+// data holds always wins; what it sets stands for values the older version
+// did not have.
+class ParamBlockUpgrade {
+public:
+    virtual ~ParamBlockUpgrade() = default;
+    virtual void Upgrade(IParamBlock2* pb, int savedVersion) = 0;
+};
 
 union PB2Value {
     float f;
@@ -814,9 +830,9 @@ struct ParamMapDesc {
 
 class ParamBlockDesc2 {
 public:
-    // Reads the argument list the host defines: the reference number with
-    // P_AUTO_CONSTRUCT, the rollout maps with P_AUTO_UI, then each parameter
-    // closed by p_end, and a final p_end. Registers with cd.
+    // Reads the argument list the host defines: the version with P_VERSION,
+    // the reference number with P_AUTO_CONSTRUCT, the rollout maps with P_AUTO_UI, then each
+    // parameter closed by p_end, and a final p_end. Registers with cd.
     ParamBlockDesc2(BlockID ID, const MCHAR* int_name, StringResID local_name, ClassDesc2* cd,
                     USHORT flags, ...);
 
@@ -827,12 +843,18 @@ public:
     // WM_INITDIALOG at once (hostui.h).
     void SetUserDlgProc(MapID map, ParamMap2UserDlgProc* proc = nullptr);
     ParamMap2UserDlgProc* GetUserDlgProc(MapID map = 0) const;
+    // Data saved without a version counts as version 0.
+    int Version() const { return version; }
+    void SetUpgrade(ParamBlockUpgrade* u) { upgrade = u; }
+    ParamBlockUpgrade* GetUpgrade() const { return upgrade; }
 
     BlockID ID;
     const MCHAR* int_name;
     StringResID local_name;
     ClassDesc2* cd;
     USHORT flags;
+    int version = 0;
+    ParamBlockUpgrade* upgrade = nullptr;
     int ref_no = -1;
     std::vector<ParamMapDesc> maps;
     std::vector<ParamDef> paramdefs;

@@ -340,8 +340,10 @@ bool Scene::loadJson(const QByteArray& document, const QString& folder, QString*
     // Parameters last: node rows name nodes that now exist.
     for (int i = 0; i < mods.size(); ++i) {
         const QJsonObject mo = mods[i].toObject();
-        if (!readParams(byId.value(mo.value("id").toString()), mo.value("params").toObject(),
-                        QStringLiteral("modifiers[%1].params").arg(i), error))
+        Modifier* mod = byId.value(mo.value("id").toString());
+        const QString where = QStringLiteral("modifiers[%1]").arg(i);
+        if (!upgradeBlocks(mod, mo.value("versions").toObject(), where + ".versions", error) ||
+            !readParams(mod, mo.value("params").toObject(), where + ".params", error))
             return false;
     }
     return true;
@@ -424,6 +426,25 @@ Object* Scene::readObject(const QJsonObject& o, const QString& folder, const QSt
     }
     fail(error, where, "unknown object type '" + type + "'");
     return nullptr;
+}
+
+bool Scene::upgradeBlocks(Modifier* mod, const QJsonObject& versions, const QString& where,
+                          QString* error) {
+    for (int b = 0; b < mod->NumParamBlocks(); ++b) {
+        IParamBlock2* pb = mod->GetParamBlock(b);
+        if (!pb) continue;
+        ParamBlockDesc2* desc = pb->GetDesc();
+        const QString name = QString::fromWCharArray(desc->int_name);
+        const int saved = versions.value(name).toInt(0);
+        if (saved > desc->Version())
+            return fail(error, where + "." + name,
+                        QStringLiteral("saved by version %1 of the block; this plug-in knows "
+                                       "versions up to %2")
+                            .arg(saved)
+                            .arg(desc->Version()));
+        if (saved < desc->Version() && desc->GetUpgrade()) desc->GetUpgrade()->Upgrade(pb, saved);
+    }
+    return true;
 }
 
 bool Scene::readParams(Modifier* mod, const QJsonObject& params, const QString& where,
@@ -547,9 +568,13 @@ QByteArray Scene::saveJson() const {
     QJsonArray mods;
     for (Modifier* mod : modifiers()) {
         QJsonObject params;
+        QJsonObject versions;
         for (int b = 0; b < mod->NumParamBlocks(); ++b) {
             IParamBlock2* pb = mod->GetParamBlock(b);
             if (!pb) continue;
+            if (pb->GetDesc()->flags & P_VERSION)
+                versions.insert(QString::fromWCharArray(pb->GetDesc()->int_name),
+                                pb->GetDesc()->Version());
             for (const ParamDef& d : pb->GetDesc()->paramdefs) {
                 const int type = base_type(d.type);
                 const int rows = is_tab(d.type) ? pb->Count(d.ID) : 1;
@@ -570,11 +595,13 @@ QByteArray Scene::saveJson() const {
             }
         }
         ClassDesc* cd = classOf(mod);
-        mods.append(QJsonObject{
+        QJsonObject mo{
             {"id", ids.value(mod)},
             {"class",
              cd && cd->InternalName() ? QString::fromWCharArray(cd->InternalName()) : QString()},
-            {"params", params}});
+            {"params", params}};
+        if (!versions.isEmpty()) mo.insert("versions", versions);
+        mods.append(mo);
     }
     QJsonArray nodeArray;
     for (INode* n : nodes()) {

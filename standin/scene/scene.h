@@ -23,7 +23,8 @@ class SceneRoot;
 //     "format": "carvex-scene", "version": 1, "time": 0,
 //     "modifiers": [{"id": "cut", "class": "Carvex",
 //                    "params": {"Threshold": 0.0001, "Type": 0,
-//                               "Spline_Node": ["Disc"], "Operation_types": [2]}}],
+//                               "Spline_Node": ["Disc"], "Operation_types": [2]},
+//                    "versions": {"params": 1}}],                (block versions; none: 0)
 //     "nodes": [{"name": "Plate", "wireColor": "#1f77b4",
 //                "transform": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]],   (or "position": [x,y,z]
 //                                                                   and "rotation": degrees about
@@ -86,6 +87,10 @@ private:
                        QString* error);
     Object* readPipeline(const QJsonObject& o, const QString& folder, const QString& where,
                          QString* error);
+    // Blocks saved by an older version of their descriptor than the plug-in's
+    // are brought up to date before their values are read.
+    bool upgradeBlocks(Modifier* mod, const QJsonObject& versions, const QString& where,
+                       QString* error);
     bool readParams(Modifier* mod, const QJsonObject& params, const QString& where, QString* error);
     QJsonObject writePipeline(Object* obj) const;
     QJsonObject writeObject(Object* obj) const;

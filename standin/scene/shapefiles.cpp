@@ -76,7 +76,17 @@ bool writeHostShape(const QString& path, const BezierShape& shape, QString* erro
         spline->updateLengths();
         file.addSpline(spline);
     }
-    return writeShapeFile(path, file, error);
+    if (formatForPath(path) != ShapeFormat::Png) return writeShapeFile(path, file, error);
+    // Nested splines are holes, as extruders read a shape: so it is drawn.
+    AnswerStyle style;
+    style.picture = PictureFill::EvenOdd;
+    QByteArray png;
+    QString why;
+    if (!encodeAnswerFile(ShapeFormat::Png, file, style, {}, &png, &why)) {
+        if (error) *error = QStringLiteral("%1: %2").arg(path, why);
+        return false;
+    }
+    return writeFilesAtomically({{path, png}}, error);
 }
 
 }  // namespace standin

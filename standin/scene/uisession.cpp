@@ -95,6 +95,12 @@ private:
             return report();
         }
         if (verb == "threshold") return threshold(rest, why);
+        if (verb == "evaluate") {
+            const BezierShape* shape = scene.evaluate(node);
+            log << "evaluate " << QString::fromWCharArray(node->GetName()) << ": "
+                << (shape ? shape->SplineCount() : 0) << " spline(s)\n";
+            return report();
+        }
         if (verb == "expand" || verb == "collapse") {
             for (const Rollout& r : rollouts())
                 if (r.title.compare(rest, Qt::CaseInsensitive) == 0)
@@ -114,6 +120,7 @@ private:
         if (!derived || index < 0 || index >= derived->NumModifiers())
             return fail(why, words[1] + " has no modifier " + QString::number(index));
         modifier = derived->GetModifier(index);
+        this->node = node;
         modifier->BeginEditParams(static_cast<IObjParam*>(GetCOREInterface()), 0, nullptr);
         log << "opened the rollouts of modifier " << index << " on " << words[1] << "\n";
         return report();
@@ -254,6 +261,7 @@ private:
     int scale;
     QTextStream& log;
     Modifier* modifier = nullptr;
+    INode* node = nullptr;  // whose rollouts are open
     int saved = 0;
 };
 

@@ -19,6 +19,7 @@ class Scene;
 //   scroll REQUEST [N]   a scroll bar request: up, down, pageup, pagedown, thumb N
 //   wheel NOTCHES        turns the mouse wheel (positive: away from the user)
 //   threshold VALUE      enters VALUE in the Threshold spinner
+//   evaluate             evaluates the node whose rollouts are open, as a viewport redraw does
 //   expand TITLE         opens a closed rollout ("About"); collapse TITLE closes it
 //   snapshot NAME        saves the rollouts as NAME.png
 //   close                closes the rollouts

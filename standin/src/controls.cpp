@@ -59,7 +59,8 @@ public:
     }
     void text(RECT r, const std::wstring& s, UINT format, COLORREF c) {
         SetTextColor(dc, c);
-        DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format | DT_SINGLELINE);
+        if (!(format & DT_WORDBREAK)) format |= DT_SINGLELINE;
+        DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format);
     }
 
     HWND window;
@@ -164,7 +165,10 @@ void paintButton(HWND window) {
     }
     RECT label = p.client;
     label.left = box + 4;
-    p.text(label, w->text, DT_LEFT | DT_VCENTER, textColour);
+    // A multi-line label wraps between words from the top, beside a box
+    // that stays centred.
+    p.text(label, w->text, DT_LEFT | ((w->style & BS_MULTILINE) ? DT_WORDBREAK : DT_VCENTER),
+           textColour);
 }
 
 LRESULT CALLBACK buttonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -211,7 +215,8 @@ LRESULT CALLBACK staticProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
     const DWORD align = w->style & SS_TYPEMASK;
     const UINT format = align == SS_CENTER ? DT_CENTER : align == SS_RIGHT ? DT_RIGHT : DT_LEFT;
-    p.text(inside, w->text, format | ((w->style & SS_SUNKEN) ? DT_VCENTER : 0),
+    // Plain text wraps between words, as the system's statics do.
+    p.text(inside, w->text, format | ((w->style & SS_SUNKEN) ? DT_VCENTER : DT_WORDBREAK),
            enabled(window) ? kText : kDisabledText);
     return 0;
 }

@@ -455,10 +455,45 @@ BOOL WINAPI TextOutW(HDC dc, int x, int y, LPCWSTR text, int length) {
     return TRUE;
 }
 
+namespace {
+
+// Words laid out greedily into lines no wider than width; a word wider than
+// that has a line of its own.
+QStringList wrappedLines(DeviceContext* c, const QString& text, int width) {
+    QStringList lines;
+    for (const QString& paragraph : text.split('\n')) {
+        QString line;
+        for (const QString& word : paragraph.split(' ', Qt::SkipEmptyParts)) {
+            const QString longer = line.isEmpty() ? word : line + ' ' + word;
+            if (!line.isEmpty() && standin::measure(c, longer).width() > width) {
+                lines << line;
+                line = word;
+            } else {
+                line = longer;
+            }
+        }
+        lines << line;
+    }
+    return lines;
+}
+
+}  // namespace
+
 int WINAPI DrawTextW(HDC dc, LPCWSTR text, int length, RECT* rect, UINT format) {
     DeviceContext* c = standin::contextOf(dc);
     if (!c || !text || !rect) return 0;
     const QString s = standin::textOf(text, length);
+    if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
+        int height = 0;
+        for (const QString& line : wrappedLines(c, s, rect->right - rect->left)) {
+            RECT row = *rect;
+            row.top += height;
+            const std::wstring w = line.toStdWString();
+            height += DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &row,
+                                (format & (DT_CENTER | DT_RIGHT)) | DT_SINGLELINE);
+        }
+        return height;
+    }
     const QSize size = standin::measure(c, s);
     int x = rect->left;
     if (format & DT_CENTER) x = (rect->left + rect->right - size.width()) / 2;

@@ -84,6 +84,9 @@ void ParamMap::Invalidate() {
             for (size_t i = 0; i < def->ctrl_IDs.size(); ++i)
                 CheckDlgButton(window, def->ctrl_IDs[i],
                                static_cast<int>(i) == value ? BST_CHECKED : BST_UNCHECKED);
+        } else if (def->ctrl_type == TYPE_SINGLECHEKBOX && def->ctrl_IDs.size() == 1) {
+            CheckDlgButton(window, def->ctrl_IDs[0],
+                           pblock->GetInt(def->ID, t) ? BST_CHECKED : BST_UNCHECKED);
         } else if (def->ctrl_type == TYPE_SPINNER && def->ctrl_IDs.size() == 2) {
             ISpinnerControl* spin = GetISpinner(GetDlgItem(window, def->ctrl_IDs[1]));
             if (!spin) continue;
@@ -111,6 +114,11 @@ void ParamMap::controlChanged(UINT message, WPARAM wParam) {
             const auto at = std::find(def->ctrl_IDs.begin(), def->ctrl_IDs.end(), control);
             if (at != def->ctrl_IDs.end())
                 pblock->SetValue(def->ID, t, static_cast<int>(at - def->ctrl_IDs.begin()));
+        } else if (message == WM_COMMAND && def->ctrl_type == TYPE_SINGLECHEKBOX &&
+                   HIWORD(wParam) == BN_CLICKED && def->ctrl_IDs.size() == 1 &&
+                   def->ctrl_IDs[0] == control) {
+            pblock->SetValue(def->ID, t,
+                             IsDlgButtonChecked(window, control) == BST_CHECKED ? 1 : 0);
         } else if (message == CC_SPINNER_CHANGE && def->ctrl_type == TYPE_SPINNER &&
                    def->ctrl_IDs.size() == 2 && def->ctrl_IDs[1] == control) {
             ISpinnerControl* spin = GetISpinner(GetDlgItem(window, control));

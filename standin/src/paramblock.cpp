@@ -24,6 +24,7 @@ ParamBlockDesc2::ParamBlockDesc2(BlockID id, const MCHAR* name, StringResID loca
     : ID(id), int_name(name), local_name(localName), cd(classDesc), flags(blockFlags) {
     va_list ap;
     va_start(ap, blockFlags);
+    if (flags & P_VERSION) version = va_arg(ap, int);
     if (flags & P_AUTO_CONSTRUCT) ref_no = va_arg(ap, int);
     if (flags & P_AUTO_UI) {
         const int count = (flags & P_MULTIMAP) ? va_arg(ap, int) : 1;
@@ -62,6 +63,8 @@ ParamBlockDesc2::ParamBlockDesc2(BlockID id, const MCHAR* name, StringResID loca
                     const int n = va_arg(ap, int);
                     for (int i = 0; i < n; ++i)
                         def.ctrl_IDs.push_back(va_arg(ap, int));
+                } else if (def.ctrl_type == TYPE_SINGLECHEKBOX) {
+                    def.ctrl_IDs.push_back(va_arg(ap, int));
                 } else if (def.ctrl_type == TYPE_SPINNER) {
                     def.edit_type = va_arg(ap, int);
                     def.ctrl_IDs.push_back(va_arg(ap, int));

@@ -45,6 +45,7 @@ const QHash<QString, qint64>& systemConstants() {
         {"BS_DEFPUSHBUTTON", 0x1},
         {"BS_CHECKBOX", 0x2},
         {"BS_AUTOCHECKBOX", 0x3},
+        {"BS_MULTILINE", 0x2000},
         {"BS_RADIOBUTTON", 0x4},
         {"BS_3STATE", 0x5},
         {"BS_AUTO3STATE", 0x6},

@@ -56,6 +56,16 @@ inline Modifier* newCarvex() {
     return cd ? static_cast<Modifier*>(static_cast<Animatable*>(cd->Create(FALSE))) : nullptr;
 }
 
+// "Whole_shapes" of the modifier's block.
+constexpr ParamID kWholeShapesParam = 4;
+
+// The modifier set to combine pair by pair, as scenes saved before whole
+// shapes existed evaluate.
+inline Modifier* perPair(Modifier* mod) {
+    if (mod) mod->GetParamBlock(0)->SetValue(kWholeShapesParam, 0, 0);
+    return mod;
+}
+
 struct P {
     float x, y;
 };

@@ -1,4 +1,5 @@
-// The modify pipeline, run by the stand-in host's evaluation of scenes.
+// The modify pipeline, run by the stand-in host's evaluation of scenes,
+// pair by pair.
 
 #include <cmath>
 
@@ -85,7 +86,7 @@ TEST(ModifyPipeline, WithoutOperandsTheShapeRoundTrips) {
     source->shape.AddSpline(single);
     source->shape.steps = 9;
 
-    Modifier* mod = scene->createModifier("Carvex");
+    Modifier* mod = perPair(scene->createModifier("Carvex"));
     INode* node = modifiedNode(*scene, "Base", source, mod);
     node->SetNodeTM(0, TransMatrix(Point3(3.0f, 4.0f, 0.0f)));
     const BezierShape* result = scene->evaluate(node);
@@ -143,7 +144,7 @@ TEST(ModifyPipeline, OperationsCombineWithTheOperandInItsPlace) {
          {Case{0, kUnion}, Case{2, kBaseMinusOperand}, Case{3, kOperandMinusBase}}) {
         SCOPED_TRACE(c.code);
         auto scene = newScene();
-        Modifier* mod = scene->createModifier("Carvex");
+        Modifier* mod = perPair(scene->createModifier("Carvex"));
         INode* base = modifiedNode(*scene, "Base", shapeOf({rectangle(0, 0, 10, 10)}), mod);
         // The operand's own square sits at its origin; its node puts it at (5, 2).
         INode* op = scene->addNode("Op", shapeOf({rectangle(0, 0, 10, 6)}));
@@ -157,7 +158,7 @@ TEST(ModifyPipeline, OperationsCombineWithTheOperandInItsPlace) {
 
 TEST(ModifyPipeline, OperandsAreMovedByTheirTransformRelativeToTheBase) {
     auto scene = newScene();
-    Modifier* mod = scene->createModifier("Carvex");
+    Modifier* mod = perPair(scene->createModifier("Carvex"));
     INode* base = modifiedNode(*scene, "Base", shapeOf({rectangle(0, 0, 10, 10)}), mod);
     // The base turned a quarter and moved; the operand placed at (5, 2) in the
     // base's own frame, so only T_op x T_base^-1 brings it there.
@@ -178,7 +179,7 @@ TEST(ModifyPipeline, OperandsAreMovedByTheirTransformRelativeToTheBase) {
 
 TEST(ModifyPipeline, OperandsApplyInRowOrder) {
     auto scene = newScene();
-    Modifier* mod = scene->createModifier("Carvex");
+    Modifier* mod = perPair(scene->createModifier("Carvex"));
     INode* base = modifiedNode(*scene, "Base", shapeOf({rectangle(0, 0, 10, 10)}), mod);
     INode* grow = scene->addNode("Grow", shapeOf({rectangle(5, 2, 15, 8)}));
     INode* notch = scene->addNode("Notch", shapeOf({rectangle(12, 4, 20, 6)}));
@@ -201,7 +202,7 @@ TEST(ModifyPipeline, OperandsApplyInRowOrder) {
 
 TEST(ModifyPipeline, AtMostTwoHundredOperandsAreEvaluated) {
     auto scene = newScene();
-    Modifier* mod = scene->createModifier("Carvex");
+    Modifier* mod = perPair(scene->createModifier("Carvex"));
     INode* base = modifiedNode(*scene, "Base", shapeOf({rectangle(0, 0, 10, 10)}), mod);
     // Empty operand shapes change nothing but are evaluated all the same.
     CountingShape* filler = countingShape();
@@ -222,7 +223,7 @@ TEST(ModifyPipeline, AtMostTwoHundredOperandsAreEvaluated) {
 
 TEST(ModifyPipeline, AnOperandThatCannotBecomeAShapeEndsTheList) {
     auto scene = newScene();
-    Modifier* mod = scene->createModifier("Carvex");
+    Modifier* mod = perPair(scene->createModifier("Carvex"));
     INode* base = modifiedNode(*scene, "Base", shapeOf({rectangle(0, 0, 10, 10)}), mod);
     // A rectangle object is converted to a spline shape (and the copy deleted).
     INode* rect = scene->addNode("Rect", new standin::RectangleShape(10, 6));
@@ -246,7 +247,7 @@ TEST(ModifyPipeline, AnOperandThatCannotBecomeAShapeEndsTheList) {
 
 TEST(ModifyPipeline, AnInstancedModifierUsesTheNodeThatHoldsTheContext) {
     auto scene = newScene();
-    Modifier* mod = scene->createModifier("Carvex");
+    Modifier* mod = perPair(scene->createModifier("Carvex"));
     INode* near = modifiedNode(*scene, "Near", shapeOf({rectangle(0, 0, 10, 10)}), mod);
     INode* far = modifiedNode(*scene, "Far", shapeOf({rectangle(0, 0, 10, 10)}), mod);
     far->SetNodeTM(0, TransMatrix(Point3(100, 0, 0)));
@@ -264,7 +265,7 @@ TEST(ModifyPipeline, TheNodeIsFoundThroughBranchesAndReferencedObjects) {
     op->SetNodeTM(0, TransMatrix(Point3(25, 2, 0)));
 
     // Inside a branch of a compound shape whose node stands at (20, 0).
-    Modifier* inBranch = scene->createModifier("Carvex");
+    Modifier* inBranch = perPair(scene->createModifier("Carvex"));
     addOperand(inBranch, op, 0);
     IDerivedObject* branch = CreateDerivedObject(shapeOf({rectangle(0, 0, 10, 10)}));
     branch->AddModifier(inBranch);
@@ -279,7 +280,7 @@ TEST(ModifyPipeline, TheNodeIsFoundThroughBranchesAndReferencedObjects) {
     EXPECT_TRUE(outlineIs(merged->GetSpline(0), kUnion));
 
     // Behind a referenced object, whose source holds the stack.
-    Modifier* behindRef = scene->createModifier("Carvex");
+    Modifier* behindRef = perPair(scene->createModifier("Carvex"));
     addOperand(behindRef, op, 0);
     IDerivedObject* source = CreateDerivedObject(shapeOf({rectangle(0, 0, 10, 10)}));
     source->AddModifier(behindRef);
@@ -292,7 +293,7 @@ TEST(ModifyPipeline, TheNodeIsFoundThroughBranchesAndReferencedObjects) {
 
 TEST(ModifyPipeline, WithoutANodeTheShapePassesUntouched) {
     auto scene = newScene();
-    Modifier* mod = scene->createModifier("Carvex");
+    Modifier* mod = perPair(scene->createModifier("Carvex"));
     INode* op = scene->addNode("Op", shapeOf({rectangle(5, 2, 15, 8)}));
     addOperand(mod, op, 0);
     // A stack that no node holds.
@@ -309,7 +310,7 @@ TEST(ModifyPipeline, WithoutANodeTheShapePassesUntouched) {
 }
 
 TEST(ModifyPipeline, NonShapesAreLeftAlone) {
-    Modifier* mod = newCarvex();
+    Modifier* mod = perPair(newCarvex());
     ModContext mc;
     standin::BoxObject box(Point3(1, 1, 1));
     ObjectState os(&box);
@@ -325,7 +326,7 @@ TEST(ModifyPipeline, TheThresholdReachesTheEngine) {
     const QVector<P> fine = kUnion;
     auto outlineWith = [&](float threshold) {
         auto scene = newScene();
-        Modifier* mod = scene->createModifier("Carvex");
+        Modifier* mod = perPair(scene->createModifier("Carvex"));
         mod->GetParamBlock(0)->SetValue(kThreshold, 0, threshold);
         INode* base = modifiedNode(*scene, "Base", shapeOf({rectangle(0, 0, 10, 10)}), mod);
         addOperand(mod, scene->addNode("Op", shapeOf({rectangle(5, 2, 15, 8)})), 0);
@@ -340,7 +341,7 @@ TEST(ModifyPipeline, TheThresholdReachesTheEngine) {
 
 TEST(ModifierDisplay, KnotMarkersOfTheEvaluatedShape) {
     auto scene = newScene();
-    Modifier* mod = scene->createModifier("Carvex");
+    Modifier* mod = perPair(scene->createModifier("Carvex"));
     INode* base = modifiedNode(*scene, "Base",
                                shapeOf({rectangle(0, 0, 10, 10), rectangle(20, 0, 21, 1)}), mod);
     base->SetNodeTM(0, TransMatrix(Point3(0, 0, 5)));

@@ -17,6 +17,7 @@ constexpr ParamID kSplineNode = 0;
 constexpr ParamID kType = 1;
 constexpr ParamID kOperationTypes = 2;
 constexpr ParamID kThreshold = 3;
+constexpr ParamID kWholeShapes = 4;
 
 template <typename Fn>
 Fn exported(const char* name) {
@@ -118,7 +119,9 @@ TEST(ClassDescriptor, ParameterBlockIsDescribedAsSaved) {
     EXPECT_EQ(d->ID, 0);
     EXPECT_EQ(text(d->int_name), "params");
     EXPECT_EQ(d->local_name, 0);
-    EXPECT_EQ(d->flags, 0x26);
+    // Auto-construct, auto-UI, several maps, and a version: 1 since "Whole_shapes".
+    EXPECT_EQ(d->flags, 0x4026);
+    EXPECT_EQ(d->Version(), 1);
     EXPECT_EQ(d->ref_no, 0);
 
     ASSERT_EQ(d->maps.size(), 2u);
@@ -134,7 +137,7 @@ TEST(ClassDescriptor, ParameterBlockIsDescribedAsSaved) {
     EXPECT_EQ(d->maps[1].rollup_flags, 1);
     EXPECT_EQ(d->maps[1].proc, nullptr);
 
-    ASSERT_EQ(d->Count(), 4);
+    ASSERT_EQ(d->Count(), 5);
     const ParamDef& nodes = d->GetParamDef(kSplineNode);
     EXPECT_EQ(text(nodes.int_name), "Spline_Node");
     EXPECT_EQ(nodes.type, 0x811);
@@ -175,6 +178,19 @@ TEST(ClassDescriptor, ParameterBlockIsDescribedAsSaved) {
     EXPECT_EQ(threshold.edit_type, 2);
     EXPECT_EQ(threshold.ctrl_IDs, (std::vector<int>{1501, 1502}));
     EXPECT_EQ(threshold.scale, -1.0f);
+
+    const ParamDef& whole = d->GetParamDef(kWholeShapes);
+    EXPECT_EQ(d->IDtoIndex(kWholeShapes), 4);  // after the others, as saved scenes have them
+    EXPECT_EQ(text(whole.int_name), "Whole_shapes");
+    EXPECT_EQ(whole.type, 1);
+    EXPECT_EQ(whole.flags, 0);
+    EXPECT_EQ(whole.local_name, 8);
+    EXPECT_EQ(whole.def.i, 1);
+    EXPECT_EQ(whole.range_low.i, 0);
+    EXPECT_EQ(whole.range_high.i, 1);
+    EXPECT_EQ(whole.uiMap, 0);
+    EXPECT_EQ(whole.ctrl_type, TYPE_SINGLECHEKBOX);
+    EXPECT_EQ(whole.ctrl_IDs, (std::vector<int>{1503}));
 }
 
 TEST(Resources, StringTableAndTemplatesComeFromTheModule) {
@@ -187,12 +203,13 @@ TEST(Resources, StringTableAndTemplatesComeFromTheModule) {
     EXPECT_EQ(rc->string(4).value_or(""), "Parameters");
     EXPECT_EQ(rc->string(6).value_or(""), "About");
     EXPECT_EQ(rc->string(7).value_or(""), "Type");
+    EXPECT_EQ(rc->string(8).value_or(""), "Whole shapes");
     EXPECT_FALSE(rc->string(5).has_value());
 
     const standin::DialogTemplate* panel = rc->dialog(101);
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(panel->width, 107);
-    EXPECT_EQ(panel->height, 186);
+    EXPECT_EQ(panel->height, 234);
     EXPECT_EQ(panel->fontSize, 8);
     EXPECT_EQ(panel->fontFace, "MS Sans Serif");
     EXPECT_TRUE(panel->style & 0x40000000u);  // a child window
@@ -214,9 +231,11 @@ TEST(Resources, StringTableAndTemplatesComeFromTheModule) {
         {1501, "CustEdit", "", 57, 152, 35, 10, false},
         {1502, "SpinnerControl", "", 93, 152, 7, 10, false},
         {-1, "Static", "Threshold:", 8, 152, 39, 9, false},
+        {1503, "Button", "Whole shapes (holes and pieces)", 7, 166, 93, 18, true},
+        {1504, "Static", "", 7, 187, 93, 42, false},
     };
-    ASSERT_EQ(panel->controls.size(), 10);
-    for (int i = 0; i < 10; ++i) {
+    ASSERT_EQ(panel->controls.size(), 12);
+    for (int i = 0; i < 12; ++i) {
         const standin::DialogControl& c = panel->controls[i];
         const Expected& e = controls[i];
         SCOPED_TRACE(e.text);
@@ -231,6 +250,7 @@ TEST(Resources, StringTableAndTemplatesComeFromTheModule) {
         EXPECT_EQ(panel->control(id)->style & 0xFu, 9u);
         EXPECT_EQ(panel->control(id)->style & 0x00020000u, 0u);
     }
+    EXPECT_EQ(panel->control(1503)->style & 0xFu, 3u);  // an automatic check box
 
     const standin::DialogTemplate* about = rc->dialog(109);
     ASSERT_NE(about, nullptr);
@@ -284,6 +304,7 @@ TEST(Modifier, NewModifierHasTheDefaults) {
     EXPECT_TRUE(pb->GetValue(kThreshold, 0, threshold, valid));
     EXPECT_EQ(threshold, 0.0001f);
     EXPECT_EQ(valid, FOREVER);  // not animated
+    EXPECT_EQ(pb->GetInt(kWholeShapes), 1);
     EXPECT_EQ(mod->LocalValidity(0), NEVER);
 
     MSTR name;

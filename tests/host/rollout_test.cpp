@@ -103,7 +103,7 @@ TEST_F(RolloutTest, OpeningLaysOutTheRolloutsAndHandsTheListItsState) {
     EXPECT_TRUE(mod->TestAFlag(A_BEING_EDITED));
 
     // Dialog units at 6 x 13 base units, rounded as MulDiv rounds: the list
-    // at 7, 7, 93 x 101 is 11, 11, 140 x 164; the rollout 161 x 302.
+    // at 7, 7, 93 x 101 is 11, 11, 140 x 164; the rollout 161 x 380.
     RECT w;
     ASSERT_TRUE(GetWindowRect(list(), &w));
     EXPECT_EQ(w.left, 11);
@@ -112,7 +112,7 @@ TEST_F(RolloutTest, OpeningLaysOutTheRolloutsAndHandsTheListItsState) {
     EXPECT_EQ(w.bottom - w.top, 164);
     ASSERT_TRUE(GetWindowRect(rollout(), &w));
     EXPECT_EQ(w.right - w.left, 161);
-    EXPECT_EQ(w.bottom - w.top, 302);
+    EXPECT_EQ(w.bottom - w.top, 380);
 
     ASSERT_NE(state(), nullptr);
     EXPECT_EQ(state()->pblock, pb());

@@ -232,6 +232,23 @@ TEST(Win32Gdi, RectanglesLinesAndTextLandOnExactPixels) {
     EXPECT_EQ(transparentBlacks, blacks);
     EXPECT_EQ(text.pixelColor(cell.cx + 1, 5), white);
 
+    // Broken between words, text fills the rectangle's width line by line:
+    // three words that fit two to a line take two lines, one word each
+    // when the rectangle is narrower than two.
+    SIZE word{};
+    int twoLines = 0;
+    int threeLines = 0;
+    paintWith(200, 60, [&](HDC dc) {
+        SelectObject(dc, GetCOREInterface()->GetAppHFont());
+        GetTextExtentPoint32W(dc, L"Wg Wg", 5, &word);
+        RECT wide{0, 0, word.cx + 2, 60};
+        twoLines = DrawTextW(dc, L"Wg Wg Wg", -1, &wide, DT_LEFT | DT_WORDBREAK);
+        RECT narrow{0, 0, word.cx - 2, 60};
+        threeLines = DrawTextW(dc, L"Wg Wg Wg", -1, &narrow, DT_LEFT | DT_WORDBREAK);
+    });
+    EXPECT_EQ(twoLines, 2 * cell.cy);
+    EXPECT_EQ(threeLines, 3 * cell.cy);
+
     // Stock objects stay; made ones go once.
     EXPECT_FALSE(DeleteObject(GetStockObject(DC_PEN)));
     HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));

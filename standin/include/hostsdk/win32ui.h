@@ -206,6 +206,7 @@ using DLGPROC = INT_PTR(CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
 #define BS_DEFPUSHBUTTON 0x00000001L
 #define BS_CHECKBOX 0x00000002L
 #define BS_AUTOCHECKBOX 0x00000003L
+#define BS_MULTILINE 0x00002000L
 #define BS_RADIOBUTTON 0x00000004L
 #define BS_GROUPBOX 0x00000007L
 #define BS_AUTORADIOBUTTON 0x00000009L
@@ -341,6 +342,7 @@ BOOL WINAPI GetScrollInfo(HWND window, int bar, SCROLLINFO* info);
 #define DT_RIGHT 0x0002
 #define DT_VCENTER 0x0004
 #define DT_BOTTOM 0x0008
+#define DT_WORDBREAK 0x0010
 #define DT_SINGLELINE 0x0020
 #define DT_NOPREFIX 0x0800
 
@@ -374,7 +376,9 @@ BOOL WINAPI LineTo(HDC dc, int x, int y);
 // the background colour first.
 BOOL WINAPI TextOutW(HDC dc, int x, int y, LPCWSTR text, int length);
 // One line of text placed in the rectangle by DT_LEFT, DT_CENTER, DT_RIGHT,
-// DT_VCENTER and DT_BOTTOM. Answers the text height.
+// DT_VCENTER and DT_BOTTOM; with DT_WORDBREAK and without DT_SINGLELINE,
+// lines broken between words to fit the rectangle's width, from its top.
+// Answers the text height.
 int WINAPI DrawTextW(HDC dc, LPCWSTR text, int length, RECT* rect, UINT format);
 BOOL WINAPI GetTextExtentPoint32W(HDC dc, LPCWSTR text, int length, SIZE* size);
 
