@@ -254,9 +254,13 @@ void joinIntoPieces(const Gathered& input, const Arrangement& a, const ScratchLi
             to = endOf(a, at(first + m));
         }
         k = m;
-        Cubic c = pieceOfSegment(input.segments[l0.segment], t0, t1);
+        const SourceSegment& seg = input.segments[l0.segment];
+        Cubic c = pieceOfSegment(seg, t0, t1);
         if (!head.forward) c = reversed(c);
         const Vec2 from = startOf(a, head);
+        // A piece of a straight segment has its handles on its ends, the
+        // very points its knots get, so that it reads as a line again.
+        if (seg.line && c.p[0] == c.p[1] && c.p[2] == c.p[3]) c = {{from, from, to, to}};
         pieces.push_back({c, from, to, head.knot});
         Cubic shifted = c;
         for (Vec2& p : shifted.p)
