@@ -41,13 +41,16 @@ namespace {
 
 using namespace drawn;
 
-enum Family { Round = 0, Gear = 1 };
-const char* kFamilyNames[] = {"round", "gear"};
+enum Family { Round = 0, Gear = 1, Stack = 2 };
+const char* kFamilyNames[] = {"round", "gear", "stack"};
 const char* kOpNames[] = {"union", "inter", "a-b", "b-a"};
 const carvex::Operation kOps[] = {carvex::Operation::Union, carvex::Operation::Intersect,
                                   carvex::Operation::SubtrA, carvex::Operation::SubtrB};
 
 std::vector<int> gKnots = {8, 64, 512, 2048, 8192};
+// Copies in a stack: copy-and-nudge editing piles near-copies onto one
+// outline, and their crossings grow as the square of the copies.
+const int kStackCopies[] = {4, 16, 50};
 const int kScales[] = {1, 100, 10000};
 
 struct Inputs {
@@ -61,7 +64,18 @@ struct Inputs {
 
 // Round: radius `scale`, the second shifted by (0.6, 0.1) radii. Gear:
 // depth a tenth of the radius, the second turned by half a tooth.
+// Stack: a circle of 16 knots against n copies of another, each moved 1e-7
+// of the radius further than the last (n, as "knots", is the copies).
 Shape makeShape(int family, int n, double scale, bool second) {
+    if (family == Stack) {
+        if (!second) return shapeOf({roundSpline({0, 0}, scale, 16)});
+        Shape stack;
+        for (int i = 0; i < n; ++i) {
+            const double d = 1e-7 * scale * (i + 1);
+            stack.addSpline(roundSpline({0.6 * scale + d, 0.1 * scale + 0.5 * d}, scale, 16));
+        }
+        return stack;
+    }
     if (family == Round)
         return shapeOf({second ? roundSpline({0.6 * scale, 0.1 * scale}, scale, n)
                                : roundSpline({0, 0}, scale, n)});
@@ -117,6 +131,9 @@ void addRows(benchmark::internal::Benchmark* b) {
             for (int scale : kScales)
                 for (int op = 0; op < 4; ++op)
                     b->Args({family, n, scale, op});
+    for (int copies : kStackCopies)
+        for (int op = 0; op < 4; ++op)
+            b->Args({Stack, copies, 1, op});
     b->ArgNames({"family", "knots", "scale", "op"})->Unit(benchmark::kMicrosecond);
 }
 

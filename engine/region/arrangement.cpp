@@ -47,7 +47,10 @@ struct UnionFind {
 };
 
 // Joins every two exposed nodes closer than the merge distance, through a
-// grid of cells of that size.
+// grid of cells half that size: the nodes of one cell are all that close,
+// so a cell is joined at once, however many crossings near-copies pile into
+// it, and two cells are compared node by node only while they are still
+// apart, up to the first pair that joins them.
 void clusterNodes(const ScratchList<Node>& nodes, const ScratchList<char>& exposed, double merge,
                   UnionFind& sets, Arena* mem) {
     if (nodes.empty() || merge <= 0.0) return;
@@ -62,35 +65,49 @@ void clusterNodes(const ScratchList<Node>& nodes, const ScratchList<char>& expos
         std::int64_t cy;
         int node;
     };
+    const double side = 0.5 * merge;
     ScratchList<Cell> cells(mem);
     cells.reserve(nodes.size());
     for (int i = 0; i < int(nodes.size()); ++i)
         if (exposed[i])
-            cells.push_back({std::int64_t(std::floor((nodes[i].point.x - x0) / merge)),
-                             std::int64_t(std::floor((nodes[i].point.y - y0) / merge)), i});
+            cells.push_back({std::int64_t(std::floor((nodes[i].point.x - x0) / side)),
+                             std::int64_t(std::floor((nodes[i].point.y - y0) / side)), i});
     auto less = [](const Cell& a, const Cell& b) {
         return a.cx != b.cx ? a.cx < b.cx : a.cy < b.cy;
     };
     ScratchList<Cell> scratch(mem);
     sortByRuns(cells, scratch, less);
-    // Each cell meets its own row from itself on and the next row; a cursor
-    // that only moves forward finds the next row's cells.
-    size_t cursor = 0;
-    for (size_t i = 0; i < cells.size(); ++i) {
-        const Cell& c = cells[i];
-        auto meet = [&](const Cell& o) {
-            if (length(nodes[o.node].point - nodes[c.node].point) <= merge)
-                sets.unite(o.node, c.node);
-        };
-        for (size_t j = i + 1; j < cells.size() && cells[j].cx == c.cx && cells[j].cy <= c.cy + 1;
-             ++j)
-            meet(cells[j]);
-        const Cell first{c.cx + 1, c.cy - 1, 0};
-        while (cursor < cells.size() && less(cells[cursor], first))
-            ++cursor;
-        for (size_t j = cursor;
-             j < cells.size() && cells[j].cx == c.cx + 1 && cells[j].cy <= c.cy + 1; ++j)
-            meet(cells[j]);
+    // The end of the run of cells equal to the one at i.
+    auto runEnd = [&](size_t i) {
+        size_t j = i;
+        while (j < cells.size() && cells[j].cx == cells[i].cx && cells[j].cy == cells[i].cy)
+            ++j;
+        return j;
+    };
+    auto joinRuns = [&](size_t a0, size_t a1, size_t b0, size_t b1) {
+        if (sets.find(cells[a0].node) == sets.find(cells[b0].node)) return;
+        for (size_t i = a0; i < a1; ++i)
+            for (size_t j = b0; j < b1; ++j)
+                if (length(nodes[cells[i].node].point - nodes[cells[j].node].point) <= merge) {
+                    sets.unite(cells[i].node, cells[j].node);
+                    return;
+                }
+    };
+    for (size_t i = 0; i < cells.size();) {
+        const size_t end = runEnd(i);
+        for (size_t k = i + 1; k < end; ++k)
+            sets.unite(cells[i].node, cells[k].node);
+        // Nodes within the merge distance lie at most two cells off; each
+        // pair of cells is visited from the one that sorts first.
+        for (std::int64_t dx = 0; dx <= 2; ++dx) {
+            for (std::int64_t dy = dx == 0 ? 1 : -2; dy <= 2; ++dy) {
+                const Cell key{cells[i].cx + dx, cells[i].cy + dy, 0};
+                const size_t j =
+                    size_t(std::lower_bound(cells.begin(), cells.end(), key, less) - cells.begin());
+                if (j < cells.size() && !less(key, cells[j])) joinRuns(i, end, j, runEnd(j));
+            }
+        }
+        i = end;
     }
 }
 
