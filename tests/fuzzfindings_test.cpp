@@ -338,7 +338,9 @@ TEST(FuzzFindings, WindingsThatDisagreeAreNotBuiltOn) {
     if (r.ok())
         EXPECT_TRUE(r.shape.isEmpty()) << carvex::enclosedArea(r.shape);
     else
-        EXPECT_EQ(r.status, carvex::RegionStatus::Unresolved);
+        EXPECT_TRUE(r.status == carvex::RegionStatus::Unresolved ||
+                    r.status == carvex::RegionStatus::AnswerDisagrees)
+            << carvex::describe(r).toStdString();
 }
 
 // Spikes along the axes minus a small shape at the origin: the loops were
@@ -387,7 +389,9 @@ TEST(FuzzFindings, LoopsThatWouldCrossAreNotAnswered) {
         b, &problem));
     const carvex::ShapeResult r = carvex::combine(a, b, carvex::Operation::SubtrB);
     if (!r.ok()) {
-        EXPECT_EQ(r.status, carvex::RegionStatus::Unresolved);
+        EXPECT_TRUE(r.status == carvex::RegionStatus::Unresolved ||
+                    r.status == carvex::RegionStatus::AnswerDisagrees)
+            << carvex::describe(r).toStdString();
         return;
     }
     // B - A = B - (A n B), by area.
@@ -395,5 +399,7 @@ TEST(FuzzFindings, LoopsThatWouldCrossAreNotAnswered) {
     const carvex::ShapeResult shared = carvex::combine(a, b, carvex::Operation::Intersect);
     ASSERT_TRUE(whole.ok() && shared.ok());
     const double expected = carvex::enclosedArea(whole.shape) - carvex::enclosedArea(shared.shape);
-    EXPECT_NEAR(carvex::enclosedArea(r.shape), expected, 1e-9 * expected);
+    // The answer may come from a retry at a coarser merge distance than the
+    // other two: slivers that wide along the outlines, a millionth here.
+    EXPECT_NEAR(carvex::enclosedArea(r.shape), expected, 1e-6 * expected);
 }

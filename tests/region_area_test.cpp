@@ -369,6 +369,26 @@ TEST(RegionAnswer, KnotsFinerThanTheThresholdAreNotChainedIntoOnePoint) {
     }
 }
 
+TEST(RegionIdentities, StacksOfNudgedCopiesAreTheirUnionOrRefused) {
+    // Copies of a circle each moved a little further along x: their union
+    // under nonzero is the circle stretched by the stack's length. Five
+    // copies 3e-6 apart used to be answered as nothing at all: edges at
+    // shallow crossings were ordered wrongly and carried windings that
+    // agreed with each other but not with the circles.
+    const double one = exactArea(*circle(0, 0, 0.5));
+    for (int n : {2, 3, 5, 6, 8}) {
+        for (double d : {1e-7, 1e-6, 3e-6, 1e-5}) {
+            Shape stack;
+            for (int i = 0; i < n; ++i)
+                stack.addSpline(circle(d * i, 0, 0.5).release());
+            const ShapeResult r = resolve(stack, FillRule::NonZero);
+            if (!r.ok()) continue;
+            const double stretched = one + (n - 1) * d * 1.0;
+            EXPECT_NEAR(area(r), stretched, 4.0 * n * d + 1e-9) << n << " copies " << d << " apart";
+        }
+    }
+}
+
 TEST(RegionIdentities, NearlyCoincidentCopiesKeepTheirRegion) {
     // A shape against itself moved and turned by 1e-13 to 1e-7 of its size:
     // outlines that run along each other, merged or crossing at very shallow

@@ -134,9 +134,14 @@ bool windingsMatchInputs(const Gathered& input, const std::vector<Piece>& pieces
                          const Arrangement& a) {
     if (a.seeds.empty() || pieces.empty()) return true;
     StageMemory stage;
-    const PieceBands bands(pieces, int(a.seeds.size()) > kRaysWithoutIndex, stage.arena());
+    const int rays = int(a.seeds.size() + a.doubtful.size());
+    const PieceBands bands(pieces, rays > kRaysWithoutIndex, stage.arena());
     for (const int seed : a.seeds)
         if (!edgeMatches(input, bands, a, a.edges[seed])) return false;
+    for (const int i : a.doubtful) {
+        const Edge& e = a.edges[i];
+        if ((e.deltaA != 0 || e.deltaB != 0) && !edgeMatches(input, bands, a, e)) return false;
+    }
     return true;
 }
 

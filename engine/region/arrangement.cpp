@@ -845,6 +845,24 @@ bool windingsAgree(const Arrangement& a, const VertexEnds& order) {
 
 }  // namespace
 
+void markDoubtful(Arrangement& a, const VertexEnds& order) {
+    a.doubtful.clear();
+    for (int v = 0; v + 1 < int(order.first.size()); ++v) {
+        const int count = order.count(v);
+        if (count <= 2) continue;
+        const Departure* begin = &order.ends[order.first[v]];
+        bool close = false;
+        for (int i = 0; i < count && !close; ++i) {
+            double gap = std::fabs(begin[(i + 1) % count].tangent - begin[i].tangent);
+            gap = std::min(gap, 2.0 * M_PI - gap);
+            close = gap < kDoubtfulHeading;
+        }
+        if (!close) continue;
+        for (int i = 0; i < count; ++i)
+            a.doubtful.push_back(begin[i].item / 2);
+    }
+}
+
 bool computeWindings(Arrangement& a, bool carry) {
     a.seeds.clear();
     const int n = int(a.edges.size());
@@ -867,6 +885,7 @@ bool computeWindings(Arrangement& a, bool carry) {
         known[seed] = 1;
         if (carry) carryWindings(a, order, seed, known, visited, queue);
     }
+    markDoubtful(a, order);
     return windingsAgree(a, order);
 }
 
