@@ -1,6 +1,6 @@
 """Booleans of closed cubic Bezier shapes; SVG and JSON shape files."""
 
-from typing import ClassVar, List, Optional, Tuple
+from typing import ClassVar, List, Optional, Sequence, Tuple
 
 _Point = Tuple[float, float]
 _Knot = Tuple[_Point, _Point, _Point, int]
@@ -128,6 +128,9 @@ def combine(
 
 def resolve(shape: Shape, fill: Optional[FillRule] = None, threshold: float = 0.0) -> Shape:
     """The region of one shape under its fill rule (or the one given), as combine() answers."""
+
+def union_all(shapes: Sequence[Shape], threshold: float = 0.0) -> Shape:
+    """The union of many shapes, each under its own fill rule, in one pass: what combine() would answer uniting them one by one, much faster for many shapes. An empty list gives an empty shape. Raises RegionError naming a shape that cannot be resolved."""
 
 def enclosed_area(shape: Shape) -> float:
     """The same as Shape.area."""

@@ -294,6 +294,27 @@ std::unique_ptr<Region> resolve(const Region& region, std::optional<carvex::Fill
     return answerOf(std::move(result));
 }
 
+// Every shape's region under its own fill rule, united in one pass.
+std::unique_ptr<Region> unionAll(const std::vector<const Region*>& regions, double threshold) {
+    checkedThreshold(threshold, true);
+    std::vector<carvex::FilledShape> shapes;
+    shapes.reserve(regions.size());
+    for (const Region* r : regions) {
+        if (!r) raise(PyExc_TypeError, QStringLiteral("union_all() takes shapes, not None"));
+        shapes.push_back({&r->shape, r->fill});
+    }
+    carvex::ShapeResult result;
+    {
+        py::gil_scoped_release release;
+        result = carvex::unionAll(shapes, threshold);
+    }
+    if (!result.ok() && result.region >= 0)
+        raise(gRegionError, QStringLiteral("shape %1 cannot be resolved: %2")
+                                .arg(result.region)
+                                .arg(carvex::describe(result)));
+    return answerOf(std::move(result));
+}
+
 struct PairResult {
     std::unique_ptr<Region> shape;
     std::vector<PairOutcome> outcomes;
@@ -553,6 +574,11 @@ PYBIND11_MODULE(carvex, m) {
           py::arg("threshold") = 0.0,
           "The region of one shape under its fill rule (or the one given), as combine() "
           "answers.");
+    m.def("union_all", &unionAll, py::arg("shapes"), py::arg("threshold") = 0.0,
+          "The union of many shapes, each under its own fill rule, in one pass: what "
+          "combine() would answer uniting them one by one, much faster for many shapes. An "
+          "empty list gives an empty shape. Raises RegionError naming a shape that cannot be "
+          "resolved.");
     m.def(
         "enclosed_area",
         [](const Region& r) {

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 
 #include "geometry/shape.h"
@@ -155,6 +156,36 @@ TEST_F(CarvexCommand, OperandsApplyInTheOrderGiven) {
     EXPECT_NEAR(quarter, 3.14159265358979 / 4.0, 1e-3);
     EXPECT_NEAR(totalArea(first), 1.0 + 3.0 * quarter, 1e-6);
     EXPECT_NEAR(totalArea(second), 1.0 + quarter, 1e-6);
+}
+
+TEST_F(CarvexCommand, AChainOfUnionsIsOneDissolveWithTheSameRegion) {
+    // A u B u disc, dissolved in one pass: of the disc of radius 1 around
+    // (2, 1), three quarters lie in the squares (area 7) and one below
+    // square_b, right of square_a, adds itself. Drawn the other way round,
+    // the disc still adds: each file is its own region first.
+    Shape disc;
+    QString error;
+    ASSERT_TRUE(readShapeFile(fixture("disc.svg"), disc, &error)) << error.toStdString();
+    const double quarter = totalArea(disc) / 4.0;
+    Shape dissolved;
+    combine({fixture("square_a.svg"), QStringLiteral("union"), fixture("square_b.svg"),
+             QStringLiteral("union"), fixture("disc.svg")},
+            dissolved);
+    EXPECT_NEAR(totalArea(dissolved), 7.0 + quarter, 1e-9);
+
+    Shape reversed;
+    ASSERT_TRUE(readShapeFile(fixture("disc.svg"), reversed, &error));
+    for (Spline* s : reversed)
+        std::reverse(s->begin(), s->end());
+    for (Spline* s : reversed)
+        for (Knot* k : *s)
+            std::swap(k->inVec, k->outVec);
+    ASSERT_TRUE(writeShapeFile(path("reversed.json"), reversed, &error)) << error.toStdString();
+    Shape withReversed;
+    combine({fixture("square_a.svg"), QStringLiteral("union"), fixture("square_b.svg"),
+             QStringLiteral("union"), path("reversed.json")},
+            withReversed);
+    EXPECT_NEAR(totalArea(withReversed), 7.0 + quarter, 1e-9);
 }
 
 TEST_F(CarvexCommand, EveryOutputFormatAtOnce) {

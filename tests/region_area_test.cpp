@@ -428,3 +428,41 @@ TEST(RegionIdentities, NearlyCoincidentCopiesKeepTheirRegion) {
         }
     }
 }
+
+TEST(RegionUnionAll, ManyRegionsInOnePassAreTheirUnionOneByOne) {
+    // Thirty overlapping circles, every third drawn the other way round and
+    // every fifth read even-odd: one pass gives the area that uniting them
+    // one at a time gives.
+    std::vector<Shape> shapes;
+    std::vector<FilledShape> filled;
+    for (int i = 0; i < 30; ++i) {
+        auto c = circle(0.37 * (i % 6), 0.41 * (i / 6), 0.3 + 0.01 * i);
+        shapes.push_back(shapeOf(i % 3 == 0 ? reversedSpline(std::move(c)) : std::move(c)));
+    }
+    for (size_t i = 0; i < shapes.size(); ++i)
+        filled.push_back({&shapes[i], i % 5 == 0 ? FillRule::EvenOdd : FillRule::NonZero});
+    const ShapeResult all = unionAll(filled);
+    ASSERT_TRUE(all.ok()) << describe(all).toStdString();
+
+    ShapeResult step = resolve(shapes[0], filled[0].fill);
+    ASSERT_TRUE(step.ok());
+    for (size_t i = 1; i < shapes.size(); ++i) {
+        RegionOptions options;
+        options.fillB = filled[i].fill;
+        step = combine(step.shape, shapes[i], Operation::Union, options);
+        ASSERT_TRUE(step.ok()) << i;
+    }
+    EXPECT_NEAR(area(all), area(step), 1e-9 * area(step));
+    EXPECT_GT(area(all), exactArea(*circle(0, 0, 0.3)) * 6);
+
+    EXPECT_TRUE(unionAll(std::vector<FilledShape>{}).ok());
+    EXPECT_TRUE(unionAll(std::vector<FilledShape>{}).shape.isEmpty());
+
+    // A region that cannot be resolved is named by its place in the list.
+    Shape broken = shapeOf(rectangle(0, 0, 1, 1));
+    broken[0]->at(2)->point.x = NAN;
+    filled.insert(filled.begin() + 7, FilledShape{&broken, FillRule::NonZero});
+    const ShapeResult refused = unionAll(filled);
+    EXPECT_EQ(refused.status, RegionStatus::NonFiniteCoordinate);
+    EXPECT_EQ(refused.region, 7);
+}

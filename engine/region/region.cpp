@@ -139,6 +139,23 @@ RegionResult combine(const Paths& a, const Paths& b, Operation op, const RegionO
     return run(a, &b, op, options.fillA, options.fillB, options.threshold);
 }
 
+RegionResult unionAll(const std::vector<FilledPaths>& regions, double threshold) {
+    if (regions.size() == 1) return resolve(regions.front().paths, regions.front().fill, threshold);
+    Paths loops;
+    for (size_t i = 0; i < regions.size(); ++i) {
+        RegionResult one = resolve(regions[i].paths, regions[i].fill, threshold);
+        if (!one.ok()) {
+            one.region = int(i);
+            return one;
+        }
+        for (Path& loop : one.loops)
+            loops.push_back(std::move(loop));
+    }
+    // Resolved loops turn one way round what they fill and the other round
+    // holes: under nonzero, together they fill the union.
+    return resolve(loops, FillRule::NonZero, threshold);
+}
+
 RegionResult resolve(const Paths& paths, FillRule fill, double threshold) {
     return run(paths, nullptr, Operation::Union, fill, FillRule::NonZero, threshold);
 }

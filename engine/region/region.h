@@ -80,7 +80,15 @@ struct RegionResult {
     // For the search's caps: the two segments whose search ran into it.
     SegmentRef first;
     SegmentRef second;
+    // For unionAll: the region whose own resolution was refused, or -1.
+    int region = -1;
     bool ok() const { return status == RegionStatus::Ok; }
+};
+
+// Paths with the fill rule they are read under.
+struct FilledPaths {
+    Paths paths;
+    FillRule fill = FillRule::NonZero;
 };
 
 // The region of a op b.
@@ -90,6 +98,11 @@ RegionResult combine(const Paths& a, const Paths& b, Operation op,
 // The region of one list of paths under its fill rule, as non-crossing loops
 // with the orientations above (the union of the paths with nothing).
 RegionResult resolve(const Paths& paths, FillRule fill, double threshold = 0.0);
+
+// The union of many regions, each under its own fill rule: each is resolved
+// alone (so that one drawn the other way round cuts no hole into another),
+// and their loops are united in one pass, not one pass per region.
+RegionResult unionAll(const std::vector<FilledPaths>& regions, double threshold = 0.0);
 
 // A sentence for a status, for messages ("a coordinate is not finite").
 std::string describe(RegionStatus status);

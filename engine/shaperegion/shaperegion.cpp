@@ -50,6 +50,7 @@ ShapeResult shapeResultOf(RegionResult result) {
     answer.shape = shapeOf(result.loops);
     answer.first = result.first;
     answer.second = result.second;
+    answer.region = result.region;
     return answer;
 }
 
@@ -103,6 +104,20 @@ ShapeResult resolve(const Shape& shape, FillRule fill, double threshold) {
     RegionStatus status = RegionStatus::Ok;
     if (!pathsOf(shape, &paths, &status)) return refusal(status);
     return shapeResultOf(resolve(paths, fill, threshold));
+}
+
+ShapeResult unionAll(const std::vector<FilledShape>& shapes, double threshold) {
+    std::vector<FilledPaths> regions(shapes.size());
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        RegionStatus status = RegionStatus::Ok;
+        regions[i].fill = shapes[i].fill;
+        if (shapes[i].shape && !pathsOf(*shapes[i].shape, &regions[i].paths, &status)) {
+            ShapeResult answer = refusal(status);
+            answer.region = int(i);
+            return answer;
+        }
+    }
+    return shapeResultOf(unionAll(regions, threshold));
 }
 
 QString describe(const ShapeResult& result) {

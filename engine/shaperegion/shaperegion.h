@@ -18,6 +18,7 @@ struct ShapeResult {
     // For the search's caps: the two segments whose search ran into it.
     SegmentRef first;
     SegmentRef second;
+    int region = -1;  // for unionAll: the shape whose own resolution was refused
     bool ok() const { return status == RegionStatus::Ok; }
 };
 
@@ -27,6 +28,14 @@ ShapeResult combine(const Shape& a, const Shape& b, Operation op,
 
 // The region of one shape under its fill rule.
 ShapeResult resolve(const Shape& shape, FillRule fill, double threshold = 0.0);
+
+// The union of many shapes, each under its own fill rule, in one pass (see
+// the paths' unionAll). result.region names the shape refused, if one was.
+struct FilledShape {
+    const Shape* shape = nullptr;
+    FillRule fill = FillRule::NonZero;
+};
+ShapeResult unionAll(const std::vector<FilledShape>& shapes, double threshold = 0.0);
 
 // The sentence for a result's status, naming the segments it concerns.
 QString describe(const ShapeResult& result);

@@ -430,3 +430,28 @@ def star(cx, cy, r, points, phase):
         d.append(f"{'M' if i == 0 else 'L'} {cx + radius * math.cos(angle)} "
                  f"{cy + radius * math.sin(angle)}")
     return " ".join(d) + " Z"
+
+
+class TestUnionAll:
+    def test_one_pass_gives_the_union_one_by_one(self):
+        # Forty overlapping circles, every third drawn clockwise: each is its
+        # own region first, so none cuts a hole into another.
+        shapes = [circle(0.4 * (i % 8), 0.5 * (i // 8), 0.3, clockwise=i % 3 == 0)
+                  for i in range(40)]
+        dissolved = carvex.union_all(shapes)
+        step = carvex.resolve(shapes[0])
+        for shape in shapes[1:]:
+            step = carvex.combine(step, shape, carvex.Op.UNION)
+        assert dissolved.area == pytest.approx(step.area, rel=1e-9)
+        assert sum(loop_areas(dissolved)) == pytest.approx(dissolved.area, rel=1e-12)
+        assert dissolved.area > 40 * 0.5 * math.pi * 0.09
+
+    def test_empty_lists_none_and_broken_shapes(self):
+        assert len(carvex.union_all([])) == 0
+        with pytest.raises(TypeError):
+            carvex.union_all([square(0, 0, 1), None])
+        broken = carvex.from_path_data("M 0 0 C 1e300 0 -1e300 1 0 1 Z")
+        with pytest.raises(carvex.RegionError, match="shape 1"):
+            carvex.union_all([square(0, 0, 1), broken])
+        with pytest.raises(carvex.RegionError):
+            carvex.union_all([square(0, 0, 1)], threshold=-1)
