@@ -9,7 +9,7 @@ packages=(
   python3-dask python3-distributed
   qtbase5-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  lib2geom-dev libboost-dev
+  lib2geom-dev libboost-dev libgeos-dev
   fonts-dejavu-core
   python3 openssl
 )

@@ -1,6 +1,7 @@
 #include "region/region.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "region/answercheck.h"
@@ -139,21 +140,100 @@ RegionResult combine(const Paths& a, const Paths& b, Operation op, const RegionO
     return run(a, &b, op, options.fillA, options.fillB, options.threshold);
 }
 
+namespace {
+
+struct Box2 {
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    void grow(Vec2 p) {
+        x0 = std::min(x0, p.x);
+        x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y);
+        y1 = std::max(y1, p.y);
+    }
+    void grow(const Box2& b) {
+        if (b.x0 > b.x1) return;
+        grow(Vec2{b.x0, b.y0});
+        grow(Vec2{b.x1, b.y1});
+    }
+    double area() const { return x0 <= x1 ? (x1 - x0) * (y1 - y0) : 0.0; }
+    Vec2 centre() const { return x0 <= x1 ? Vec2{0.5 * (x0 + x1), 0.5 * (y0 + y1)} : Vec2{}; }
+};
+
+// One region's loops and their box (of the knots), for splitting lists.
+struct Resolved {
+    Paths loops;
+    Box2 box;
+};
+
+Box2 boxOf(const Paths& loops) {
+    Box2 box;
+    for (const Path& p : loops)
+        for (const PathKnot& k : p.knots)
+            box.grow(k.point);
+    return box;
+}
+
+// How many times over the regions' boxes cover the box of them all.
+double coverage(const std::vector<Resolved>& parts, size_t lo, size_t hi) {
+    Box2 all;
+    double sum = 0.0;
+    for (size_t i = lo; i < hi; ++i) {
+        all.grow(parts[i].box);
+        sum += parts[i].box.area();
+    }
+    return all.area() > 0.0 ? sum / all.area() : 0.0;
+}
+
+// Resolved loops turn one way round what they fill and the other round
+// holes: under nonzero, together they fill the union. A few regions are
+// united in one pass; more are split in two at the median of their centres
+// along the wider side and each half is united first, so that the crossings
+// inside a half are gone before the halves meet. That pays only where the
+// regions pile up; scattered ones are united in one pass however many.
+RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, double threshold) {
+    if (hi - lo <= size_t(region::kRegionsUnitedAtOnce) ||
+        coverage(parts, lo, hi) < region::kPiledUpCoverage) {
+        Paths loops;
+        for (size_t i = lo; i < hi; ++i)
+            for (Path& loop : parts[i].loops)
+                loops.push_back(std::move(loop));
+        return resolve(loops, FillRule::NonZero, threshold);
+    }
+    Box2 centres;
+    for (size_t i = lo; i < hi; ++i)
+        centres.grow(parts[i].box.centre());
+    const bool alongX = centres.x1 - centres.x0 >= centres.y1 - centres.y0;
+    const size_t mid = lo + (hi - lo) / 2;
+    std::nth_element(parts.begin() + lo, parts.begin() + mid, parts.begin() + hi,
+                     [alongX](const Resolved& a, const Resolved& b) {
+                         const Vec2 p = a.box.centre();
+                         const Vec2 q = b.box.centre();
+                         return alongX ? p.x < q.x : p.y < q.y;
+                     });
+    RegionResult left = uniteRange(parts, lo, mid, threshold);
+    if (!left.ok()) return left;
+    RegionResult right = uniteRange(parts, mid, hi, threshold);
+    if (!right.ok()) return right;
+    for (Path& loop : right.loops)
+        left.loops.push_back(std::move(loop));
+    return resolve(left.loops, FillRule::NonZero, threshold);
+}
+
+}  // namespace
+
 RegionResult unionAll(const std::vector<FilledPaths>& regions, double threshold) {
     if (regions.size() == 1) return resolve(regions.front().paths, regions.front().fill, threshold);
-    Paths loops;
+    std::vector<Resolved> parts(regions.size());
     for (size_t i = 0; i < regions.size(); ++i) {
         RegionResult one = resolve(regions[i].paths, regions[i].fill, threshold);
         if (!one.ok()) {
             one.region = int(i);
             return one;
         }
-        for (Path& loop : one.loops)
-            loops.push_back(std::move(loop));
+        parts[i].box = boxOf(one.loops);
+        parts[i].loops = std::move(one.loops);
     }
-    // Resolved loops turn one way round what they fill and the other round
-    // holes: under nonzero, together they fill the union.
-    return resolve(loops, FillRule::NonZero, threshold);
+    return uniteRange(parts, 0, parts.size(), threshold);
 }
 
 RegionResult resolve(const Paths& paths, FillRule fill, double threshold) {

@@ -152,6 +152,19 @@ constexpr double kHeadingTie = 1e-6;
 // (radians): a thousand times the tie, still below what drawings cross at.
 constexpr double kDoubtfulHeading = 1e-3;
 
+// A union of many regions that pile up unites this many at once in one pass
+// and splits longer lists in two, each half first (count): most crossings
+// then lie inside a half and are gone before the halves meet. Measured on
+// 10,000 scattered circles: fastest between 8 and 64.
+constexpr int kRegionsUnitedAtOnce = 16;
+
+// Regions pile up when their boxes cover the box of them all more than this
+// many times over (ratio of areas). Below it one pass is faster, since the
+// halves' answers are nearly all boundary and would be gone over again at
+// every level: 1,000 such circles covering theirs 0.7 times take twice as
+// long split, 10,000 covering it 7 times a quarter as long.
+constexpr double kPiledUpCoverage = 2.0;
+
 // Rays cast before an index of the links is built: a few rays are cheaper
 // looking at every link than building the index (count).
 constexpr int kRaysWithoutIndex = 8;

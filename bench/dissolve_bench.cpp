@@ -1,0 +1,181 @@
+// Dissolves: N circles of radius 0.5 to 2 scattered over a square of side
+// 100 united into one region, by the region engine (unionAll, on the true
+// cubic circles) and by GEOS (GEOSUnaryUnion, on the circles as polygons of
+// kPolygonSides sides, whose chords lie at most 1.2e-3 radii inside the
+// arcs). Both get their inputs built before the clock starts. After the
+// runs, a table of median times, the ratio GEOS / region and the two areas.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "regionshapes.h"
+#include "shaperegion/shaperegion.h"
+
+#ifdef CARVEX_HAVE_GEOS
+#include <geos_c.h>
+#endif
+
+namespace {
+
+constexpr int kCircleCounts[] = {10, 100, 1000, 10000};
+constexpr int kPolygonSides = 64;
+
+struct Disc {
+    double x, y, r;
+};
+
+std::vector<Disc> discs(int n) {
+    std::mt19937 rng(20261208);
+    std::uniform_real_distribution<double> place(0.0, 100.0);
+    std::uniform_real_distribution<double> size(0.5, 2.0);
+    std::vector<Disc> out;
+    for (int i = 0; i < n; ++i) {
+        const double x = place(rng);
+        const double y = place(rng);
+        out.push_back({x, y, size(rng)});
+    }
+    return out;
+}
+
+struct RegionInput {
+    std::vector<Shape> shapes;
+    std::vector<carvex::FilledShape> filled;
+};
+
+const RegionInput& regionInput(int n) {
+    static std::map<int, RegionInput> cache;
+    RegionInput& in = cache[n];
+    if (in.shapes.empty()) {
+        for (const Disc& d : discs(n))
+            in.shapes.push_back(shapeOf(circle(d.x, d.y, d.r)));
+        for (const Shape& s : in.shapes)
+            in.filled.push_back({&s, carvex::FillRule::NonZero});
+    }
+    return in;
+}
+
+std::map<int, double> gRegionArea;
+
+void BM_Region(benchmark::State& state) {
+    const RegionInput& in = regionInput(int(state.range(0)));
+    for (auto _ : state) {
+        carvex::ShapeResult r = carvex::unionAll(in.filled);
+        if (!r.ok()) {
+            state.SkipWithError("the region engine refused");
+            break;
+        }
+        gRegionArea[int(state.range(0))] = carvex::enclosedArea(r.shape);
+    }
+}
+BENCHMARK(BM_Region)
+    ->ArgName("circles")
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        for (int n : kCircleCounts)
+            b->Arg(n);
+    })
+    ->Unit(benchmark::kMillisecond);
+
+#ifdef CARVEX_HAVE_GEOS
+GEOSContextHandle_t geos() {
+    static GEOSContextHandle_t handle = GEOS_init_r();
+    return handle;
+}
+
+GEOSGeometry* polygonOf(const Disc& d) {
+    GEOSCoordSequence* ring = GEOSCoordSeq_create_r(geos(), kPolygonSides + 1, 2);
+    for (int i = 0; i <= kPolygonSides; ++i) {
+        const double a = 2.0 * M_PI * (i % kPolygonSides) / kPolygonSides;
+        GEOSCoordSeq_setXY_r(geos(), ring, i, d.x + d.r * std::cos(a), d.y + d.r * std::sin(a));
+    }
+    return GEOSGeom_createPolygon_r(geos(), GEOSGeom_createLinearRing_r(geos(), ring), nullptr, 0);
+}
+
+GEOSGeometry* geosInput(int n) {
+    static std::map<int, GEOSGeometry*> cache;
+    GEOSGeometry*& g = cache[n];
+    if (!g) {
+        std::vector<GEOSGeometry*> polygons;
+        for (const Disc& d : discs(n))
+            polygons.push_back(polygonOf(d));
+        g = GEOSGeom_createCollection_r(geos(), GEOS_MULTIPOLYGON, polygons.data(),
+                                        unsigned(polygons.size()));
+    }
+    return g;
+}
+
+std::map<int, double> gGeosArea;
+
+void BM_Geos(benchmark::State& state) {
+    GEOSGeometry* in = geosInput(int(state.range(0)));
+    for (auto _ : state) {
+        GEOSGeometry* u = GEOSUnaryUnion_r(geos(), in);
+        if (!u) {
+            state.SkipWithError("GEOS failed");
+            break;
+        }
+        double area = 0.0;
+        GEOSArea_r(geos(), u, &area);
+        gGeosArea[int(state.range(0))] = area;
+        GEOSGeom_destroy_r(geos(), u);
+    }
+}
+BENCHMARK(BM_Geos)
+    ->ArgName("circles")
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        for (int n : kCircleCounts)
+            b->Arg(n);
+    })
+    ->Unit(benchmark::kMillisecond);
+#endif
+
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            if (!median && !single) continue;
+            int n = 0;
+            std::sscanf(run.run_name.args.c_str(), "circles:%d", &n);
+            times_[n][run.run_name.function_name] = run.GetAdjustedCPUTime();
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\nDissolve, median processor time (ms); ratio is GEOS / region\n");
+        std::printf("%8s %10s %10s %7s %14s %14s\n", "circles", "region", "GEOS", "ratio",
+                    "region area", "GEOS area");
+        for (const auto& [n, byName] : times_) {
+            const double r = byName.count("BM_Region") ? byName.at("BM_Region") : -1;
+            const double g = byName.count("BM_Geos") ? byName.at("BM_Geos") : -1;
+            std::printf("%8d %10.2f %10.2f %7s %14.4f %14.4f\n", n, r, g,
+                        r > 0 && g > 0 ? std::to_string(g / r).substr(0, 5).c_str() : "-",
+                        gRegionArea[n],
+#ifdef CARVEX_HAVE_GEOS
+                        gGeosArea[n]
+#else
+                        0.0
+#endif
+            );
+        }
+    }
+
+private:
+    std::map<int, std::map<std::string, double>> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
