@@ -3,7 +3,8 @@
 // cubic circles) and by GEOS (GEOSUnaryUnion, on the circles as polygons of
 // kPolygonSides sides, whose chords lie at most 1.2e-3 radii inside the
 // arcs). Both get their inputs built before the clock starts. After the
-// runs, a table of median times, the ratio GEOS / region and the two areas.
+// runs, a table of median times, the ratio GEOS / region and the two areas,
+// then the peak heap of one dissolve of each (inputs left out).
 
 #include <benchmark/benchmark.h>
 
@@ -13,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "countedheap.h"
 #include "regionshapes.h"
 #include "shaperegion/shaperegion.h"
 
@@ -170,6 +172,25 @@ private:
     std::map<int, std::map<std::string, double>> times_;
 };
 
+void printPeakHeap() {
+    std::printf("\nPeak heap of one dissolve above its inputs (MB)\n%8s %10s %10s\n", "circles",
+                "region", "GEOS");
+    for (int n : kCircleCounts) {
+        const RegionInput& in = regionInput(n);
+        const long long region = countedheap::peakHeapOf([&] {
+            carvex::ShapeResult r = carvex::unionAll(in.filled);
+            benchmark::DoNotOptimize(r.shape.size());
+        });
+        long long peer = -1;
+#ifdef CARVEX_HAVE_GEOS
+        GEOSGeometry* g = geosInput(n);
+        peer = countedheap::peakHeapOf(
+            [&] { GEOSGeom_destroy_r(geos(), GEOSUnaryUnion_r(geos(), g)); });
+#endif
+        std::printf("%8d %10.2f %10.2f\n", n, region / 1e6, peer / 1e6);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,5 +198,6 @@ int main(int argc, char** argv) {
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    printPeakHeap();
     return 0;
 }

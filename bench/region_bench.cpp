@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "countedheap.h"
-#include "shaperegion/shaperegion.h"
 #include "regionshapes.h"
+#include "shaperegion/shaperegion.h"
 
 #ifdef CARVEX_HAVE_2GEOM
 #include <2geom/intersection-graph.h>
@@ -156,23 +156,6 @@ private:
     std::map<std::string, std::map<std::string, double>> times_;
 };
 
-// The most heap that one call holds at once beyond what was live before it,
-// in a thread of its own so that the engine's per-thread working lists are
-// counted too; -1 when the call throws.
-template <class Call>
-long long peakHeapOf(Call call) {
-    long long peak = -1;
-    std::thread([&] {
-        const long long before = countedheap::markPeak();
-        try {
-            call();
-            peak = countedheap::peak() - before;
-        } catch (...) {
-        }
-    }).join();
-    return peak;
-}
-
 void printPeakHeap() {
     std::printf("\nPeak heap of one call (MB)\n%-6s %-6s %-9s %10s %10s\n", "pair", "knots", "op",
                 "region", "lib2geom");
@@ -181,7 +164,7 @@ void printPeakHeap() {
         const int knots = 2 * n;
         const Pair p = makePair(n, 1.0);
         for (int op : {0, 1}) {
-            const long long region = peakHeapOf([&] {
+            const long long region = countedheap::peakHeapOf([&] {
                 ShapeResult r = combine(p.a, p.b, opOf(op));
                 benchmark::DoNotOptimize(r.shape.size());
             });
@@ -189,7 +172,7 @@ void printPeakHeap() {
 #ifdef CARVEX_HAVE_2GEOM
             const Geom::PathVector a = toPathVector(p.a);
             const Geom::PathVector b = toPathVector(p.b);
-            peer = peakHeapOf([&] {
+            peer = countedheap::peakHeapOf([&] {
                 Geom::PathIntersectionGraph graph(a, b);
                 Geom::PathVector result = op == 0 ? graph.getUnion() : graph.getIntersection();
                 benchmark::DoNotOptimize(result.size());
