@@ -338,11 +338,12 @@ TEST_F(CarvexCommand, UsageErrorsExitWithOne) {
 // both segments, and no answer is written.
 TEST_F(CarvexCommand, AReachedSearchCapExitsWithTwoNamingTheSegments) {
     writeFile(path("disc.svg"), "<svg xmlns='http://www.w3.org/2000/svg'><circle r='100'/></svg>");
+    // A circle 0.1 larger around the disc, touching it at one point: within
+    // the merge distance of each other near that point they meet all along.
     writeFile(path("copy.svg"),
-              "<svg xmlns='http://www.w3.org/2000/svg'><circle r='100' "
-              "transform='rotate(0.0572958 100 0)'/></svg>");
+              "<svg xmlns='http://www.w3.org/2000/svg'><circle cx='-0.1' r='100.1'/></svg>");
     const Outcome run = runCarvex({path("disc.svg"), QStringLiteral("union"), path("copy.svg"),
-                                   QStringLiteral("-t"), QStringLiteral("0.1"),
+                                   QStringLiteral("-t"), QStringLiteral("0.01"),
                                    QStringLiteral("-o"), path("out.svg")});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains(QStringLiteral("two segments meet at more than 24 places")))

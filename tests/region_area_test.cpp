@@ -466,3 +466,18 @@ TEST(RegionUnionAll, ManyRegionsInOnePassAreTheirUnionOneByOne) {
     EXPECT_EQ(refused.status, RegionStatus::NonFiniteCoordinate);
     EXPECT_EQ(refused.region, 7);
 }
+
+TEST(RegionIdentities, AStackOfThirtyNudgedCirclesCutByASquareIsTheirSegment) {
+    // Thirty circles of radius 0.5, each moved 1e-6 further along x, against
+    // a square holding the part right of x = 0.1: the circular segment there,
+    // r^2 acos(d / r) - d sqrt(r^2 - d^2), widened by the stack's 2.9e-5.
+    // This was once answered as the whole square.
+    Shape stack;
+    for (int i = 0; i < 30; ++i)
+        stack.addSpline(circle(1e-6 * i, 0, 0.5).release());
+    const ShapeResult r = combine(shapeOf(rectangle(0.1, -1, 2.1, 1)), stack, Operation::Intersect);
+    if (!r.ok()) GTEST_SKIP() << "refused: " << describe(r).toStdString();
+    const double segment = 0.25 * std::acos(0.2) - 0.1 * std::sqrt(0.24);
+    // The cubic circle lies outside the true one by up to 2.7e-4 of r.
+    EXPECT_NEAR(area(r), segment, 2e-4);
+}

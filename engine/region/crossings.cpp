@@ -371,6 +371,17 @@ RegionStatus intersectPieces(const std::vector<SourceSegment>& segments, const P
     search.rangeB0 = pb.t0;
     search.rangeB1 = pb.t1;
     search.search(Part(pa.curve, pa.t0, pa.t1), Part(pb.curve, pb.t0, pb.t1), 0);
+    // Near-copies about one merge distance apart touch at more places than
+    // two cubics can cross: within a little more than that distance they
+    // run along each other, and are taken as sharing that stretch.
+    if (search.limit != RegionStatus::Ok &&
+        sharedStretch(a, pa, b, pb, kTouchingStretchReach * tol, lo, hi)) {
+        hits.resize(search.firstHit);
+        hits.push_back({pa.segment, lo.tA, pb.segment, lo.tB});
+        hits.push_back({pa.segment, hi.tA, pb.segment, hi.tB});
+        overlaps.push_back({pa.segment, lo.tA, hi.tA, pb.segment, lo.tB, hi.tB});
+        return RegionStatus::Ok;
+    }
     return search.limit;
 }
 

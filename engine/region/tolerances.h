@@ -93,6 +93,13 @@ constexpr int kPairSearchBudget = 4000;
 // touchings within the merge distance along a near-copy (count).
 constexpr int kMaxMeetingsPerPair = 24;
 
+// Two pieces whose search ran into a cap but that stay within this many
+// merge distances of each other from end to end share the stretch (multiple
+// of the merge distance): near-copies about one merge distance apart touch
+// within it here and there all along (measured: copies 1e-5 of the extent
+// apart at the coarsest merge distance), and taken as one they close up.
+constexpr double kTouchingStretchReach = 2.0;
+
 // How deep the search can go. A stretch of parameter width h of a cubic
 // whose control points lie within the extent E has a control box no larger
 // than 3 * sqrt(2) * E * h, so after 36 halvings (h < 1.5e-11) it is smaller

@@ -362,11 +362,11 @@ class TestErrors:
     def test_a_reached_search_cap_is_raised_naming_the_segments(self):
         disc = carvex.from_svg(
             "<svg xmlns='http://www.w3.org/2000/svg'><circle r='100'/></svg>")
+        # A circle 0.1 larger around the disc, touching it at one point.
         copy = carvex.from_svg(
-            "<svg xmlns='http://www.w3.org/2000/svg'><circle r='100' "
-            "transform='rotate(0.0572958 100 0)'/></svg>")
+            "<svg xmlns='http://www.w3.org/2000/svg'><circle cx='-0.1' r='100.1'/></svg>")
         with pytest.raises(carvex.RegionError, match="more than 24 places .*segment"):
-            carvex.combine(disc, copy, carvex.Op.UNION, threshold=0.1)
+            carvex.combine(disc, copy, carvex.Op.UNION, threshold=0.01)
 
 
 class TestThreads:
