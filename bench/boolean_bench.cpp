@@ -13,6 +13,7 @@
 #include "boolean/boolean.h"
 #include "countedheap.h"
 #include "geometry/algorithm.h"
+#include "summaryrun.h"
 #include "testshapes.h"
 
 #ifdef CARVEX_HAVE_2GEOM
@@ -176,9 +177,7 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (!median && !single) continue;
+            if (!isSummaryRun(run)) continue;
             Times& t = times_[run.run_name.args][run.run_name.function_name];
             t.real = run.GetAdjustedRealTime();
             t.cpu = run.GetAdjustedCPUTime();

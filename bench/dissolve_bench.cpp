@@ -17,6 +17,7 @@
 #include "countedheap.h"
 #include "regionshapes.h"
 #include "shaperegion/shaperegion.h"
+#include "summaryrun.h"
 
 #ifdef CARVEX_HAVE_GEOS
 #include <geos_c.h>
@@ -140,9 +141,7 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (!median && !single) continue;
+            if (!isSummaryRun(run)) continue;
             int n = 0;
             std::sscanf(run.run_name.args.c_str(), "circles:%d", &n);
             times_[n][run.run_name.function_name] = run.GetAdjustedCPUTime();

@@ -12,6 +12,7 @@
 #include "countedheap.h"
 #include "regionshapes.h"
 #include "shaperegion/shaperegion.h"
+#include "summaryrun.h"
 
 #ifdef CARVEX_HAVE_2GEOM
 #include <2geom/intersection-graph.h>
@@ -123,9 +124,7 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (!median && !single) continue;
+            if (!isSummaryRun(run)) continue;
             times_[run.run_name.args][run.run_name.function_name] = run.GetAdjustedCPUTime();
         }
     }

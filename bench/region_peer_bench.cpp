@@ -32,6 +32,7 @@
 #include "countedheap.h"
 #include "drawnshapes.h"
 #include "shaperegion/shaperegion.h"
+#include "summaryrun.h"
 
 #ifdef CARVEX_HAVE_2GEOM
 #include "region2geom.h"
@@ -160,9 +161,7 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (!median && !single) continue;
+            if (!isSummaryRun(run)) continue;
             int f = 0, n = 0, s = 0, op = 0;
             if (std::sscanf(run.run_name.args.c_str(), "family:%d/knots:%d/scale:%d/op:%d", &f, &n,
                             &s, &op) != 4)
