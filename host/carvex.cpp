@@ -235,13 +235,12 @@ void Carvex::combineOperands(TimeValue t, ModContext& mc, ObjectState* os) {
         // The block keeps the four codes of the radio buttons; any other
         // code, xor's included, names no operation the modifier offers and
         // leaves the shape as it is.
+        const QString name = rowName(row, node);
         carvex::Operation operation = carvex::Operation::Union;
         if (!operationOfCode(code, &operation) || operation == carvex::Operation::Xor) {
-            pairNotes.note(rowName(row, node),
-                           QStringLiteral("operation code %1 names no operation").arg(code));
+            pairNotes.note(name, QStringLiteral("operation code %1 names no operation").arg(code));
             continue;
         }
-        const QString name = rowName(row, node);
         if (whole) {
             applyWholeOperand(wholeShapes, operand, operation, double(threshold), name);
             continue;

@@ -83,37 +83,11 @@ bool tooSmallForPosition(Vec2 origin, double extent) {
     return !(extent >= kFewestStepsAcross * step);
 }
 
-}  // namespace
-
-RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& out) {
-    out.knots.clear();
-    out.splines.clear();
-    out.segments.clear();
-    out.extent = out.eps = out.merge = out.join = 0.0;
-    out.origin = {};
-    if (!std::isfinite(threshold) || threshold < 0.0) return RegionStatus::InvalidThreshold;
-    size_t knots = 0;
-    for (const Paths* paths : {&a, b}) {
-        if (!paths) continue;
-        const RegionStatus status = checkPaths(*paths);
-        if (status != RegionStatus::Ok) return status;
-        for (const Path& path : *paths)
-            knots += path.knots.size();
-    }
-    out.knots.reserve(knots);
-    out.segments.reserve(knots);
-    const std::vector<SplineSpan>& spans = out.splines;
-    RegionStatus status = addPaths(a, 0, out);
-    if (status == RegionStatus::Ok && b) status = addPaths(*b, 1, out);
-    if (status != RegionStatus::Ok) {
-        out.knots.clear();
-        return status;
-    }
-
-    // The box of every control point that shapes a segment.
+// The box of every control point that shapes a segment.
+Box boxOfSegments(const Gathered& out) {
     const double inf = std::numeric_limits<double>::infinity();
     Box box{inf, inf, -inf, -inf};
-    for (const SplineSpan& span : spans) {
+    for (const SplineSpan& span : out.splines) {
         for (int i = 0; i < span.count; ++i) {
             const InputKnot& k = out.knots[span.first + i];
             grow(box, k.point);
@@ -121,20 +95,13 @@ RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& 
             if (span.closed || i + 1 < span.count) grow(box, k.out);
         }
     }
-    if (spans.empty()) return RegionStatus::Ok;
-    out.extent = box.size();
-    out.origin = {originFor(box.x0, box.x1, out.extent), originFor(box.y0, box.y1, out.extent)};
-    if (tooSmallForPosition(out.origin, out.extent)) return RegionStatus::TooSmallForPosition;
-    if (out.origin != Vec2{}) moveToOrigin(out, box);
-    const double largest =
-        std::max({std::fabs(box.x0), std::fabs(box.y0), std::fabs(box.x1), std::fabs(box.y1)});
-    // Relative to the picture, but never below what the coordinates' own
-    // precision can resolve.
-    out.eps = std::max(kFinestMergeOfExtent * out.extent, kFinestMergeOfMagnitude * largest);
-    out.merge = out.eps;
-    out.join = std::max(out.eps, threshold);
+    return box;
+}
 
-    for (const SplineSpan& span : spans) {
+// One segment from each knot to the next, the closing one of an open
+// spline included, once the merge distance is known.
+void addSegments(Gathered& out) {
+    for (const SplineSpan& span : out.splines) {
         const int n = span.count;
         for (int i = 0; i < n; ++i) {
             const int j = (i + 1) % n;
@@ -165,6 +132,50 @@ RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& 
             out.segments.push_back(seg);
         }
     }
+}
+
+}  // namespace
+
+RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& out) {
+    out.knots.clear();
+    out.splines.clear();
+    out.segments.clear();
+    out.extent = out.eps = out.merge = out.join = 0.0;
+    out.origin = {};
+    if (!std::isfinite(threshold) || threshold < 0.0) return RegionStatus::InvalidThreshold;
+    size_t knots = 0;
+    for (const Paths* paths : {&a, b}) {
+        if (!paths) continue;
+        const RegionStatus status = checkPaths(*paths);
+        if (status != RegionStatus::Ok) return status;
+        for (const Path& path : *paths)
+            knots += path.knots.size();
+    }
+    out.knots.reserve(knots);
+    out.segments.reserve(knots);
+    const std::vector<SplineSpan>& spans = out.splines;
+    RegionStatus status = addPaths(a, 0, out);
+    if (status == RegionStatus::Ok && b) status = addPaths(*b, 1, out);
+    if (status != RegionStatus::Ok) {
+        out.knots.clear();
+        return status;
+    }
+
+    if (spans.empty()) return RegionStatus::Ok;
+    Box box = boxOfSegments(out);
+    out.extent = box.size();
+    out.origin = {originFor(box.x0, box.x1, out.extent), originFor(box.y0, box.y1, out.extent)};
+    if (tooSmallForPosition(out.origin, out.extent)) return RegionStatus::TooSmallForPosition;
+    if (out.origin != Vec2{}) moveToOrigin(out, box);
+    const double largest =
+        std::max({std::fabs(box.x0), std::fabs(box.y0), std::fabs(box.x1), std::fabs(box.y1)});
+    // Relative to the picture, but never below what the coordinates' own
+    // precision can resolve.
+    out.eps = std::max(kFinestMergeOfExtent * out.extent, kFinestMergeOfMagnitude * largest);
+    out.merge = out.eps;
+    out.join = std::max(out.eps, threshold);
+
+    addSegments(out);
     return RegionStatus::Ok;
 }
 
