@@ -272,6 +272,12 @@ std::string describe(RegionStatus status) {
         case RegionStatus::ThresholdTooCoarse:
             return "the threshold is coarser than the shapes' detail: it would join knots and "
                    "crossings into runs longer than itself; a smaller threshold combines them";
+        case RegionStatus::InvalidStroke:
+            return "a stroke width, miter limit, dash length or offset distance is negative or "
+                   "not finite";
+        case RegionStatus::TooManyStrokePieces:
+            return "the stroke would take more than " + std::to_string(kMaxDashes) + " dashes or " +
+                   std::to_string(kMaxStrokePieces) + " pieces of outline";
         case RegionStatus::SearchTooDeep:
             return "the search for crossings of two segments went deeper than " +
                    std::to_string(region::kMaxSearchDepth) + " levels";

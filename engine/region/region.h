@@ -64,6 +64,12 @@ enum class RegionStatus {
     // longer than itself (kJoinSpanReach): the shapes have detail finer than
     // the threshold, and joining it would collapse it.
     ThresholdTooCoarse,
+    // A stroke's width, miter limit or dash lengths are negative or not
+    // finite, or the distance to offset by is not finite.
+    InvalidStroke,
+    // A stroke would be drawn by more than kMaxStrokePieces pieces of outline
+    // or kMaxDashes dashes.
+    TooManyStrokePieces,
 };
 
 // A segment of an input: which input (0 for a, 1 for b), the path's place

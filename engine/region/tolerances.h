@@ -28,6 +28,12 @@ constexpr int kMaxRegionKnots = 1000000;
 constexpr double kMinUserThreshold = 0.00001;
 constexpr double kMaxUserThreshold = 100000000.0;
 
+// A stroke's work: pieces of outline (each offset piece, join and cap is
+// one) and dashes one stroke may make (counts). A million dashes would be
+// drawn as a grey smear; refusing them keeps reading a file bounded.
+constexpr int kMaxStrokePieces = 400000;
+constexpr int kMaxDashes = 100000;
+
 }  // namespace carvex
 
 namespace carvex::region {
@@ -194,5 +200,27 @@ constexpr double kNarrowestBucket = 1e-300;
 // Working lists past this many segments are let go after the call instead of
 // kept for the next (count).
 constexpr int kKeptSegments = 1 << 16;
+
+// Stroke outlines. The offset of a curve is drawn by cubics within this
+// fraction of the stroke width of the true offset (size), and no coarser
+// than the caller's threshold: a ten-thousandth of a line's width is below
+// what any raster shows.
+constexpr double kStrokeFitOfWidth = 1e-4;
+
+// One piece of an offset turns by at most this (radians): two handles
+// follow a quarter turn of a circle to 3e-4 of its radius, and the fit
+// starts from there.
+constexpr double kStrokePieceTurn = 0.7853981633974483;
+
+// Halvings of one segment while fitting its offsets (count): 2^14 pieces of
+// a segment are far finer than any width asks for, so the cap only stops a
+// curve whose offset the fit cannot follow (a cusp of the offset itself).
+constexpr int kStrokeSplitDepth = 14;
+
+// Samples of a segment searched for where its offsets fold back (count):
+// a cubic's curvature changes sign at most twice and its radius has few
+// extrema, so 64 samples bracket every fold, each refined by bisection.
+constexpr int kStrokeFoldSamples = 64;
+constexpr int kStrokeFoldBisections = 50;
 
 }  // namespace carvex::region
