@@ -8,10 +8,12 @@
 #include "shapeio/numbertext.h"
 #include "shapeio/pathdata.h"
 #include "shapeio/shapecheck.h"
+#include "shapeio/strokepaint.h"
 #include "shapeio/stylesheet.h"
 #include "shapeio/subpathbuilder.h"
 #include "shapeio/svgio.h"
 #include "shapeio/textplace.h"
+#include "shaperegion/shaperegion.h"
 
 namespace {
 
@@ -182,14 +184,15 @@ bool checkMarkup(const QString& text, MarkupProblem* problem) {
     return true;
 }
 
-// What an element inherits from its groups for filling: SVG's fill,
-// fill-rule, color and visibility properties.
+// What an element inherits from its groups for painting: SVG's fill,
+// fill-rule, stroke, color and visibility properties.
 struct Paint {
     bool filled = true;
     QString colour = QStringLiteral("black");
     carvex::FillRule rule = carvex::FillRule::NonZero;
     QString color = QStringLiteral("black");  // what currentColor stands for
     bool visible = true;
+    StrokePaint stroke;
 };
 
 // A colour as written, when it is one SVG and this program both take;
@@ -204,6 +207,20 @@ QString colourText(const QString& text) {
         if (lower.startsWith(QLatin1String(function)) && lower.endsWith(QLatin1Char(')')))
             return lower;
     return QString();
+}
+
+// The colour a fill or stroke paint stands for: currentColor's, a
+// gradient's fallback (black without one), or the colour written; empty for
+// none and for values this reader does not know.
+QString paintColour(const QString& text, const QString& currentColour) {
+    const QString value = text.trimmed();
+    const QString lower = value.toLower();
+    if (lower == QLatin1String("currentcolor")) return currentColour;
+    if (lower.startsWith(QLatin1String("url("))) {
+        const QString fallback = colourText(value.mid(value.indexOf(QLatin1Char(')')) + 1));
+        return fallback.isEmpty() ? QStringLiteral("black") : fallback;
+    }
+    return colourText(value);
 }
 
 // Applies one fill value to paint. Values this reader does not know leave
@@ -255,6 +272,11 @@ Paint elementPaint(const QXmlStreamAttributes& attributes, const QHash<QString, 
         carvex::FillRule rule;
         if (fillRuleFromName(v.trimmed().toLower(), &rule)) paint.rule = rule;
     });
+    for (const char* const* name = strokePropertyNames(); *name; ++name)
+        property(*name, [&](const QString& v) {
+            applyStrokeProperty(QLatin1String(*name), v, paintColour(v, paint.color),
+                                &paint.stroke);
+        });
     property("visibility", [&](const QString& v) {
         const QString lower = v.trimmed().toLower();
         if (lower == QLatin1String("visible")) paint.visible = true;
@@ -566,6 +588,9 @@ private:
         const double det =
             transform.m[0][0] * transform.m[1][1] - transform.m[0][1] * transform.m[1][0];
         if (det == 0.0) return true;
+        // A stroke is laid out in the element's own units, then transformed.
+        carvex::Paths userPaths;
+        if (drawing_ && paintsStroke(paint)) carvex::pathsOf(local, &userPaths, nullptr);
         if (transform != Matrix3d()) {
             local.frame = transform;
             local.setFrame(Matrix3d(), true);
@@ -576,7 +601,11 @@ private:
                                              .arg(name)
                                              .arg(problem.splineIndex)
                                              .arg(problem.describe()));
-        if (drawing_) return addFilledElement(name, local, paint, knots);
+        if (drawing_) {
+            // The fill first: the file's colour is its first element's.
+            if (!addFilledElement(name, local, paint, knots)) return false;
+            return addStroke(name, userPaths, transform, paint);
+        }
         for (Spline* s : local)
             s->updateLengths();
         while (!local.isEmpty())
@@ -585,21 +614,59 @@ private:
         return true;
     }
 
+    static bool paintsStroke(const Paint& paint) {
+        return paint.visible && paint.stroke.stroked && paint.stroke.style.width > 0.0;
+    }
+
+    void note(const QString& text) {
+        drawing_->notes.append(QStringLiteral("%1:%2:%3: %4")
+                                   .arg(fileName_)
+                                   .arg(elementPlace_.line)
+                                   .arg(elementPlace_.column)
+                                   .arg(text));
+    }
+
+    // The stroke's region as an element of its own, filled nonzero.
+    bool addStroke(const QString& name, const carvex::Paths& userPaths, const Matrix3d& transform,
+                   const Paint& paint) {
+        if (userPaths.empty()) return true;
+        const StrokePaint& stroke = paint.stroke;
+        if (!stroke.joinReadAsMiter.isEmpty())
+            note(QStringLiteral("<%1> stroke-linejoin '%2' is drawn as miter")
+                     .arg(name, stroke.joinReadAsMiter));
+        carvex::Affine toPage;
+        toPage.a = transform.m[0][0];
+        toPage.b = transform.m[0][1];
+        toPage.c = transform.m[1][0];
+        toPage.d = transform.m[1][1];
+        toPage.e = transform.m[3][0];
+        toPage.f = transform.m[3][1];
+        const carvex::RegionResult region = carvex::stroke(userPaths, stroke.style, toPage);
+        if (!region.ok())
+            return failAt(elementPlace_,
+                          QStringLiteral("<%1> stroke: %2")
+                              .arg(name, QString::fromStdString(carvex::describe(region.status))));
+        if (region.loops.empty()) return true;
+        FilledElement element;
+        element.shape = carvex::shapeOf(region.loops);
+        element.colour = stroke.colour;
+        drawing_->elements.push_back(std::move(element));
+        return true;
+    }
+
     bool addFilledElement(const QString& name, Shape& local, const Paint& paint, int knots) {
         if (local.isEmpty()) return true;  // draws nothing: nothing to say
+        const bool stroked = paintsStroke(paint);
         QString leftOut;
-        if (name == QLatin1String("line"))
+        if (name == QLatin1String("line") && !stroked)
             leftOut = QStringLiteral("a line encloses no region");
-        else if (!paint.filled)
+        else if (!paint.filled && !stroked)
             leftOut = QStringLiteral("it has no fill (fill none), so it encloses no region");
         else if (!paint.visible)
             leftOut = QStringLiteral("it is not visible");
-        if (!leftOut.isEmpty()) {
-            drawing_->notes.append(QStringLiteral("%1:%2:%3: <%4> left out: %5")
-                                       .arg(fileName_)
-                                       .arg(elementPlace_.line)
-                                       .arg(elementPlace_.column)
-                                       .arg(name, leftOut));
+        if (!leftOut.isEmpty()) note(QStringLiteral("<%1> left out: %2").arg(name, leftOut));
+        if (!paint.filled || !paint.visible || name == QLatin1String("line")) {
+            knots_ += knots;
             return true;
         }
         FilledElement element;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 #include "region/cubic.h"
 
@@ -62,16 +63,19 @@ Vec2 endHeading(const Cubic& c) {
 }
 
 // The heading at t, approached from before it (fromAfter false) or after
-// it: where the derivative all but vanishes (a cusp), the direction of a
-// short chord on that side.
+// it. Where the derivative vanishes (a cusp, or a handle on its knot) the
+// curve leaves along the next derivative, one way after and the other way
+// before.
 Vec2 headingAt(const Cubic& c, double t, bool fromAfter) {
     if (t <= 0.0) return startHeading(c);
     if (t >= 1.0) return endHeading(c);
+    const double size = polygonLength(c);
     const Vec2 d = region::derivativeAt(c, t);
-    if (length(d) > 1e-9 * polygonLength(c)) return unit(d);
-    const double step = 1e-6;
-    return fromAfter ? unit(region::pointAt(c, std::min(1.0, t + step)) - region::pointAt(c, t))
-                     : unit(region::pointAt(c, t) - region::pointAt(c, std::max(0.0, t - step)));
+    if (length(d) > 1e-9 * size) return unit(d);
+    const Vec2 d2 = region::secondDerivativeAt(c, t);
+    if (length(d2) > 1e-9 * size) return unit(d2) * (fromAfter ? 1.0 : -1.0);
+    // Only a curve all of whose handles lie on a line gets here.
+    return unit(c.p[3] - c.p[0]);
 }
 
 // Signed curvature (positive turning left) at t; 0 where it has no heading.
@@ -125,22 +129,94 @@ Path polygon(std::initializer_list<Vec2> points) {
     return path;
 }
 
-// Appends to path a circular arc about centre from centre + r * from, turning
-// by sweep, in cubic pieces of at most a quarter turn.
+// The circles of joins and caps are all one circle about their centre,
+// drawn by the same eight cubics from angle 0 counterclockwise, and every
+// offset's end on it is a point of those cubics: two caps on one knot, or a
+// join and a cap, then share their arcs exactly instead of running a
+// rounding's width apart. An eighth of a turn strays from the circle by
+// 4e-6 of its radius, well within the fit.
+constexpr int kRimArcs = 8;
+
+region::Cubic rimArc(Vec2 centre, double r, int k) {
+    const double a0 = k * (2.0 * kPi / kRimArcs);
+    const double a1 = (k + 1) * (2.0 * kPi / kRimArcs);
+    const double handle = 4.0 / 3.0 * std::tan(kPi / (2.0 * kRimArcs)) * r;
+    const Vec2 u0{std::cos(a0), std::sin(a0)};
+    const Vec2 u1{std::cos(a1), std::sin(a1)};
+    return {{centre + u0 * r, centre + u0 * r + leftOf(u0) * handle,
+             centre + u1 * r - leftOf(u1) * handle, centre + u1 * r}};
+}
+
+// Where the direction u meets the rim: arc index plus the parameter on it,
+// in [0, kRimArcs).
+double rimPlace(Vec2 centre, double r, Vec2 u) {
+    double angle = std::atan2(u.y, u.x);
+    if (angle < 0.0) angle += 2.0 * kPi;
+    const int k = std::min(kRimArcs - 1, int(angle / (2.0 * kPi / kRimArcs)));
+    const region::Cubic arc = rimArc(centre, r, k);
+    const Vec2 start = unit(arc.p[0] - centre);
+    const double target = turnBetween(start, u);
+    double lo = 0.0, hi = 1.0;
+    for (int i = 0; i < 60; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        (turnBetween(start, region::pointAt(arc, mid) - centre) < target ? lo : hi) = mid;
+    }
+    return k + 0.5 * (lo + hi);
+}
+
+Vec2 rimPointAt(Vec2 centre, double r, double place) {
+    const int k = std::min(kRimArcs - 1, int(place));
+    return region::pointAt(rimArc(centre, r, k), place - k);
+}
+
+// The point of the rim about centre in direction u.
+Vec2 rimPoint(Vec2 centre, double r, Vec2 u) {
+    return rimPointAt(centre, r, rimPlace(centre, r, u));
+}
+
+// The offset's end at distance d on the left of p, where the normal is n.
+Vec2 offsetEnd(Vec2 p, Vec2 n, double d) {
+    return rimPoint(p, std::fabs(d), d > 0.0 ? n : n * -1.0);
+}
+
+// The rim's pieces between two places, counterclockwise (to > from).
+std::vector<region::Cubic> rimPieces(Vec2 centre, double r, double from, double to) {
+    std::vector<region::Cubic> out;
+    for (int whole = int(std::floor(from)); whole < to; ++whole) {
+        const double a = std::max(from, double(whole)) - whole;
+        const double b = std::min(to, double(whole + 1)) - whole;
+        if (b <= a) continue;
+        out.push_back(region::subCubic(rimArc(centre, r, whole % kRimArcs), a, b));
+    }
+    return out;
+}
+
+// Appends to path the rim's arc from direction from, turning by sweep
+// (counterclockwise where positive); a whole turn where |sweep| is one.
 void appendArc(Path& path, Vec2 centre, double r, Vec2 from, double sweep) {
-    const int pieces = std::max(1, int(std::ceil(std::fabs(sweep) / (kPi / 2) - 1e-9)));
-    const double step = sweep / pieces;
-    const double handle = 4.0 / 3.0 * std::tan(step / 4.0) * r;
-    Vec2 dir = from;
-    const Vec2 start = centre + dir * r;
-    if (path.knots.empty() || path.knots.back().point != start) path.knots.push_back(corner(start));
-    for (int i = 0; i < pieces; ++i) {
-        const Vec2 next = i + 1 == pieces ? rotated(from, sweep) : rotated(dir, step);
-        PathKnot& last = path.knots.back();
-        last.out = last.point + leftOf(dir) * handle;
-        const Vec2 end = centre + next * r;
-        path.knots.push_back({end, end - leftOf(next) * handle, end, -1});
-        dir = next;
+    const double start = rimPlace(centre, r, from);
+    const bool whole = std::fabs(sweep) >= 2.0 * kPi - 1e-12;
+    double end = whole ? start : rimPlace(centre, r, rotated(from, sweep));
+    std::vector<region::Cubic> pieces;
+    if (sweep > 0.0) {
+        if (end <= start) end += kRimArcs;
+        pieces = rimPieces(centre, r, start, end);
+    } else {
+        double low = end;
+        if (low >= start) low -= kRimArcs;
+        if (low < 0.0)
+            pieces = rimPieces(centre, r, low + kRimArcs, start + kRimArcs);
+        else
+            pieces = rimPieces(centre, r, low, start);
+        std::reverse(pieces.begin(), pieces.end());
+        for (region::Cubic& c : pieces)
+            c = region::reversed(c);
+    }
+    const Vec2 first = rimPointAt(centre, r, start);
+    if (path.knots.empty() || path.knots.back().point != first) path.knots.push_back(corner(first));
+    for (const region::Cubic& c : pieces) {
+        path.knots.back().out = c.p[1];
+        path.knots.push_back({c.p[3], c.p[2], c.p[3], -1});
     }
 }
 
@@ -152,8 +228,8 @@ void addJoin(Outline& o, Vec2 p, Vec2 in, Vec2 out, LineJoin join) {
     const double side = turn > 0.0 ? -1.0 : 1.0;  // the outer side's normal
     const Vec2 outerIn = leftOf(in) * side;
     const Vec2 outerOut = leftOf(out) * side;
-    const Vec2 a = p + outerIn * r;
-    const Vec2 b = p + outerOut * r;
+    const Vec2 a = rimPoint(p, r, outerIn);
+    const Vec2 b = rimPoint(p, r, outerOut);
     if (join == LineJoin::Round) {
         Path wedge;
         wedge.knots.push_back(corner(p));
@@ -175,7 +251,9 @@ void addCap(Outline& o, Vec2 p, Vec2 out) {
     const double r = o.halfWidth;
     const Vec2 n = leftOf(out);
     if (o.style->cap == LineCap::Square) {
-        o.add(polygon({p + n * r, p + n * r + out * r, p - n * r + out * r, p - n * r}));
+        const Vec2 left = rimPoint(p, r, n);
+        const Vec2 right = rimPoint(p, r, n * -1.0);
+        o.add(polygon({left, left + out * r, right + out * r, right}));
     } else if (o.style->cap == LineCap::Round) {
         Path half;
         appendArc(half, p, r, n, -kPi);
@@ -219,8 +297,8 @@ Vec2 offsetPoint(const Cubic& c, double t, double d) {
 // where the offset folds back), their lengths fitted to points of the true
 // offset by least squares.
 OffsetFit fitOffset(const Cubic& c, double t0, double t1, Vec2 n0, Vec2 n1, double d) {
-    const Vec2 o0 = region::pointAt(c, t0) + n0 * d;
-    const Vec2 o1 = region::pointAt(c, t1) + n1 * d;
+    const Vec2 o0 = offsetEnd(region::pointAt(c, t0), n0, d);
+    const Vec2 o1 = offsetEnd(region::pointAt(c, t1), n1, d);
     auto folds = [&](double t) { return 1.0 - d * curvatureAt(c, t) < 0.0; };
     const double w = t1 - t0;
     const Vec2 u0 = headingOf(n0) * (folds(t0 + 0.01 * w) ? -1.0 : 1.0);
@@ -322,7 +400,8 @@ std::vector<double> foldParameters(const Cubic& c, double halfWidth) {
 void addSegment(Outline& o, const Cubic& c, Vec2 n0, Vec2 n1) {
     if (region::tracesChord(c)) {
         const double r = o.halfWidth;
-        o.add(polygon({c.p[0] + n0 * r, c.p[3] + n1 * r, c.p[3] - n1 * r, c.p[0] - n0 * r}));
+        o.add(polygon({offsetEnd(c.p[0], n0, r), offsetEnd(c.p[3], n1, r),
+                       offsetEnd(c.p[3], n1, -r), offsetEnd(c.p[0], n0, -r)}));
         return;
     }
     std::vector<double> stops = foldParameters(c, o.halfWidth);
@@ -531,6 +610,90 @@ bool solid(const StrokeStyle& style) {
     return true;
 }
 
+// Knots of the pieces closer than the fit's tolerance become one: the
+// outline is no truer than that, and pieces that meet where the true
+// outline meets itself (a pen as wide as a curve is tight folds its inner
+// offset onto the centre of curvature) then meet exactly, instead of
+// leaving slivers the fit's error wide. Each knot moves to the first knot
+// found within reach, so no knot moves further than the tolerance.
+class KnotSnapper {
+public:
+    explicit KnotSnapper(double reach) : reach_(reach) {}
+
+    void snap(PathKnot& k) {
+        const long long cx = (long long)std::floor(k.point.x / reach_);
+        const long long cy = (long long)std::floor(k.point.y / reach_);
+        for (long long dx = -1; dx <= 1; ++dx)
+            for (long long dy = -1; dy <= 1; ++dy) {
+                const auto found = cells_.find(key(cx + dx, cy + dy));
+                if (found == cells_.end()) continue;
+                for (Vec2 p : found->second)
+                    if (length(p - k.point) <= reach_) {
+                        const Vec2 shift = p - k.point;
+                        k = {p, k.in + shift, k.out + shift, k.tag};
+                        return;
+                    }
+            }
+        cells_[key(cx, cy)].push_back(k.point);
+    }
+
+private:
+    static unsigned long long key(long long x, long long y) {
+        return (unsigned long long)x * 0x9E3779B97F4A7C15ull ^ (unsigned long long)y;
+    }
+    double reach_;
+    std::unordered_map<unsigned long long, std::vector<Vec2>> cells_;
+};
+
+bool handlesWithin(const PathKnot& from, const PathKnot& to, double reach) {
+    return length(from.out - from.point) <= reach && length(to.in - to.point) <= reach;
+}
+
+// A piece without the segments that snapping shrank to a point.
+void dropPointSegments(Path& piece, double reach) {
+    std::vector<PathKnot> kept;
+    for (const PathKnot& k : piece.knots) {
+        if (!kept.empty() && kept.back().point == k.point && handlesWithin(kept.back(), k, reach)) {
+            kept.back().out = k.out;
+            continue;
+        }
+        kept.push_back(k);
+    }
+    while (kept.size() > 1 && kept.back().point == kept.front().point &&
+           handlesWithin(kept.back(), kept.front(), reach)) {
+        kept.front().in = kept.back().in;
+        kept.pop_back();
+    }
+    piece.knots = std::move(kept);
+}
+
+void snapPieces(std::vector<Path>& pieces, double reach) {
+    KnotSnapper snapper(reach);
+    for (Path& piece : pieces) {
+        for (PathKnot& k : piece.knots)
+            snapper.snap(k);
+        dropPointSegments(piece, reach);
+    }
+    pieces.erase(std::remove_if(pieces.begin(), pieces.end(),
+                                [](const Path& p) { return p.knots.size() < 2; }),
+                 pieces.end());
+}
+
+// The fit's tolerance: a fraction of the width, or of the paths' own size
+// where the pen is wider than they are, so that their knots stay apart.
+double defaultFitTolerance(const Paths& paths, const StrokeStyle& style) {
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    for (const Path& path : paths)
+        for (const PathKnot& k : path.knots)
+            for (Vec2 v : {k.point, k.in, k.out}) {
+                x0 = std::min(x0, v.x), x1 = std::max(x1, v.x);
+                y0 = std::min(y0, v.y), y1 = std::max(y1, v.y);
+            }
+    const double size = std::max(x1 - x0, y1 - y0);
+    const double scale = size > 0.0 ? std::min(style.width, size) : style.width;
+    return region::kStrokeFitOfWidth * scale;
+}
+
 }  // namespace
 
 RegionStatus strokePieces(const Paths& paths, const StrokeStyle& style, const Affine& toPage,
@@ -546,13 +709,14 @@ RegionStatus strokePieces(const Paths& paths, const StrokeStyle& style, const Af
     }
     Outline outline;
     outline.halfWidth = 0.5 * style.width;
-    outline.tolerance = fitTolerance > 0.0 ? fitTolerance : region::kStrokeFitOfWidth * style.width;
+    outline.tolerance = fitTolerance > 0.0 ? fitTolerance : defaultFitTolerance(paths, style);
     outline.style = &style;
     outline.pieces = pieces;
     for (const Path& path : *drawn) {
         addPath(outline, path);
         if (outline.overflow) return RegionStatus::TooManyStrokePieces;
     }
+    snapPieces(*pieces, outline.tolerance);
     for (Path& piece : *pieces)
         for (PathKnot& k : piece.knots) {
             k.point = toPage.map(k.point);
@@ -576,7 +740,11 @@ double largestStretch(const Affine& m) {
 RegionResult stroke(const Paths& paths, const StrokeStyle& style, const Affine& toPage,
                     double threshold) {
     RegionResult result;
-    double tolerance = region::kStrokeFitOfWidth * style.width;
+    if (!validStyle(style)) {
+        result.status = RegionStatus::InvalidStroke;
+        return result;
+    }
+    double tolerance = defaultFitTolerance(paths, style);
     const double stretch = largestStretch(toPage);
     if (threshold > 0.0 && stretch > 0.0) tolerance = std::min(tolerance, threshold / stretch);
     std::vector<Path> pieces;
@@ -585,7 +753,10 @@ RegionResult stroke(const Paths& paths, const StrokeStyle& style, const Affine& 
     std::vector<FilledPaths> regions(pieces.size());
     for (size_t i = 0; i < pieces.size(); ++i)
         regions[i].paths.push_back(std::move(pieces[i]));
-    result = unionAll(regions, threshold);
+    // The pieces' knots are joined at the fit's tolerance already; joining
+    // them again at the caller's threshold would chain the fine steps of
+    // folded offsets into runs.
+    result = unionAll(regions, 0.0);
     result.region = -1;
     return result;
 }

@@ -175,14 +175,13 @@ class TestOneReadingOfAFile:
         binary, unite = os.environ.get("CARVEX_BINARY"), os.environ.get("CARVEX_UNITE")
         if not binary or not unite:
             pytest.skip("CARVEX_BINARY or CARVEX_UNITE is not set: nothing to compare with")
-        # An even-odd square ring with a frame that has no fill, and a disc of
-        # radius 15 in the ring's hole.
-        expected = 80 * 80 - 40 * 40 + math.pi * 15 ** 2
+        # An even-odd square ring in a stroked frame, and a disc of radius 15
+        # in the ring's hole.
+        expected = 80 * 80 - 40 * 40 + (99 * 99 - 97 * 97) + math.pi * 15 ** 2
 
-        with pytest.warns(UserWarning, match=r"painted_ring.svg:5:3: <rect> left out"):
-            a = carvex.read(str(ring))
+        a = carvex.read(str(ring))
         b = carvex.read(str(disc))
-        assert a.fill == carvex.FillRule.EVENODD and len(a) == 2
+        assert len(a) == 4
         module = carvex.combine(a, b, carvex.Op.UNION)
 
         done = subprocess.run([binary, ring, "union", disc, "-o", tmp_path / "command.json"],
@@ -199,7 +198,7 @@ class TestOneReadingOfAFile:
         assert module.area == pytest.approx(expected, rel=1e-6)
         for other in (command.area, library_area, library.area):
             assert other == pytest.approx(module.area, rel=1e-12)
-        assert len(module) == len(command) == len(library) == 3
+        assert len(module) == len(command) == len(library) == 5
         # The written answer means the same region again when read back.
         carvex.write(str(tmp_path / "module.svg"), module)
         assert carvex.read(str(tmp_path / "module.svg")).area == pytest.approx(module.area,
@@ -216,10 +215,10 @@ class TestOneReadingOfAFile:
         assert carvex.from_json(ring.to_json()).fill == carvex.FillRule.EVENODD
         assert "evenodd" in repr(ring)
 
-    def test_raw_splines_keep_what_is_not_filled(self, fixtures):
-        with pytest.warns(UserWarning):
-            painted = carvex.read(str(fixtures / "stroke_only.svg"))
-        assert len(painted) == 0
+    def test_raw_splines_are_the_outlines_as_written(self, fixtures):
+        # The square 4 across, stroked 1 wide: a band from 3 to 5 across.
+        painted = carvex.read(str(fixtures / "stroke_only.svg"))
+        assert len(painted) == 2 and painted.area == pytest.approx(25 - 9, abs=1e-9)
         splines = carvex.read_splines(str(fixtures / "stroke_only.svg"))
         assert len(splines) == 1 and splines.area == pytest.approx(16, abs=1e-12)
 
