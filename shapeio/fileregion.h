@@ -7,9 +7,9 @@
 #include <QStringList>
 
 #include "geometry/shape.h"
-#include "shaperegion/shaperegion.h"
 #include "shapeio/filleddrawing.h"
 #include "shapeio/shapeio.h"
+#include "shaperegion/shaperegion.h"
 
 // A region: splines and the rule that fills them.
 struct FileRegion {

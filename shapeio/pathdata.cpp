@@ -37,8 +37,10 @@ int argumentCount(QChar command) {
 
 class PathDataReader {
 public:
-    PathDataReader(const QString& data, Shape& shape, int maxKnots)
-        : d_(data), builder_(shape), maxKnots_(maxKnots) {}
+    PathDataReader(const QString& data, Shape& shape, int maxKnots, QVector<Point3d>* dots)
+        : d_(data), builder_(shape), maxKnots_(maxKnots) {
+        builder_.keepDots(dots);
+    }
 
     bool read(PathDataError* error) {
         skipBlanks();
@@ -265,12 +267,15 @@ private:
 
 }  // namespace
 
-bool parsePathData(const QString& data, Shape& shape, PathDataError* error, int maxKnots) {
+bool parsePathData(const QString& data, Shape& shape, PathDataError* error, int maxKnots,
+                   QVector<Point3d>* dots) {
     Shape parsed;
+    QVector<Point3d> found;
     {
-        PathDataReader reader(data, parsed, maxKnots);
+        PathDataReader reader(data, parsed, maxKnots, dots ? &found : nullptr);
         if (!reader.read(error)) return false;
     }
+    if (dots) *dots += found;
     while (!parsed.isEmpty())
         shape.addSpline(parsed.takeFirst());
     return true;

@@ -17,6 +17,8 @@ struct PathDataError {
 // to shape, in the data's own coordinates, with absolute handle positions;
 // a subpath closed by Z gives a closed spline, and a subpath of a single
 // point gives none. On bad data, or data of more than maxKnots knots,
-// returns false, fills error and leaves shape as it was.
+// returns false, fills error and leaves shape as it was. Where dots is
+// given, the points of subpaths that draw without a length are appended to
+// it (see SubpathBuilder::keepDots).
 bool parsePathData(const QString& data, Shape& shape, PathDataError* error = nullptr,
-                   int maxKnots = kMaxShapeKnots);
+                   int maxKnots = kMaxShapeKnots, QVector<Point3d>* dots = nullptr);

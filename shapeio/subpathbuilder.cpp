@@ -38,6 +38,7 @@ void SubpathBuilder::ensureSubpath() {
 void SubpathBuilder::moveTo(const Point3d& p) {
     finish();
     open_ = true;
+    drew_ = false;
     start_ = p;
     current_ = p;
 }
@@ -59,6 +60,7 @@ void SubpathBuilder::cubicTo(const Point3d& c1, const Point3d& c2, const Point3d
     // the next segment, drawn from the knot, would keep or drop other pieces
     // than its own path data read again does.
     const Point3d from = lastKnot();
+    drew_ = true;
     if (!(coincide(c1, from) && coincide(c2, from) && coincide(p, from)))
         segments_.append({c1, c2, p});
     current_ = p;
@@ -182,8 +184,12 @@ void SubpathBuilder::storeSubpath(bool closed) {
     // at the end of its last segment.
     const int segmentCount = segments.size();
     const int knotCount = closed ? segmentCount : segmentCount + 1;
-    // A lone point bounds nothing and draws nothing.
-    if (knotCount < 2) return;
+    // A lone point bounds nothing and draws nothing, but a stroke's cap may
+    // paint a dot where a subpath drew without moving.
+    if (knotCount < 2) {
+        if (dots_ && (closed || drew_)) dots_->append(start_);
+        return;
+    }
 
     auto spline = new Spline();
     spline->closed = closed;

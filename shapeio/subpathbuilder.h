@@ -40,6 +40,9 @@ public:
     void close();
     // Ends the current subpath open (nothing happens when there is none).
     void finish();
+    // Where given, subpaths that draw but have no length ("M 5 5 Z",
+    // "M 5 5 L 5 5") leave their point here: a stroke paints a dot there.
+    void keepDots(QVector<Point3d>* dots) { dots_ = dots; }
 
     Point3d currentPoint() const { return current_; }
     Point3d subpathStart() const { return start_; }
@@ -66,4 +69,6 @@ private:
     Point3d current_;
     QVector<Segment> segments_;
     int storedKnots_ = 0;
+    bool drew_ = false;  // a drawing command since the last move
+    QVector<Point3d>* dots_ = nullptr;
 };

@@ -556,6 +556,7 @@ private:
 
     bool readShapeElement(const QString& name, const Matrix3d& transform, const Paint& paint) {
         ++shapeElements_;
+        dots_.clear();
         Shape local;
         bool ok = true;
         if (name == QLatin1String("path")) {
@@ -590,7 +591,14 @@ private:
         if (det == 0.0) return true;
         // A stroke is laid out in the element's own units, then transformed.
         carvex::Paths userPaths;
-        if (drawing_ && paintsStroke(paint)) carvex::pathsOf(local, &userPaths, nullptr);
+        if (drawing_ && paintsStroke(paint)) {
+            carvex::pathsOf(local, &userPaths, nullptr);
+            for (const Point3d& p : dots_) {
+                const carvex::PathKnot k{{p.x, p.y}, {p.x, p.y}, {p.x, p.y}, -1};
+                userPaths.push_back({{k, k}, false});
+            }
+        }
+        dots_.clear();
         if (transform != Matrix3d()) {
             local.frame = transform;
             local.setFrame(Matrix3d(), true);
@@ -689,7 +697,7 @@ private:
     bool readPath(Shape& local) {
         const QString d = xml_.attributes().value(QLatin1String("d")).toString();
         PathDataError problem;
-        if (!parsePathData(d, local, &problem, kMaxShapeKnots - knots_))
+        if (!parsePathData(d, local, &problem, kMaxShapeKnots - knots_, &dots_))
             return attributeFailure(QStringLiteral("d"), problem.message, problem.offset);
         return true;
     }
@@ -825,6 +833,7 @@ private:
     Place rootPlace_;
     int knots_ = 0;  // in shape_, or in the drawing's elements
     FilledDrawing* drawing_ = nullptr;
+    QVector<Point3d> dots_;  // of the path element being read
     carvex::StyleSheet sheet_;
     int shapeElements_ = 0;
 };
