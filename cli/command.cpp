@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -38,6 +39,11 @@ QString helpEpilogue() {
         << QString()
         << QStringLiteral(
                "Each operation applies its operand to the answer so far, in the order given.")
+        << QStringLiteral(
+               "'offset DISTANCE' grows the answer so far by DISTANCE (shrinks it where it is")
+        << QStringLiteral(
+               "negative), its corners shaped by --join; curves stay curves. A BASE alone is")
+        << QStringLiteral("written as the one region it paints, fills and strokes together.")
         << QString() << QStringLiteral("Engines:")
         << QStringLiteral(
                "  By default each file is a region: what its filled elements cover, each under")
@@ -189,7 +195,115 @@ struct InputFile {
     carvex::Operation operation = carvex::Operation::Union;  // for operands
     QString path;
     FilledDrawing drawing;
+    bool isOffset = false;  // an offset step of the chain: no file
+    double distance = 0.0;
 };
+
+// "offset -2" would read as an option: each offset's distance is joined to
+// its word ("offset=-2") before the arguments are parsed.
+const QString kOffsetWord = QStringLiteral("offset");
+
+QStringList joinOffsetDistances(const QStringList& arguments) {
+    static const QStringList takesValue = {
+        QStringLiteral("-o"),          QStringLiteral("--output"), QStringLiteral("-t"),
+        QStringLiteral("--threshold"), QStringLiteral("--join"),   QStringLiteral("--miter-limit")};
+    QStringList out;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const bool isValue = i > 0 && takesValue.contains(arguments[i - 1]);
+        if (!isValue && arguments[i].compare(kOffsetWord, Qt::CaseInsensitive) == 0 &&
+            i + 1 < arguments.size()) {
+            out.append(kOffsetWord + QLatin1Char('=') + arguments[++i]);
+            continue;
+        }
+        out.append(arguments[i]);
+    }
+    return out;
+}
+
+// The distance of an "offset=D" step; false with the message for any other
+// text after the word.
+bool offsetDistance(const QString& token, double* distance, QString* error) {
+    const QString text = token.mid(kOffsetWord.size() + 1);
+    bool ok = false;
+    const double d = text.toDouble(&ok);
+    if (!ok || !std::isfinite(d) || std::fabs(d) > carvex::kMaxRegionCoordinate) {
+        *error = QStringLiteral(
+                     "offset '%1' is not a distance (a number of at most %2 in "
+                     "magnitude)")
+                     .arg(text)
+                     .arg(carvex::kMaxRegionCoordinate);
+        return false;
+    }
+    *distance = d;
+    return true;
+}
+
+// The chain after the base: operations with their operand files, and
+// offsets. Returns the usage error's exit code, or ExitSuccess.
+int parseChain(const QStringList& positional, bool perPair, std::vector<InputFile>* files) {
+    files->resize(1);
+    files->front().path = positional[0];
+    for (int i = 1; i < positional.size(); ++i) {
+        if (positional[i].startsWith(kOffsetWord + QLatin1Char('='), Qt::CaseInsensitive)) {
+            InputFile step;
+            step.isOffset = true;
+            QString error;
+            if (!offsetDistance(positional[i], &step.distance, &error))
+                return usageError(QStringLiteral("argument %1: %2").arg(i + 1).arg(error));
+            if (perPair)
+                return usageError(QStringLiteral("argument %1: offset needs the region engine; "
+                                                 "leave out --per-pair")
+                                      .arg(i + 1));
+            files->push_back(std::move(step));
+            continue;
+        }
+        carvex::Operation operation = carvex::Operation::Union;
+        if (!operationFromName(positional[i], &operation))
+            return usageError(QStringLiteral("argument %1: '%2' is not an operation (use union, "
+                                             "intersect, subtr_a, subtr_b, xor or offset)")
+                                  .arg(i + 1)
+                                  .arg(positional[i]));
+        if (perPair && operation == carvex::Operation::Xor)
+            return usageError(QStringLiteral("argument %1: xor needs the region engine; leave "
+                                             "out --per-pair")
+                                  .arg(i + 1));
+        if (i + 1 >= positional.size())
+            return usageError(QStringLiteral("argument %1: operation '%2' has no OPERAND file "
+                                             "after it")
+                                  .arg(i + 1)
+                                  .arg(positional[i]));
+        files->emplace_back();
+        files->back().operation = operation;
+        files->back().path = positional[++i];
+    }
+    return ExitSuccess;
+}
+
+// --join and --miter-limit, as given (empty when absent).
+bool parseOffsetStyle(const QString& join, const QString& miterLimit, OffsetStyle* style,
+                      QString* error) {
+    const QString name = join.toLower();
+    if (name == QLatin1String("round") || name.isEmpty()) {
+        style->join = carvex::LineJoin::Round;
+    } else if (name == QLatin1String("miter")) {
+        style->join = carvex::LineJoin::Miter;
+    } else if (name == QLatin1String("bevel")) {
+        style->join = carvex::LineJoin::Bevel;
+    } else {
+        *error = QStringLiteral("--join '%1' is not a join (use round, miter or bevel)").arg(join);
+        return false;
+    }
+    if (miterLimit.isEmpty()) return true;
+    bool ok = false;
+    const double limit = miterLimit.toDouble(&ok);
+    if (!ok || !std::isfinite(limit) || limit < 1.0 || limit > 1e6) {
+        *error =
+            QStringLiteral("--miter-limit '%1' is not a limit from 1 to 1000000").arg(miterLimit);
+        return false;
+    }
+    style->miterLimit = limit;
+    return true;
+}
 
 void printNotes(const InputFile& file, ProgressLine& progress) {
     for (const QString& note : file.drawing.notes)
@@ -223,10 +337,12 @@ int runPerPair(const std::vector<InputFile>& files, double threshold, bool stric
 
 // The region engine's run. Returns the exit code; answer and, when wanted
 // for pictures, the inputs' regions are filled on success.
-int runRegions(const std::vector<InputFile>& files, double threshold, bool wantInputs,
-               ProgressLine& progress, Shape* answer, std::vector<std::unique_ptr<Shape>>* inputs) {
+int runRegions(const std::vector<InputFile>& files, double threshold, const OffsetStyle& offset,
+               bool wantInputs, ProgressLine& progress, Shape* answer,
+               std::vector<std::unique_ptr<Shape>>* inputs) {
     std::vector<FileRegion> regions(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i].isOffset) continue;
         QString error;
         if (!regionOfDrawing(files[i].drawing, files[i].path, threshold, &regions[i], &error)) {
             progress.message(QStringLiteral("carvex: ") + error);
@@ -240,11 +356,24 @@ int runRegions(const std::vector<InputFile>& files, double threshold, bool wantI
     }
     QList<RegionStep> steps;
     for (size_t i = 1; i < files.size(); ++i)
-        steps.append(RegionStep{files[i].operation, files[i].path, &regions[i]});
+        steps.append(RegionStep{files[i].operation, files[i].path,
+                                files[i].isOffset ? nullptr : &regions[i], files[i].distance,
+                                offset});
     FileRegion result;
     result.shape = std::move(regions[0].shape);
     result.fill = regions[0].fill;
     QString error;
+    if (steps.isEmpty()) {
+        // A file alone: its painted region, as one set of loops.
+        carvex::ShapeResult resolved = carvex::resolve(result.shape, result.fill, threshold);
+        if (!resolved.ok()) {
+            progress.message(QStringLiteral("carvex: %1: the region cannot be resolved: %2")
+                                 .arg(files[0].path, carvex::describe(resolved)));
+            return ExitBadInput;
+        }
+        *answer = std::move(resolved.shape);
+        return ExitSuccess;
+    }
     if (!applyRegionSteps(result, steps, threshold, progress, &error)) {
         progress.message(QStringLiteral("carvex: ") + error);
         return ExitBadInput;
@@ -291,8 +420,19 @@ int runCommand(const QStringList& arguments) {
         QStringLiteral("demo"),
         QStringLiteral("Run the bundled examples and write their pictures to the folder DIR "
                        "given after it (default ./carvex-demo)."));
+    const QCommandLineOption joinOption(
+        QStringLiteral("join"),
+        QStringLiteral("How offset steps shape the corners they grow: round (the default), "
+                       "miter or bevel."),
+        QStringLiteral("JOIN"));
+    const QCommandLineOption miterLimitOption(
+        QStringLiteral("miter-limit"),
+        QStringLiteral("With --join miter: longest miter, in offset distances (default 4); "
+                       "longer ones are beveled."),
+        QStringLiteral("LIMIT"));
     parser.addOptions({helpOption, versionOption, outputOption, thresholdOption, perPairOption,
-                       strictOption, previewOption, showInputsOption, demoOption});
+                       strictOption, previewOption, showInputsOption, demoOption, joinOption,
+                       miterLimitOption});
     parser.addPositionalArgument(QStringLiteral("BASE"),
                                  QStringLiteral("The shape to start from (.svg or .json)."),
                                  QStringLiteral("BASE"));
@@ -305,15 +445,15 @@ int runCommand(const QStringList& arguments) {
                                  QStringLiteral("A shape file to apply with that operation."),
                                  QStringLiteral("OPERAND [OPERATION OPERAND]..."));
 
-    if (!parser.parse(QStringList(QStringLiteral("carvex")) + arguments))
+    if (!parser.parse(QStringList(QStringLiteral("carvex")) + joinOffsetDistances(arguments)))
         return usageError(parser.errorText());
     if (parser.isSet(helpOption)) {
         // Qt's first line names the program by its path and knows one form only.
         QString help = parser.helpText();
         help = help.mid(help.indexOf(QLatin1Char('\n')) + 1);
         help.prepend(
-            QStringLiteral("Usage: carvex [options] BASE OPERATION OPERAND [OPERATION "
-                           "OPERAND]...\n       carvex --demo [DIR]\n"));
+            QStringLiteral("Usage: carvex [options] BASE [OPERATION OPERAND | offset DISTANCE]...\n"
+                           "       carvex --demo [DIR]\n"));
         std::fputs(qPrintable(help + helpEpilogue()), stdout);
         return ExitSuccess;
     }
@@ -349,31 +489,17 @@ int runCommand(const QStringList& arguments) {
     }
 
     if (positional.isEmpty()) return usageError(QStringLiteral("missing BASE file"));
-    if (positional.size() == 1)
+    if (positional.size() == 1 && perPair)
         return usageError(
             QStringLiteral("missing OPERATION and OPERAND after '%1'").arg(positional[0]));
-    std::vector<InputFile> files(1);
-    files[0].path = positional[0];
-    for (int i = 1; i < positional.size(); i += 2) {
-        carvex::Operation operation = carvex::Operation::Union;
-        if (!operationFromName(positional[i], &operation))
-            return usageError(QStringLiteral("argument %1: '%2' is not an operation (use union, "
-                                             "intersect, subtr_a, subtr_b or xor)")
-                                  .arg(i + 1)
-                                  .arg(positional[i]));
-        if (perPair && operation == carvex::Operation::Xor)
-            return usageError(QStringLiteral("argument %1: xor needs the region engine; leave "
-                                             "out --per-pair")
-                                  .arg(i + 1));
-        if (i + 1 >= positional.size())
-            return usageError(QStringLiteral("argument %1: operation '%2' has no OPERAND file "
-                                             "after it")
-                                  .arg(i + 1)
-                                  .arg(positional[i]));
-        files.emplace_back();
-        files.back().operation = operation;
-        files.back().path = positional[i + 1];
-    }
+    std::vector<InputFile> files;
+    const int parsed = parseChain(positional, perPair, &files);
+    if (parsed != ExitSuccess) return parsed;
+    OffsetStyle offsetStyle;
+    QString styleError;
+    if (!parseOffsetStyle(parser.value(joinOption), parser.value(miterLimitOption), &offsetStyle,
+                          &styleError))
+        return usageError(styleError);
 
     QSet<QString> seen;
     bool wantPictures = parser.isSet(previewOption) || parser.isSet(showInputsOption);
@@ -392,6 +518,7 @@ int runCommand(const QStringList& arguments) {
     ProgressLine progress;
     // Read everything before computing anything.
     for (InputFile& file : files) {
+        if (file.isOffset) continue;
         progress.setStep(QStringLiteral("reading %1").arg(file.path));
         QString error;
         if (!readFilledDrawing(file.path, &file.drawing, &error)) {
@@ -404,10 +531,10 @@ int runCommand(const QStringList& arguments) {
 
     Shape answer;
     std::vector<std::unique_ptr<Shape>> inputShapes;
-    const int computed =
-        perPair ? runPerPair(files, threshold, parser.isSet(strictOption), progress, &answer,
-                             &inputShapes)
-                : runRegions(files, threshold, wantPictures, progress, &answer, &inputShapes);
+    const int computed = perPair ? runPerPair(files, threshold, parser.isSet(strictOption),
+                                              progress, &answer, &inputShapes)
+                                 : runRegions(files, threshold, offsetStyle, wantPictures, progress,
+                                              &answer, &inputShapes);
     if (computed != ExitSuccess) {
         progress.finish();
         return computed;

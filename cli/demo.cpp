@@ -135,9 +135,10 @@ bool runCase(const DemoCase& demo, const QHash<QString, FileRegion*>& regions, d
         result.shape.addSpline(copy);
     }
     result.fill = base.fill;
-    if (!applyRegionSteps(result,
-                          {RegionStep{demo.operation, QLatin1String(demo.operand), &operand}},
-                          threshold, progress, error))
+    if (!applyRegionSteps(
+            result,
+            {RegionStep{demo.operation, QLatin1String(demo.operand), &operand, 0.0, OffsetStyle()}},
+            threshold, progress, error))
         return false;
     out->answer = std::move(result.shape);
     for (const FileRegion* input : {&base, &operand}) {

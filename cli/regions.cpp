@@ -7,8 +7,24 @@ namespace {
 
 bool onlyUnions(const QList<RegionStep>& steps) {
     for (const RegionStep& step : steps)
-        if (step.operation != carvex::Operation::Union) return false;
+        if (step.isOffset() || step.operation != carvex::Operation::Union) return false;
     return true;
+}
+
+QString stepName(const RegionStep& step) {
+    if (step.isOffset()) return QStringLiteral("offset %1").arg(step.distance);
+    return operationName(step.operation) + QLatin1Char(' ') + step.path;
+}
+
+carvex::ShapeResult applyStep(const FileRegion& result, const RegionStep& step, double threshold) {
+    if (step.isOffset())
+        return carvex::offset(result.shape, result.fill, step.distance, step.offset.join,
+                              step.offset.miterLimit, threshold);
+    carvex::RegionOptions options;
+    options.fillA = result.fill;
+    options.fillB = step.region->fill;
+    options.threshold = threshold;
+    return carvex::combine(result.shape, step.region->shape, step.operation, options);
 }
 
 // A chain of unions is one dissolve: every file's region united in one pass
@@ -46,22 +62,19 @@ bool applyRegionSteps(FileRegion& result, const QList<RegionStep>& steps, double
         return dissolve(result, steps, threshold, progress, error);
     for (int i = 0; i < steps.size(); ++i) {
         const RegionStep& step = steps[i];
-        progress.setStep(QStringLiteral("applying %1 of %2: %3 %4")
+        progress.setStep(QStringLiteral("applying %1 of %2: %3")
                              .arg(i + 1)
                              .arg(steps.size())
-                             .arg(operationName(step.operation), step.path));
-        carvex::RegionOptions options;
-        options.fillA = result.fill;
-        options.fillB = step.region->fill;
-        options.threshold = threshold;
-        carvex::ShapeResult answer =
-            carvex::combine(result.shape, step.region->shape, step.operation, options);
+                             .arg(stepName(step)));
+        carvex::ShapeResult answer = applyStep(result, step, threshold);
         if (!answer.ok()) {
             if (error)
-                *error =
-                    QStringLiteral("step %1 (%2 %3): the shapes cannot be combined: %4")
-                        .arg(i + 1)
-                        .arg(operationName(step.operation), step.path, carvex::describe(answer));
+                *error = QStringLiteral("step %1 (%2): %3: %4")
+                             .arg(i + 1)
+                             .arg(stepName(step),
+                                  step.isOffset() ? QStringLiteral("the offset cannot be drawn")
+                                                  : QStringLiteral("the shapes cannot be combined"),
+                                  carvex::describe(answer));
             return false;
         }
         result.shape = std::move(answer.shape);

@@ -773,3 +773,52 @@ TEST_F(CarvexCommand, TheFirstRunPrintsUsageAndWritesNothing) {
     EXPECT_TRUE(bare.err.contains(QLatin1String("carvex --demo"))) << bare.err.toStdString();
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
+
+TEST_F(CarvexCommand, AFileAloneIsWrittenAsTheRegionItPaints) {
+    // The stroked outline of a square 0..4: a band 5 across around a hole 3
+    // across, as one outer loop and one hole.
+    Shape painted;
+    combine({fixture("stroke_only.svg")}, painted);
+    int outer = 0, holes = 0;
+    countLoops(painted, &outer, &holes);
+    EXPECT_EQ(outer, 1);
+    EXPECT_EQ(holes, 1);
+    EXPECT_NEAR(regionArea(painted), 25.0 - 9.0, 1e-9);
+    const Outcome perPair = runCarvex({fixture("stroke_only.svg"), QStringLiteral("--per-pair")});
+    EXPECT_EQ(perPair.exitCode, 1);
+}
+
+TEST_F(CarvexCommand, OffsetGrowsAndShrinksTheAnswerSoFar) {
+    // square_a is 2 across.
+    const double pi = 3.14159265358979323846;
+    auto area = [&](QStringList arguments) {
+        Shape answer;
+        combine(QStringList{fixture("square_a.svg")} + arguments, answer);
+        return regionArea(answer);
+    };
+    EXPECT_NEAR(area({QStringLiteral("offset"), QStringLiteral("1")}), 4 + 8 + pi, 1e-4);
+    EXPECT_NEAR(area({QStringLiteral("offset"), QStringLiteral("1"), QStringLiteral("--join"),
+                      QStringLiteral("miter")}),
+                16.0, 1e-9);
+    EXPECT_NEAR(area({QStringLiteral("--join"), QStringLiteral("bevel"), QStringLiteral("offset"),
+                      QStringLiteral("1")}),
+                14.0, 1e-9);
+    // Negative distances shrink; steps apply in order.
+    EXPECT_NEAR(area({QStringLiteral("offset"), QStringLiteral("-0.5"), QStringLiteral("--join"),
+                      QStringLiteral("miter")}),
+                1.0, 1e-9);
+    EXPECT_NEAR(area({QStringLiteral("offset"), QStringLiteral("2"), QStringLiteral("intersect"),
+                      fixture("square_b.svg")}),
+                4.0, 1e-9);
+    for (const QStringList& bad :
+         {QStringList{QStringLiteral("offset"), QStringLiteral("wide")},
+          QStringList{QStringLiteral("offset"), QStringLiteral("1"), QStringLiteral("--join"),
+                      QStringLiteral("sharp")},
+          QStringList{QStringLiteral("offset"), QStringLiteral("1"), QStringLiteral("--per-pair")},
+          QStringList{QStringLiteral("offset"), QStringLiteral("1"),
+                      QStringLiteral("--miter-limit"), QStringLiteral("0.5")}}) {
+        const Outcome run = runCarvex(QStringList{fixture("square_a.svg")} + bad);
+        EXPECT_EQ(run.exitCode, 1) << bad.join(' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+}

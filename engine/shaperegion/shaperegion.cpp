@@ -120,6 +120,21 @@ ShapeResult unionAll(const std::vector<FilledShape>& shapes, double threshold) {
     return shapeResultOf(unionAll(regions, threshold));
 }
 
+ShapeResult offset(const Shape& shape, FillRule fill, double distance, LineJoin join,
+                   double miterLimit, double threshold) {
+    Paths paths;
+    RegionStatus status;
+    if (!pathsOf(shape, &paths, &status)) return refusal(status);
+    return shapeResultOf(carvex::offset(paths, fill, distance, join, miterLimit, threshold));
+}
+
+ShapeResult stroke(const Shape& shape, const StrokeStyle& style, double threshold) {
+    Paths paths;
+    RegionStatus status;
+    if (!pathsOf(shape, &paths, &status)) return refusal(status);
+    return shapeResultOf(carvex::stroke(paths, style, Affine(), threshold));
+}
+
 QString describe(const ShapeResult& result) {
     return QString::fromStdString(describe(result.status, result.first, result.second));
 }

@@ -9,6 +9,7 @@
 
 #include "geometry/shape.h"
 #include "region/region.h"
+#include "region/stroke.h"
 
 namespace carvex {
 
@@ -36,6 +37,15 @@ struct FilledShape {
     FillRule fill = FillRule::NonZero;
 };
 ShapeResult unionAll(const std::vector<FilledShape>& shapes, double threshold = 0.0);
+
+// The region of shape under fill grown by distance (shrunk where it is
+// negative), its corners shaped by join (see the paths' offset).
+ShapeResult offset(const Shape& shape, FillRule fill, double distance, LineJoin join,
+                   double miterLimit = 4.0, double threshold = 0.0);
+
+// The region a pen paints along the splines of shape, open and closed as
+// they are (see the paths' stroke).
+ShapeResult stroke(const Shape& shape, const StrokeStyle& style, double threshold = 0.0);
 
 // The sentence for a result's status, naming the segments it concerns.
 QString describe(const ShapeResult& result);
