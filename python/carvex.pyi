@@ -132,6 +132,56 @@ def resolve(shape: Shape, fill: Optional[FillRule] = None, threshold: float = 0.
 def union_all(shapes: Sequence[Shape], threshold: float = 0.0) -> Shape:
     """The union of many shapes, each under its own fill rule, in one pass: what combine() would answer uniting them one by one, much faster for many shapes. An empty list gives an empty shape. Raises RegionError naming a shape that cannot be resolved."""
 
+class Join:
+    """How a stroke or an offset turns a corner."""
+
+    MITER: ClassVar[Join]
+    ROUND: ClassVar[Join]
+    BEVEL: ClassVar[Join]
+    def __init__(self, value: int) -> None: ...
+    def __int__(self) -> int: ...
+    def __index__(self) -> int: ...
+    @property
+    def name(self) -> str: ...
+    @property
+    def value(self) -> int: ...
+
+class Cap:
+    """How a stroke ends an open spline."""
+
+    BUTT: ClassVar[Cap]
+    ROUND: ClassVar[Cap]
+    SQUARE: ClassVar[Cap]
+    def __init__(self, value: int) -> None: ...
+    def __int__(self) -> int: ...
+    def __index__(self) -> int: ...
+    @property
+    def name(self) -> str: ...
+    @property
+    def value(self) -> int: ...
+
+def stroke(
+    shape: Shape,
+    width: float = 1.0,
+    join: Join = ...,
+    cap: Cap = ...,
+    miter_limit: float = 4.0,
+    dashes: Sequence[float] = ...,
+    dash_offset: float = 0.0,
+    threshold: float = 0.0,
+) -> Shape:
+    """The region a pen of that width paints along the shape's splines, as SVG strokes them: closed splines joined where they close, open ones capped, dashes (lengths on and off in turn) from dash_offset. Answered as combine() answers."""
+
+def offset(
+    shape: Shape,
+    distance: float,
+    join: Join = ...,
+    miter_limit: float = 4.0,
+    fill: Optional[FillRule] = None,
+    threshold: float = 0.0,
+) -> Shape:
+    """The shape's region (under its fill rule, or the one given) grown by distance, or shrunk where it is negative, corners shaped by join; curves stay curves."""
+
 def enclosed_area(shape: Shape) -> float:
     """The same as Shape.area."""
 

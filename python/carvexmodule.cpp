@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -74,6 +75,31 @@ carvex::FillRule checked(carvex::FillRule fill) {
 std::optional<carvex::FillRule> checked(std::optional<carvex::FillRule> fill) {
     if (fill) checked(*fill);
     return fill;
+}
+
+carvex::LineJoin checked(carvex::LineJoin join) {
+    if (join != carvex::LineJoin::Miter && join != carvex::LineJoin::Round &&
+        join != carvex::LineJoin::Bevel)
+        raise(gRegionError, QStringLiteral("Join(%1) names no join").arg(int(join)));
+    return join;
+}
+
+carvex::LineCap checked(carvex::LineCap cap) {
+    if (cap != carvex::LineCap::Butt && cap != carvex::LineCap::Round &&
+        cap != carvex::LineCap::Square)
+        raise(gRegionError, QStringLiteral("Cap(%1) names no cap").arg(int(cap)));
+    return cap;
+}
+
+// A length of a pen or an offset: finite, within what coordinates may be.
+double checkedLength(const char* what, double value, bool negativeAllowed) {
+    if (std::isfinite(value) && std::fabs(value) <= carvex::kMaxRegionCoordinate &&
+        (negativeAllowed || value >= 0.0))
+        return value;
+    char text[160];
+    std::snprintf(text, sizeof text, "%s %g is out of range: it must be %sfinite and at most 1e9",
+                  what, value, negativeAllowed ? "" : "0 or more, ");
+    throw py::value_error(text);
 }
 
 // The command's range; 0, where allowed, lets the region engine choose.
@@ -315,6 +341,49 @@ std::unique_ptr<Region> unionAll(const std::vector<const Region*>& regions, doub
     return answerOf(std::move(result));
 }
 
+// The region a pen paints along the shape's splines, open ones with caps.
+std::unique_ptr<Region> strokeOf(const Region& region, double width, carvex::LineJoin join,
+                                 carvex::LineCap cap, double miterLimit,
+                                 const std::vector<double>& dashes, double dashOffset,
+                                 double threshold) {
+    carvex::StrokeStyle style;
+    style.width = checkedLength("width", width, false);
+    style.join = checked(join);
+    style.cap = checked(cap);
+    if (!(miterLimit >= 1.0) || !std::isfinite(miterLimit))
+        throw py::value_error("miter_limit must be 1 or more, and finite");
+    style.miterLimit = miterLimit;
+    for (double d : dashes)
+        checkedLength("a dash length", d, false);
+    style.dashes = dashes;
+    style.dashOffset = checkedLength("dash_offset", dashOffset, true);
+    checkedThreshold(threshold, true);
+    carvex::ShapeResult result;
+    {
+        py::gil_scoped_release release;
+        result = carvex::stroke(region.shape, style, threshold);
+    }
+    return answerOf(std::move(result));
+}
+
+std::unique_ptr<Region> offsetOf(const Region& region, double distance, carvex::LineJoin join,
+                                 double miterLimit, std::optional<carvex::FillRule> fill,
+                                 double threshold) {
+    checkedLength("distance", distance, true);
+    checked(join);
+    checked(fill);
+    if (!(miterLimit >= 1.0) || !std::isfinite(miterLimit))
+        throw py::value_error("miter_limit must be 1 or more, and finite");
+    checkedThreshold(threshold, true);
+    carvex::ShapeResult result;
+    {
+        py::gil_scoped_release release;
+        result = carvex::offset(region.shape, fill.value_or(region.fill), distance, join,
+                                miterLimit, threshold);
+    }
+    return answerOf(std::move(result));
+}
+
 struct PairResult {
     std::unique_ptr<Region> shape;
     std::vector<PairOutcome> outcomes;
@@ -431,6 +500,16 @@ PYBIND11_MODULE(carvex, m) {
     py::enum_<carvex::FillRule>(m, "FillRule", "Which points a shape's splines enclose.")
         .value("NONZERO", carvex::FillRule::NonZero)
         .value("EVENODD", carvex::FillRule::EvenOdd);
+
+    py::enum_<carvex::LineJoin>(m, "Join", "How a stroke or an offset turns a corner.")
+        .value("MITER", carvex::LineJoin::Miter)
+        .value("ROUND", carvex::LineJoin::Round)
+        .value("BEVEL", carvex::LineJoin::Bevel);
+
+    py::enum_<carvex::LineCap>(m, "Cap", "How a stroke ends an open spline.")
+        .value("BUTT", carvex::LineCap::Butt)
+        .value("ROUND", carvex::LineCap::Round)
+        .value("SQUARE", carvex::LineCap::Square);
 
     py::class_<PairOutcome>(m, "PairOutcome",
                             "What the per-pair engine did with one base spline and one operand "
@@ -579,6 +658,18 @@ PYBIND11_MODULE(carvex, m) {
           "combine() would answer uniting them one by one, much faster for many shapes. An "
           "empty list gives an empty shape. Raises RegionError naming a shape that cannot be "
           "resolved.");
+    m.def("stroke", &strokeOf, py::arg("shape"), py::arg("width") = 1.0,
+          py::arg("join") = carvex::LineJoin::Miter, py::arg("cap") = carvex::LineCap::Butt,
+          py::arg("miter_limit") = 4.0, py::arg("dashes") = std::vector<double>(),
+          py::arg("dash_offset") = 0.0, py::arg("threshold") = 0.0,
+          "The region a pen of that width paints along the shape's splines, as SVG strokes "
+          "them: closed splines joined where they close, open ones capped, dashes (lengths on "
+          "and off in turn) from dash_offset. Answered as combine() answers.");
+    m.def("offset", &offsetOf, py::arg("shape"), py::arg("distance"),
+          py::arg("join") = carvex::LineJoin::Round, py::arg("miter_limit") = 4.0,
+          py::arg("fill") = py::none(), py::arg("threshold") = 0.0,
+          "The shape's region (under its fill rule, or the one given) grown by distance, or "
+          "shrunk where it is negative, corners shaped by join; curves stay curves.");
     m.def(
         "enclosed_area",
         [](const Region& r) {

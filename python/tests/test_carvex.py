@@ -454,3 +454,34 @@ class TestUnionAll:
             carvex.union_all([square(0, 0, 1), broken])
         with pytest.raises(carvex.RegionError):
             carvex.union_all([square(0, 0, 1)], threshold=-1)
+
+
+class TestStrokesAndOffsets:
+    def test_stroke_areas_follow_from_the_pen(self):
+        line = carvex.from_path_data("M 0 0 H 10")
+        assert carvex.stroke(line, 2).area == pytest.approx(20, abs=1e-9)
+        assert carvex.stroke(line, 2, cap=carvex.Cap.SQUARE).area == pytest.approx(24, abs=1e-9)
+        assert carvex.stroke(line, 2, cap=carvex.Cap.ROUND).area == pytest.approx(
+            20 + math.pi, abs=1e-3)
+        assert carvex.stroke(line, 1, dashes=[3, 1]).area == pytest.approx(8, abs=1e-6)
+        ring = carvex.stroke(carvex.from_path_data("M 0 0 H 10 V 10 H 0 Z"), 2)
+        assert len(ring) == 2 and ring.area == pytest.approx(144 - 64, abs=1e-9)
+
+    def test_offset_grows_and_shrinks(self):
+        s = square(0, 0, 4)
+        assert carvex.offset(s, 1).area == pytest.approx(16 + 16 + math.pi, abs=1e-3)
+        assert carvex.offset(s, 1, join=carvex.Join.MITER).area == pytest.approx(36, abs=1e-9)
+        assert carvex.offset(s, -1, join=carvex.Join.MITER).area == pytest.approx(4, abs=1e-9)
+        assert len(carvex.offset(s, -3)) == 0
+
+    def test_bad_pens_are_refused(self):
+        line = carvex.from_path_data("M 0 0 H 10")
+        for call in (lambda: carvex.stroke(line, -1), lambda: carvex.stroke(line, math.nan),
+                     lambda: carvex.stroke(line, 1, miter_limit=0.5),
+                     lambda: carvex.stroke(line, 1, dashes=[1, -1]),
+                     lambda: carvex.offset(line, math.inf),
+                     lambda: carvex.stroke(line, 1, join=carvex.Join(7))):
+            with pytest.raises(ValueError):
+                call()
+        with pytest.raises(carvex.RegionError, match="dashes"):
+            carvex.stroke(line, 1, dashes=[1e-6, 1e-6])
