@@ -1,9 +1,11 @@
 #pragma once
 
 // The style sheets of an SVG document (<style> elements), as far as they
-// decide what is filled: rules whose selectors name an element by type,
-// class and id, and their declarations. Selectors with combinators,
-// attributes or pseudo-classes, and at-rules, are passed over.
+// decide what is painted: rules whose selectors name elements by type,
+// class, id and attributes ([name], [name=value], [name~=value],
+// [name^=value], [name$=value], [name*=value]), joined by descendant and
+// child combinators, and their declarations. Other selectors (pseudo-
+// classes, sibling combinators) and at-rules are passed over.
 
 #include <QHash>
 #include <QString>
@@ -24,21 +26,44 @@ public:
 
     bool isEmpty() const { return rules_.empty(); }
 
-    // The declarations that apply to an element, names lowercased, in the
-    // order of the cascade: a later one overrides an earlier one.
-    QHash<QString, QString> declarationsFor(const QString& element, const QString& id,
-                                            const QString& classAttribute) const;
+    // What a selector may ask of one element.
+    struct Element {
+        QString type;
+        QString id;
+        QStringList classes;
+        QHash<QString, QString> attributes;  // by qualified name, as written
+    };
 
-private:
-    struct Rule {
+    // The declarations that apply to the last element of ancestry (its
+    // ancestors before it, the root first), names lowercased, in the order
+    // of the cascade: a later one overrides an earlier one.
+    QHash<QString, QString> declarationsFor(const std::vector<Element>& ancestry) const;
+
+    // Whether any rule looks at ancestors or attributes: the caller needs to
+    // keep them only then.
+    bool needsAncestry() const { return needsAncestry_; }
+
+    struct AttributeTest {
+        QString name;
+        QChar op;  // 0: present; '=', '~', '^', '$', '*'
+        QString value;
+    };
+    struct Compound {
         QString type;  // empty for any
         QString id;    // empty for any
         QStringList classes;
+        std::vector<AttributeTest> attributes;
+        bool childOfNext = false;  // '>' before it; otherwise a descendant
+    };
+
+private:
+    struct Rule {
+        std::vector<Compound> compounds;  // the subject last
         int specificity = 0;
-        int order = 0;
         QHash<QString, QString> declarations;
     };
     std::vector<Rule> rules_;
+    bool needsAncestry_ = false;
 };
 
 // The declarations of a style attribute or a rule's body, names lowercased;

@@ -1,5 +1,6 @@
 #include <QColor>
 #include <QHash>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <cmath>
@@ -329,7 +330,8 @@ public:
                 rootAttributes.value(QLatin1String("preserveAspectRatio")).toString().trimmed();
         }
         readStyleSheets();
-        if (!readChildren(root, 1, elementPaint(rootAttributes, sheetFor(rootAttributes), Paint())))
+        const InAncestry atRoot(ancestry_, facts(rootAttributes));
+        if (!readChildren(root, 1, elementPaint(rootAttributes, sheetDeclarations(), Paint())))
             return false;
         while (!xml_.atEnd())
             advance();
@@ -431,7 +433,8 @@ private:
             if (!sheet_.add(css))
                 drawing_->notes.append(
                     QStringLiteral("%1:%2:%3: <style> partly read: only rules that name elements "
-                                   "by type, class and id are taken, at most %4")
+                                   "by type, class, id and attributes, joined by descendant "
+                                   "and child combinators, are taken, at most %4")
                         .arg(fileName_)
                         .arg(place.line)
                         .arg(place.column)
@@ -439,17 +442,45 @@ private:
         }
     }
 
-    QHash<QString, QString> sheetFor(const QXmlStreamAttributes& attributes) const {
-        if (sheet_.isEmpty()) return {};
-        return sheet_.declarationsFor(elementName(),
-                                      attributes.value(QLatin1String("id")).toString(),
-                                      attributes.value(QLatin1String("class")).toString());
+    // What the style sheet may ask of the current element.
+    carvex::StyleSheet::Element facts(const QXmlStreamAttributes& attributes) const {
+        static const QRegularExpression blanks(QStringLiteral("\\s+"));
+        carvex::StyleSheet::Element e;
+        e.type = elementName();
+        e.id = attributes.value(QLatin1String("id")).toString();
+        e.classes =
+            attributes.value(QLatin1String("class")).toString().split(blanks, Qt::SkipEmptyParts);
+        if (sheet_.needsAncestry())
+            for (const QXmlStreamAttribute& a : attributes)
+                e.attributes.insert(a.qualifiedName().toString(), a.value().toString());
+        return e;
     }
+
+    // The sheet's declarations for the current element, which stands last in
+    // ancestry_.
+    QHash<QString, QString> sheetDeclarations() const {
+        if (sheet_.isEmpty()) return {};
+        return sheet_.declarationsFor(ancestry_);
+    }
+
+    // Keeps the current element in ancestry_ while it is read.
+    struct InAncestry {
+        InAncestry(std::vector<carvex::StyleSheet::Element>& list,
+                   carvex::StyleSheet::Element element)
+            : list_(list) {
+            list_.push_back(std::move(element));
+        }
+        ~InAncestry() { list_.pop_back(); }
+        InAncestry(const InAncestry&) = delete;
+        InAncestry& operator=(const InAncestry&) = delete;
+        std::vector<carvex::StyleSheet::Element>& list_;
+    };
 
     bool readElement(const Matrix3d& parentTransform, int depth, const Paint& parentPaint) {
         const QString name = elementName();
         const QXmlStreamAttributes attributes = xml_.attributes();
-        const QHash<QString, QString> fromSheet = sheetFor(attributes);
+        const InAncestry here(ancestry_, facts(attributes));
+        const QHash<QString, QString> fromSheet = sheetDeclarations();
         bool hidden = attributes.value(QLatin1String("display")).trimmed() == QLatin1String("none");
         if (drawing_) {
             auto none = [](const QString& v) {
@@ -835,6 +866,7 @@ private:
     FilledDrawing* drawing_ = nullptr;
     QVector<Point3d> dots_;  // of the path element being read
     carvex::StyleSheet sheet_;
+    std::vector<carvex::StyleSheet::Element> ancestry_;  // the root first
     int shapeElements_ = 0;
 };
 

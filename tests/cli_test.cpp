@@ -285,7 +285,8 @@ TEST_F(CarvexCommand, ManyUncombinedPairsAreCountedNotListed) {
 TEST_F(CarvexCommand, HelpAndVersion) {
     const Outcome help = runCarvex({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* words : {"Usage: carvex [options] BASE OPERATION OPERAND", "carvex --demo",
+    for (const char* words : {"Usage: carvex [options] BASE [OPERATION OPERAND | offset DISTANCE]",
+                              "carvex --demo", "--join",
                               "subtr_b", "Examples:", "Exit status:", "--threshold"})
         EXPECT_TRUE(help.out.contains(QLatin1String(words))) << words;
     const Outcome version = runCarvex({QStringLiteral("--version")});
@@ -303,11 +304,11 @@ TEST_F(CarvexCommand, UsageErrorsExitWithOne) {
     const Case cases[] = {
         {{a, QStringLiteral("unoin"), b},
          "carvex: argument 2: 'unoin' is not an operation (use union, intersect, subtr_a, "
-         "subtr_b or xor)"},
+         "subtr_b, xor or offset)"},
         {{a, QStringLiteral("union")},
          "carvex: argument 2: operation 'union' has no OPERAND file after it"},
         {{a, b, QStringLiteral("union")}, "argument 2: '"},
-        {{a}, "missing OPERATION and OPERAND"},
+        {{a, QStringLiteral("--per-pair")}, "missing OPERATION and OPERAND"},
         {{QStringLiteral("-o"), path("x.svg")}, "missing BASE file"},
         {{a, QStringLiteral("union"), b, QStringLiteral("-t"), QStringLiteral("0")},
          "carvex: threshold 0 is out of range: it must lie between 0.00001 and 100000000"},

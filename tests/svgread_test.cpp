@@ -384,21 +384,46 @@ TEST(SvgFilling, StyleSheetsSetPaintBetweenAttributesAndStyle) {
         "<rect class='line' fill='red' width='1' height='1'/>\n"
         "<rect class='gone' width='1' height='1'/>\n"
         "<g class='line'><rect class='deep' width='1' height='1'/></g>"));
-    // The stroked-only path, the rect whose sheet fill beats its attribute
-    // and the inherited fill none are left out; the hidden rect is skipped.
-    ASSERT_EQ(drawing.elements.size(), 4u);
+    // The path without fill and the rect whose sheet fill beats its
+    // attribute are left out; the hidden rect is skipped; the descendant
+    // selector fills the rect in the group again.
+    ASSERT_EQ(drawing.elements.size(), 5u);
     EXPECT_EQ(drawing.elements[0].colour, QStringLiteral("red"));      // .red
     EXPECT_EQ(drawing.elements[1].colour, QStringLiteral("#00ff00"));  // type and class beat class
     EXPECT_EQ(drawing.elements[2].colour, QStringLiteral("blue"));     // id beats both
     EXPECT_EQ(drawing.elements[2].fill, carvex::FillRule::EvenOdd);
     EXPECT_EQ(drawing.elements[3].colour, QStringLiteral("#123456"));  // style attribute last
-    // Notes: the descendant selector and the at-rule passed over, then the
-    // three elements left without fill.
-    ASSERT_EQ(drawing.notes.size(), 4);
+    EXPECT_EQ(drawing.elements[4].colour, QStringLiteral("yellow"));  // g .deep
+    // Notes: the at-rule passed over, then the two elements left without fill.
+    ASSERT_EQ(drawing.notes.size(), 3);
     EXPECT_TRUE(drawing.notes[0].startsWith(QStringLiteral("t.svg:2:7: <style> partly read")))
         << drawing.notes[0].toStdString();
     EXPECT_TRUE(drawing.notes[1].startsWith(QStringLiteral("t.svg:6:1: <path> left out")))
         << drawing.notes[1].toStdString();
+}
+
+TEST(SvgFilling, SelectorsAsExportersWriteThem) {
+    const FilledDrawing drawing = readFilled(document(
+        "<style>svg .cls-1{fill:#111111} g > rect{fill:#222222} [data-x]{fill:#333333}\n"
+        "  g rect[data-x='b']{fill:#444444} rect[class~=k]{fill:#555555} a > g rect{fill:#666666}\n"
+        "  path:hover{fill:black}</style>\n"
+        "<rect class='cls-1' width='1' height='1'/>\n"
+        "<g><rect width='1' height='1'/><g><rect width='2' height='1'/></g></g>\n"
+        "<circle data-x='a' r='1'/>\n"
+        "<g><g><rect data-x='b' width='1' height='1'/></g></g>\n"
+        "<rect class='j k' width='1' height='1'/>\n"
+        "<a><g><g><rect width='3' height='1'/></g></g></a>"));
+    ASSERT_EQ(drawing.elements.size(), 7u);
+    EXPECT_EQ(drawing.elements[0].colour, QStringLiteral("#111111"));  // descendant of svg
+    EXPECT_EQ(drawing.elements[1].colour, QStringLiteral("#222222"));  // child of g
+    EXPECT_EQ(drawing.elements[2].colour, QStringLiteral("#222222"));  // child of the inner g
+    EXPECT_EQ(drawing.elements[3].colour, QStringLiteral("#333333"));  // [data-x]
+    EXPECT_EQ(drawing.elements[4].colour, QStringLiteral("#444444"));  // more specific
+    EXPECT_EQ(drawing.elements[5].colour, QStringLiteral("#555555"));  // [class~=k]
+    EXPECT_EQ(drawing.elements[6].colour, QStringLiteral("#666666"));  // a > g, then g rect
+    // The pseudo-class is passed over, with a note.
+    ASSERT_EQ(drawing.notes.size(), 1);
+    EXPECT_TRUE(drawing.notes[0].contains(QLatin1String("<style> partly read")));
 }
 
 TEST(SvgFilling, HiddenElementsAndLinesEncloseNothing) {
