@@ -22,6 +22,12 @@ constexpr double kPi = 3.14159265358979323846;
 
 constexpr int kMaxGroupDepth = 256;
 
+// A <use> may draw an element that holds uses of its own: at most this many
+// deep, and at most this many drawn in all, so that uses of uses cannot
+// multiply without bound (each draws its target's text again).
+constexpr int kMaxUseDepth = 32;
+constexpr int kMaxUsesDrawn = 10000;
+
 const QString kSvgNamespace = QStringLiteral("http://www.w3.org/2000/svg");
 
 bool isBlank(QChar c) {
@@ -295,7 +301,7 @@ public:
     SvgReader(const QByteArray& data, const QString& fileName, Shape& shape)
         : text_(decodeText(data)),
           places_(text_),
-          xml_(text_),
+          document_(text_),
           fileName_(fileName),
           shape_(shape) {}
 
@@ -308,19 +314,19 @@ public:
         if (!checkMarkup(text_, &markup)) return failAt(places_.at(markup.offset), markup.message);
         if (!nextStartElement()) return xmlFailure(QStringLiteral("no root element"));
         rootPlace_ = elementPlace_;
-        if (xml_.name() == QLatin1String("svg") && !isSvgElement())
+        if (reader_->name() == QLatin1String("svg") && !isSvgElement())
             return failAt(elementPlace_,
                           QStringLiteral("not an SVG document: the root element <%1> is in the "
                                          "namespace '%2', not in %3")
-                              .arg(xml_.qualifiedName().toString(), xml_.namespaceUri().toString(),
-                                   kSvgNamespace));
-        if (!isSvgElement() || xml_.name() != QLatin1String("svg"))
+                              .arg(reader_->qualifiedName().toString(),
+                                   reader_->namespaceUri().toString(), kSvgNamespace));
+        if (!isSvgElement() || reader_->name() != QLatin1String("svg"))
             return failAt(elementPlace_, QStringLiteral("not an SVG document: the root element "
                                                         "is <%1>, not <svg>")
-                                             .arg(xml_.qualifiedName().toString()));
+                                             .arg(reader_->qualifiedName().toString()));
         Matrix3d root;
         if (!readTransformAttribute(&root)) return false;
-        const QXmlStreamAttributes rootAttributes = xml_.attributes();
+        const QXmlStreamAttributes rootAttributes = reader_->attributes();
         if (drawing_) {
             SvgViewport& viewport = drawing_->viewport;
             viewport.viewBox = rootAttributes.value(QLatin1String("viewBox")).toString().trimmed();
@@ -330,12 +336,13 @@ public:
                 rootAttributes.value(QLatin1String("preserveAspectRatio")).toString().trimmed();
         }
         readStyleSheets();
-        const InAncestry atRoot(ancestry_, facts(rootAttributes));
+        indexUseTargets();
+        const InAncestry atRoot(ancestry_, facts());
         if (!readChildren(root, 1, elementPaint(rootAttributes, sheetDeclarations(), Paint())))
             return false;
-        while (!xml_.atEnd())
+        while (!reader_->atEnd())
             advance();
-        if (xml_.hasError()) return xmlFailure(xml_.errorString());
+        if (reader_->hasError()) return xmlFailure(reader_->errorString());
         if (drawing_ ? shapeElements_ == 0 : shape_.isEmpty())
             return failAt(rootPlace_, QStringLiteral("the document has no shape (no path, rect, "
                                                      "circle, ellipse, polygon, polyline or line "
@@ -344,17 +351,31 @@ public:
     }
 
 private:
-    QXmlStreamReader::TokenType advance() { return xml_.readNext(); }
+    // Elements a <use> may draw, by id: where their text lies and, for the
+    // style sheet, what their ancestors are.
+    struct UseTarget {
+        QString name;
+        int start = 0;
+        int end = 0;
+        std::vector<carvex::StyleSheet::Element> ancestors;
+    };
+    // The size a <use> gives a symbol; negative where it gives none.
+    struct UseViewport {
+        double width = -1.0;
+        double height = -1.0;
+    };
+
+    QXmlStreamReader::TokenType advance() { return reader_->readNext(); }
 
     // Where the current start tag begins: the reader stands just past its
     // '>', and no '<' can occur inside a tag.
     Place startTagPlace() {
-        const int end = int(xml_.characterOffset());
+        const int end = readerBase_ + int(reader_->characterOffset());
         return places_.at(int(text_.lastIndexOf(QLatin1Char('<'), std::max(0, end - 1))));
     }
 
     bool nextStartElement() {
-        while (!xml_.atEnd()) {
+        while (!reader_->atEnd()) {
             if (advance() == QXmlStreamReader::StartElement) {
                 elementPlace_ = startTagPlace();
                 return true;
@@ -364,7 +385,7 @@ private:
     }
 
     bool isSvgElement() const {
-        const QStringRef ns = xml_.namespaceUri();
+        const QStringRef ns = reader_->namespaceUri();
         return ns.isEmpty() || ns == kSvgNamespace;
     }
 
@@ -380,11 +401,14 @@ private:
 
     bool xmlFailure(const QString& message) {
         // The reader stands on the last character it took, the one at fault.
-        return failAt({xml_.lineNumber(), std::max<qint64>(1, xml_.columnNumber())},
-                      QStringLiteral("XML error: %1").arg(message));
+        const Place place =
+            reader_ == &document_
+                ? Place{reader_->lineNumber(), std::max<qint64>(1, reader_->columnNumber())}
+                : places_.at(readerBase_ + std::max(0, int(reader_->characterOffset()) - 1));
+        return failAt(place, QStringLiteral("XML error: %1").arg(message));
     }
 
-    QString elementName() const { return xml_.name().toString(); }
+    QString elementName() const { return reader_->name().toString(); }
 
     bool attributeFailure(const QString& attribute, const QString& message, int offset = -1) {
         QString where = QStringLiteral("<%1> attribute '%2'").arg(elementName(), attribute);
@@ -394,20 +418,20 @@ private:
 
     // Reads the children of the current element until its end tag.
     bool readChildren(const Matrix3d& parentTransform, int depth, const Paint& parentPaint) {
-        while (!xml_.atEnd()) {
+        while (!reader_->atEnd()) {
             const auto token = advance();
             if (token == QXmlStreamReader::EndElement) return true;
             if (token != QXmlStreamReader::StartElement) continue;
             elementPlace_ = startTagPlace();
             if (!readElement(parentTransform, depth, parentPaint)) return false;
         }
-        if (xml_.hasError()) return xmlFailure(xml_.errorString());
+        if (reader_->hasError()) return xmlFailure(reader_->errorString());
         return true;
     }
 
     void skipElement() {
         int depth = 1;
-        while (depth > 0 && !xml_.atEnd()) {
+        while (depth > 0 && !reader_->atEnd()) {
             const auto token = advance();
             if (token == QXmlStreamReader::StartElement) ++depth;
             if (token == QXmlStreamReader::EndElement) --depth;
@@ -443,18 +467,7 @@ private:
     }
 
     // What the style sheet may ask of the current element.
-    carvex::StyleSheet::Element facts(const QXmlStreamAttributes& attributes) const {
-        static const QRegularExpression blanks(QStringLiteral("\\s+"));
-        carvex::StyleSheet::Element e;
-        e.type = elementName();
-        e.id = attributes.value(QLatin1String("id")).toString();
-        e.classes =
-            attributes.value(QLatin1String("class")).toString().split(blanks, Qt::SkipEmptyParts);
-        if (sheet_.needsAncestry())
-            for (const QXmlStreamAttribute& a : attributes)
-                e.attributes.insert(a.qualifiedName().toString(), a.value().toString());
-        return e;
-    }
+    carvex::StyleSheet::Element facts() const { return factsOf(*reader_, sheet_.needsAncestry()); }
 
     // The sheet's declarations for the current element, which stands last in
     // ancestry_.
@@ -478,8 +491,8 @@ private:
 
     bool readElement(const Matrix3d& parentTransform, int depth, const Paint& parentPaint) {
         const QString name = elementName();
-        const QXmlStreamAttributes attributes = xml_.attributes();
-        const InAncestry here(ancestry_, facts(attributes));
+        const QXmlStreamAttributes attributes = reader_->attributes();
+        const InAncestry here(ancestry_, facts());
         const QHash<QString, QString> fromSheet = sheetDeclarations();
         bool hidden = attributes.value(QLatin1String("display")).trimmed() == QLatin1String("none");
         if (drawing_) {
@@ -491,6 +504,8 @@ private:
                 none(carvex::styleDeclarations(attributes.value(QLatin1String("style")).toString())
                          .value(QStringLiteral("display")));
         }
+        // What this program's pictures draw only to show the inputs.
+        hidden = hidden || attributes.hasAttribute(QLatin1String("data-carvex-picture"));
         if (!isSvgElement() || hidden) {
             skipElement();
             return true;
@@ -501,6 +516,9 @@ private:
                            name == QLatin1String("circle") || name == QLatin1String("ellipse") ||
                            name == QLatin1String("polygon") || name == QLatin1String("polyline") ||
                            name == QLatin1String("line");
+        if (name == QLatin1String("use"))
+            return readUse(parentTransform, depth,
+                           elementPaint(attributes, fromSheet, parentPaint));
         if (!group && !drawn) {
             // defs, symbol, clipPath, mask, text and the like draw no shape here.
             skipElement();
@@ -532,9 +550,215 @@ private:
         return true;
     }
 
+    static carvex::StyleSheet::Element factsOf(const QXmlStreamReader& xml, bool attributes) {
+        static const QRegularExpression blanks(QStringLiteral("\\s+"));
+        carvex::StyleSheet::Element e;
+        e.type = xml.name().toString();
+        const QXmlStreamAttributes all = xml.attributes();
+        e.id = all.value(QLatin1String("id")).toString();
+        e.classes = all.value(QLatin1String("class")).toString().split(blanks, Qt::SkipEmptyParts);
+        if (attributes)
+            for (const QXmlStreamAttribute& a : all)
+                e.attributes.insert(a.qualifiedName().toString(), a.value().toString());
+        return e;
+    }
+
+    // Where each element with an id lies, for the uses that draw it; the
+    // first of two with one id counts, as renderers take it.
+    void indexUseTargets() {
+        if (!text_.contains(QLatin1String("<use"))) return;
+        QXmlStreamReader pass(text_);
+        std::vector<carvex::StyleSheet::Element> open;
+        QStringList openIds;
+        while (!pass.atEnd()) {
+            const auto token = pass.readNext();
+            if (token == QXmlStreamReader::StartElement) {
+                carvex::StyleSheet::Element e = factsOf(pass, sheet_.needsAncestry());
+                const QString id = e.id;
+                const bool first = !id.isEmpty() && !useTargets_.contains(id);
+                if (first) {
+                    UseTarget& t = useTargets_[id];
+                    t.name = e.type;
+                    t.start = int(text_.lastIndexOf(
+                        QLatin1Char('<'), std::max<qint64>(0, pass.characterOffset() - 1)));
+                    t.ancestors = open;
+                }
+                open.push_back(std::move(e));
+                openIds.append(first ? id : QString());
+            } else if (token == QXmlStreamReader::EndElement && !open.empty()) {
+                if (!openIds.last().isEmpty())
+                    useTargets_[openIds.last()].end = int(pass.characterOffset());
+                open.pop_back();
+                openIds.removeLast();
+            }
+        }
+    }
+
+    // The element a <use> names, checked; null with the error given.
+    const UseTarget* useTarget(const QString& href) {
+        const QString what = QStringLiteral("<use> href '%1': ").arg(href);
+        if (!href.startsWith(QLatin1Char('#'))) {
+            failAt(elementPlace_, what + QStringLiteral("only elements of the same file (#id) "
+                                                        "are read"));
+            return nullptr;
+        }
+        const QString id = href.mid(1);
+        const auto found = useTargets_.constFind(id);
+        if (found == useTargets_.constEnd() || found->end <= found->start) {
+            failAt(elementPlace_, what + QStringLiteral("no element has the id '%1'").arg(id));
+            return nullptr;
+        }
+        if (usesOpen_.contains(id)) {
+            failAt(elementPlace_, what + QStringLiteral("the reference leads back to itself"));
+            return nullptr;
+        }
+        if (usesOpen_.size() >= kMaxUseDepth || usesDrawn_ >= kMaxUsesDrawn) {
+            failAt(elementPlace_,
+                   what + QStringLiteral("uses nested more than %1 deep or more than %2 drawn in "
+                                         "all")
+                              .arg(kMaxUseDepth)
+                              .arg(kMaxUsesDrawn));
+            return nullptr;
+        }
+        return &*found;
+    }
+
+    // A <use>: its target drawn as if it stood here, moved by x and y, with
+    // this element's paint to inherit and its own ancestors for the sheet.
+    bool readUse(const Matrix3d& parentTransform, int depth, const Paint& paint) {
+        const QXmlStreamAttributes attributes = reader_->attributes();
+        QString href = attributes.value(QLatin1String("href")).toString().trimmed();
+        if (href.isEmpty())
+            href = attributes.value(QLatin1String("xlink:href")).toString().trimmed();
+        if (href.isEmpty()) {  // a use of nothing draws nothing
+            skipElement();
+            return true;
+        }
+        const UseTarget* target = useTarget(href);
+        if (!target) return false;
+        Matrix3d own;
+        double x = 0.0, y = 0.0, width = 0.0, height = 0.0;
+        bool hasWidth = false, hasHeight = false;
+        if (!readTransformAttribute(&own) || !length(QStringLiteral("x"), &x) ||
+            !length(QStringLiteral("y"), &y) ||
+            !nonNegativeLength(QStringLiteral("width"), &width, &hasWidth) ||
+            !nonNegativeLength(QStringLiteral("height"), &height, &hasHeight))
+            return false;
+        skipElement();
+        const Matrix3d placed = translation(Point3d(x, y, 0.0)) * own * parentTransform;
+        const UseViewport viewport{hasWidth ? width : -1.0, hasHeight ? height : -1.0};
+        return drawUseTarget(*target, href.mid(1), placed, depth, paint, viewport);
+    }
+
+    // Reads the target's text with a reader of its own, then goes back to
+    // where the use stood.
+    bool drawUseTarget(const UseTarget& target, const QString& id, const Matrix3d& placed,
+                       int depth, const Paint& paint, const UseViewport& viewport) {
+        QXmlStreamReader fragment(text_.mid(target.start, target.end - target.start));
+        // Prefixes declared above the target are not in its text.
+        fragment.setNamespaceProcessing(false);
+        QXmlStreamReader* const outer = reader_;
+        const int outerBase = readerBase_;
+        const Place outerPlace = elementPlace_;
+        std::vector<carvex::StyleSheet::Element> outerAncestry = target.ancestors;
+        ancestry_.swap(outerAncestry);
+        reader_ = &fragment;
+        readerBase_ = target.start;
+        usesOpen_.append(id);
+        ++usesDrawn_;
+        bool ok = nextStartElement();
+        if (ok) {
+            ok = reader_->name() == QLatin1String("symbol")
+                     ? readSymbol(placed, depth + 1, paint, viewport)
+                     : readElement(placed, depth + 1, paint);
+        }
+        usesOpen_.removeLast();
+        reader_ = outer;
+        readerBase_ = outerBase;
+        elementPlace_ = outerPlace;
+        ancestry_.swap(outerAncestry);
+        return ok;
+    }
+
+    // A symbol a use draws: its children, its viewBox fitted into the use's
+    // width and height (or its own), as preserveAspectRatio says.
+    bool readSymbol(const Matrix3d& placed, int depth, const Paint& usePaint,
+                    const UseViewport& viewport) {
+        const QXmlStreamAttributes attributes = reader_->attributes();
+        const InAncestry here(ancestry_, facts());
+        const QHash<QString, QString> fromSheet = sheetDeclarations();
+        Matrix3d fit;
+        if (!symbolFit(viewport, &fit)) return false;
+        if (depth >= kMaxGroupDepth)
+            return failAt(elementPlace_,
+                          QStringLiteral("groups nested more than %1 deep").arg(kMaxGroupDepth));
+        return readChildren(fit * placed, depth + 1, elementPaint(attributes, fromSheet, usePaint));
+    }
+
+    // The map from a symbol's viewBox into its viewport; identity without a
+    // viewBox or without a size to fit it in.
+    bool symbolFit(const UseViewport& viewport, Matrix3d* fit) {
+        *fit = Matrix3d();
+        const QString box =
+            reader_->attributes().value(QLatin1String("viewBox")).toString().trimmed();
+        if (box.isEmpty()) return true;
+        const QStringList parts =
+            box.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
+        double v[4] = {0, 0, 0, 0};
+        bool ok = parts.size() == 4;
+        for (int i = 0; ok && i < 4; ++i)
+            v[i] = parts[i].toDouble(&ok);
+        if (!ok || !(v[2] > 0.0) || !(v[3] > 0.0) || !std::isfinite(v[0] + v[1] + v[2] + v[3]))
+            return attributeFailure(QStringLiteral("viewBox"),
+                                    QStringLiteral("'%1' is not four numbers with a positive "
+                                                   "width and height")
+                                        .arg(box));
+        // The use's size, else the symbol's own, else the viewBox's.
+        double width = viewport.width, height = viewport.height;
+        if (width < 0.0 && !ownLength(QStringLiteral("width"), v[2], &width)) return false;
+        if (height < 0.0 && !ownLength(QStringLiteral("height"), v[3], &height)) return false;
+        const QStringList ratio = reader_->attributes()
+                                      .value(QLatin1String("preserveAspectRatio"))
+                                      .toString()
+                                      .simplified()
+                                      .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        *fit = viewBoxFit(v, width, height, ratio.value(0, QStringLiteral("xMidYMid")),
+                          ratio.value(1, QStringLiteral("meet")));
+        return true;
+    }
+
+    bool ownLength(const QString& attribute, double fallback, double* value) {
+        bool present = false;
+        if (!nonNegativeLength(attribute, value, &present)) return false;
+        if (!present) *value = fallback;
+        return true;
+    }
+
+    // SVG's viewBox transform: scale, then align the box in the viewport.
+    static Matrix3d viewBoxFit(const double box[4], double width, double height,
+                               const QString& align, const QString& meetOrSlice) {
+        double sx = width / box[2], sy = height / box[3];
+        double tx = -box[0] * sx, ty = -box[1] * sy;
+        if (align != QLatin1String("none")) {
+            const double s =
+                meetOrSlice == QLatin1String("slice") ? std::max(sx, sy) : std::min(sx, sy);
+            sx = sy = s;
+            const double spareX = width - box[2] * s, spareY = height - box[3] * s;
+            const double fx = align.contains(QLatin1String("xMid"))   ? 0.5
+                              : align.contains(QLatin1String("xMax")) ? 1.0
+                                                                      : 0.0;
+            const double fy = align.contains(QLatin1String("YMid"))   ? 0.5
+                              : align.contains(QLatin1String("YMax")) ? 1.0
+                                                                      : 0.0;
+            tx = -box[0] * s + fx * spareX;
+            ty = -box[1] * s + fy * spareY;
+        }
+        return svgMatrix(sx, 0.0, 0.0, sy, tx, ty);
+    }
+
     bool readTransformAttribute(Matrix3d* matrix) {
         *matrix = Matrix3d();
-        const QStringRef text = xml_.attributes().value(QLatin1String("transform"));
+        const QStringRef text = reader_->attributes().value(QLatin1String("transform"));
         if (text.isNull()) return true;
         QString message;
         int offset = -1;
@@ -546,7 +770,7 @@ private:
     // A length attribute in user units; absent means 0.
     bool length(const QString& attribute, double* value, bool* present = nullptr) {
         *value = 0.0;
-        const QStringRef ref = xml_.attributes().value(attribute);
+        const QStringRef ref = reader_->attributes().value(attribute);
         if (present) *present = !ref.isNull();
         if (ref.isNull()) return true;
         const QString text = ref.toString().trimmed();
@@ -622,7 +846,12 @@ private:
         if (det == 0.0) return true;
         // A stroke is laid out in the element's own units, then transformed.
         carvex::Paths userPaths;
-        if (drawing_ && paintsStroke(paint)) {
+        const bool nonScaling = drawing_ && paintsStroke(paint) && nonScalingStroke();
+        if (nonScaling)
+            note(QStringLiteral("<%1> stroke left out: with vector-effect non-scaling-stroke its "
+                                "width is in pixels of the display, not in the drawing's units")
+                     .arg(name));
+        if (drawing_ && paintsStroke(paint) && !nonScaling) {
             carvex::pathsOf(local, &userPaths, nullptr);
             for (const Point3d& p : dots_) {
                 const carvex::PathKnot k{{p.x, p.y}, {p.x, p.y}, {p.x, p.y}, -1};
@@ -651,6 +880,16 @@ private:
             shape_.addSpline(local.takeFirst());
         knots_ += knots;
         return true;
+    }
+
+    bool nonScalingStroke() const {
+        const QXmlStreamAttributes attributes = reader_->attributes();
+        QString value = attributes.value(QLatin1String("vector-effect")).toString();
+        const QString styled =
+            carvex::styleDeclarations(attributes.value(QLatin1String("style")).toString())
+                .value(QStringLiteral("vector-effect"));
+        if (!styled.isEmpty()) value = styled;
+        return value.trimmed().toLower() == QLatin1String("non-scaling-stroke");
     }
 
     static bool paintsStroke(const Paint& paint) {
@@ -726,7 +965,7 @@ private:
     }
 
     bool readPath(Shape& local) {
-        const QString d = xml_.attributes().value(QLatin1String("d")).toString();
+        const QString d = reader_->attributes().value(QLatin1String("d")).toString();
         PathDataError problem;
         if (!parsePathData(d, local, &problem, kMaxShapeKnots - knots_, &dots_))
             return attributeFailure(QStringLiteral("d"), problem.message, problem.offset);
@@ -796,7 +1035,7 @@ private:
     }
 
     bool readPoints(Shape& local, bool closed) {
-        const QString text = xml_.attributes().value(QLatin1String("points")).toString();
+        const QString text = reader_->attributes().value(QLatin1String("points")).toString();
         QVector<double> numbers;
         int pos = 0;
         skipBlanks(text, pos);
@@ -856,7 +1095,14 @@ private:
 
     QString text_;
     TextPlaceFinder places_;
-    QXmlStreamReader xml_;
+    QHash<QString, UseTarget> useTargets_;
+    QStringList usesOpen_;  // the ids of the uses being drawn, outermost first
+    int usesDrawn_ = 0;
+    QXmlStreamReader document_;
+    // The reader in use: the document's, or one over the text of an element
+    // a <use> draws, which starts at readerBase_ in text_.
+    QXmlStreamReader* reader_ = &document_;
+    int readerBase_ = 0;
     QString fileName_;
     Shape& shape_;
     QString* error_ = nullptr;

@@ -103,12 +103,13 @@ bool writeSvg(const Shape& result, const QList<const Shape*>& inputs, QByteArray
         }
     };
     // The inputs are defined once and drawn twice, fills under the result and
-    // outlines over it, as in pictures. Kept in defs and drawn by <use>, they
-    // are not read back as shapes: reading this file gives the result alone.
+    // outlines over it, as in pictures. Marked as picture, they are not read
+    // back as shapes: reading this file gives the result alone.
     auto useInputs = [&](const char* attributes) {
         for (int i = 0; i < inputs.size(); ++i)
             if (inputs[i])
-                out << "  <use href=\"#input-" << i << "\" xlink:href=\"#input-" << i << "\" "
+                out << "  <use data-carvex-picture=\"input\" href=\"#input-" << i
+                    << "\" xlink:href=\"#input-" << i << "\" "
                     << QString::fromLatin1(attributes).arg(tintName(i)) << "/>\n";
     };
     if (!inputs.isEmpty()) {

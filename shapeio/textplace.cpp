@@ -5,18 +5,14 @@
 
 TextPlace TextPlaceFinder::at(int offset) {
     offset = std::max(0, std::min(offset, int(text_.size())));
-    if (offset < scanned_) {
-        scanned_ = 0;
-        line_ = 1;
-        lineStart_ = 0;
+    if (lineStarts_.empty()) {
+        lineStarts_.push_back(0);
+        for (int i = 0; i < text_.size(); ++i)
+            if (text_[i] == QLatin1Char('\n')) lineStarts_.push_back(i + 1);
     }
-    for (; scanned_ < offset; ++scanned_) {
-        if (text_[scanned_] == QLatin1Char('\n')) {
-            ++line_;
-            lineStart_ = scanned_ + 1;
-        }
-    }
-    return {line_, offset - lineStart_ + 1};
+    const auto next = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset);
+    const int line = int(next - lineStarts_.begin());
+    return {line, offset - *(next - 1) + 1};
 }
 
 QString decodeText(const QByteArray& data) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 // A place in a text as people count: 1-based line and column.
 struct TextPlace {
@@ -8,8 +9,8 @@ struct TextPlace {
     qint64 column = 1;
 };
 
-// Turns character offsets into lines and columns. Offsets that grow from one
-// call to the next cost only the text between them.
+// Turns character offsets into lines and columns, in any order: the line
+// starts are found once, then each offset is looked up among them.
 class TextPlaceFinder {
 public:
     explicit TextPlaceFinder(const QString& text) : text_(text) {}
@@ -17,9 +18,7 @@ public:
 
 private:
     const QString& text_;
-    int scanned_ = 0;
-    qint64 line_ = 1;
-    int lineStart_ = 0;
+    std::vector<int> lineStarts_;  // empty until asked
 };
 
 // Decodes a file's bytes: UTF-8 unless a byte order mark says otherwise.

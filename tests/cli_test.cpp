@@ -285,9 +285,9 @@ TEST_F(CarvexCommand, ManyUncombinedPairsAreCountedNotListed) {
 TEST_F(CarvexCommand, HelpAndVersion) {
     const Outcome help = runCarvex({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* words : {"Usage: carvex [options] BASE [OPERATION OPERAND | offset DISTANCE]",
-                              "carvex --demo", "--join",
-                              "subtr_b", "Examples:", "Exit status:", "--threshold"})
+    for (const char* words :
+         {"Usage: carvex [options] BASE [OPERATION OPERAND | offset DISTANCE]", "carvex --demo",
+          "--join", "subtr_b", "Examples:", "Exit status:", "--threshold"})
         EXPECT_TRUE(help.out.contains(QLatin1String(words))) << words;
     const Outcome version = runCarvex({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "drawnshapes.h"
-#include "shaperegion/shaperegion.h"
 #include "region2geom.h"
 #include "regioncheck.h"
+#include "shaperegion/shaperegion.h"
 
 using namespace drawn;
 using carvex::FillRule;

@@ -8,11 +8,11 @@
 #include <array>
 #include <cmath>
 
-#include "shaperegion/shaperegion.h"
 #include "regioncheck.h"
 #include "regionshapes.h"
 #include "shapeio/pathdata.h"
 #include "shapeio/svgio.h"
+#include "shaperegion/shaperegion.h"
 
 using namespace carvex;
 

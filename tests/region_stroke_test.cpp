@@ -263,3 +263,16 @@ TEST(Stroke, DrawnPathsPaintWhatIsWithinHalfTheWidth) {
         EXPECT_EQ(wrongPixels(path, w, -w, -w, 10 + w, 10 + w), 0) << "path " << i;
     }
 }
+
+TEST(Stroke, TurnsBackAndShortSegmentsPaintTheirSweep) {
+    // A path that turns back on itself, then segments far shorter than the pen.
+    Path back = polyline({{0, 0}, {10, 0}, {2, 0.001}, {2.2, 0.3}, {2.1, 0.35}}, false);
+    EXPECT_EQ(wrongPixels(back, 1.5, -2, -2, 12, 2), 0);
+    // Miter joins on a reversal are beveled: no spike of infinite length.
+    const RegionResult r = stroke({polyline({{0, 0}, {10, 0}, {0, 0}}, false)}, pen(2));
+    ASSERT_TRUE(r.ok());
+    EXPECT_NEAR(enclosedArea(r.loops), 20.0, 1e-6);
+    // A width past the coordinates the engine takes is refused, at once.
+    EXPECT_EQ(stroke({polyline({{0, 0}, {10, 0}}, false)}, pen(1e12)).status,
+              RegionStatus::CoordinateTooLarge);
+}

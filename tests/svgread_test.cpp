@@ -11,7 +11,6 @@
 
 namespace {
 
-
 Point3d P(double x, double y) {
     return {x, y, 0.0};
 }
@@ -393,7 +392,7 @@ TEST(SvgFilling, StyleSheetsSetPaintBetweenAttributesAndStyle) {
     EXPECT_EQ(drawing.elements[2].colour, QStringLiteral("blue"));     // id beats both
     EXPECT_EQ(drawing.elements[2].fill, carvex::FillRule::EvenOdd);
     EXPECT_EQ(drawing.elements[3].colour, QStringLiteral("#123456"));  // style attribute last
-    EXPECT_EQ(drawing.elements[4].colour, QStringLiteral("yellow"));  // g .deep
+    EXPECT_EQ(drawing.elements[4].colour, QStringLiteral("yellow"));   // g .deep
     // Notes: the at-rule passed over, then the two elements left without fill.
     ASSERT_EQ(drawing.notes.size(), 3);
     EXPECT_TRUE(drawing.notes[0].startsWith(QStringLiteral("t.svg:2:7: <style> partly read")))

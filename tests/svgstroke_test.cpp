@@ -163,3 +163,92 @@ TEST(SvgStrokes, IconsPaintWhatQtsStrokerPaints) {
         EXPECT_LE(wrongPixels(answer, expected), painted / 1000) << name.toStdString();
     }
 }
+
+namespace {
+
+QString readingError(const QByteArray& svg) {
+    FilledDrawing drawing;
+    QString error;
+    EXPECT_FALSE(readSvgDrawing(svg, QStringLiteral("u.svg"), &drawing, &error));
+    return error;
+}
+
+// The box of everything a drawing paints: (x0, y0, x1, y1).
+std::vector<double> paintedBox(const char* body) {
+    const FilledDrawing drawing = drawingOf(document(body));
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    for (const FilledElement& e : drawing.elements)
+        for (const Spline* s : e.shape)
+            for (const Knot* k : *s) {
+                x0 = std::min(x0, k->point.x), x1 = std::max(x1, k->point.x);
+                y0 = std::min(y0, k->point.y), y1 = std::max(y1, k->point.y);
+            }
+    return {x0, y0, x1, y1};
+}
+
+}  // namespace
+
+TEST(SvgReferences, UsesDrawTheirTargetsMovedAndPainted) {
+    // The target in defs draws nothing itself; each use draws it once,
+    // moved by x and y after the use's transform, in the use's fill.
+    const FilledDrawing drawing =
+        drawingOf(document("<defs><rect id='r' width='2' height='2'/></defs>\n"
+                           "<use href='#r' x='10' fill='red'/>\n"
+                           "<use xmlns:xlink='http://www.w3.org/1999/xlink' xlink:href='#r' y='5' "
+                           "transform='scale(2)'/>"));
+    ASSERT_EQ(drawing.elements.size(), 2u);
+    EXPECT_EQ(drawing.elements[0].colour, QStringLiteral("red"));
+    EXPECT_EQ(drawing.elements[0].shape[0]->at(0)->point, Point3d(10, 0, 0));
+    EXPECT_EQ(drawing.elements[1].shape[0]->at(2)->point, Point3d(4, 14, 0));
+    // Uses of groups that hold uses, strokes included.
+    EXPECT_NEAR(paintedArea("<defs><g id='g'><rect width='1' height='1'/>"
+                            "<path d='M0 5 H10' stroke='black'/></g>"
+                            "<g id='two'><use href='#g'/><use href='#g' x='20'/></g></defs>"
+                            "<use href='#two'/><use href='#two' y='100'/>"),
+                4 * (1 + 10), 1e-9);
+    // Style sheets match the target where it stands.
+    const FilledDrawing styled = drawingOf(document(
+        "<style>defs rect { fill: #abcdef }</style><defs><rect id='r' width='1' height='1'/>"
+        "</defs><use href='#r'/>"));
+    ASSERT_EQ(styled.elements.size(), 1u);
+    EXPECT_EQ(styled.elements[0].colour, QStringLiteral("#abcdef"));
+}
+
+TEST(SvgReferences, SymbolsFitTheirViewBoxIntoTheUse) {
+    const char* symbol =
+        "<symbol id='s' viewBox='0 0 10 10'><rect width='10' height='10'/>"
+        "</symbol>";
+    // Meet: scaled by 2 and centred along y.
+    const std::string met = std::string(symbol) + "<use href='#s' width='20' height='40'/>";
+    EXPECT_EQ(paintedBox(met.c_str()), (std::vector<double>{0, 10, 20, 30}));
+    const std::string none = std::string(
+        "<symbol id='s' viewBox='0 0 10 10' "
+        "preserveAspectRatio='none'><rect width='10' "
+        "height='10'/></symbol><use href='#s' x='1' "
+        "width='20' height='40'/>");
+    EXPECT_EQ(paintedBox(none.c_str()), (std::vector<double>{1, 0, 21, 40}));
+    // A symbol is drawn only by a use.
+    const std::string alone = std::string(symbol) + "<rect x='50' width='1' height='1'/>";
+    EXPECT_EQ(paintedBox(alone.c_str()), (std::vector<double>{50, 0, 51, 1}));
+}
+
+TEST(SvgReferences, BadReferencesAreRefusedWithTheirPlace) {
+    EXPECT_EQ(readingError(document("\n<use href='#nowhere'/>")).toStdString(),
+              "u.svg:2:1: <use> href '#nowhere': no element has the id 'nowhere'");
+    EXPECT_TRUE(readingError(document("<g id='a'><rect width='1' height='1'/>"
+                                      "<use href='#a'/></g>"))
+                    .contains(QLatin1String("the reference leads back to itself")));
+    EXPECT_TRUE(readingError(document("<use href='other.svg#a'/>"))
+                    .contains(QLatin1String("only elements of the same file")));
+    // Ten uses of ten uses of ... six deep would draw a million squares.
+    QByteArray bomb = "<defs><rect id='l0' width='1' height='1'/>";
+    for (int level = 1; level <= 6; ++level) {
+        bomb += "<g id='l" + QByteArray::number(level) + "'>";
+        for (int i = 0; i < 10; ++i)
+            bomb += "<use href='#l" + QByteArray::number(level - 1) + "'/>";
+        bomb += "</g>";
+    }
+    bomb += "</defs><use href='#l6'/>";
+    EXPECT_TRUE(readingError(document(bomb.constData()))
+                    .contains(QLatin1String("more than 10000 drawn in all")));
+}
