@@ -276,3 +276,14 @@ TEST(Stroke, TurnsBackAndShortSegmentsPaintTheirSweep) {
     EXPECT_EQ(stroke({polyline({{0, 0}, {10, 0}}, false)}, pen(1e12)).status,
               RegionStatus::CoordinateTooLarge);
 }
+
+TEST(Stroke, CurvesOutAndBackAlongALineAreStraightRuns) {
+    // Out to 4/9 of the way to the handle and back, a cusp at the far end.
+    const Path there = curve({0, 0}, {0, 0}, {9, 0}, {0, 0});
+    EXPECT_EQ(wrongPixels(there, 1, -1, -2, 6, 2), 0);
+    StrokeOutline outline;
+    ASSERT_EQ(strokeOutline({there}, pen(1), Affine(), 0, &outline), RegionStatus::Ok);
+    // Two runs and the pivot at the turn, not thousands of halvings.
+    EXPECT_LE(outline.simple.size() + outline.crossing.size(), 4u);
+    EXPECT_NEAR(strokeArea({there}, pen(1)), 4.0 + kPi / 8, 1e-3);
+}

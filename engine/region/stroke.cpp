@@ -100,20 +100,23 @@ bool turnsMoreThan(const Cubic& c, double maxTurn) {
     return total > maxTurn;
 }
 
-// Everything one stroke adds up: its pieces, and whether it went past its cap.
+// Everything one stroke adds up: its pieces, which of them may cross
+// themselves, and whether it went past its cap.
 struct Outline {
     double halfWidth = 0.5;
     double tolerance = 0.0;
     const StrokeStyle* style = nullptr;
-    std::vector<Path>* pieces = nullptr;
+    std::vector<Path> pieces;
+    std::vector<char> crossing;
     bool overflow = false;
 
-    void add(Path piece) {
-        if (pieces->size() >= size_t(kMaxStrokePieces)) {
+    void add(Path piece, bool mayCross = false) {
+        if (pieces.size() >= size_t(kMaxStrokePieces)) {
             overflow = true;
             return;
         }
-        pieces->push_back(std::move(piece));
+        pieces.push_back(std::move(piece));
+        crossing.push_back(mayCross);
     }
 };
 
@@ -253,10 +256,11 @@ void addCap(Outline& o, Vec2 p, Vec2 out) {
     if (o.style->cap == LineCap::Square) {
         const Vec2 left = rimPoint(p, r, n);
         const Vec2 right = rimPoint(p, r, n * -1.0);
-        o.add(polygon({left, left + out * r, right + out * r, right}));
+        o.add(polygon({left, left + out * r, right + out * r, right, p}));
     } else if (o.style->cap == LineCap::Round) {
         Path half;
         appendArc(half, p, r, n, -kPi);
+        half.knots.push_back(corner(p));
         o.add(std::move(half));
     }
 }
@@ -285,6 +289,7 @@ void addDot(Outline& o, Vec2 p, Vec2 heading) {
 struct OffsetFit {
     Cubic curve;
     double error = 0.0;  // the largest distance from the true offset sampled
+    bool folds = false;  // somewhere it runs back against the curve
 };
 
 // The point at distance d on the left of the curve at t (d < 0: the right).
@@ -331,18 +336,24 @@ OffsetFit fitOffset(const Cubic& c, double t0, double t1, Vec2 n0, Vec2 n1, doub
         const double s = k / 8.0;
         fit.error = std::max(fit.error,
                              length(region::pointAt(fit.curve, s) - offsetPoint(c, t0 + s * w, d)));
+        fit.folds = fit.folds || folds(t0 + s * w);
     }
+    fit.folds = fit.folds || folds(t0) || folds(t1);
     return fit;
 }
 
 // The stretch between the offsets on both sides: left offset forward, across
-// the end, right offset back, across the start.
-Path band(const Cubic& left, const Cubic& right) {
+// the end, right offset back, across the start. The curve's own points at
+// the ends are knots of it, as they are of the joins and caps there, so
+// that pieces meeting across an end share their edges whole.
+Path band(const Cubic& left, Vec2 end, const Cubic& right, Vec2 start) {
     Path path;
     path.knots.push_back({left.p[0], left.p[0], left.p[1], -1});
     path.knots.push_back({left.p[3], left.p[2], left.p[3], -1});
+    path.knots.push_back(corner(end));
     path.knots.push_back({right.p[3], right.p[3], right.p[2], -1});
     path.knots.push_back({right.p[0], right.p[1], right.p[0], -1});
+    path.knots.push_back(corner(start));
     return path;
 }
 
@@ -360,7 +371,10 @@ void addBands(Outline& o, const Cubic& c, double t0, double t1, Vec2 n0, Vec2 n1
             depth < region::kStrokeSplitDepth && std::max(left.error, right.error) > o.tolerance;
     }
     if (!halve) {
-        o.add(band(left.curve, right.curve));
+        // A band whose offset folds back crosses itself; so may one whose
+        // fit ran out of halvings.
+        o.add(band(left.curve, region::pointAt(c, t1), right.curve, region::pointAt(c, t0)),
+              left.folds || right.folds || depth >= region::kStrokeSplitDepth);
         return;
     }
     const double mid = 0.5 * (t0 + t1);
@@ -395,15 +409,64 @@ std::vector<double> foldParameters(const Cubic& c, double halfWidth) {
     return out;
 }
 
+// The band of a straight stretch from a to b, between the normals given.
+void addStraight(Outline& o, Vec2 a, Vec2 b, Vec2 n0, Vec2 n1) {
+    const double r = o.halfWidth;
+    o.add(polygon({offsetEnd(a, n0, r), offsetEnd(b, n1, r), b, offsetEnd(b, n1, -r),
+                   offsetEnd(a, n0, -r), a}));
+}
+
+// A curve whose control points all lie on one line runs along it, perhaps
+// out and back: straight bands between the places where it turns back, and
+// there the pen pivots as at a cusp. False for any other curve.
+bool addRunsAlongLine(Outline& o, const Cubic& c, Vec2 n0, Vec2 n1) {
+    int far = 1;
+    for (int k = 2; k < 4; ++k)
+        if (length(c.p[k] - c.p[0]) > length(c.p[far] - c.p[0])) far = k;
+    const Vec2 along = unit(c.p[far] - c.p[0]);
+    const double size = polygonLength(c);
+    for (int k = 1; k < 4; ++k)
+        if (std::fabs(cross(c.p[k] - c.p[0], along)) > 1e-12 * size) return false;
+    // Where the position along the line turns: roots of its derivative.
+    const double q0 = 3 * dot(c.p[1] - c.p[0], along), q1 = 3 * dot(c.p[2] - c.p[1], along),
+                 q2 = 3 * dot(c.p[3] - c.p[2], along);
+    const double qa = q0 - 2 * q1 + q2, qb = 2 * (q1 - q0), qc = q0;
+    std::vector<double> turns;
+    if (std::fabs(qa) > 1e-12 * (std::fabs(qb) + std::fabs(qc))) {
+        const double disc = qb * qb - 4 * qa * qc;
+        if (disc > 0) {
+            const double root = std::sqrt(disc);
+            for (double t : {(-qb - root) / (2 * qa), (-qb + root) / (2 * qa)})
+                if (t > 1e-9 && t < 1 - 1e-9) turns.push_back(t);
+        }
+    } else if (std::fabs(qb) > 0.0) {
+        const double t = -qc / qb;
+        if (t > 1e-9 && t < 1 - 1e-9) turns.push_back(t);
+    }
+    std::sort(turns.begin(), turns.end());
+    turns.insert(turns.begin(), 0.0);
+    turns.push_back(1.0);
+    for (size_t i = 0; i + 1 < turns.size(); ++i)
+        if (region::pointAt(c, turns[i]) == region::pointAt(c, turns[i + 1]))
+            return false;  // a run too short to have a heading
+    for (size_t i = 0; i + 1 < turns.size(); ++i) {
+        const Vec2 a = region::pointAt(c, turns[i]), b = region::pointAt(c, turns[i + 1]);
+        const Vec2 heading = unit(b - a);
+        const bool last = i + 2 == turns.size();
+        addStraight(o, a, b, i == 0 ? n0 : leftOf(heading), last ? n1 : leftOf(heading));
+        if (!last) addJoin(o, b, heading, heading * -1.0, LineJoin::Round);
+    }
+    return true;
+}
+
 // One segment's bands, between the normals n0 and n1 at its ends; a cusp
 // inside it gets a round join, as a pen turning on the spot paints.
 void addSegment(Outline& o, const Cubic& c, Vec2 n0, Vec2 n1) {
     if (region::tracesChord(c)) {
-        const double r = o.halfWidth;
-        o.add(polygon({offsetEnd(c.p[0], n0, r), offsetEnd(c.p[3], n1, r),
-                       offsetEnd(c.p[3], n1, -r), offsetEnd(c.p[0], n0, -r)}));
+        addStraight(o, c.p[0], c.p[3], n0, n1);
         return;
     }
+    if (addRunsAlongLine(o, c, n0, n1)) return;
     std::vector<double> stops = foldParameters(c, o.halfWidth);
     stops.push_back(1.0);
     double from = 0.0;
@@ -674,9 +737,31 @@ void snapPieces(std::vector<Path>& pieces, double reach) {
             snapper.snap(k);
         dropPointSegments(piece, reach);
     }
-    pieces.erase(std::remove_if(pieces.begin(), pieces.end(),
-                                [](const Path& p) { return p.knots.size() < 2; }),
-                 pieces.end());
+}
+
+Path reversedPath(const Path& path) {
+    Path out;
+    out.closed = path.closed;
+    for (auto k = path.knots.rbegin(); k != path.knots.rend(); ++k)
+        out.knots.push_back({k->point, k->out, k->in, k->tag});
+    return out;
+}
+
+// Sorts the pieces into the outline: those that cannot cross themselves
+// turned counterclockwise, so that nonzero fills their union as they are;
+// pieces snapping left without area go.
+void sortPieces(Outline& o, StrokeOutline* out) {
+    for (size_t i = 0; i < o.pieces.size(); ++i) {
+        Path& piece = o.pieces[i];
+        if (piece.knots.size() < 2) continue;
+        if (o.crossing[i]) {
+            out->crossing.push_back(std::move(piece));
+            continue;
+        }
+        const double area = enclosedArea({piece});
+        if (area == 0.0) continue;
+        out->simple.push_back(area > 0.0 ? std::move(piece) : reversedPath(piece));
+    }
 }
 
 // The fit's tolerance: a fraction of the width, or of the paths' own size
@@ -696,8 +781,9 @@ double defaultFitTolerance(const Paths& paths, const StrokeStyle& style) {
 
 }  // namespace
 
-RegionStatus strokePieces(const Paths& paths, const StrokeStyle& style, const Affine& toPage,
-                          double fitTolerance, std::vector<Path>* pieces) {
+RegionStatus strokeOutline(const Paths& paths, const StrokeStyle& style, const Affine& toPage,
+                           double fitTolerance, StrokeOutline* out) {
+    *out = StrokeOutline();
     if (!validStyle(style)) return RegionStatus::InvalidStroke;
     if (!finite(paths)) return RegionStatus::NonFiniteCoordinate;
     if (style.width == 0.0) return RegionStatus::Ok;
@@ -711,18 +797,19 @@ RegionStatus strokePieces(const Paths& paths, const StrokeStyle& style, const Af
     outline.halfWidth = 0.5 * style.width;
     outline.tolerance = fitTolerance > 0.0 ? fitTolerance : defaultFitTolerance(paths, style);
     outline.style = &style;
-    outline.pieces = pieces;
     for (const Path& path : *drawn) {
         addPath(outline, path);
         if (outline.overflow) return RegionStatus::TooManyStrokePieces;
     }
-    snapPieces(*pieces, outline.tolerance);
-    for (Path& piece : *pieces)
+    snapPieces(outline.pieces, outline.tolerance);
+    for (Path& piece : outline.pieces)
         for (PathKnot& k : piece.knots) {
             k.point = toPage.map(k.point);
             k.in = toPage.map(k.in);
             k.out = toPage.map(k.out);
         }
+    // A map that mirrors turns every piece the other way: sorting comes after it.
+    sortPieces(outline, out);
     return RegionStatus::Ok;
 }
 
@@ -747,12 +834,19 @@ RegionResult stroke(const Paths& paths, const StrokeStyle& style, const Affine& 
     double tolerance = defaultFitTolerance(paths, style);
     const double stretch = largestStretch(toPage);
     if (threshold > 0.0 && stretch > 0.0) tolerance = std::min(tolerance, threshold / stretch);
-    std::vector<Path> pieces;
-    result.status = strokePieces(paths, style, toPage, tolerance, &pieces);
+    StrokeOutline outline;
+    result.status = strokeOutline(paths, style, toPage, tolerance, &outline);
     if (!result.ok()) return result;
-    std::vector<FilledPaths> regions(pieces.size());
-    for (size_t i = 0; i < pieces.size(); ++i)
-        regions[i].paths.push_back(std::move(pieces[i]));
+    // The pieces that cannot cross themselves are one region, filled
+    // nonzero as they are: they meet edge to edge, which the engine settles
+    // best between the inputs' own edges. Each of the others is resolved
+    // alone, so that a lobe it winds the other way round cuts no hole.
+    std::vector<FilledPaths> regions(1);
+    regions[0].paths = std::move(outline.simple);
+    for (Path& piece : outline.crossing) {
+        regions.emplace_back();
+        regions.back().paths.push_back(std::move(piece));
+    }
     // The pieces' knots are joined at the fit's tolerance already; joining
     // them again at the caller's threshold would chain the fine steps of
     // folded offsets into runs.

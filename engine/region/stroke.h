@@ -4,11 +4,11 @@
 // width, joins, caps and dashes, as loops the region engine answers with.
 //
 // Each segment's offsets on both sides are drawn by cubics (within
-// kStrokeFitOfWidth of the width); every piece of the outline (a stretch
-// between its two offsets, a join, a cap) is a region of its own, resolved
-// under nonzero, and the stroke is their union. So a stretch whose inner
-// offset folds back (a curve tighter than half the width) fills what its
-// sweep covers instead of cancelling itself.
+// kStrokeFitOfWidth of the width); the outline's pieces (stretches between
+// the two offsets, joins, caps) are loops whose union is the stroke. A
+// stretch whose inner offset folds back (a curve tighter than half the
+// width) crosses itself and is resolved alone first, so that it fills what
+// its sweep covers instead of cancelling itself.
 
 #include <vector>
 
@@ -39,14 +39,25 @@ struct Affine {
     Vec2 map(Vec2 p) const { return {a * p.x + c * p.y + e, b * p.x + d * p.y + f}; }
 };
 
-// The pieces whose union is the stroke of paths (open paths get caps,
-// closed ones a join where they close), laid out in the paths' own space
-// and then mapped by toPage, as a renderer strokes in user space. fitTolerance
-// (0: kStrokeFitOfWidth of the width) bounds how far an offset strays from
-// the true one. Not Ok when the style or the paths make too much work
+// The outline of a stroke: the pieces whose union is its region.
+struct StrokeOutline {
+    // Loops that do not cross themselves (stretches between offsets that do
+    // not fold, joins, caps), all counterclockwise: nonzero fills their
+    // union as they are.
+    Paths simple;
+    // Stretches whose inner offset folds back, crossing the stretch: each
+    // is to be resolved alone under nonzero before it joins the union.
+    Paths crossing;
+};
+
+// The outline of the stroke of paths (open paths get caps, closed ones a
+// join where they close), laid out in the paths' own space and then mapped
+// by toPage, as a renderer strokes in user space. fitTolerance (0:
+// kStrokeFitOfWidth of the width) bounds how far an offset strays from the
+// true one. Not Ok when the style or the paths make too much work
 // (TooManyStrokePieces) or are not finite.
-RegionStatus strokePieces(const Paths& paths, const StrokeStyle& style, const Affine& toPage,
-                          double fitTolerance, std::vector<Path>* pieces);
+RegionStatus strokeOutline(const Paths& paths, const StrokeStyle& style, const Affine& toPage,
+                           double fitTolerance, StrokeOutline* outline);
 
 // The stroke's region: the union of its pieces, each resolved alone under
 // nonzero. threshold is the region engine's (and caps the fit tolerance).
