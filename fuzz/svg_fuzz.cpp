@@ -1,15 +1,38 @@
 // The SVG reader: any bytes must be read or refused with a place; what is
 // read has finite coordinates within the accepted magnitude and can be
-// written again.
+// written again. Read as painted (fills, strokes, uses), the same holds for
+// every element, and every note names the file.
 
 #include "fuzzcheck.h"
 #include "geometry/shape.h"
+#include "shapeio/filleddrawing.h"
 #include "shapeio/shapecheck.h"
 #include "shapeio/svgio.h"
+
+namespace {
+
+void checkPainted(const QByteArray& bytes) {
+    FilledDrawing drawing;
+    QString error;
+    if (!readSvgDrawing(bytes, QStringLiteral("fuzz.svg"), &drawing, &error)) {
+        FUZZ_CHECK(error.startsWith(QLatin1String("fuzz.svg:")));
+        return;
+    }
+    for (const QString& note : drawing.notes)
+        FUZZ_CHECK(note.startsWith(QLatin1String("fuzz.svg:")));
+    for (const FilledElement& element : drawing.elements) {
+        FUZZ_CHECK(checkCoordinates(element.shape, nullptr));
+        for (const Spline* s : element.shape)
+            FUZZ_CHECK(s->closed && s->size() >= 1);
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
+    checkPainted(bytes);
     Shape shape;
     const Spline* kept = addKeptSpline(shape);
 

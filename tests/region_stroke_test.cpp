@@ -184,6 +184,10 @@ TEST(Stroke, Dashes) {
     style.dashes = {1};  // odd counts repeat: 1 on, 1 off
     style.dashOffset = 0;
     EXPECT_NEAR(strokeArea(line, style), 5, 1e-6);
+    style.dashes = {0, 3};  // dots at 0, 3, 6 and 9, with square caps
+    style.cap = LineCap::Square;
+    EXPECT_NEAR(strokeArea(line, style), 4.0, 1e-6);
+    style.cap = LineCap::Butt;
     style.dashes = {0, 0};  // nothing to walk: solid
     EXPECT_NEAR(strokeArea(line, style), 10, 1e-9);
     // Dashes run on across knots, turning with the path.
@@ -286,4 +290,11 @@ TEST(Stroke, CurvesOutAndBackAlongALineAreStraightRuns) {
     // Two runs and the pivot at the turn, not thousands of halvings.
     EXPECT_LE(outline.simple.size() + outline.crossing.size(), 4u);
     EXPECT_NEAR(strokeArea({there}, pen(1)), 4.0 + kPi / 8, 1e-3);
+}
+
+TEST(Stroke, DashesAlongPathsLongerThanTheDoublesAreRefused) {
+    StrokeStyle style = pen(1);
+    style.dashes = {1, 1};
+    const Paths huge{polyline({{-1.5e308, 0}, {1.5e308, 0}}, false)};
+    EXPECT_EQ(stroke(huge, style).status, RegionStatus::TooManyStrokePieces);
 }

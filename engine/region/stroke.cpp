@@ -603,8 +603,10 @@ struct Dasher {
         double rest = arcLength(c, 0.0, 1.0);
         while (rest > left) {
             const double next = left > 0.0 ? parameterAtLength(c, t, left) : t;
-            if (drawing()) extend(region::subCubic(c, t, std::max(t, next)));
-            if (drawing() && left == 0.0) dash.knots.push_back(corner(region::pointAt(c, t)));
+            if (drawing() && next > t) extend(region::subCubic(c, t, next));
+            // A dash of no length is a dot, where caps paint one.
+            if (drawing() && dash.knots.empty())
+                dash.knots = {corner(region::pointAt(c, t)), corner(region::pointAt(c, t))};
             rest -= left;
             t = std::max(t, next);
             endEntry();
@@ -633,7 +635,8 @@ bool dashPaths(const Paths& paths, const StrokeStyle& style, std::vector<Path>* 
     double total = 0.0;
     for (const Path& path : paths)
         total += pathLength(path);
-    if (total / period * double(pattern.size() / 2) > double(kMaxDashes)) return false;
+    // Written so that a length past the doubles (inf, then NaN) refuses too.
+    if (!(total / period * double(pattern.size() / 2) <= double(kMaxDashes))) return false;
     for (const Path& path : paths) {
         Dasher dasher{pattern, 0, pattern[0], Path(), dashes};
         double offset = std::fmod(style.dashOffset, period);
