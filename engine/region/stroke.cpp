@@ -844,16 +844,25 @@ RegionResult stroke(const Paths& paths, const StrokeStyle& style, const Affine& 
     // nonzero as they are: they meet edge to edge, which the engine settles
     // best between the inputs' own edges. Each of the others is resolved
     // alone, so that a lobe it winds the other way round cuts no hole.
-    std::vector<FilledPaths> regions(1);
-    regions[0].paths = std::move(outline.simple);
-    for (Path& piece : outline.crossing) {
-        regions.emplace_back();
-        regions.back().paths.push_back(std::move(piece));
-    }
+    // Where the engine cannot settle that union, every piece resolved alone
+    // meets the others in another arrangement, which it may settle.
     // The pieces' knots are joined at the fit's tolerance already; joining
     // them again at the caller's threshold would chain the fine steps of
     // folded offsets into runs.
+    std::vector<FilledPaths> regions(1);
+    regions[0].paths = outline.simple;
+    for (const Path& piece : outline.crossing)
+        regions.push_back({{piece}, FillRule::NonZero});
     result = unionAll(regions, 0.0);
+    if (!result.ok() && outline.simple.size() > 1) {
+        regions.clear();
+        for (const Path& piece : outline.simple)
+            regions.push_back({{piece}, FillRule::NonZero});
+        for (const Path& piece : outline.crossing)
+            regions.push_back({{piece}, FillRule::NonZero});
+        const RegionResult alone = unionAll(regions, 0.0);
+        if (alone.ok()) result = alone;
+    }
     result.region = -1;
     return result;
 }
