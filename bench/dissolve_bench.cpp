@@ -5,6 +5,12 @@
 // arcs). Both get their inputs built before the clock starts. After the
 // runs, a table of median times, the ratio GEOS / region and the two areas,
 // then the peak heap of one dissolve of each (inputs left out).
+//
+// The world map (bench/data/world.svg: 241 countries, about 99,000 points,
+// every edge straight) is dissolved the same way: each country under its
+// own even-odd rule by the region engine, each ring a polygon for GEOS
+// (whose holes, enclaves, other countries fill), made valid where a ring
+// touches itself.
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +22,7 @@
 
 #include "countedheap.h"
 #include "regionshapes.h"
+#include "shapeio/filleddrawing.h"
 #include "shaperegion/shaperegion.h"
 #include "summaryrun.h"
 
@@ -83,6 +90,42 @@ BENCHMARK(BM_Region)
     })
     ->Unit(benchmark::kMillisecond);
 
+// The world map: its countries as the region engine takes them. Row -1 of
+// the tables.
+constexpr int kWorldRow = -1;
+
+struct WorldInput {
+    FilledDrawing drawing;
+    std::vector<carvex::FilledShape> filled;
+};
+
+const WorldInput& worldInput() {
+    static WorldInput in;
+    if (in.filled.empty()) {
+        QString error;
+        if (!readFilledDrawing(QStringLiteral(CARVEX_WORLD_SVG), &in.drawing, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            std::exit(1);
+        }
+        for (const FilledElement& e : in.drawing.elements)
+            in.filled.push_back({&e.shape, e.fill});
+    }
+    return in;
+}
+
+void BM_RegionWorld(benchmark::State& state) {
+    const WorldInput& in = worldInput();
+    for (auto _ : state) {
+        carvex::ShapeResult r = carvex::unionAll(in.filled);
+        if (!r.ok()) {
+            state.SkipWithError("the region engine refused");
+            break;
+        }
+        gRegionArea[kWorldRow] = carvex::enclosedArea(r.shape);
+    }
+}
+BENCHMARK(BM_RegionWorld)->Unit(benchmark::kMillisecond);
+
 #ifdef CARVEX_HAVE_GEOS
 GEOSContextHandle_t geos() {
     static GEOSContextHandle_t handle = GEOS_init_r();
@@ -111,6 +154,34 @@ GEOSGeometry* geosInput(int n) {
     return g;
 }
 
+GEOSGeometry* worldGeos() {
+    static GEOSGeometry* g = nullptr;
+    if (!g) {
+        std::vector<GEOSGeometry*> polygons;
+        for (const carvex::FilledShape& country : worldInput().filled)
+            for (const Spline* ring : *country.shape) {
+                const int n = ring->size();
+                GEOSCoordSequence* seq = GEOSCoordSeq_create_r(geos(), unsigned(n + 1), 2);
+                for (int i = 0; i <= n; ++i)
+                    GEOSCoordSeq_setXY_r(geos(), seq, unsigned(i), ring->at(i % n)->point.x,
+                                         ring->at(i % n)->point.y);
+                // Some rings of the map touch or cross themselves, which GEOS's
+                // union refuses: they are made valid first, before the clock.
+                GEOSGeometry* polygon = GEOSGeom_createPolygon_r(
+                    geos(), GEOSGeom_createLinearRing_r(geos(), seq), nullptr, 0);
+                if (!GEOSisValid_r(geos(), polygon)) {
+                    GEOSGeometry* valid = GEOSMakeValid_r(geos(), polygon);
+                    GEOSGeom_destroy_r(geos(), polygon);
+                    polygon = valid;
+                }
+                polygons.push_back(polygon);
+            }
+        g = GEOSGeom_createCollection_r(geos(), GEOS_GEOMETRYCOLLECTION, polygons.data(),
+                                        unsigned(polygons.size()));
+    }
+    return g;
+}
+
 std::map<int, double> gGeosArea;
 
 void BM_Geos(benchmark::State& state) {
@@ -127,6 +198,22 @@ void BM_Geos(benchmark::State& state) {
         GEOSGeom_destroy_r(geos(), u);
     }
 }
+void BM_GeosWorld(benchmark::State& state) {
+    GEOSGeometry* in = worldGeos();
+    for (auto _ : state) {
+        GEOSGeometry* u = GEOSUnaryUnion_r(geos(), in);
+        if (!u) {
+            state.SkipWithError("GEOS failed");
+            break;
+        }
+        double area = 0.0;
+        GEOSArea_r(geos(), u, &area);
+        gGeosArea[kWorldRow] = area;
+        GEOSGeom_destroy_r(geos(), u);
+    }
+}
+BENCHMARK(BM_GeosWorld)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_Geos)
     ->ArgName("circles")
     ->Apply([](benchmark::internal::Benchmark* b) {
@@ -142,9 +229,12 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             if (!isSummaryRun(run)) continue;
-            int n = 0;
+            int n = kWorldRow;
             std::sscanf(run.run_name.args.c_str(), "circles:%d", &n);
-            times_[n][run.run_name.function_name] = run.GetAdjustedCPUTime();
+            std::string name = run.run_name.function_name;
+            if (name.size() > 5 && name.compare(name.size() - 5, 5, "World") == 0)
+                name.resize(name.size() - 5);
+            times_[n][name] = run.GetAdjustedCPUTime();
         }
     }
     void Finalize() override {
@@ -155,7 +245,8 @@ public:
         for (const auto& [n, byName] : times_) {
             const double r = byName.count("BM_Region") ? byName.at("BM_Region") : -1;
             const double g = byName.count("BM_Geos") ? byName.at("BM_Geos") : -1;
-            std::printf("%8d %10.2f %10.2f %7s %14.4f %14.4f\n", n, r, g,
+            const std::string row = n == kWorldRow ? "world" : std::to_string(n);
+            std::printf("%8s %10.2f %10.2f %7s %14.4f %14.4f\n", row.c_str(), r, g,
                         r > 0 && g > 0 ? std::to_string(g / r).substr(0, 5).c_str() : "-",
                         gRegionArea[n],
 #ifdef CARVEX_HAVE_GEOS
@@ -188,6 +279,17 @@ void printPeakHeap() {
 #endif
         std::printf("%8d %10.2f %10.2f\n", n, region / 1e6, peer / 1e6);
     }
+    const long long world = countedheap::peakHeapOf([&] {
+        carvex::ShapeResult r = carvex::unionAll(worldInput().filled);
+        benchmark::DoNotOptimize(r.shape.size());
+    });
+    long long peer = -1;
+#ifdef CARVEX_HAVE_GEOS
+    GEOSGeometry* g = worldGeos();
+    peer =
+        countedheap::peakHeapOf([&] { GEOSGeom_destroy_r(geos(), GEOSUnaryUnion_r(geos(), g)); });
+#endif
+    std::printf("%8s %10.2f %10.2f\n", "world", world / 1e6, peer / 1e6);
 }
 
 }  // namespace

@@ -337,7 +337,7 @@ int runPerPair(const std::vector<InputFile>& files, double threshold, bool stric
 
 // The region engine's run. Returns the exit code; answer and, when wanted
 // for pictures, the inputs' regions are filled on success.
-int runRegions(const std::vector<InputFile>& files, double threshold, const OffsetStyle& offset,
+int runRegions(std::vector<InputFile>& files, double threshold, const OffsetStyle& offset,
                bool wantInputs, ProgressLine& progress, Shape* answer,
                std::vector<std::unique_ptr<Shape>>* inputs) {
     std::vector<FileRegion> regions(files.size());
@@ -348,6 +348,9 @@ int runRegions(const std::vector<InputFile>& files, double threshold, const Offs
             progress.message(QStringLiteral("carvex: ") + error);
             return ExitBadInput;
         }
+        // The elements' splines are not needed again: large drawings let go
+        // of them before the answer is worked out.
+        std::vector<FilledElement>().swap(files[i].drawing.elements);
         if (!wantInputs) continue;
         // Pictures draw each input as the region it stands for.
         carvex::ShapeResult resolved =
@@ -363,6 +366,10 @@ int runRegions(const std::vector<InputFile>& files, double threshold, const Offs
     result.shape = std::move(regions[0].shape);
     result.fill = regions[0].fill;
     QString error;
+    if (steps.isEmpty() && regions[0].resolved) {
+        *answer = std::move(result.shape);
+        return ExitSuccess;
+    }
     if (steps.isEmpty()) {
         // A file alone: its painted region, as one set of loops.
         carvex::ShapeResult resolved = carvex::resolve(result.shape, result.fill, threshold);
@@ -529,6 +536,9 @@ int runCommand(const QStringList& arguments) {
         printNotes(file, progress);
     }
 
+    // The base's look, before its elements are let go.
+    const QString baseColour = files[0].drawing.colour();
+    const carvex::FillRule baseFill = files[0].drawing.fill();
     Shape answer;
     std::vector<std::unique_ptr<Shape>> inputShapes;
     const int computed = perPair ? runPerPair(files, threshold, parser.isSet(strictOption),
@@ -546,10 +556,10 @@ int runCommand(const QStringList& arguments) {
 
     AnswerStyle style;
     style.look.viewport = files[0].drawing.viewport;
-    style.look.colour = files[0].drawing.colour();
+    style.look.colour = baseColour;
     // Per pair, loops come back as the base drew them; region answers draw
     // alike under both rules, and even-odd does not depend on their direction.
-    style.look.fill = perPair ? files[0].drawing.fill() : carvex::FillRule::EvenOdd;
+    style.look.fill = perPair ? baseFill : carvex::FillRule::EvenOdd;
     style.preview = parser.isSet(previewOption) || parser.isSet(showInputsOption);
     style.picture = perPair ? PictureFill::PerSpline : PictureFill::EvenOdd;
     QList<const Shape*> inputs;
