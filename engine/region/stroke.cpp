@@ -827,33 +827,23 @@ double largestStretch(const Affine& m) {
 
 }  // namespace
 
-RegionResult stroke(const Paths& paths, const StrokeStyle& style, const Affine& toPage,
-                    double threshold) {
-    RegionResult result;
-    if (!validStyle(style)) {
-        result.status = RegionStatus::InvalidStroke;
-        return result;
-    }
-    double tolerance = defaultFitTolerance(paths, style);
-    const double stretch = largestStretch(toPage);
-    if (threshold > 0.0 && stretch > 0.0) tolerance = std::min(tolerance, threshold / stretch);
-    StrokeOutline outline;
-    result.status = strokeOutline(paths, style, toPage, tolerance, &outline);
-    if (!result.ok()) return result;
-    // The pieces that cannot cross themselves are one region, filled
-    // nonzero as they are: they meet edge to edge, which the engine settles
-    // best between the inputs' own edges. Each of the others is resolved
-    // alone, so that a lobe it winds the other way round cuts no hole.
-    // Where the engine cannot settle that union, every piece resolved alone
-    // meets the others in another arrangement, which it may settle.
-    // The pieces' knots are joined at the fit's tolerance already; joining
-    // them again at the caller's threshold would chain the fine steps of
-    // folded offsets into runs.
+namespace {
+
+// The union of an outline's pieces. Those that cannot cross themselves are
+// one region, filled nonzero as they are: they meet edge to edge, which the
+// engine settles best between the inputs' own edges. Each of the others is
+// resolved alone, so that a lobe it winds the other way round cuts no hole.
+// Where the engine cannot settle that union, every piece resolved alone
+// meets the others in another arrangement, which it may settle. The
+// pieces' knots are joined at the fit's tolerance already; joining them
+// again at the caller's threshold would chain the fine steps of folded
+// offsets into runs.
+RegionResult uniteOutline(const StrokeOutline& outline) {
     std::vector<FilledPaths> regions(1);
     regions[0].paths = outline.simple;
     for (const Path& piece : outline.crossing)
         regions.push_back({{piece}, FillRule::NonZero});
-    result = unionAll(regions, 0.0);
+    RegionResult result = unionAll(regions, 0.0);
     if (!result.ok() && outline.simple.size() > 1) {
         regions.clear();
         for (const Path& piece : outline.simple)
@@ -864,6 +854,31 @@ RegionResult stroke(const Paths& paths, const StrokeStyle& style, const Affine& 
         if (alone.ok()) result = alone;
     }
     result.region = -1;
+    return result;
+}
+
+}  // namespace
+
+RegionResult stroke(const Paths& paths, const StrokeStyle& style, const Affine& toPage,
+                    double threshold) {
+    RegionResult result;
+    if (!validStyle(style)) {
+        result.status = RegionStatus::InvalidStroke;
+        return result;
+    }
+    const double fine = defaultFitTolerance(paths, style);
+    const double stretch = largestStretch(toPage);
+    // No fit is coarser than the caller's threshold allows.
+    const double cap = threshold > 0.0 && stretch > 0.0 ? threshold / stretch : HUGE_VAL;
+    for (const double tolerance :
+         {std::min(fine, cap),
+          std::min(fine * region::kStrokeRetryFitOfWidth / region::kStrokeFitOfWidth, cap)}) {
+        StrokeOutline outline;
+        result.status = strokeOutline(paths, style, toPage, tolerance, &outline);
+        if (!result.ok()) return result;
+        result = uniteOutline(outline);
+        if (result.ok() || tolerance >= cap) break;
+    }
     return result;
 }
 

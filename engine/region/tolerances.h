@@ -206,6 +206,11 @@ constexpr int kKeptSegments = 1 << 16;
 // than the caller's threshold: a ten-thousandth of a line's width is below
 // what any raster shows.
 constexpr double kStrokeFitOfWidth = 1e-4;
+// Where the engine cannot settle the union of an outline drawn that finely
+// (pieces meeting a rounding's width apart along shared edges), the outline
+// is drawn again at this coarser fit, whose snapping joins them (size):
+// still a thousandth of the width, below what a raster shows.
+constexpr double kStrokeRetryFitOfWidth = 1e-3;
 
 // One piece of an offset turns by at most this (radians): two handles
 // follow a quarter turn of a circle to 3e-4 of its radius, and the fit
