@@ -340,6 +340,15 @@ int runPerPair(const std::vector<InputFile>& files, double threshold, bool stric
 int runRegions(std::vector<InputFile>& files, double threshold, const OffsetStyle& offset,
                bool wantInputs, ProgressLine& progress, Shape* answer,
                std::vector<std::unique_ptr<Shape>>* inputs) {
+    if (files.size() == 1 && !wantInputs) {
+        // A file alone: its painted region, every element united in one pass.
+        QString error;
+        if (!dissolveDrawing(files[0].drawing, files[0].path, threshold, answer, &error)) {
+            progress.message(QStringLiteral("carvex: ") + error);
+            return ExitBadInput;
+        }
+        return ExitSuccess;
+    }
     std::vector<FileRegion> regions(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].isOffset) continue;
@@ -366,10 +375,6 @@ int runRegions(std::vector<InputFile>& files, double threshold, const OffsetStyl
     result.shape = std::move(regions[0].shape);
     result.fill = regions[0].fill;
     QString error;
-    if (steps.isEmpty() && regions[0].resolved) {
-        *answer = std::move(result.shape);
-        return ExitSuccess;
-    }
     if (steps.isEmpty()) {
         // A file alone: its painted region, as one set of loops.
         carvex::ShapeResult resolved = carvex::resolve(result.shape, result.fill, threshold);

@@ -16,7 +16,6 @@ bool regionOfDrawing(const FilledDrawing& drawing, const QString& fileName, doub
                      FileRegion* region, QString* error) {
     region->shape.clear();
     region->fill = carvex::FillRule::NonZero;
-    region->resolved = false;
     if (drawing.elements.size() == 1) {
         appendCopies(drawing.elements.front().shape, region->shape);
         region->fill = drawing.elements.front().fill;
@@ -24,8 +23,23 @@ bool regionOfDrawing(const FilledDrawing& drawing, const QString& fileName, doub
     }
     // Each element's own winding counts only under its own rule: a second
     // element drawn the other way round must not cut a hole into the first.
-    // Resolved alone, then united in one pass, they give loops that neither
-    // cross nor overlap.
+    for (const FilledElement& element : drawing.elements) {
+        carvex::ShapeResult resolved = carvex::resolve(element.shape, element.fill, threshold);
+        if (!resolved.ok()) {
+            region->shape.clear();
+            if (error)
+                *error = QStringLiteral("%1: the shape cannot be resolved: %2")
+                             .arg(fileName, carvex::describe(resolved));
+            return false;
+        }
+        while (!resolved.shape.isEmpty())
+            region->shape.addSpline(resolved.shape.takeFirst());
+    }
+    return true;
+}
+
+bool dissolveDrawing(const FilledDrawing& drawing, const QString& fileName, double threshold,
+                     Shape* region, QString* error) {
     std::vector<carvex::FilledShape> shapes;
     shapes.reserve(drawing.elements.size());
     for (const FilledElement& element : drawing.elements)
@@ -33,12 +47,11 @@ bool regionOfDrawing(const FilledDrawing& drawing, const QString& fileName, doub
     carvex::ShapeResult united = carvex::unionAll(shapes, threshold);
     if (!united.ok()) {
         if (error)
-            *error = QStringLiteral("%1: the shape cannot be resolved: %2")
+            *error = QStringLiteral("%1: the region cannot be resolved: %2")
                          .arg(fileName, carvex::describe(united));
         return false;
     }
-    region->shape = std::move(united.shape);
-    region->resolved = true;
+    *region = std::move(united.shape);
     return true;
 }
 

@@ -15,17 +15,22 @@
 struct FileRegion {
     Shape shape;
     carvex::FillRule fill = carvex::FillRule::NonZero;
-    // Whether the splines are already loops that neither cross nor overlap
-    // (outer boundaries counterclockwise, holes clockwise).
-    bool resolved = false;
 };
 
 // The region of a drawing, the union of its elements' regions: one element
 // is taken as it is, with its own rule; several are each resolved under
-// their own rule and united, as loops filled nonzero. False when an element
+// their own rule, and their loops (outer boundaries one way, holes the
+// other) together fill their union under nonzero. False when an element
 // cannot be resolved, with an error naming fileName and the reason.
 bool regionOfDrawing(const FilledDrawing& drawing, const QString& fileName, double threshold,
                      FileRegion* region, QString* error);
+
+// The same region as loops that neither cross nor overlap (outer boundaries
+// counterclockwise, holes clockwise): every element resolved under its own
+// rule and all of them united in one pass. False with the error, naming
+// fileName, when the engine refuses.
+bool dissolveDrawing(const FilledDrawing& drawing, const QString& fileName, double threshold,
+                     Shape* region, QString* error);
 
 // Reads a .svg or .json file as the region it paints (readFilledDrawing,
 // then regionOfDrawing). The sentences about elements left out go to
