@@ -298,3 +298,11 @@ TEST(Stroke, DashesAlongPathsLongerThanTheDoublesAreRefused) {
     const Paths huge{polyline({{-1.5e308, 0}, {1.5e308, 0}}, false)};
     EXPECT_EQ(stroke(huge, style).status, RegionStatus::TooManyStrokePieces);
 }
+
+TEST(Stroke, HandlesARoundingOffTheirKnotAreOnIt) {
+    // Path data such as "l 8 6 Z" can land a straight segment's handle a few
+    // ulps off its knot, across the segment: its heading is the segment's.
+    Paths square{polyline({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true)};
+    square[0].knots[0].in = {3.5e-15, 0.0};
+    EXPECT_NEAR(strokeArea(square, pen(2)), 144.0 - 64.0, 1e-9);
+}

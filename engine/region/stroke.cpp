@@ -50,16 +50,25 @@ double polygonLength(const Cubic& c) {
 
 // The heading a curve leaves its start in: towards its first control point
 // off the start, so that a handle on its knot defers to the next.
+// A handle within a rounding of its knot (path data such as "l 8 6" lands
+// the end a few ulps off the handle) is taken as on it: its direction is
+// noise.
+bool apart(Vec2 a, Vec2 b, double size) {
+    return length(a - b) > region::kShortestHeading * size;
+}
+
 Vec2 startHeading(const Cubic& c) {
+    const double size = polygonLength(c);
     for (int k = 1; k < 4; ++k)
-        if (c.p[k] != c.p[0]) return unit(c.p[k] - c.p[0]);
-    return {};
+        if (apart(c.p[k], c.p[0], size)) return unit(c.p[k] - c.p[0]);
+    return unit(c.p[3] - c.p[0]);
 }
 
 Vec2 endHeading(const Cubic& c) {
+    const double size = polygonLength(c);
     for (int k = 2; k >= 0; --k)
-        if (c.p[k] != c.p[3]) return unit(c.p[3] - c.p[k]);
-    return {};
+        if (apart(c.p[3], c.p[k], size)) return unit(c.p[3] - c.p[k]);
+    return unit(c.p[3] - c.p[0]);
 }
 
 // The heading at t, approached from before it (fromAfter false) or after
@@ -133,17 +142,22 @@ Path polygon(std::initializer_list<Vec2> points) {
 }
 
 // The circles of joins and caps are all one circle about their centre,
-// drawn by the same eight cubics from angle 0 counterclockwise, and every
-// offset's end on it is a point of those cubics: two caps on one knot, or a
-// join and a cap, then share their arcs exactly instead of running a
-// rounding's width apart. An eighth of a turn strays from the circle by
-// 4e-6 of its radius, well within the fit.
+// drawn by the same eight cubics from angle 0 counterclockwise: two caps on
+// one knot, or a join and a cap, then share their arcs exactly instead of
+// running a rounding's width apart. The arcs' handles are a little shorter
+// than the usual 4/3 tan(angle / 4), so that each stays inside its circle
+// (by at most 3e-5 of the radius, well within the fit) and touches it only
+// at its ends: a cap that ends on another stroke's middle line then stays
+// clear of that stroke's edge, tangent to its circle, instead of grazing
+// it twice. The offsets end exactly on the circle; the arcs' ends, a few
+// millionths inside, are snapped onto them.
 constexpr int kRimArcs = 8;
+constexpr double kRimHandle = 0.26511498142978146;  // 0.99962 of 4/3 tan(pi/16)
 
 region::Cubic rimArc(Vec2 centre, double r, int k) {
     const double a0 = k * (2.0 * kPi / kRimArcs);
     const double a1 = (k + 1) * (2.0 * kPi / kRimArcs);
-    const double handle = 4.0 / 3.0 * std::tan(kPi / (2.0 * kRimArcs)) * r;
+    const double handle = kRimHandle * r;
     const Vec2 u0{std::cos(a0), std::sin(a0)};
     const Vec2 u1{std::cos(a1), std::sin(a1)};
     return {{centre + u0 * r, centre + u0 * r + leftOf(u0) * handle,
@@ -179,7 +193,7 @@ Vec2 rimPoint(Vec2 centre, double r, Vec2 u) {
 
 // The offset's end at distance d on the left of p, where the normal is n.
 Vec2 offsetEnd(Vec2 p, Vec2 n, double d) {
-    return rimPoint(p, std::fabs(d), d > 0.0 ? n : n * -1.0);
+    return p + n * d;
 }
 
 // The rim's pieces between two places, counterclockwise (to > from).
@@ -838,12 +852,115 @@ namespace {
 // pieces' knots are joined at the fit's tolerance already; joining them
 // again at the caller's threshold would chain the fine steps of folded
 // offsets into runs.
+// A loop flattened once, with its box, for counting windings at many
+// points.
+struct FlatLoop {
+    std::vector<Vec2> points;  // closed: the last joins the first
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+};
+
+FlatLoop flattened(const Path& loop, int steps) {
+    FlatLoop f;
+    const size_t n = loop.knots.size();
+    for (size_t i = 0; i < n; ++i) {
+        const PathKnot& a = loop.knots[i];
+        const PathKnot& b = loop.knots[(i + 1) % n];
+        const Cubic c{{a.point, a.out, b.in, b.point}};
+        for (int k = 0; k < steps; ++k) {
+            const Vec2 p = region::pointAt(c, double(k) / steps);
+            f.points.push_back(p);
+            f.x0 = std::min(f.x0, p.x), f.x1 = std::max(f.x1, p.x);
+            f.y0 = std::min(f.y0, p.y), f.y1 = std::max(f.y1, p.y);
+        }
+    }
+    return f;
+}
+
+int windingAt(const FlatLoop& f, Vec2 q) {
+    if (q.x < f.x0 || q.x > f.x1 || q.y < f.y0 || q.y > f.y1) return 0;
+    int w = 0;
+    const size_t n = f.points.size();
+    for (size_t i = 0; i < n; ++i) {
+        const Vec2 a = f.points[i];
+        const Vec2 b = f.points[(i + 1) % n];
+        if ((a.y <= q.y) != (b.y <= q.y) && q.x < a.x + (q.y - a.y) * (b.x - a.x) / (b.y - a.y))
+            w += b.y > a.y ? 1 : -1;
+    }
+    return w;
+}
+
+// Whether q is covered by some piece and by the union, the pieces flattened
+// into steps a segment.
+struct Coverage {
+    std::vector<FlatLoop> pieces;
+    std::vector<FlatLoop> answer;
+
+    Coverage(const StrokeOutline& outline, const Paths& loops, int steps) {
+        for (const Paths* list : {&outline.simple, &outline.crossing})
+            for (const Path& piece : *list)
+                pieces.push_back(flattened(piece, steps));
+        for (const Path& loop : loops)
+            answer.push_back(flattened(loop, steps));
+    }
+    bool agreeAt(Vec2 q) const {
+        bool covered = false;
+        for (const FlatLoop& f : pieces)
+            if (windingAt(f, q) != 0) {
+                covered = true;
+                break;
+            }
+        int w = 0;
+        for (const FlatLoop& f : answer)
+            w += windingAt(f, q);
+        return covered == (w != 0);
+    }
+};
+
+// Whether a union of the outline's pieces can be right, checked by means
+// of its own: it covers at least as much as its largest simple piece, and
+// on a grid of points across it, it covers a point exactly where some piece
+// does (a point where coarse flattenings disagree is looked at again on
+// fine ones, which a rounding of the outline cannot fool). A wrong union is
+// turned into a refusal.
+bool plausibleUnion(const RegionResult& result, const StrokeOutline& outline) {
+    if (!result.ok()) return false;
+    double largest = 0.0;
+    for (const Path& piece : outline.simple)
+        largest = std::max(largest, enclosedArea({piece}));
+    if (enclosedArea(result.loops) < largest * (1.0 - 1e-6)) return false;
+    const Coverage coarse(outline, result.loops, 8);
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    for (const FlatLoop& f : coarse.pieces)
+        x0 = std::min(x0, f.x0), x1 = std::max(x1, f.x1), y0 = std::min(y0, f.y0),
+        y1 = std::max(y1, f.y1);
+    if (!(x0 < x1 && y0 < y1)) return true;
+    const int n = region::kStrokeCheckGrid;
+    std::vector<Vec2> doubtful;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            // Off the grid's own lines by an irrational step, so that points
+            // do not fall on the axis-parallel edges strokes often have.
+            const Vec2 q{x0 + (x1 - x0) * (i + 0.6234567) / n,
+                         y0 + (y1 - y0) * (j + 0.4012346) / n};
+            if (!coarse.agreeAt(q)) doubtful.push_back(q);
+        }
+    if (doubtful.empty()) return true;
+    const Coverage fine(outline, result.loops, 512);
+    for (const Vec2 q : doubtful)
+        if (!fine.agreeAt(q)) return false;
+    return true;
+}
+
 RegionResult uniteOutline(const StrokeOutline& outline) {
     std::vector<FilledPaths> regions(1);
     regions[0].paths = outline.simple;
     for (const Path& piece : outline.crossing)
         regions.push_back({{piece}, FillRule::NonZero});
     RegionResult result = unionAll(regions, 0.0);
+    if (result.ok() && !plausibleUnion(result, outline)) {
+        result.status = RegionStatus::AnswerDisagrees;
+        result.loops.clear();
+    }
     if (!result.ok() && outline.simple.size() > 1) {
         regions.clear();
         for (const Path& piece : outline.simple)
@@ -851,7 +968,7 @@ RegionResult uniteOutline(const StrokeOutline& outline) {
         for (const Path& piece : outline.crossing)
             regions.push_back({{piece}, FillRule::NonZero});
         const RegionResult alone = unionAll(regions, 0.0);
-        if (alone.ok()) result = alone;
+        if (plausibleUnion(alone, outline)) result = alone;
     }
     result.region = -1;
     return result;

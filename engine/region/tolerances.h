@@ -212,6 +212,11 @@ constexpr double kStrokeFitOfWidth = 1e-4;
 // still a thousandth of the width, below what a raster shows.
 constexpr double kStrokeRetryFitOfWidth = 1e-3;
 
+// A stroke's union is checked on this many points a side across its box
+// (count): a piece the union lost or a hole it cut shows on the grid unless
+// smaller than a cell, at a cost well below the union's own.
+constexpr int kStrokeCheckGrid = 16;
+
 // One piece of an offset turns by at most this (radians): two handles
 // follow a quarter turn of a circle to 3e-4 of its radius, and the fit
 // starts from there.
