@@ -306,3 +306,14 @@ TEST(Stroke, HandlesARoundingOffTheirKnotAreOnIt) {
     square[0].knots[0].in = {3.5e-15, 0.0};
     EXPECT_NEAR(strokeArea(square, pen(2)), 144.0 - 64.0, 1e-9);
 }
+
+TEST(Stroke, PensFarWiderThanThePathStillCloseTheirArcs) {
+    // A pen 1,000 times the path: the caps' arcs meet the bands' ends.
+    const Paths line{polyline({{0, 0}, {0.01, 0}}, false)};
+    const double r = 5.0;
+    EXPECT_NEAR(strokeArea(line, pen(2 * r, LineJoin::Round, LineCap::Round)),
+                0.01 * 2 * r + kPi * r * r, 1e-3 * kPi * r * r);
+    const RegionResult joined = stroke(line, pen(2 * r, LineJoin::Round, LineCap::Round));
+    ASSERT_TRUE(joined.ok());
+    EXPECT_EQ(joined.loops.size(), 1u);
+}

@@ -149,8 +149,8 @@ Path polygon(std::initializer_list<Vec2> points) {
 // (by at most 3e-5 of the radius, well within the fit) and touches it only
 // at its ends: a cap that ends on another stroke's middle line then stays
 // clear of that stroke's edge, tangent to its circle, instead of grazing
-// it twice. The offsets end exactly on the circle; the arcs' ends, a few
-// millionths inside, are snapped onto them.
+// it twice. The offsets end exactly on the circle; an arc that ends inside
+// it is joined to them by a straight step of a few millionths.
 constexpr int kRimArcs = 8;
 constexpr double kRimHandle = 0.26511498142978146;  // 0.99962 of 4/3 tan(pi/16)
 
@@ -184,11 +184,6 @@ double rimPlace(Vec2 centre, double r, Vec2 u) {
 Vec2 rimPointAt(Vec2 centre, double r, double place) {
     const int k = std::min(kRimArcs - 1, int(place));
     return region::pointAt(rimArc(centre, r, k), place - k);
-}
-
-// The point of the rim about centre in direction u.
-Vec2 rimPoint(Vec2 centre, double r, Vec2 u) {
-    return rimPointAt(centre, r, rimPlace(centre, r, u));
 }
 
 // The offset's end at distance d on the left of p, where the normal is n.
@@ -237,6 +232,19 @@ void appendArc(Path& path, Vec2 centre, double r, Vec2 from, double sweep) {
     }
 }
 
+// The sector of the rim about p from direction from, turning by sweep: from
+// p to the circle, along the arc, back to p. It meets the circle where the
+// offsets end, exactly on it; the arc, a little inside, joins them there.
+Path rimSector(Vec2 p, double r, Vec2 from, double sweep) {
+    Path sector;
+    sector.knots.push_back(corner(p));
+    sector.knots.push_back(corner(p + from * r));
+    appendArc(sector, p, r, from, sweep);
+    const Vec2 end = p + rotated(from, sweep) * r;
+    if (sector.knots.back().point != end) sector.knots.push_back(corner(end));
+    return sector;
+}
+
 // The join at a knot where heading in turns into heading out: the wedge on
 // the outer side between the two offsets' ends.
 void addJoin(Outline& o, Vec2 p, Vec2 in, Vec2 out, LineJoin join) {
@@ -245,13 +253,10 @@ void addJoin(Outline& o, Vec2 p, Vec2 in, Vec2 out, LineJoin join) {
     const double side = turn > 0.0 ? -1.0 : 1.0;  // the outer side's normal
     const Vec2 outerIn = leftOf(in) * side;
     const Vec2 outerOut = leftOf(out) * side;
-    const Vec2 a = rimPoint(p, r, outerIn);
-    const Vec2 b = rimPoint(p, r, outerOut);
+    const Vec2 a = p + outerIn * r;
+    const Vec2 b = p + outerOut * r;
     if (join == LineJoin::Round) {
-        Path wedge;
-        wedge.knots.push_back(corner(p));
-        appendArc(wedge, p, r, outerIn, turn);
-        o.add(std::move(wedge));
+        o.add(rimSector(p, r, outerIn, turn));
         return;
     }
     const double miterRatio = 1.0 / std::cos(std::fabs(turn) / 2.0);
@@ -268,14 +273,11 @@ void addCap(Outline& o, Vec2 p, Vec2 out) {
     const double r = o.halfWidth;
     const Vec2 n = leftOf(out);
     if (o.style->cap == LineCap::Square) {
-        const Vec2 left = rimPoint(p, r, n);
-        const Vec2 right = rimPoint(p, r, n * -1.0);
+        const Vec2 left = p + n * r;
+        const Vec2 right = p - n * r;
         o.add(polygon({left, left + out * r, right + out * r, right, p}));
     } else if (o.style->cap == LineCap::Round) {
-        Path half;
-        appendArc(half, p, r, n, -kPi);
-        half.knots.push_back(corner(p));
-        o.add(std::move(half));
+        o.add(rimSector(p, r, n, -kPi));
     }
 }
 
