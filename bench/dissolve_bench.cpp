@@ -71,16 +71,21 @@ const RegionInput& regionInput(int n) {
 
 std::map<int, double> gRegionArea;
 
-void BM_Region(benchmark::State& state) {
-    const RegionInput& in = regionInput(int(state.range(0)));
+// The region engine's dissolve of shapes, timed; its area goes to row of
+// the table.
+void runRegion(benchmark::State& state, const std::vector<carvex::FilledShape>& shapes, int row) {
     for (auto _ : state) {
-        carvex::ShapeResult r = carvex::unionAll(in.filled);
+        carvex::ShapeResult r = carvex::unionAll(shapes);
         if (!r.ok()) {
             state.SkipWithError("the region engine refused");
             break;
         }
-        gRegionArea[int(state.range(0))] = carvex::enclosedArea(r.shape);
+        gRegionArea[row] = carvex::enclosedArea(r.shape);
     }
+}
+
+void BM_Region(benchmark::State& state) {
+    runRegion(state, regionInput(int(state.range(0))).filled, int(state.range(0)));
 }
 BENCHMARK(BM_Region)
     ->ArgName("circles")
@@ -114,15 +119,7 @@ const WorldInput& worldInput() {
 }
 
 void BM_RegionWorld(benchmark::State& state) {
-    const WorldInput& in = worldInput();
-    for (auto _ : state) {
-        carvex::ShapeResult r = carvex::unionAll(in.filled);
-        if (!r.ok()) {
-            state.SkipWithError("the region engine refused");
-            break;
-        }
-        gRegionArea[kWorldRow] = carvex::enclosedArea(r.shape);
-    }
+    runRegion(state, worldInput().filled, kWorldRow);
 }
 BENCHMARK(BM_RegionWorld)->Unit(benchmark::kMillisecond);
 
@@ -184,8 +181,8 @@ GEOSGeometry* worldGeos() {
 
 std::map<int, double> gGeosArea;
 
-void BM_Geos(benchmark::State& state) {
-    GEOSGeometry* in = geosInput(int(state.range(0)));
+// GEOS's dissolve of in, timed; its area goes to row of the table.
+void runGeos(benchmark::State& state, GEOSGeometry* in, int row) {
     for (auto _ : state) {
         GEOSGeometry* u = GEOSUnaryUnion_r(geos(), in);
         if (!u) {
@@ -194,23 +191,17 @@ void BM_Geos(benchmark::State& state) {
         }
         double area = 0.0;
         GEOSArea_r(geos(), u, &area);
-        gGeosArea[int(state.range(0))] = area;
+        gGeosArea[row] = area;
         GEOSGeom_destroy_r(geos(), u);
     }
 }
+
+void BM_Geos(benchmark::State& state) {
+    runGeos(state, geosInput(int(state.range(0))), int(state.range(0)));
+}
+
 void BM_GeosWorld(benchmark::State& state) {
-    GEOSGeometry* in = worldGeos();
-    for (auto _ : state) {
-        GEOSGeometry* u = GEOSUnaryUnion_r(geos(), in);
-        if (!u) {
-            state.SkipWithError("GEOS failed");
-            break;
-        }
-        double area = 0.0;
-        GEOSArea_r(geos(), u, &area);
-        gGeosArea[kWorldRow] = area;
-        GEOSGeom_destroy_r(geos(), u);
-    }
+    runGeos(state, worldGeos(), kWorldRow);
 }
 BENCHMARK(BM_GeosWorld)->Unit(benchmark::kMillisecond);
 

@@ -1,5 +1,7 @@
 #include "shapeio/numbertext.h"
 
+#include <QHash>
+
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -83,5 +85,21 @@ bool parseWholeNumber(const QString& text, double* value) {
     double v = 0.0;
     if (!scanNumber(t, pos, &v) || pos != t.size() || !std::isfinite(v)) return false;
     *value = v;
+    return true;
+}
+
+bool userUnitsPer(const QString& unit, double* scale) {
+    static const QHash<QString, double> units = {
+        {QString(), 1.0},
+        {QStringLiteral("px"), 1.0},
+        {QStringLiteral("pt"), 4.0 / 3.0},
+        {QStringLiteral("pc"), 16.0},
+        {QStringLiteral("mm"), 96.0 / 25.4},
+        {QStringLiteral("cm"), 96.0 / 2.54},
+        {QStringLiteral("in"), 96.0},
+    };
+    const auto found = units.constFind(unit);
+    if (found == units.constEnd()) return false;
+    *scale = found.value();
     return true;
 }

@@ -19,3 +19,8 @@ bool scanNumber(const QString& text, int& pos, double* value, bool* overflow = n
 
 // The whole of text (surrounding blanks allowed) as one finite number.
 bool parseWholeNumber(const QString& text, double* value);
+
+// How many user units (CSS pixels) one of an SVG length's absolute units is:
+// "" and px 1, pt, pc, mm, cm and in as CSS fixes them. False for any other
+// unit (percentages and font-relative units need a context).
+bool userUnitsPer(const QString& unit, double* scale);

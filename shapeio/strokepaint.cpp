@@ -13,18 +13,9 @@ bool userLength(const QString& text, double* value) {
     int pos = 0;
     double number = 0.0;
     if (!scanNumber(t, pos, &number) || !std::isfinite(number)) return false;
-    static const QHash<QString, double> units = {
-        {QString(), 1.0},
-        {QStringLiteral("px"), 1.0},
-        {QStringLiteral("pt"), 4.0 / 3.0},
-        {QStringLiteral("pc"), 16.0},
-        {QStringLiteral("mm"), 96.0 / 25.4},
-        {QStringLiteral("cm"), 96.0 / 2.54},
-        {QStringLiteral("in"), 96.0},
-    };
-    const auto unit = units.constFind(t.mid(pos).trimmed().toLower());
-    if (unit == units.constEnd()) return false;
-    *value = number * unit.value();
+    double scale = 1.0;
+    if (!userUnitsPer(t.mid(pos).trimmed().toLower(), &scale)) return false;
+    *value = number * scale;
     return true;
 }
 

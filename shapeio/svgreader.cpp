@@ -782,23 +782,14 @@ private:
                                     overflow ? QStringLiteral("number out of range")
                                              : QStringLiteral("'%1' is not a length").arg(text));
         }
-        static const QHash<QString, double> units = {
-            {QString(), 1.0},
-            {QStringLiteral("px"), 1.0},
-            {QStringLiteral("pt"), 4.0 / 3.0},
-            {QStringLiteral("pc"), 16.0},
-            {QStringLiteral("mm"), 96.0 / 25.4},
-            {QStringLiteral("cm"), 96.0 / 2.54},
-            {QStringLiteral("in"), 96.0},
-        };
         const QString unit = text.mid(pos).trimmed();
-        const auto found = units.constFind(unit);
-        if (found == units.constEnd())
+        double scale = 1.0;
+        if (!userUnitsPer(unit, &scale))
             return attributeFailure(attribute,
                                     QStringLiteral("unit '%1' is not supported (use a plain "
                                                    "number, px, pt, pc, mm, cm or in)")
                                         .arg(unit));
-        *value = number * found.value();
+        *value = number * scale;
         return true;
     }
 
