@@ -317,3 +317,36 @@ TEST(Stroke, PensFarWiderThanThePathStillCloseTheirArcs) {
     ASSERT_TRUE(joined.ok());
     EXPECT_EQ(joined.loops.size(), 1u);
 }
+
+// The engine's own union of a stroke's pieces, without the stroke's check:
+// a band leaving its cap backwards folds onto the cap's end within 1e-8,
+// where the crossing search can miss a meeting, and the windings carried
+// from one ray were one too high on every edge: the whole answer was
+// dropped with status Ok. Every face is now held to the pieces.
+TEST(StrokePieces, AUnionWhoseCarriedWindingsAreWrongIsNotAnswered) {
+    Path path;
+    path.closed = false;
+    const Vec2 start{0.28931032187866124, 8.6700564058428249};
+    path.knots.push_back({start, start, start, -1});
+    path.knots.push_back({{8.177372246193249, 7.8107945132600261},
+                          {5.9126379117180843, 9.8236739158305539},
+                          {7.3587062824792291, 5.5432960257090134},
+                          -1});
+    StrokeOutline outline;
+    ASSERT_EQ(strokeOutline({path}, pen(3.1068307756485587, LineJoin::Round, LineCap::Round),
+                            Affine(), 0, &outline),
+              RegionStatus::Ok);
+    ASSERT_TRUE(outline.crossing.empty());
+    const RegionResult united = resolve(outline.simple, FillRule::NonZero);
+    ASSERT_TRUE(united.ok()) << describe(united.status);
+    int wrong = 0;
+    for (int i = 0; i < 40; ++i)
+        for (int j = 0; j < 40; ++j) {
+            const Vec2 q{-2.0 + 12.0 * (i + 0.5123) / 40, 4.5 + 7.5 * (j + 0.4871) / 40};
+            bool covered = false;
+            for (const Path& piece : outline.simple)
+                covered = covered || winding({piece}, q) != 0;
+            wrong += covered != (winding(united.loops, q) != 0);
+        }
+    EXPECT_LE(wrong, 2) << "area " << enclosedArea(united.loops);
+}

@@ -12,35 +12,56 @@ namespace {
 
 // Whether a curve monotone in both coordinates reaches the level p.y to the
 // right of p. Between two parameters the crossing lies between their x, so
-// the halving stops as soon as both lie on one side of p.
+// the search stops as soon as both lie on one side of p. The parameters close
+// in by false position, the end kept twice having its height halved
+// (Illinois), which takes a few steps where halving would take forty.
 bool crossesRightOf(const Cubic& c, Vec2 p) {
     double lo = 0.0;
     double hi = 1.0;
     Vec2 a = c.p[0];
     Vec2 b = c.p[3];
+    double fa = a.y - p.y;
+    double fb = b.y - p.y;
     const bool rising = b.y > a.y;
+    int kept = 0;  // -1 after lo moved, +1 after hi moved
     for (int i = 0; i < kLevelBisections && hi - lo > kLevelBracket; ++i) {
         if (std::min(a.x, b.x) > p.x) return true;
         if (std::max(a.x, b.x) <= p.x) return false;
-        const double mid = 0.5 * (lo + hi);
-        const Vec2 m = pointAt(c, mid);
+        double t = (lo * fb - hi * fa) / (fb - fa);
+        if (!(t > lo && t < hi)) t = 0.5 * (lo + hi);
+        const Vec2 m = pointAt(c, t);
         if ((m.y < p.y) == rising) {
-            lo = mid;
+            lo = t;
             a = m;
+            fa = m.y - p.y;
+            if (kept == -1) fb *= 0.5;
+            kept = -1;
         } else {
-            hi = mid;
+            hi = t;
             b = m;
+            fb = m.y - p.y;
+            if (kept == 1) fa *= 0.5;
+            kept = 1;
         }
     }
     return 0.5 * (a.x + b.x) > p.x;
 }
 
-// The pieces sorted into bands of y, for rays along +x; one band holding
+// The pieces sorted into bands of y, for rays along x; one band holding
 // every piece when only a few rays are cast, which costs less than sorting.
 class PieceBands {
 public:
-    PieceBands(const std::vector<Piece>& pieces, bool sorted, Arena* mem)
-        : pieces_(pieces), start_(mem), items_(mem) {
+    PieceBands(const Gathered& input, const std::vector<Piece>& pieces, bool sorted, Arena* mem)
+        : pieces_(pieces), ofB_(mem), start_(mem), items_(mem) {
+        double left = HUGE_VAL;
+        double right = -HUGE_VAL;
+        ofB_.resize(pieces.size());
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            left = std::min(left, pieces[i].box.x0);
+            right = std::max(right, pieces[i].box.x1);
+            ofB_[i] = input.segments[pieces[i].segment].operand != 0;
+        }
+        middleX_ = 0.5 * left + 0.5 * right;
         if (!sorted) {
             start_.assign({0, int(pieces.size())});
             items_.resize(pieces.size());
@@ -57,56 +78,88 @@ public:
         origin_ = lo;
         count_ = int(std::clamp<size_t>(pieces.size() / 4, 1, kMaxRayBuckets));
         width_ = std::max((hi - lo) / count_, kNarrowestBucket);
+        perWidth_ = 1.0 / width_;
         start_.assign(count_ + 1, 0);
-        for (const Piece& p : pieces)
-            for (int b = band(p.box.y0); b <= band(p.box.y1); ++b)
+        ScratchList<int> first(pieces.size(), 0, mem);
+        ScratchList<int> last(pieces.size(), 0, mem);
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            first[i] = band(pieces[i].box.y0);
+            last[i] = band(pieces[i].box.y1);
+            for (int b = first[i]; b <= last[i]; ++b)
                 ++start_[b + 1];
+        }
         for (int b = 0; b < count_; ++b)
             start_[b + 1] += start_[b];
         items_.resize(start_[count_]);
         ScratchList<int> fill(start_.begin(), start_.end() - 1, mem);
         for (int i = 0; i < int(pieces.size()); ++i)
-            for (int b = band(pieces[i].box.y0); b <= band(pieces[i].box.y1); ++b)
+            for (int b = first[i]; b <= last[i]; ++b)
                 items_[fill[b]++] = i;
     }
 
-    // The winding numbers of both inputs at p: each piece the ray from p
-    // along +x crosses counts +1 going up and -1 going down.
-    void windingsAt(const Gathered& input, Vec2 p, int& wa, int& wb) const {
-        wa = 0;
-        wb = 0;
-        const int b = band(p.y);
-        for (int k = start_[b]; k < start_[b + 1]; ++k) {
-            const Piece& piece = pieces_[items_[k]];
-            const double y0 = piece.curve.p[0].y;
-            const double y1 = piece.curve.p[3].y;
-            // Half-open, so that a ray through a piece's end counts it once.
-            if (!(std::min(y0, y1) <= p.y && p.y < std::max(y0, y1))) continue;
-            if (piece.box.x1 <= p.x) continue;
-            if (piece.box.x0 <= p.x && !crossesRightOf(piece.curve, p)) continue;
-            const int sign = y1 > y0 ? 1 : -1;
-            (input.segments[piece.segment].operand == 0 ? wa : wb) += sign;
+    // The winding numbers of both inputs at count (1 or 2) points beside one
+    // edge, at nearly the same level: one scan of the band for both when
+    // they share it. The ray runs to the nearer end of the band, +x or -x;
+    // across a level every closed outline rises as often as it falls, so
+    // both rays count the same.
+    void windingsAt(const Vec2* p, int count, int* wa, int* wb) const {
+        for (int k = 0; k < count; ++k)
+            wa[k] = wb[k] = 0;
+        const int b0 = band(p[0].y);
+        if (count == 1 || band(p[1].y) == b0) {
+            scan(b0, p, 0, count, wa, wb);
+            return;
         }
+        scan(b0, p, 0, 1, wa, wb);
+        scan(band(p[1].y), p, 1, 2, wa, wb);
     }
 
 private:
+    void scan(int b, const Vec2* p, int from, int to, int* wa, int* wb) const {
+        for (int k = start_[b]; k < start_[b + 1]; ++k) {
+            const int index = items_[k];
+            const Piece& piece = pieces_[index];
+            const double y0 = piece.curve.p[0].y;
+            const double y1 = piece.curve.p[3].y;
+            const int sign = y1 > y0 ? 1 : -1;
+            int* w = ofB_[index] ? wb : wa;
+            for (int i = from; i < to; ++i) {
+                // Half-open, so that a ray through a piece's end counts it once.
+                if (!(std::min(y0, y1) <= p[i].y && p[i].y < std::max(y0, y1))) continue;
+                if (p[i].x < middleX_) {
+                    if (piece.box.x1 <= p[i].x) continue;
+                    if (piece.box.x0 <= p[i].x && !crossesRightOf(piece.curve, p[i])) continue;
+                    w[i] += sign;
+                } else {
+                    if (piece.box.x0 > p[i].x) continue;
+                    if (piece.box.x1 > p[i].x && crossesRightOf(piece.curve, p[i])) continue;
+                    w[i] -= sign;
+                }
+            }
+        }
+    }
+
     int band(double y) const {
-        const double b = std::floor((y - origin_) / width_);
+        const double b = std::floor((y - origin_) * perWidth_);
         return int(std::clamp(b, 0.0, double(count_ - 1)));
     }
 
     const std::vector<Piece>& pieces_;
+    ScratchList<char> ofB_;  // per piece: whether it is of the second input
+    double middleX_ = 0.0;   // rays from points left of it run to +x
     double origin_ = 0.0;
     double width_ = 1.0;
+    double perWidth_ = 1.0;
     int count_ = 1;
     ScratchList<int> start_;
     ScratchList<int> items_;
 };
 
-// Whether, at one of a few distances off the middle of the edge, both sides
-// have the windings the edge says they have.
+// Whether, at one of a few distances off the middle of the edge, the face on
+// its left (and with bothSides the face on its right) has the windings the
+// edge says it has.
 bool edgeMatches(const Gathered& input, const PieceBands& bands, const Arrangement& a,
-                 const Edge& e) {
+                 const Edge& e, bool bothSides) {
     const Cubic& curve = a.links[e.firstLink + e.links / 2].curve;
     const Vec2 m = pointAt(curve, 0.5);
     Vec2 tangent = derivativeAt(curve, 0.5);
@@ -114,17 +167,20 @@ bool edgeMatches(const Gathered& input, const PieceBands& bands, const Arrangeme
     const double size = length(tangent);
     if (!(size > 0.0)) return true;  // a point: it bounds no face
     const Vec2 left{-tangent.y / size, tangent.x / size};
-    for (double reach : kAnswerCheckReaches) {
-        const double d = reach * input.merge;
-        int la = 0;
-        int lb = 0;
-        int ra = 0;
-        int rb = 0;
-        bands.windingsAt(input, m + left * d, la, lb);
-        bands.windingsAt(input, m - left * d, ra, rb);
-        if (la == e.leftA && lb == e.leftB && ra == e.leftA - e.deltaA && rb == e.leftB - e.deltaB)
-            return true;
-    }
+    auto sidesMatch = [&](double d) {
+        const Vec2 sides[2] = {m + left * d, m - left * d};
+        int wa[2];
+        int wb[2];
+        bands.windingsAt(sides, bothSides ? 2 : 1, wa, wb);
+        return wa[0] == e.leftA && wb[0] == e.leftB &&
+               (!bothSides || (wa[1] == e.leftA - e.deltaA && wb[1] == e.leftB - e.deltaB));
+    };
+    for (double reach : kAnswerCheckReaches)
+        if (sidesMatch(reach * input.merge)) return true;
+    // Outlines the caller's threshold took as one lie up to that far apart.
+    if (input.join > input.merge)
+        for (double reach : kAnswerCheckReaches)
+            if (sidesMatch(reach * input.join)) return true;
     return false;
 }
 
@@ -134,13 +190,16 @@ bool windingsMatchInputs(const Gathered& input, const std::vector<Piece>& pieces
                          const Arrangement& a) {
     if (a.seeds.empty() || pieces.empty()) return true;
     StageMemory stage;
-    const int rays = int(a.seeds.size() + a.doubtful.size());
-    const PieceBands bands(pieces, rays > kRaysWithoutIndex, stage.arena());
+    const size_t rays = a.seeds.size() + a.edges.size();
+    const PieceBands bands(input, pieces, rays > size_t(kCheckRaysWithoutIndex), stage.arena());
+    // The right of an edge is its left less its deltas, which its own input
+    // segments give; it is looked at where the windings began, and the left
+    // of every edge is every face that some edge has on its left.
     for (const int seed : a.seeds)
-        if (!edgeMatches(input, bands, a, a.edges[seed])) return false;
-    for (const int i : a.doubtful) {
-        const Edge& e = a.edges[i];
-        if ((e.deltaA != 0 || e.deltaB != 0) && !edgeMatches(input, bands, a, e)) return false;
+        if (!edgeMatches(input, bands, a, a.edges[seed], true)) return false;
+    for (const Edge& e : a.edges) {
+        if (e.folded || (e.deltaA == 0 && e.deltaB == 0)) continue;
+        if (!edgeMatches(input, bands, a, e, false)) return false;
     }
     return true;
 }

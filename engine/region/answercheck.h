@@ -12,13 +12,12 @@
 
 namespace carvex::region {
 
-// Whether both sides of every edge that took its windings from a ray of its
-// own, and of every edge at a vertex whose order is doubtful, have the
-// windings the pieces give there. Together with windings that agree round
-// every vertex (computeWindings), that is every face: the others follow
-// from these by the edges' deltas, through vertices whose order is not in
-// doubt. Each side is tried a few distances off the edge, so that a face
-// thinner than the first still gets its point.
+// Whether both sides of every edge have the windings the pieces give there,
+// which is every face of the answer and every face left out. Windings
+// carried round the vertices agree with each other even where the
+// arrangement misses a meeting; only the inputs show they are wrong. Each
+// side is tried a few distances off the edge, so that a face thinner than
+// the first still gets its point.
 bool windingsMatchInputs(const Gathered& input, const std::vector<Piece>& pieces,
                          const Arrangement& arrangement);
 

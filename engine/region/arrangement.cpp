@@ -93,18 +93,25 @@ void clusterNodes(const ScratchList<Node>& nodes, const ScratchList<char>& expos
                     return;
                 }
     };
+    // Nodes within the merge distance lie at most two cells off; each pair
+    // of cells is visited from the one that sorts first. The first cell of
+    // each neighbouring column only moves on as the cells do, so one cursor
+    // per column finds them all in a single pass.
+    size_t column[3] = {0, 0, 0};
     for (size_t i = 0; i < cells.size();) {
         const size_t end = runEnd(i);
         for (size_t k = i + 1; k < end; ++k)
             sets.unite(cells[i].node, cells[k].node);
-        // Nodes within the merge distance lie at most two cells off; each
-        // pair of cells is visited from the one that sorts first.
         for (std::int64_t dx = 0; dx <= 2; ++dx) {
-            for (std::int64_t dy = dx == 0 ? 1 : -2; dy <= 2; ++dy) {
-                const Cell key{cells[i].cx + dx, cells[i].cy + dy, 0};
-                const size_t j =
-                    size_t(std::lower_bound(cells.begin(), cells.end(), key, less) - cells.begin());
-                if (j < cells.size() && !less(key, cells[j])) joinRuns(i, end, j, runEnd(j));
+            const Cell from{cells[i].cx + dx, cells[i].cy + (dx == 0 ? 1 : -2), 0};
+            size_t& j = column[dx];
+            while (j < cells.size() && less(cells[j], from))
+                ++j;
+            for (size_t k = j;
+                 k < cells.size() && cells[k].cx == from.cx && cells[k].cy <= cells[i].cy + 2;) {
+                const size_t next = runEnd(k);
+                joinRuns(i, end, k, next);
+                k = next;
             }
         }
         i = end;
@@ -845,24 +852,6 @@ bool windingsAgree(const Arrangement& a, const VertexEnds& order) {
 
 }  // namespace
 
-void markDoubtful(Arrangement& a, const VertexEnds& order) {
-    a.doubtful.clear();
-    for (int v = 0; v + 1 < int(order.first.size()); ++v) {
-        const int count = order.count(v);
-        if (count <= 2) continue;
-        const Departure* begin = &order.ends[order.first[v]];
-        bool close = false;
-        for (int i = 0; i < count && !close; ++i) {
-            double gap = std::fabs(begin[(i + 1) % count].tangent - begin[i].tangent);
-            gap = std::min(gap, 2.0 * M_PI - gap);
-            close = gap < kDoubtfulHeading;
-        }
-        if (!close) continue;
-        for (int i = 0; i < count; ++i)
-            a.doubtful.push_back(begin[i].item / 2);
-    }
-}
-
 bool computeWindings(Arrangement& a, bool carry) {
     a.seeds.clear();
     const int n = int(a.edges.size());
@@ -885,7 +874,6 @@ bool computeWindings(Arrangement& a, bool carry) {
         known[seed] = 1;
         if (carry) carryWindings(a, order, seed, known, visited, queue);
     }
-    markDoubtful(a, order);
     return windingsAgree(a, order);
 }
 

@@ -50,11 +50,6 @@ struct Arrangement {
     // The edges whose windings came from a ray of their own; every other
     // edge's follow from one of these through the vertices.
     std::vector<int> seeds;
-    // Edges at vertices where two of them leave within kDoubtfulHeading of
-    // one direction: their order there was decided, but near-copies crossing
-    // at such angles can order them wrongly and carry wrong windings on
-    // that still agree. The answer check holds these to the inputs too.
-    std::vector<int> doubtful;
     // The caller's threshold joined points into a run longer than
     // kJoinSpanReach thresholds: the arrangement does not stand for the shapes.
     bool joinsTooLong = false;

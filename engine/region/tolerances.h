@@ -159,12 +159,6 @@ constexpr double kShortestHeading = 1e-9;
 // angle a drawing shows.
 constexpr double kHeadingTie = 1e-6;
 
-// Curves leaving one vertex closer in heading than this have an order that
-// near-copies crossing at shallow angles can get wrong without the windings
-// showing it; the edges there are held to the inputs by the answer check
-// (radians): a thousand times the tie, still below what drawings cross at.
-constexpr double kDoubtfulHeading = 1e-3;
-
 // A union of many regions that pile up unites this many at once in one pass
 // and splits longer lists in two, each half first (count): most crossings
 // then lie inside a half and are gone before the halves meet. Measured on
@@ -181,6 +175,10 @@ constexpr double kPiledUpCoverage = 2.0;
 // Rays cast before an index of the links is built: a few rays are cheaper
 // looking at every link than building the index (count).
 constexpr int kRaysWithoutIndex = 8;
+
+// The same for the answer's check, whose index of the pieces costs about
+// as much to build as two rays across every piece (count).
+constexpr int kCheckRaysWithoutIndex = 2;
 
 // How far off an edge the answer's check looks for each face beside it,
 // tried in turn until one fits the face (multiples of the merge distance):
