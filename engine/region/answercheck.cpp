@@ -197,6 +197,7 @@ bool windingsMatchInputs(const Gathered& input, const std::vector<Piece>& pieces
     // of every edge is every face that some edge has on its left.
     for (const int seed : a.seeds)
         if (!edgeMatches(input, bands, a, a.edges[seed], true)) return false;
+    if (a.seeds.size() == a.edges.size()) return true;  // every edge had a ray
     for (const Edge& e : a.edges) {
         if (e.folded || (e.deltaA == 0 && e.deltaB == 0)) continue;
         if (!edgeMatches(input, bands, a, e, false)) return false;
