@@ -76,8 +76,10 @@ void moveBack(Paths& loops, Vec2 origin) {
         }
 }
 
+// release, when given, is a, let go once its knots are gathered: the
+// passes work on their own copies.
 RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, FillRule fillB,
-                 double threshold) {
+                 double threshold, Paths* release = nullptr) {
     using namespace region;
     thread_local Workspace w;
     RegionResult result;
@@ -88,6 +90,7 @@ RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, F
         return result;
     }
     result.status = gather(a, b, threshold, w.input);
+    if (release) Paths().swap(*release);
     if (result.status != RegionStatus::Ok || w.input.segments.empty()) {
         w.release();
         return result;
@@ -184,6 +187,14 @@ double coverage(const std::vector<Resolved>& parts, size_t lo, size_t hi) {
     return all.area() > 0.0 ? sum / all.area() : 0.0;
 }
 
+// The nonzero region of loops, which are let go as soon as they are
+// gathered, so that a union's inputs and its working lists are not held at
+// once.
+RegionResult resolveReleasing(Paths& loops, double threshold) {
+    return run(loops, nullptr, Operation::Union, FillRule::NonZero, FillRule::NonZero, threshold,
+               &loops);
+}
+
 // Resolved loops turn one way round what they fill and the other round
 // holes: under nonzero, together they fill the union. A few regions are
 // united in one pass; more are split in two at the median of their centres
@@ -194,10 +205,12 @@ RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, doub
     if (hi - lo <= size_t(region::kRegionsUnitedAtOnce) ||
         coverage(parts, lo, hi) < region::kPiledUpCoverage) {
         Paths loops;
-        for (size_t i = lo; i < hi; ++i)
+        for (size_t i = lo; i < hi; ++i) {
             for (Path& loop : parts[i].loops)
                 loops.push_back(std::move(loop));
-        return resolve(loops, FillRule::NonZero, threshold);
+            Paths().swap(parts[i].loops);
+        }
+        return resolveReleasing(loops, threshold);
     }
     Box2 centres;
     for (size_t i = lo; i < hi; ++i)
@@ -216,16 +229,24 @@ RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, doub
     if (!right.ok()) return right;
     for (Path& loop : right.loops)
         left.loops.push_back(std::move(loop));
-    return resolve(left.loops, FillRule::NonZero, threshold);
+    Paths().swap(right.loops);
+    return resolveReleasing(left.loops, threshold);
 }
 
 }  // namespace
 
-RegionResult unionAll(const std::vector<FilledPaths>& regions, double threshold) {
-    if (regions.size() == 1) return resolve(regions.front().paths, regions.front().fill, threshold);
+namespace {
+
+// Each region resolved alone, then all united; with owned (the same list),
+// each region's paths are let go once they are gathered.
+RegionResult uniteRegions(const std::vector<FilledPaths>& regions, std::vector<FilledPaths>* owned,
+                          double threshold) {
     std::vector<Resolved> parts(regions.size());
     for (size_t i = 0; i < regions.size(); ++i) {
-        RegionResult one = resolve(regions[i].paths, regions[i].fill, threshold);
+        Paths* own = owned ? &(*owned)[i].paths : nullptr;
+        RegionResult one = run(regions[i].paths, nullptr, Operation::Union, regions[i].fill,
+                               FillRule::NonZero, threshold, own);
+        if (regions.size() == 1) return one;
         if (!one.ok()) {
             one.region = int(i);
             return one;
@@ -234,6 +255,16 @@ RegionResult unionAll(const std::vector<FilledPaths>& regions, double threshold)
         parts[i].loops = std::move(one.loops);
     }
     return uniteRange(parts, 0, parts.size(), threshold);
+}
+
+}  // namespace
+
+RegionResult unionAll(const std::vector<FilledPaths>& regions, double threshold) {
+    return uniteRegions(regions, nullptr, threshold);
+}
+
+RegionResult unionAll(std::vector<FilledPaths>&& regions, double threshold) {
+    return uniteRegions(regions, &regions, threshold);
 }
 
 RegionResult resolve(const Paths& paths, FillRule fill, double threshold) {

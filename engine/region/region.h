@@ -109,6 +109,9 @@ RegionResult resolve(const Paths& paths, FillRule fill, double threshold = 0.0);
 // alone (so that one drawn the other way round cuts no hole into another),
 // and their loops are united in one pass, not one pass per region.
 RegionResult unionAll(const std::vector<FilledPaths>& regions, double threshold = 0.0);
+// The same, letting go of each region's paths as soon as they are read, so
+// that a large dissolve does not hold its inputs beside its working lists.
+RegionResult unionAll(std::vector<FilledPaths>&& regions, double threshold = 0.0);
 
 // A sentence for a status, for messages ("a coordinate is not finite").
 std::string describe(RegionStatus status);

@@ -1,6 +1,7 @@
 #include "shaperegion/shaperegion.h"
 
 #include <cmath>
+#include <utility>
 
 namespace carvex {
 
@@ -117,7 +118,7 @@ ShapeResult unionAll(const std::vector<FilledShape>& shapes, double threshold) {
             return answer;
         }
     }
-    return shapeResultOf(unionAll(regions, threshold));
+    return shapeResultOf(unionAll(std::move(regions), threshold));
 }
 
 ShapeResult offset(const Shape& shape, FillRule fill, double distance, LineJoin join,
