@@ -16,10 +16,10 @@ struct Link {
     int segment = 0;
     int stop0 = 0;  // indices into the segment's stops: consecutive links of
     int stop1 = 0;  // one segment join where one's stop1 is the next's stop0
+    int edge = -1;  // the edge it belongs to, -1 once that edge is dropped
     double t0 = 0.0;
     double t1 = 1.0;
-    Cubic curve;    // the stretch; where it ends its edge, moved onto the vertex
-    int edge = -1;  // the edge it belongs to, -1 once that edge is dropped
+    Cubic curve;  // the stretch; where it ends its edge, moved onto the vertex
 };
 
 // A path between two vertices that meets nothing between them: one link

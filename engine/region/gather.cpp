@@ -113,22 +113,22 @@ void addSegments(Gathered& out) {
             const InputKnot& ka = out.knots[seg.startKnot];
             const InputKnot& kb = out.knots[seg.endKnot];
             seg.closing = j == 0 && !span.closed;
-            seg.original = seg.closing ? Cubic{{ka.point, ka.point, kb.point, kb.point}}
-                                       : Cubic{{ka.point, ka.out, kb.in, kb.point}};
+            const Cubic drawn = seg.closing ? Cubic{{ka.point, ka.point, kb.point, kb.point}}
+                                            : Cubic{{ka.point, ka.out, kb.in, kb.point}};
             // Segments the merge distance cannot tell from a point; shorter
             // ones than the threshold end where they start once joined.
             double reach = 0.0;
             for (int c = 1; c < 4; ++c) {
-                const Vec2 d = seg.original.p[c] - seg.original.p[0];
+                const Vec2 d = drawn.p[c] - drawn.p[0];
                 reach = std::max(reach, dot(d, d));
             }
             if (reach <= out.merge * out.merge) continue;
-            seg.line = seg.closing || tracesChord(seg.original);
+            seg.line = seg.closing || tracesChord(drawn);
             // A closing line runs from the last knot to the first, as a fill
             // closes an open spline.
             seg.curve = seg.line ? Cubic{{ka.point, lerp(ka.point, kb.point, 1.0 / 3.0),
                                           lerp(ka.point, kb.point, 2.0 / 3.0), kb.point}}
-                                 : seg.original;
+                                 : drawn;
             out.segments.push_back(seg);
         }
     }

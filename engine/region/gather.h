@@ -19,7 +19,6 @@ struct SourceSegment {
     // chord gets its handles at the thirds, so that its parameter runs
     // evenly along it and Newton's steps stay well scaled.
     Cubic curve;
-    Cubic original;      // as drawn, for answers that keep the whole segment
     int operand = 0;     // 0 for a, 1 for b
     int startKnot = -1;  // indices into Gathered::knots
     int endKnot = -1;
@@ -60,6 +59,14 @@ struct Gathered {
 // cannot tell from a point are left out. TooSmallForPosition when the
 // shapes span too few of the steps between doubles where they lie.
 RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& out);
+
+// A segment as drawn, from its knots, for answers that keep it whole (not
+// for closing segments, which no knot's handles draw).
+inline Cubic drawnCurve(const Gathered& input, const SourceSegment& seg) {
+    const InputKnot& a = input.knots[seg.startKnot];
+    const InputKnot& b = input.knots[seg.endKnot];
+    return {{a.point, a.out, b.in, b.point}};
+}
 
 // The segment of an input that starts at a knot of Gathered::knots.
 SegmentRef segmentOfKnot(const Gathered& input, int knot);

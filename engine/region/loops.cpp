@@ -215,8 +215,8 @@ bool joins(const Arrangement& a, const Step& x, const Step& y) {
 
 // The part of a segment between two parameters, as exact as it can be: the
 // segment as drawn when it is whole.
-Cubic pieceOfSegment(const SourceSegment& seg, double t0, double t1) {
-    if (t0 <= 0.0 && t1 >= 1.0 && !seg.closing) return seg.original;
+Cubic pieceOfSegment(const Gathered& input, const SourceSegment& seg, double t0, double t1) {
+    if (t0 <= 0.0 && t1 >= 1.0 && !seg.closing) return drawnCurve(input, seg);
     if (seg.line) {
         const Vec2 p = pointAt(seg.curve, t0);
         const Vec2 q = pointAt(seg.curve, t1);
@@ -255,7 +255,7 @@ void joinIntoPieces(const Gathered& input, const Arrangement& a, const ScratchLi
         }
         k = m;
         const SourceSegment& seg = input.segments[l0.segment];
-        Cubic c = pieceOfSegment(seg, t0, t1);
+        Cubic c = pieceOfSegment(input, seg, t0, t1);
         if (!head.forward) c = reversed(c);
         const Vec2 from = startOf(a, head);
         // A piece of a straight segment has its handles on its ends, the
