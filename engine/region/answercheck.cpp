@@ -71,13 +71,19 @@ public:
         }
         double lo = 0.0;
         double hi = 0.0;
+        double heights = 0.0;
         for (size_t i = 0; i < pieces.size(); ++i) {
             lo = i == 0 ? pieces[i].box.y0 : std::min(lo, pieces[i].box.y0);
             hi = i == 0 ? pieces[i].box.y1 : std::max(hi, pieces[i].box.y1);
+            heights += pieces[i].box.y1 - pieces[i].box.y0;
         }
         origin_ = lo;
-        count_ = int(std::clamp<size_t>(pieces.size() / 4, 1, kMaxRayBuckets));
-        width_ = std::max((hi - lo) / count_, kNarrowestBucket);
+        // Bands no thinner than the pieces' mean height: a piece then lies in
+        // two or three of them, and a band holds about twice the pieces a
+        // level crosses.
+        const int most = int(std::clamp<size_t>(pieces.size() / 4, 1, kMaxRayBuckets));
+        width_ = std::max({(hi - lo) / most, heights / double(pieces.size()), kNarrowestBucket});
+        count_ = int(std::clamp((hi - lo) / width_, 1.0, double(most)));
         perWidth_ = 1.0 / width_;
         start_.assign(count_ + 1, 0);
         ScratchList<int> first(pieces.size(), 0, mem);
