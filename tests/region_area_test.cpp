@@ -467,6 +467,39 @@ TEST(RegionUnionAll, ManyRegionsInOnePassAreTheirUnionOneByOne) {
     EXPECT_EQ(refused.region, 7);
 }
 
+TEST(RegionUnionAll, AListHandedOverAnswersAsAListLent) {
+    // The same overlapping circles, half drawn the other way round: handed
+    // over, the list is let go as it is read and the answer is the same
+    // loops, knot for knot; a refusal still names its region.
+    std::vector<FilledPaths> lent;
+    for (int i = 0; i < 24; ++i) {
+        auto c = circle(0.45 * (i % 5), 0.5 * (i / 5), 0.35);
+        const Shape s = shapeOf(i % 2 ? reversedSpline(std::move(c)) : std::move(c));
+        FilledPaths region;
+        RegionStatus status = RegionStatus::Ok;
+        ASSERT_TRUE(pathsOf(s, &region.paths, &status));
+        lent.push_back(region);
+    }
+    std::vector<FilledPaths> handed = lent;
+    const RegionResult kept = unionAll(lent);
+    const RegionResult given = unionAll(std::move(handed));
+    ASSERT_TRUE(kept.ok() && given.ok());
+    ASSERT_EQ(kept.loops.size(), given.loops.size());
+    for (size_t i = 0; i < kept.loops.size(); ++i) {
+        ASSERT_EQ(kept.loops[i].knots.size(), given.loops[i].knots.size());
+        for (size_t k = 0; k < kept.loops[i].knots.size(); ++k)
+            EXPECT_EQ(kept.loops[i].knots[k].point, given.loops[i].knots[k].point);
+    }
+    EXPECT_FALSE(lent.front().paths.empty());
+    EXPECT_GT(enclosedArea(given.loops), 5 * 3.14159 * 0.35 * 0.35);
+
+    std::vector<FilledPaths> broken = lent;
+    broken[9].paths[0].knots[1].point.x = NAN;
+    const RegionResult refused = unionAll(std::move(broken));
+    EXPECT_EQ(refused.status, RegionStatus::NonFiniteCoordinate);
+    EXPECT_EQ(refused.region, 9);
+}
+
 TEST(RegionIdentities, AStackOfThirtyNudgedCirclesCutByASquareIsTheirSegment) {
     // Thirty circles of radius 0.5, each moved 1e-6 further along x, against
     // a square holding the part right of x = 0.1: the circular segment there,
