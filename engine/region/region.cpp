@@ -204,7 +204,11 @@ RegionResult resolveReleasing(Paths& loops, double threshold) {
 RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, double threshold) {
     if (hi - lo <= size_t(region::kRegionsUnitedAtOnce) ||
         coverage(parts, lo, hi) < region::kPiledUpCoverage) {
+        size_t count = 0;
+        for (size_t i = lo; i < hi; ++i)
+            count += parts[i].loops.size();
         Paths loops;
+        loops.reserve(count);
         for (size_t i = lo; i < hi; ++i) {
             for (Path& loop : parts[i].loops)
                 loops.push_back(std::move(loop));
@@ -232,10 +236,6 @@ RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, doub
     Paths().swap(right.loops);
     return resolveReleasing(left.loops, threshold);
 }
-
-}  // namespace
-
-namespace {
 
 // Each region resolved alone, then all united; with owned (the same list),
 // each region's paths are let go once they are gathered.
