@@ -101,6 +101,7 @@ constexpr int kWorldRow = -1;
 
 struct WorldInput {
     FilledDrawing drawing;
+    std::vector<Shape> countries;  // reserved: filled points into it
     std::vector<carvex::FilledShape> filled;
 };
 
@@ -112,8 +113,11 @@ const WorldInput& worldInput() {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             std::exit(1);
         }
-        for (const FilledElement& e : in.drawing.elements)
-            in.filled.push_back({&e.shape, e.fill});
+        in.countries.reserve(in.drawing.elements.size());
+        for (const FilledElement& e : in.drawing.elements) {
+            in.countries.push_back(e.splines());
+            in.filled.push_back({&in.countries.back(), e.fill});
+        }
     }
     return in;
 }

@@ -343,7 +343,8 @@ int runRegions(std::vector<InputFile>& files, double threshold, const OffsetStyl
     if (files.size() == 1 && !wantInputs) {
         // A file alone: its painted region, every element united in one pass.
         QString error;
-        if (!dissolveDrawing(files[0].drawing, files[0].path, threshold, answer, &error)) {
+        if (!dissolveDrawing(std::move(files[0].drawing.elements), files[0].path, threshold, answer,
+                             &error)) {
             progress.message(QStringLiteral("carvex: ") + error);
             return ExitBadInput;
         }

@@ -21,8 +21,9 @@ void checkPainted(const QByteArray& bytes) {
     for (const QString& note : drawing.notes)
         FUZZ_CHECK(note.startsWith(QLatin1String("fuzz.svg:")));
     for (const FilledElement& element : drawing.elements) {
-        FUZZ_CHECK(checkCoordinates(element.shape, nullptr));
-        for (const Spline* s : element.shape)
+        const Shape splines = element.splines();
+        FUZZ_CHECK(checkCoordinates(splines, nullptr));
+        for (const Spline* s : splines)
             FUZZ_CHECK(s->closed && s->size() >= 1);
     }
 }

@@ -2,12 +2,8 @@
 
 namespace {
 
-void appendCopies(const Shape& from, Shape& to) {
-    for (const Spline* s : from) {
-        auto copy = new Spline();
-        copy->copyFrom(*s);
-        to.addSpline(copy);
-    }
+QString reasonOf(const carvex::RegionResult& refused) {
+    return QString::fromStdString(carvex::describe(refused.status, refused.first, refused.second));
 }
 
 }  // namespace
@@ -17,41 +13,44 @@ bool regionOfDrawing(const FilledDrawing& drawing, const QString& fileName, doub
     region->shape.clear();
     region->fill = carvex::FillRule::NonZero;
     if (drawing.elements.size() == 1) {
-        appendCopies(drawing.elements.front().shape, region->shape);
+        region->shape = drawing.elements.front().splines();
         region->fill = drawing.elements.front().fill;
         return true;
     }
     // Each element's own winding counts only under its own rule: a second
     // element drawn the other way round must not cut a hole into the first.
     for (const FilledElement& element : drawing.elements) {
-        carvex::ShapeResult resolved = carvex::resolve(element.shape, element.fill, threshold);
+        const carvex::RegionResult resolved =
+            carvex::resolve(element.paths, element.fill, threshold);
         if (!resolved.ok()) {
             region->shape.clear();
             if (error)
                 *error = QStringLiteral("%1: the shape cannot be resolved: %2")
-                             .arg(fileName, carvex::describe(resolved));
+                             .arg(fileName, reasonOf(resolved));
             return false;
         }
-        while (!resolved.shape.isEmpty())
-            region->shape.addSpline(resolved.shape.takeFirst());
+        Shape loops = carvex::shapeOf(resolved.loops);
+        while (!loops.isEmpty())
+            region->shape.addSpline(loops.takeFirst());
     }
     return true;
 }
 
-bool dissolveDrawing(const FilledDrawing& drawing, const QString& fileName, double threshold,
-                     Shape* region, QString* error) {
-    std::vector<carvex::FilledShape> shapes;
-    shapes.reserve(drawing.elements.size());
-    for (const FilledElement& element : drawing.elements)
-        shapes.push_back({&element.shape, element.fill});
-    carvex::ShapeResult united = carvex::unionAll(shapes, threshold);
+bool dissolveDrawing(std::vector<FilledElement>&& elements, const QString& fileName,
+                     double threshold, Shape* region, QString* error) {
+    std::vector<carvex::FilledPaths> regions;
+    regions.reserve(elements.size());
+    for (FilledElement& element : elements)
+        regions.push_back({std::move(element.paths), element.fill});
+    std::vector<FilledElement>().swap(elements);
+    const carvex::RegionResult united = carvex::unionAll(std::move(regions), threshold);
     if (!united.ok()) {
         if (error)
             *error = QStringLiteral("%1: the region cannot be resolved: %2")
-                         .arg(fileName, carvex::describe(united));
+                         .arg(fileName, reasonOf(united));
         return false;
     }
-    *region = std::move(united.shape);
+    *region = carvex::shapeOf(united.loops);
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include "geometry/shape.h"
 #include "shapeio/filleddrawing.h"
@@ -27,10 +28,11 @@ bool regionOfDrawing(const FilledDrawing& drawing, const QString& fileName, doub
 
 // The same region as loops that neither cross nor overlap (outer boundaries
 // counterclockwise, holes clockwise): every element resolved under its own
-// rule and all of them united in one pass. False with the error, naming
-// fileName, when the engine refuses.
-bool dissolveDrawing(const FilledDrawing& drawing, const QString& fileName, double threshold,
-                     Shape* region, QString* error);
+// rule and all of them united in one pass, the elements let go of as the
+// pass reads them. False with the error, naming fileName, when the engine
+// refuses.
+bool dissolveDrawing(std::vector<FilledElement>&& elements, const QString& fileName,
+                     double threshold, Shape* region, QString* error);
 
 // Reads a .svg or .json file as the region it paints (readFilledDrawing,
 // then regionOfDrawing). The sentences about elements left out go to

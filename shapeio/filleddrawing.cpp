@@ -1,6 +1,9 @@
 #include "shapeio/filleddrawing.h"
 
+#include <cmath>
+
 #include "shapeio/subpathbuilder.h"
+#include "shaperegion/shaperegion.h"
 
 // An open spline's end knots have their handles on their points already,
 // so the closing segment is straight.
@@ -18,6 +21,21 @@ bool closeForFilling(Spline& spline) {
     return true;
 }
 
+carvex::Paths filledPaths(Shape& splines) {
+    Shape closed;
+    closed.frame = splines.frame;
+    while (!splines.isEmpty()) {
+        Spline* spline = splines.takeFirst();
+        if (closeForFilling(*spline))
+            closed.addSpline(spline);
+        else
+            delete spline;
+    }
+    carvex::Paths paths;
+    carvex::pathsOf(closed, &paths, nullptr);
+    return paths;
+}
+
 QString FilledDrawing::colour() const {
     return elements.empty() ? QStringLiteral("black") : elements.front().colour;
 }
@@ -26,14 +44,41 @@ carvex::FillRule FilledDrawing::fill() const {
     return elements.empty() ? carvex::FillRule::NonZero : elements.front().fill;
 }
 
+Shape FilledElement::splines() const {
+    Shape shape = carvex::shapeOf(paths);
+    size_t next = 0;
+    for (Spline* spline : shape) {
+        if (!depths.empty()) {
+            for (Knot* k : *spline) {
+                k->point.z = depths[next++];
+                k->inVec.z = depths[next++];
+                k->outVec.z = depths[next++];
+            }
+        }
+        spline->updateLengths();
+    }
+    return shape;
+}
+
+std::vector<double> depthsOf(const Shape& splines) {
+    std::vector<double> depths;
+    bool flat = true;
+    for (const Spline* spline : splines)
+        for (const Knot* k : *spline)
+            for (double z : {k->point.z, k->inVec.z, k->outVec.z}) {
+                depths.push_back(z);
+                flat = flat && z == 0.0 && !std::signbit(z);
+            }
+    if (flat) depths.clear();
+    return depths;
+}
+
 Shape FilledDrawing::allSplines() const {
     Shape all;
     for (const FilledElement& element : elements) {
-        for (const Spline* s : element.shape) {
-            auto copy = new Spline();
-            copy->copyFrom(*s);
-            all.addSpline(copy);
-        }
+        Shape shape = element.splines();
+        while (!shape.isEmpty())
+            all.addSpline(shape.takeFirst());
     }
     return all;
 }

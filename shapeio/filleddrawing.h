@@ -18,15 +18,23 @@
 // One filled element: a path or a basic shape of an SVG document, or the
 // whole of a JSON document.
 struct FilledElement {
-    // Identity frames; every subpath closed, as filling closes it (a subpath
-    // that ends on its start point ends there, any other gets a straight
-    // closing segment).
-    Shape shape;
+    // Every subpath closed, as filling closes it (a subpath that ends on its
+    // start point ends there, any other gets a straight closing segment),
+    // transforms baked in, each knot tagged with its type. Plain paths cost
+    // a sixth of the per-pair model's knots, which large drawings feel.
+    carvex::Paths paths;
+    // The z of every knot's point, in and out handle, knot after knot, where
+    // the file gives any other than +0 (JSON only): the per-pair model
+    // carries z along. Empty for a flat drawing.
+    std::vector<double> depths;
     carvex::FillRule fill = carvex::FillRule::NonZero;
     // The fill paint as a colour SVG understands ("#336699", "red",
     // "rgb(0,0,255)"); black when none is given or the paint is a gradient
     // or pattern without a fallback colour.
     QString colour = QStringLiteral("black");
+
+    // The paths as splines of the per-pair model, their lengths measured.
+    Shape splines() const;
 };
 
 // The root element's viewport attributes, as written; empty when absent.
@@ -60,6 +68,13 @@ struct FilledDrawing {
 // left to fill (fewer than two knots, or one segment from a point back to
 // itself).
 bool closeForFilling(Spline& spline);
+
+// The paths that splines fill: each closed as closeForFilling closes it,
+// those with nothing to fill left out, frames applied. Takes the splines.
+carvex::Paths filledPaths(Shape& splines);
+
+// FilledElement::depths for splines with identity frames.
+std::vector<double> depthsOf(const Shape& splines);
 
 // The SVG fill-rule keyword for a rule, and back (false for anything else).
 QString fillRuleName(carvex::FillRule rule);

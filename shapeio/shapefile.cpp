@@ -16,6 +16,7 @@
 #include "shapeio/shapecheck.h"
 #include "shapeio/shapeio.h"
 #include "shapeio/svgio.h"
+#include "shaperegion/shaperegion.h"
 
 namespace {
 constexpr int kMaxMessageChars = 400;
@@ -90,11 +91,12 @@ bool readFilledDrawing(const QString& path, FilledDrawing* drawing, QString* err
     if (format == ShapeFormat::Svg)
         return readSvgDrawing(data, path, drawing, error) || shortenMessage(error);
     FilledElement element;
-    if (!readJson(data, path, element.shape, &element.fill, error)) return shortenMessage(error);
+    Shape shape;
+    if (!readJson(data, path, shape, &element.fill, error)) return shortenMessage(error);
     // Filling closes every spline; the model keeps frames, a drawing bakes them.
-    element.shape.setFrame(Matrix3d(), true);
+    shape.setFrame(Matrix3d(), true);
     CoordinateProblem problem;
-    if (!checkCoordinates(element.shape, &problem)) {
+    if (!checkCoordinates(shape, &problem)) {
         if (error)
             *error = QStringLiteral("%1: spline %2 after applying the frames: %3")
                          .arg(path)
@@ -103,11 +105,11 @@ bool readFilledDrawing(const QString& path, FilledDrawing* drawing, QString* err
         return false;
     }
     FilledDrawing parsed;
-    // Baking moved the knots; the per-pair engine reads cached lengths.
-    for (Spline* spline : element.shape) {
+    // A spline with nothing to fill stays as written, open.
+    for (Spline* spline : shape)
         closeForFilling(*spline);
-        spline->updateLengths();
-    }
+    carvex::pathsOf(shape, &element.paths, nullptr);
+    element.depths = depthsOf(shape);
     parsed.elements.push_back(std::move(element));
     *drawing = std::move(parsed);
     return true;

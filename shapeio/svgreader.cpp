@@ -917,7 +917,8 @@ private:
                               .arg(name, QString::fromStdString(carvex::describe(region.status))));
         if (region.loops.empty()) return true;
         FilledElement element;
-        element.shape = carvex::shapeOf(region.loops);
+        element.paths = region.loops;
+        carvex::tagKnotTypes(element.paths);
         element.colour = stroke.colour;
         drawing_->elements.push_back(std::move(element));
         return true;
@@ -941,15 +942,7 @@ private:
         FilledElement element;
         element.fill = paint.rule;
         element.colour = paint.colour;
-        while (!local.isEmpty()) {
-            Spline* spline = local.takeFirst();
-            if (!closeForFilling(*spline)) {
-                delete spline;
-                continue;
-            }
-            spline->updateLengths();
-            element.shape.addSpline(spline);
-        }
+        element.paths = filledPaths(local);
         knots_ += knots;
         drawing_->elements.push_back(std::move(element));
         return true;

@@ -673,8 +673,8 @@ TEST_F(CarvexCommand, TheSvgAnswerTakesTheBasesPlace) {
     ASSERT_TRUE(readFilledDrawing(out, &drawing, &error)) << error.toStdString();
     ASSERT_EQ(drawing.elements.size(), 1u);
     EXPECT_EQ(drawing.colour(), QStringLiteral("#1a7f37"));
-    EXPECT_EQ(drawing.elements[0].shape.size(), 1);
-    EXPECT_NEAR(regionArea(drawing.elements[0].shape), 400.0 - 1.0, 1e-12);
+    EXPECT_EQ(drawing.elements[0].paths.size(), 1u);
+    EXPECT_NEAR(regionArea(drawing.elements[0].splines()), 400.0 - 1.0, 1e-12);
 
     // A base without a viewport and without a fill: the answer's bounds, black.
     const Outcome bare =

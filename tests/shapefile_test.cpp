@@ -15,6 +15,7 @@
 
 #include "geometry/shape.h"
 #include "shapeio/drawing.h"
+#include "shapeio/filleddrawing.h"
 #include "shapeio/jsonio.h"
 #include "shapeio/numbertext.h"
 #include "shapeio/shapeio.h"
@@ -429,6 +430,47 @@ TEST(ShapeFiles, WritingIsWholeOrNothing) {
 
     ASSERT_TRUE(writeFilesAtomically({{kept, "new"}}, &error));
     EXPECT_EQ(fileContents(kept), QByteArray("new"));
+}
+
+// A drawing keeps its elements as plain paths; read back as splines they
+// must be the knots the per-pair model reads from the file itself, z and
+// types and measured lengths included, or its answers would change.
+TEST(FilledDrawings, ElementsReadBackAsTheSplinesOfTheFile) {
+    QTemporaryDir dir;
+    std::mt19937_64 rng(5);
+    for (int round = 0; round < 6; ++round) {
+        auto shape = randomShape(rng, false);
+        shape->at(0)->at(0)->point.z = round % 3 == 0 ? 0.0 : round % 3 == 1 ? -0.0 : 2.5;
+        shape->at(1)->at(1)->inVec.z = round == 5 ? -7.0 : 0.0;
+        shape->at(1)->frame = svgMatrix(0.5, 0.1, -0.1, 0.5, 3, 4);
+        QByteArray json;
+        QString error;
+        ASSERT_TRUE(writeJson(*shape, &json, &error)) << error.toStdString();
+        const QString path = dir.filePath(QStringLiteral("d%1.json").arg(round));
+        ASSERT_TRUE(writeText(path, json));
+        FilledDrawing drawing;
+        ASSERT_TRUE(readFilledDrawing(path, &drawing, &error)) << error.toStdString();
+        ASSERT_EQ(drawing.elements.size(), 1u);
+        // A flat file costs no depths.
+        if (round == 0) {
+            EXPECT_TRUE(drawing.elements[0].depths.empty());
+        }
+
+        Shape expected;
+        ASSERT_TRUE(readJson(json, path, expected, &error));
+        expected.setFrame(Matrix3d(), true);
+        for (Spline* spline : expected) {
+            closeForFilling(*spline);
+            spline->updateLengths();
+        }
+        const Shape read = drawing.elements[0].splines();
+        expectSameShape(expected, read, true);
+        for (int i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(read[i]->length, expected[i]->length) << "spline " << i;
+            for (int k = 0; k < expected[i]->size(); ++k)
+                EXPECT_EQ(read[i]->at(k)->segLength, expected[i]->at(k)->segLength);
+        }
+    }
 }
 
 TEST(JsonRoundTrip, TheFillRuleComesBackAndDefaultsToNonzero) {

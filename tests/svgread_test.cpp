@@ -432,7 +432,7 @@ TEST(SvgFilling, HiddenElementsAndLinesEncloseNothing) {
                             "<rect width='2' height='2' visibility='visible'/></g>\n"
                             "<line x2='5' y2='5'/>"));
     ASSERT_EQ(drawing.elements.size(), 1u);
-    EXPECT_EQ(drawing.elements[0].shape[0]->at(2)->point, P(2, 2));
+    EXPECT_EQ(drawing.elements[0].splines()[0]->at(2)->point, P(2, 2));
     ASSERT_EQ(drawing.notes.size(), 2);
     EXPECT_TRUE(drawing.notes[0].contains(QLatin1String("it is not visible")));
     EXPECT_TRUE(drawing.notes[1].contains(QLatin1String("<line> left out")));
@@ -447,7 +447,7 @@ TEST(SvgFilling, OpenSubpathsCloseAsFillingClosesThem) {
         document("<path d='M 0 0 L 4 0 L 4 4 M 10 0 C 11 1 12 1 13 0 L 10 0 M 20 20 L 20 20'/>"
                  "<polyline points='0,0 1,0 1,1'/>"));
     ASSERT_EQ(drawing.elements.size(), 2u);
-    const Shape& path = drawing.elements[0].shape;
+    const Shape path = drawing.elements[0].splines();
     // A straight closing segment; a subpath back on its start keeps its
     // last segment's handle and loses the repeated knot; a lone point
     // fills nothing.
@@ -460,7 +460,7 @@ TEST(SvgFilling, OpenSubpathsCloseAsFillingClosesThem) {
     expectPoints(*path[1], {P(10, 0), P(13, 0)});
     EXPECT_EQ(path[1]->at(0)->outVec, P(11, 1));
     EXPECT_EQ(path[1]->at(0)->inVec, P(10, 0));
-    EXPECT_TRUE(drawing.elements[1].shape[0]->closed);
+    EXPECT_TRUE(drawing.elements[1].paths[0].closed);
     // The plain reading keeps them open.
     Shape shape;
     read(document("<path d='M 0 0 L 4 0 L 4 4'/>"), shape);

@@ -178,10 +178,10 @@ std::vector<double> paintedBox(const char* body) {
     const FilledDrawing drawing = drawingOf(document(body));
     double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
     for (const FilledElement& e : drawing.elements)
-        for (const Spline* s : e.shape)
-            for (const Knot* k : *s) {
-                x0 = std::min(x0, k->point.x), x1 = std::max(x1, k->point.x);
-                y0 = std::min(y0, k->point.y), y1 = std::max(y1, k->point.y);
+        for (const carvex::Path& path : e.paths)
+            for (const carvex::PathKnot& k : path.knots) {
+                x0 = std::min(x0, k.point.x), x1 = std::max(x1, k.point.x);
+                y0 = std::min(y0, k.point.y), y1 = std::max(y1, k.point.y);
             }
     return {x0, y0, x1, y1};
 }
@@ -198,8 +198,8 @@ TEST(SvgReferences, UsesDrawTheirTargetsMovedAndPainted) {
                            "transform='scale(2)'/>"));
     ASSERT_EQ(drawing.elements.size(), 2u);
     EXPECT_EQ(drawing.elements[0].colour, QStringLiteral("red"));
-    EXPECT_EQ(drawing.elements[0].shape[0]->at(0)->point, Point3d(10, 0, 0));
-    EXPECT_EQ(drawing.elements[1].shape[0]->at(2)->point, Point3d(4, 14, 0));
+    EXPECT_EQ(drawing.elements[0].splines()[0]->at(0)->point, Point3d(10, 0, 0));
+    EXPECT_EQ(drawing.elements[1].splines()[0]->at(2)->point, Point3d(4, 14, 0));
     // Uses of groups that hold uses, strokes included.
     EXPECT_NEAR(paintedArea("<defs><g id='g'><rect width='1' height='1'/>"
                             "<path d='M0 5 H10' stroke='black'/></g>"

@@ -45,6 +45,11 @@ Paths convert(const Shape& shape) {
     return paths;
 }
 
+int knotTypeOf(const PathKnot& k) {
+    if (k.tag >= 0) return k.tag;
+    return k.in == k.point && k.out == k.point ? Knot::Corner : Knot::BezierCorner;
+}
+
 ShapeResult shapeResultOf(RegionResult result) {
     ShapeResult answer;
     answer.status = result.status;
@@ -79,17 +84,19 @@ Shape shapeOf(const Paths& paths) {
     for (const Path& path : paths) {
         auto* spline = new Spline(QStringLiteral("Spline"), path.closed);
         spline->reserve(int(path.knots.size()));
-        for (const PathKnot& k : path.knots) {
-            int type = k.tag;
-            if (type < 0)
-                type = k.in == k.point && k.out == k.point ? Knot::Corner : Knot::BezierCorner;
+        for (const PathKnot& k : path.knots)
             spline->append(new Knot(Point3d(k.point.x, k.point.y, 0.0),
                                     Point3d(k.in.x, k.in.y, 0.0), Point3d(k.out.x, k.out.y, 0.0),
-                                    0.0, type));
-        }
+                                    0.0, knotTypeOf(k)));
         shape.addSpline(spline);
     }
     return shape;
+}
+
+void tagKnotTypes(Paths& paths) {
+    for (Path& path : paths)
+        for (PathKnot& k : path.knots)
+            k.tag = knotTypeOf(k);
 }
 
 ShapeResult combine(const Shape& a, const Shape& b, Operation op, const RegionOptions& options) {

@@ -64,4 +64,8 @@ bool pathsOf(const Shape& shape, Paths* paths, RegionStatus* status);
 // type of its tag, any other is a corner when both handles lie on it.
 Shape shapeOf(const Paths& paths);
 
+// Tags every untagged knot with the type shapeOf gives it, so that paths
+// kept instead of a shape read back as the same knots.
+void tagKnotTypes(Paths& paths);
+
 }  // namespace carvex
