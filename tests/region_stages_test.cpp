@@ -92,7 +92,10 @@ TEST_F(TwoSquares, TheArrangementHasEveryCrossingAsAVertexOfFourEdges) {
     broken.edges[0].deltaA = -broken.edges[0].deltaA;
     EXPECT_NE(checkArrangement(input, broken), "");
     broken = arrangement;
-    broken.links[broken.edges[0].firstLink].curve.p[0].x += 1e-9;
+    Link& first = broken.links[broken.edges[0].firstLink];
+    broken.curves.push_back(broken.curveOf(first));
+    broken.curves.back().p[0].x += 1e-9;
+    first.curve = int(broken.curves.size()) - 1;
     EXPECT_NE(checkArrangement(input, broken), "");
 }
 

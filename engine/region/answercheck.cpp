@@ -166,7 +166,7 @@ private:
 // edge says it has.
 bool edgeMatches(const Gathered& input, const PieceBands& bands, const Arrangement& a,
                  const Edge& e, bool bothSides) {
-    const Cubic& curve = a.links[e.firstLink + e.links / 2].curve;
+    const Cubic& curve = a.curveOf(a.links[e.firstLink + e.links / 2]);
     const Vec2 m = pointAt(curve, 0.5);
     Vec2 tangent = derivativeAt(curve, 0.5);
     if (tangent.x == 0.0 && tangent.y == 0.0) tangent = curve.p[3] - curve.p[0];

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "region/runsort.h"
 #include "region/scratch.h"
@@ -410,6 +411,32 @@ void keepDistinctStops(const Stop* first, const Stop* end, Vertices& vertices,
     }
 }
 
+bool sameBits(const Cubic& a, const Cubic& b) {
+    return std::memcmp(&a, &b, sizeof(Cubic)) == 0;
+}
+
+// Where a link's curve is the monotone piece of segment s over [t0, t1] as
+// it stands, the link refers to the piece; otherwise the curve is kept.
+int keepCurve(const Builder& b, int s, double t0, double t1, const Cubic& c, Arrangement& out) {
+    for (int i = b.firstPiece[s]; i < b.firstPiece[s + 1]; ++i) {
+        const Piece& p = b.pieces[i];
+        if (p.t0 == t0 && p.t1 == t1 && sameBits(p.curve, c)) return -1 - i;
+    }
+    out.curves.push_back(c);
+    return int(out.curves.size()) - 1;
+}
+
+// Puts control point `end` (0 or 3) of a link's curve on a vertex, keeping a
+// curve of its own where that changes a piece.
+void moveEnd(Link& l, int end, Vec2 vertex, Arrangement& out) {
+    if (std::memcmp(&out.curveOf(l).p[end], &vertex, sizeof(Vec2)) == 0) return;
+    if (l.curve < 0) {
+        out.curves.push_back(out.curveOf(l));
+        l.curve = int(out.curves.size()) - 1;
+    }
+    out.curves[size_t(l.curve)].p[end] = vertex;
+}
+
 // An edge of one link between every two kept stops of each busy segment.
 void linkBusySegments(const Builder& b, const ScratchList<Stop>& stops, Vertices& vertices,
                       Arrangement& out) {
@@ -433,9 +460,10 @@ void linkBusySegments(const Builder& b, const ScratchList<Stop>& stops, Vertices
             e.firstLink = int(out.links.size()) - 1;
             e.v0 = vertices.of(kept[i].node);
             e.v1 = vertices.of(kept[i + 1].node);
-            l.curve = subCubic(segments[s].curve, l.t0, l.t1);
-            l.curve.p[0] = out.vertices[e.v0];
-            l.curve.p[3] = out.vertices[e.v1];
+            Cubic c = subCubic(segments[s].curve, l.t0, l.t1);
+            c.p[0] = out.vertices[e.v0];
+            c.p[3] = out.vertices[e.v1];
+            l.curve = keepCurve(b, s, l.t0, l.t1, c, out);
             (segments[s].operand == 0 ? e.deltaA : e.deltaB) = 1;
         }
     }
@@ -459,12 +487,12 @@ void linkChains(const Builder& b, Vertices& vertices, Arrangement& out) {
                 l.stop1 = l.stop0 + 1;
                 l.t0 = b.pieces[i].t0;
                 l.t1 = b.pieces[i].t1;
-                l.curve = b.pieces[i].curve;
+                l.curve = -1 - i;
             }
         }
         e.links = int(out.links.size()) - e.firstLink;
-        out.links[e.firstLink].curve.p[0] = out.vertices[e.v0];
-        out.links.back().curve.p[3] = out.vertices[e.v1];
+        moveEnd(out.links[e.firstLink], 0, out.vertices[e.v0], out);
+        moveEnd(out.links.back(), 3, out.vertices[e.v1], out);
     }
 }
 
@@ -544,6 +572,8 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     out.vertices.clear();
     out.vertexKnot.clear();
     out.links.clear();
+    out.curves.clear();
+    out.pieces = &pieces;
     out.edges.clear();
     StageMemory stage;
     Builder b{input, pieces, meetings, stage.arena()};
@@ -561,11 +591,15 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     if (out.joinsTooLong) return;
     Vertices vertices(b, sets, out);
 
-    out.edges.reserve(stops.size() + b.chains.size());
+    // A busy segment has one link fewer than its stops, at most.
+    size_t busyLinks = stops.size();
+    for (size_t k = 0; k < stops.size(); ++k)
+        if (k == 0 || stops[k].segment != stops[k - 1].segment) --busyLinks;
     size_t chainLinks = 0;
     for (const int s : b.chainOrder)
         chainLinks += b.piecesOf(s);
-    out.links.reserve(stops.size() + chainLinks);
+    out.edges.reserve(busyLinks + b.chains.size());
+    out.links.reserve(busyLinks + chainLinks);
     linkBusySegments(b, stops, vertices, out);
     linkChains(b, vertices, out);
     foldCoincidentEdges(input, out, b.mem);
@@ -586,13 +620,11 @@ struct BucketIndex {
 
     explicit BucketIndex(Arena* mem) : start(mem), items(mem) {}
 
-    static double lo(const Link& l, bool y) {
-        return y ? std::min(l.curve.p[0].y, l.curve.p[3].y)
-                 : std::min(l.curve.p[0].x, l.curve.p[3].x);
+    static double lo(const Cubic& c, bool y) {
+        return y ? std::min(c.p[0].y, c.p[3].y) : std::min(c.p[0].x, c.p[3].x);
     }
-    static double hi(const Link& l, bool y) {
-        return y ? std::max(l.curve.p[0].y, l.curve.p[3].y)
-                 : std::max(l.curve.p[0].x, l.curve.p[3].x);
+    static double hi(const Cubic& c, bool y) {
+        return y ? std::max(c.p[0].y, c.p[3].y) : std::max(c.p[0].x, c.p[3].x);
     }
     int bucket(double c) const {
         const double b = std::floor((c - origin) / width);
@@ -618,8 +650,8 @@ struct BucketIndex {
         }
         size_t links = 0;
         forEachLiveLink(a, [&](int i) {
-            l = std::min(l, lo(a.links[i], y));
-            h = std::max(h, hi(a.links[i], y));
+            l = std::min(l, lo(a.curveOf(a.links[i]), y));
+            h = std::max(h, hi(a.curveOf(a.links[i]), y));
             ++links;
         });
         origin = l;
@@ -629,7 +661,8 @@ struct BucketIndex {
             width = std::max((h - l) / count, kNarrowestBucket);
             long long total = 0;
             forEachLiveLink(a, [&](int i) {
-                total += bucket(hi(a.links[i], y)) - bucket(lo(a.links[i], y)) + 1;
+                total +=
+                    bucket(hi(a.curveOf(a.links[i]), y)) - bucket(lo(a.curveOf(a.links[i]), y)) + 1;
             });
             if (count == 1 || total <= (long long)kRayEntriesPerLink * (long long)(links + 1))
                 break;
@@ -637,7 +670,8 @@ struct BucketIndex {
         }
         start.assign(count + 1, 0);
         forEachLiveLink(a, [&](int i) {
-            for (int b = bucket(lo(a.links[i], y)); b <= bucket(hi(a.links[i], y)); ++b)
+            for (int b = bucket(lo(a.curveOf(a.links[i]), y));
+                 b <= bucket(hi(a.curveOf(a.links[i]), y)); ++b)
                 ++start[b + 1];
         });
         for (int b = 0; b < count; ++b)
@@ -645,7 +679,8 @@ struct BucketIndex {
         items.resize(start[count]);
         ScratchList<int> fill(start.begin(), start.end() - 1, start.get_allocator());
         forEachLiveLink(a, [&](int i) {
-            for (int b = bucket(lo(a.links[i], y)); b <= bucket(hi(a.links[i], y)); ++b)
+            for (int b = bucket(lo(a.curveOf(a.links[i]), y));
+                 b <= bucket(hi(a.curveOf(a.links[i]), y)); ++b)
                 items[fill[b]++] = i;
         });
     }
@@ -662,15 +697,16 @@ void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, b
     auto visit = [&](int i) {
         if (i == self) return;
         const Link& l = a.links[i];
-        const double c0 = levelY ? l.curve.p[0].y : l.curve.p[0].x;
-        const double c1 = levelY ? l.curve.p[3].y : l.curve.p[3].x;
+        const Cubic& curve = a.curveOf(l);
+        const double c0 = levelY ? curve.p[0].y : curve.p[0].x;
+        const double c1 = levelY ? curve.p[3].y : curve.p[3].x;
         // Half-open, so that a ray through a vertex counts it once.
         if (!(std::min(c0, c1) <= level && level < std::max(c0, c1))) return;
-        const Box box = controlBox(l.curve);
+        const Box box = controlBox(curve);
         const double olo = levelY ? box.x0 : box.y0;
         const double ohi = levelY ? box.x1 : box.y1;
         if (ohi <= from) return;
-        if (olo <= from && otherCoordinateAt(l.curve, levelY, level) <= from) return;
+        if (olo <= from && otherCoordinateAt(curve, levelY, level) <= from) return;
         // Upward across a rightward ray, or leftward across an upward ray,
         // is a counterclockwise turn around the ray's origin.
         const Edge& e = a.edges[l.edge];

@@ -17,9 +17,13 @@ struct Link {
     int stop0 = 0;  // indices into the segment's stops: consecutive links of
     int stop1 = 0;  // one segment join where one's stop1 is the next's stop0
     int edge = -1;  // the edge it belongs to, -1 once that edge is dropped
+    // The stretch, where it ends its edge moved onto the vertex: the
+    // arrangement's curves[curve], or where it is a monotone piece as it
+    // stands, bit for bit, that piece's curve (piece -1 - curve). Most links
+    // are, so most curves are not stored twice.
+    int curve = 0;
     double t0 = 0.0;
     double t1 = 1.0;
-    Cubic curve;  // the stretch; where it ends its edge, moved onto the vertex
 };
 
 // A path between two vertices that meets nothing between them: one link
@@ -46,6 +50,10 @@ struct Arrangement {
     std::vector<Vec2> vertices;
     std::vector<int> vertexKnot;  // the input knot a vertex stands for, or -1
     std::vector<Link> links;
+    std::vector<Cubic> curves;  // the links' curves that are no piece's
+    // The pieces the links refer to; the caller keeps them while it reads
+    // the arrangement.
+    const std::vector<Piece>* pieces = nullptr;
     std::vector<Edge> edges;
     // The edges whose windings came from a ray of their own; every other
     // edge's follow from one of these through the vertices.
@@ -54,9 +62,12 @@ struct Arrangement {
     // kJoinSpanReach thresholds: the arrangement does not stand for the shapes.
     bool joinsTooLong = false;
 
+    const Cubic& curveOf(const Link& l) const {
+        return l.curve >= 0 ? curves[size_t(l.curve)] : (*pieces)[size_t(-1 - l.curve)].curve;
+    }
     // The curves by which an edge leaves v0 and reaches v1.
-    const Cubic& startCurve(const Edge& e) const { return links[e.firstLink].curve; }
-    const Cubic& endCurve(const Edge& e) const { return links[e.firstLink + e.links - 1].curve; }
+    const Cubic& startCurve(const Edge& e) const { return curveOf(links[e.firstLink]); }
+    const Cubic& endCurve(const Edge& e) const { return curveOf(links[e.firstLink + e.links - 1]); }
 };
 
 // Into out, whose lists are emptied first.

@@ -196,12 +196,12 @@ void stepsOf(const Gathered& input, const Arrangement& a, const ScratchList<Run>
 }
 
 Vec2 startOf(const Arrangement& a, const Step& st) {
-    const Cubic& c = a.links[st.link].curve;
+    const Cubic& c = a.curveOf(a.links[st.link]);
     return st.forward ? c.p[0] : c.p[3];
 }
 
 Vec2 endOf(const Arrangement& a, const Step& st) {
-    const Cubic& c = a.links[st.link].curve;
+    const Cubic& c = a.curveOf(a.links[st.link]);
     return st.forward ? c.p[3] : c.p[0];
 }
 

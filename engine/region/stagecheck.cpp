@@ -48,7 +48,7 @@ std::string checkEdge(const Arrangement& a, size_t i) {
         return at("edge", i, "does not end on its vertices");
     for (int l = e.firstLink; l < e.firstLink + e.links; ++l) {
         if (a.links[l].edge != int(i)) return at("link", size_t(l), "names another edge");
-        if (l > e.firstLink && a.links[l - 1].curve.p[3] != a.links[l].curve.p[0])
+        if (l > e.firstLink && a.curveOf(a.links[l - 1]).p[3] != a.curveOf(a.links[l]).p[0])
             return at("link", size_t(l), "does not start where the one before ends");
     }
     return {};
