@@ -57,8 +57,9 @@ public:
         double right = -HUGE_VAL;
         ofB_.resize(pieces.size());
         for (size_t i = 0; i < pieces.size(); ++i) {
-            left = std::min(left, pieces[i].box.x0);
-            right = std::max(right, pieces[i].box.x1);
+            const Box box = pieces[i].box();
+            left = std::min(left, box.x0);
+            right = std::max(right, box.x1);
             ofB_[i] = input.segments[pieces[i].segment].operand != 0;
         }
         middleX_ = 0.5 * left + 0.5 * right;
@@ -73,9 +74,10 @@ public:
         double hi = 0.0;
         double heights = 0.0;
         for (size_t i = 0; i < pieces.size(); ++i) {
-            lo = i == 0 ? pieces[i].box.y0 : std::min(lo, pieces[i].box.y0);
-            hi = i == 0 ? pieces[i].box.y1 : std::max(hi, pieces[i].box.y1);
-            heights += pieces[i].box.y1 - pieces[i].box.y0;
+            const Box box = pieces[i].box();
+            lo = i == 0 ? box.y0 : std::min(lo, box.y0);
+            hi = i == 0 ? box.y1 : std::max(hi, box.y1);
+            heights += box.y1 - box.y0;
         }
         origin_ = lo;
         // Bands no thinner than the pieces' mean height: a piece then lies in
@@ -89,8 +91,9 @@ public:
         ScratchList<int> first(pieces.size(), 0, mem);
         ScratchList<int> last(pieces.size(), 0, mem);
         for (size_t i = 0; i < pieces.size(); ++i) {
-            first[i] = band(pieces[i].box.y0);
-            last[i] = band(pieces[i].box.y1);
+            const Box box = pieces[i].box();
+            first[i] = band(box.y0);
+            last[i] = band(box.y1);
             for (int b = first[i]; b <= last[i]; ++b)
                 ++start_[b + 1];
         }
@@ -129,16 +132,17 @@ private:
             const double y1 = piece.curve.p[3].y;
             const int sign = y1 > y0 ? 1 : -1;
             int* w = ofB_[index] ? wb : wa;
+            const Box box = piece.box();
             for (int i = from; i < to; ++i) {
                 // Half-open, so that a ray through a piece's end counts it once.
                 if (!(std::min(y0, y1) <= p[i].y && p[i].y < std::max(y0, y1))) continue;
                 if (p[i].x < middleX_) {
-                    if (piece.box.x1 <= p[i].x) continue;
-                    if (piece.box.x0 <= p[i].x && !crossesRightOf(piece.curve, p[i])) continue;
+                    if (box.x1 <= p[i].x) continue;
+                    if (box.x0 <= p[i].x && !crossesRightOf(piece.curve, p[i])) continue;
                     w[i] += sign;
                 } else {
-                    if (piece.box.x0 > p[i].x) continue;
-                    if (piece.box.x1 > p[i].x && crossesRightOf(piece.curve, p[i])) continue;
+                    if (box.x0 > p[i].x) continue;
+                    if (box.x1 > p[i].x && crossesRightOf(piece.curve, p[i])) continue;
                     w[i] -= sign;
                 }
             }

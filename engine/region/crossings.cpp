@@ -34,7 +34,6 @@ void monotonePieces(const std::vector<SourceSegment>& segments, std::vector<Piec
             p.t0 = t0;
             p.t1 = i < cutCount[s] ? *next++ : 1.0;
             p.curve = subCubic(c, p.t0, p.t1);
-            p.box = boxOf(p.curve.p[0], p.curve.p[3]);
             pieces.push_back(p);
             t0 = p.t1;
         }
@@ -324,7 +323,7 @@ bool sharedStretch(const Cubic& a, const Piece& pa, const Cubic& b, const Piece&
 
 // Stretches that only share an end point and whose boxes meet in no more
 // than a line through it cannot meet anywhere else.
-bool onlyShareAnEnd(const Piece& a, const Piece& b) {
+bool onlyShareAnEnd(const Piece& a, const Box& ba, const Piece& b, const Box& bb) {
     const Vec2 ea[2] = {a.curve.p[0], a.curve.p[3]};
     const Vec2 eb[2] = {b.curve.p[0], b.curve.p[3]};
     bool shared = false;
@@ -332,12 +331,12 @@ bool onlyShareAnEnd(const Piece& a, const Piece& b) {
         for (Vec2 q : eb)
             if (p == q) shared = true;
     if (!shared) return false;
-    const double w = std::min(a.box.x1, b.box.x1) - std::max(a.box.x0, b.box.x0);
-    const double h = std::min(a.box.y1, b.box.y1) - std::max(a.box.y0, b.box.y0);
+    const double w = std::min(ba.x1, bb.x1) - std::max(ba.x0, bb.x0);
+    const double h = std::min(ba.y1, bb.y1) - std::max(ba.y0, bb.y0);
     if (w > 0.0 && h > 0.0) return false;
     // A stretch flat along the meeting line could lie on it.
-    if (w <= 0.0 && (a.box.x1 == a.box.x0 || b.box.x1 == b.box.x0)) return false;
-    if (h <= 0.0 && (a.box.y1 == a.box.y0 || b.box.y1 == b.box.y0)) return false;
+    if (w <= 0.0 && (ba.x1 == ba.x0 || bb.x1 == bb.x0)) return false;
+    if (h <= 0.0 && (ba.y1 == ba.y0 || bb.y1 == bb.y0)) return false;
     return true;
 }
 
@@ -401,23 +400,28 @@ void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piec
     std::vector<Hit>& hits = out.hits;
     StageMemory stage;
     Arena* mem = stage.arena();
-    ScratchList<std::pair<double, int>> order(mem);
+    // The sweep reads every box many times: worked out once, for this stage.
+    ScratchList<Box> boxes(pieces.size(), Box(), mem);
+    ScratchList<std::pair<double, int>> order(pieces.size(), {0.0, 0}, mem);
     ScratchList<std::pair<double, int>> scratch(mem);
-    order.resize(pieces.size());
-    for (int i = 0; i < int(order.size()); ++i)
-        order[i] = {pieces[i].box.x0, i};
+    for (int i = 0; i < int(order.size()); ++i) {
+        boxes[i] = pieces[i].box();
+        order[i] = {boxes[i].x0, i};
+    }
     sortByRuns(order, scratch, std::less<std::pair<double, int>>());
     ScratchList<int> active(mem);
     for (const auto& [x0, i] : order) {
         const Piece& p = pieces[i];
+        const Box& pb = boxes[i];
         size_t keep = 0;
         for (size_t k = 0; k < active.size(); ++k) {
             const Piece& q = pieces[active[k]];
-            if (q.box.x1 + tol < p.box.x0) continue;  // left behind by the sweep
+            const Box& qb = boxes[active[k]];
+            if (qb.x1 + tol < pb.x0) continue;  // left behind by the sweep
             active[keep++] = active[k];
-            if (!p.box.overlaps(q.box, tol)) continue;
+            if (!pb.overlaps(qb, tol)) continue;
             if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
-            if (onlyShareAnEnd(p, q)) continue;
+            if (onlyShareAnEnd(p, pb, q, qb)) continue;
             const size_t before = hits.size();
             out.limit = intersectPieces(segments, q, p, tol, hits, out.overlaps);
             if (out.limit != RegionStatus::Ok) {

@@ -18,7 +18,8 @@ struct Piece {
     int segment = 0;
     double t0 = 0.0;
     double t1 = 1.0;
-    Box box;
+    // A monotone stretch lies in the box of its ends.
+    Box box() const { return boxOf(curve.p[0], curve.p[3]); }
 };
 
 // One point that lies on two segments: at parameter tA of segA and tB of segB.
