@@ -910,14 +910,14 @@ private:
         toPage.d = transform.m[1][1];
         toPage.e = transform.m[3][0];
         toPage.f = transform.m[3][1];
-        const carvex::RegionResult region = carvex::stroke(userPaths, stroke.style, toPage);
+        carvex::RegionResult region = carvex::stroke(userPaths, stroke.style, toPage);
         if (!region.ok())
             return failAt(elementPlace_,
                           QStringLiteral("<%1> stroke: %2")
                               .arg(name, QString::fromStdString(carvex::describe(region.status))));
         if (region.loops.empty()) return true;
         FilledElement element;
-        element.paths = region.loops;
+        element.paths = std::move(region.loops);
         carvex::tagKnotTypes(element.paths);
         element.colour = stroke.colour;
         drawing_->elements.push_back(std::move(element));

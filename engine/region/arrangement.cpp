@@ -620,10 +620,14 @@ struct BucketIndex {
 
     explicit BucketIndex(Arena* mem) : start(mem), items(mem) {}
 
-    static double lo(const Cubic& c, bool y) {
+    // The span of link i along the split axis (a monotone stretch lies
+    // between its ends).
+    static double lo(const Arrangement& a, int i, bool y) {
+        const Cubic& c = a.curveOf(a.links[i]);
         return y ? std::min(c.p[0].y, c.p[3].y) : std::min(c.p[0].x, c.p[3].x);
     }
-    static double hi(const Cubic& c, bool y) {
+    static double hi(const Arrangement& a, int i, bool y) {
+        const Cubic& c = a.curveOf(a.links[i]);
         return y ? std::max(c.p[0].y, c.p[3].y) : std::max(c.p[0].x, c.p[3].x);
     }
     int bucket(double c) const {
@@ -650,8 +654,8 @@ struct BucketIndex {
         }
         size_t links = 0;
         forEachLiveLink(a, [&](int i) {
-            l = std::min(l, lo(a.curveOf(a.links[i]), y));
-            h = std::max(h, hi(a.curveOf(a.links[i]), y));
+            l = std::min(l, lo(a, i, y));
+            h = std::max(h, hi(a, i, y));
             ++links;
         });
         origin = l;
@@ -660,18 +664,15 @@ struct BucketIndex {
         for (;;) {
             width = std::max((h - l) / count, kNarrowestBucket);
             long long total = 0;
-            forEachLiveLink(a, [&](int i) {
-                total +=
-                    bucket(hi(a.curveOf(a.links[i]), y)) - bucket(lo(a.curveOf(a.links[i]), y)) + 1;
-            });
+            forEachLiveLink(a,
+                            [&](int i) { total += bucket(hi(a, i, y)) - bucket(lo(a, i, y)) + 1; });
             if (count == 1 || total <= (long long)kRayEntriesPerLink * (long long)(links + 1))
                 break;
             count = std::max(1, count / 4);
         }
         start.assign(count + 1, 0);
         forEachLiveLink(a, [&](int i) {
-            for (int b = bucket(lo(a.curveOf(a.links[i]), y));
-                 b <= bucket(hi(a.curveOf(a.links[i]), y)); ++b)
+            for (int b = bucket(lo(a, i, y)); b <= bucket(hi(a, i, y)); ++b)
                 ++start[b + 1];
         });
         for (int b = 0; b < count; ++b)
@@ -679,8 +680,7 @@ struct BucketIndex {
         items.resize(start[count]);
         ScratchList<int> fill(start.begin(), start.end() - 1, start.get_allocator());
         forEachLiveLink(a, [&](int i) {
-            for (int b = bucket(lo(a.curveOf(a.links[i]), y));
-                 b <= bucket(hi(a.curveOf(a.links[i]), y)); ++b)
+            for (int b = bucket(lo(a, i, y)); b <= bucket(hi(a, i, y)); ++b)
                 items[fill[b]++] = i;
         });
     }
