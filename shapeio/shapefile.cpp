@@ -57,8 +57,15 @@ bool readShapeBytes(const QString& path, ShapeFormat* format, QByteArray* data, 
             .arg(kMaxShapeFileBytes);
     if (file.size() > kMaxShapeFileBytes) return fail(tooLarge);
     // One byte past the limit tells a file that has grown since, or that
-    // tells no size (a pipe), from one that fits.
-    *data = file.read(kMaxShapeFileBytes + 1);
+    // tells no size (a pipe), from one that fits. Read in pieces: one read
+    // of the limit would hold that much memory for the smallest file.
+    constexpr qint64 kPieceBytes = qint64(1) << 20;
+    data->clear();
+    while (data->size() <= kMaxShapeFileBytes) {
+        const QByteArray piece = file.read(kPieceBytes);
+        if (piece.isEmpty()) break;
+        data->append(piece);
+    }
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("cannot read: %1").arg(file.errorString()));
     if (data->size() > kMaxShapeFileBytes) return fail(tooLarge);

@@ -14,17 +14,12 @@ namespace carvex::region {
 
 namespace {
 
-struct Node {
-    Vec2 point;
-    int knot = -1;
-    bool structural = false;
-};
-
+// A place where a segment is cut: at node `node`, parameter t of segment
+// `segment`.
 struct Stop {
     int segment = 0;
-    double t = 0.0;
     int node = 0;
-    bool structural = false;
+    double t = 0.0;
 };
 
 struct UnionFind {
@@ -52,14 +47,14 @@ struct UnionFind {
 // so a cell is joined at once, however many crossings near-copies pile into
 // it, and two cells are compared node by node only while they are still
 // apart, up to the first pair that joins them.
-void clusterNodes(const ScratchList<Node>& nodes, const ScratchList<char>& exposed, double merge,
+void clusterNodes(const ScratchList<Vec2>& nodes, const ScratchList<char>& exposed, double merge,
                   UnionFind& sets, Arena* mem) {
     if (nodes.empty() || merge <= 0.0) return;
-    double x0 = nodes[0].point.x;
-    double y0 = nodes[0].point.y;
-    for (const Node& n : nodes) {
-        x0 = std::min(x0, n.point.x);
-        y0 = std::min(y0, n.point.y);
+    double x0 = nodes[0].x;
+    double y0 = nodes[0].y;
+    for (const Vec2& n : nodes) {
+        x0 = std::min(x0, n.x);
+        y0 = std::min(y0, n.y);
     }
     struct Cell {
         std::int64_t cx;
@@ -71,8 +66,8 @@ void clusterNodes(const ScratchList<Node>& nodes, const ScratchList<char>& expos
     cells.reserve(nodes.size());
     for (int i = 0; i < int(nodes.size()); ++i)
         if (exposed[i])
-            cells.push_back({std::int64_t(std::floor((nodes[i].point.x - x0) / side)),
-                             std::int64_t(std::floor((nodes[i].point.y - y0) / side)), i});
+            cells.push_back({std::int64_t(std::floor((nodes[i].x - x0) / side)),
+                             std::int64_t(std::floor((nodes[i].y - y0) / side)), i});
     auto less = [](const Cell& a, const Cell& b) {
         return a.cx != b.cx ? a.cx < b.cx : a.cy < b.cy;
     };
@@ -89,7 +84,7 @@ void clusterNodes(const ScratchList<Node>& nodes, const ScratchList<char>& expos
         if (sets.find(cells[a0].node) == sets.find(cells[b0].node)) return;
         for (size_t i = a0; i < a1; ++i)
             for (size_t j = b0; j < b1; ++j)
-                if (length(nodes[cells[i].node].point - nodes[cells[j].node].point) <= merge) {
+                if (length(nodes[cells[i].node] - nodes[cells[j].node]) <= merge) {
                     sets.unite(cells[i].node, cells[j].node);
                     return;
                 }
@@ -175,7 +170,12 @@ struct Builder {
     // The pieces of segment s are pieces[firstPiece[s]] to
     // pieces[firstPiece[s + 1] - 1].
     ScratchList<int> firstPiece{mem};
-    ScratchList<Node> nodes{mem};
+    // The point of every node: first the knots (node k is knot k) and the
+    // monotone cuts, the structural nodes that a segment's stops keep before
+    // others, then the two sides of each hit and the hits carried across
+    // shared stretches.
+    ScratchList<Vec2> nodes{mem};
+    int structuralNodes = 0;
     // Knots inside a chain of quiet segments meet nothing: they are left out
     // of the search for nodes within the merge distance.
     ScratchList<char> exposed{mem};
@@ -193,6 +193,8 @@ struct Builder {
     ScratchList<std::pair<int, int>> joined{mem};
 
     int segmentCount() const { return int(input.segments.size()); }
+    int knotOf(int node) const { return node < int(input.knots.size()) ? node : -1; }
+    bool structural(int node) const { return node < structuralNodes; }
     int piecesOf(int s) const { return firstPiece[s + 1] - firstPiece[s]; }
 };
 
@@ -218,21 +220,22 @@ void placeStructuralStops(Builder& b) {
         if (busy[s]) busyStops += 1 + b.piecesOf(s);
     b.nodes.reserve(b.input.knots.size() + busyStops + 2 * b.meetings.hits.size());
     for (int k = 0; k < int(b.input.knots.size()); ++k)
-        b.nodes.push_back({b.input.knots[k].point, k, true});
+        b.nodes.push_back(b.input.knots[k].point);
     b.exposed.assign(b.nodes.size(), 0);
     b.regular.reserve(busyStops);
     for (int s = 0; s < b.segmentCount(); ++s) {
         if (!busy[s]) continue;
-        b.regular.push_back({s, 0.0, segments[s].startKnot, true});
+        b.regular.push_back({s, segments[s].startKnot, 0.0});
         b.exposed[segments[s].startKnot] = 1;
         for (int i = b.firstPiece[s]; i < b.firstPiece[s + 1]; ++i) {
             if (b.pieces[i].t0 <= 0.0) continue;
-            b.regular.push_back({s, b.pieces[i].t0, int(b.nodes.size()), true});
-            b.nodes.push_back({b.pieces[i].curve.p[0], -1, true});
+            b.regular.push_back({s, int(b.nodes.size()), b.pieces[i].t0});
+            b.nodes.push_back(b.pieces[i].curve.p[0]);
         }
-        b.regular.push_back({s, 1.0, segments[s].endKnot, true});
+        b.regular.push_back({s, segments[s].endKnot, 1.0});
         b.exposed[segments[s].endKnot] = 1;
     }
+    b.structuralNodes = int(b.nodes.size());
 }
 
 // The chains of quiet segments. A closed outline with no busy segment is one
@@ -276,11 +279,11 @@ void placeHitStops(Builder& b) {
     b.joined.reserve(hits.size());
     for (const Hit& h : hits) {
         const int na = int(b.nodes.size());
-        b.nodes.push_back({pointAt(segments[h.segA].curve, h.tA), -1, false});
-        b.atHits.push_back({h.segA, h.tA, na, false});
+        b.nodes.push_back(pointAt(segments[h.segA].curve, h.tA));
+        b.atHits.push_back({h.segA, na, h.tA});
         const int nb = int(b.nodes.size());
-        b.nodes.push_back({pointAt(segments[h.segB].curve, h.tB), -1, false});
-        b.atHits.push_back({h.segB, h.tB, nb, false});
+        b.nodes.push_back(pointAt(segments[h.segB].curve, h.tB));
+        b.atHits.push_back({h.segB, nb, h.tB});
         b.joined.push_back({na, nb});
     }
     std::sort(b.atHits.begin(), b.atHits.end(), before);
@@ -293,17 +296,17 @@ void carryAcrossOverlaps(Builder& b) {
     const auto& segments = b.input.segments;
     ScratchList<Stop> carried(b.mem);
     auto carry = [&](int from, double f0, double f1, int to, double g0, double g1) {
-        const Stop key{from, std::min(f0, f1), 0, false};
+        const Stop key{from, 0, std::min(f0, f1)};
         auto it = std::upper_bound(b.atHits.begin(), b.atHits.end(), key, before);
         for (; it != b.atHits.end() && it->segment == from && it->t < std::max(f0, f1); ++it) {
             double t = 0.0;
-            const Vec2 p = b.nodes[it->node].point;
+            const Vec2 p = b.nodes[it->node];
             if (!projectOnMonotone(segments[to].curve, std::min(g0, g1), std::max(g0, g1), p,
                                    sameCurveReach(b.input), t))
                 continue;
             const int n = int(b.nodes.size());
-            b.nodes.push_back({pointAt(segments[to].curve, t), -1, false});
-            carried.push_back({to, t, n, false});
+            b.nodes.push_back(pointAt(segments[to].curve, t));
+            carried.push_back({to, n, t});
             b.joined.push_back({it->node, n});
         }
     };
@@ -331,8 +334,7 @@ void mergeNodes(const Builder& b, const ScratchList<Stop>& stops, UnionFind& set
         const Stop& p = stops[k - 1];
         const Stop& q = stops[k];
         if (p.segment != q.segment) continue;
-        if (length(b.nodes[p.node].point - b.nodes[q.node].point) <= shortest)
-            sets.unite(p.node, q.node);
+        if (length(b.nodes[p.node] - b.nodes[q.node]) <= shortest) sets.unite(p.node, q.node);
     }
 }
 
@@ -348,7 +350,7 @@ bool joinsStayLocal(const Builder& b, UnionFind& sets) {
     ScratchList<Vec2> high(n, Vec2{-HUGE_VAL, -HUGE_VAL}, b.mem);
     for (int i = 0; i < n; ++i) {
         const int r = sets.find(i);
-        const Vec2 p = b.nodes[i].point;
+        const Vec2 p = b.nodes[i];
         low[r] = {std::min(low[r].x, p.x), std::min(low[r].y, p.y)};
         high[r] = {std::max(high[r].x, p.x), std::max(high[r].y, p.y)};
     }
@@ -363,13 +365,13 @@ bool joinsStayLocal(const Builder& b, UnionFind& sets) {
 class Vertices {
 public:
     Vertices(const Builder& b, UnionFind& sets, Arrangement& out)
-        : nodes_(b.nodes),
+        : b_(b),
           sets_(sets),
           out_(out),
           best_(b.nodes.size(), -1, b.mem),
           vertexOfSet_(b.nodes.size(), -1, b.mem) {
-        auto rank = [&](int n) { return nodes_[n].knot >= 0 ? 2 : nodes_[n].structural ? 1 : 0; };
-        for (int i = 0; i < int(nodes_.size()); ++i) {
+        auto rank = [&](int n) { return b.knotOf(n) >= 0 ? 2 : b.structural(n) ? 1 : 0; };
+        for (int i = 0; i < int(b.nodes.size()); ++i) {
             if (!b.exposed[i]) continue;
             const int r = sets_.find(i);
             if (best_[r] < 0 || rank(i) > rank(best_[r])) best_[r] = i;
@@ -381,14 +383,14 @@ public:
         if (vertexOfSet_[r] < 0) {
             const int b = best_[r] >= 0 ? best_[r] : node;
             vertexOfSet_[r] = int(out_.vertices.size());
-            out_.vertices.push_back(nodes_[b].point);
-            out_.vertexKnot.push_back(nodes_[b].knot);
+            out_.vertices.push_back(b_.nodes[b]);
+            out_.vertexKnot.push_back(b_.knotOf(b));
         }
         return vertexOfSet_[r];
     }
 
 private:
-    const ScratchList<Node>& nodes_;
+    const Builder& b_;
     UnionFind& sets_;
     Arrangement& out_;
     ScratchList<int> best_;
@@ -396,19 +398,22 @@ private:
 };
 
 // Neighbouring stops of one segment at one vertex become one; the segment's
-// ends and its monotone cuts are the ones kept.
-void keepDistinctStops(const Stop* first, const Stop* end, Vertices& vertices,
-                       ScratchList<Stop>& kept) {
-    kept.clear();
-    for (const Stop* st = first; st != end; ++st) {
-        if (!kept.empty() && vertices.of(kept.back().node) == vertices.of(st->node)) {
-            Stop& last = kept.back();
-            const bool atEnd = st->t >= 1.0;
-            if (last.t > 0.0 && (atEnd || (st->structural && !last.structural))) last = *st;
+// ends and its monotone cuts are the ones kept. The list shrinks in place.
+void keepDistinctStops(const Builder& b, Vertices& vertices, ScratchList<Stop>& stops) {
+    size_t kept = 0;
+    for (size_t k = 0; k < stops.size(); ++k) {
+        const Stop st = stops[k];
+        if (kept > 0 && stops[kept - 1].segment == st.segment &&
+            vertices.of(stops[kept - 1].node) == vertices.of(st.node)) {
+            Stop& last = stops[kept - 1];
+            const bool atEnd = st.t >= 1.0;
+            if (last.t > 0.0 && (atEnd || (b.structural(st.node) && !b.structural(last.node))))
+                last = st;
             continue;
         }
-        kept.push_back(*st);
+        stops[kept++] = st;
     }
+    stops.resize(kept);
 }
 
 bool sameBits(const Cubic& a, const Cubic& b) {
@@ -441,15 +446,15 @@ void moveEnd(Link& l, int end, Vec2 vertex, Arrangement& out) {
 void linkBusySegments(const Builder& b, const ScratchList<Stop>& stops, Vertices& vertices,
                       Arrangement& out) {
     const auto& segments = b.input.segments;
-    ScratchList<Stop> kept(b.mem);
     for (size_t g = 0; g < stops.size();) {
         const int s = stops[g].segment;
         size_t end = g;
         while (end < stops.size() && stops[end].segment == s)
             ++end;
-        keepDistinctStops(stops.data() + g, stops.data() + end, vertices, kept);
+        const Stop* kept = stops.data() + g;
+        const int count = int(end - g);
         g = end;
-        for (int i = 0; i + 1 < int(kept.size()); ++i) {
+        for (int i = 0; i + 1 < count; ++i) {
             Link& l = out.links.emplace_back();
             l.segment = s;
             l.stop0 = i;
@@ -585,13 +590,18 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     ScratchList<Stop> stops(b.regular.size() + b.atHits.size(), b.mem);
     std::merge(b.regular.begin(), b.regular.end(), b.atHits.begin(), b.atHits.end(), stops.begin(),
                before);
+    letGo(b.regular);
+    letGo(b.atHits);
     UnionFind sets(int(b.nodes.size()), b.mem);
     mergeNodes(b, stops, sets);
+    letGo(b.joined);
     out.joinsTooLong = !joinsStayLocal(b, sets);
     if (out.joinsTooLong) return;
     Vertices vertices(b, sets, out);
+    letGo(b.exposed);
+    keepDistinctStops(b, vertices, stops);
 
-    // A busy segment has one link fewer than its stops, at most.
+    // A busy segment has one link fewer than its kept stops.
     size_t busyLinks = stops.size();
     for (size_t k = 0; k < stops.size(); ++k)
         if (k == 0 || stops[k].segment != stops[k - 1].segment) --busyLinks;

@@ -40,7 +40,12 @@ void* Arena::allocate(std::size_t bytes, std::size_t alignment) {
     }
     // A list larger than the next block gets a block of its own, and the
     // current block stays open for the small lists that follow.
-    if (bytes + alignment > nextBlock_) return alignUp(take(bytes + alignment), alignment);
+    if (bytes + alignment > nextBlock_) {
+        std::unique_ptr<std::byte[]> memory(new std::byte[bytes + alignment]);
+        void* start = alignUp(memory.get(), alignment);
+        own_.push_back({start, std::move(memory)});
+        return start;
+    }
     cursor_ = take(nextBlock_);
     end_ = cursor_ + nextBlock_;
     nextBlock_ += nextBlock_ / 2;
@@ -53,8 +58,21 @@ std::byte* Arena::take(std::size_t bytes) {
     return taken_.back().get();
 }
 
+void Arena::release(void* start, std::size_t bytes) {
+    // Only a list larger than the kept block can have a block of its own.
+    if (bytes <= kKeptBlockBytes / 2) return;
+    // Lists mostly go in the reverse order they came.
+    for (size_t i = own_.size(); i-- > 0;) {
+        if (own_[i].start != start) continue;
+        if (i + 1 < own_.size()) own_[i] = std::move(own_.back());
+        own_.pop_back();
+        return;
+    }
+}
+
 void Arena::reset() {
     taken_.clear();
+    own_.clear();
     nextBlock_ = kept_.size();
     cursor_ = kept_.data();
     end_ = cursor_ + kept_.size();

@@ -12,10 +12,11 @@
 
 namespace carvex::region {
 
-// Memory handed out in order, never freed one piece at a time: from a block
-// kept for the thread's life, then from blocks taken from the heap, each
-// half as large again as the last (a list larger than that gets a block of
-// its own), until reset() gives all of those back.
+// Memory handed out in order: from a block kept for the thread's life, then
+// from blocks taken from the heap, each half as large again as the last,
+// until reset() gives all of those back. A list larger than the next block
+// gets a block of its own, and gives it back as soon as it lets go of it, so
+// that the large lists a stage has finished with do not stay to its end.
 class Arena {
 public:
     Arena();
@@ -23,19 +24,28 @@ public:
     Arena& operator=(const Arena&) = delete;
 
     void* allocate(std::size_t bytes, std::size_t alignment);
+    // Gives back memory from allocate() where it is a block of its own;
+    // memory inside a shared block stays until reset().
+    void release(void* start, std::size_t bytes);
     void reset();
 
 private:
+    struct OwnBlock {
+        void* start;  // aligned, as handed out
+        std::unique_ptr<std::byte[]> memory;
+    };
+
     std::byte* take(std::size_t bytes);
 
     std::vector<std::byte> kept_;
     std::vector<std::unique_ptr<std::byte[]>> taken_;
+    std::vector<OwnBlock> own_;
     std::size_t nextBlock_ = 0;
     std::byte* cursor_ = nullptr;
     std::byte* end_ = nullptr;
 };
 
-// A standard allocator drawing on an arena; freeing is left to the arena.
+// A standard allocator drawing on an arena.
 template <class T>
 struct ArenaAllocator {
     using value_type = T;
@@ -49,7 +59,7 @@ struct ArenaAllocator {
     T* allocate(std::size_t n) {
         return static_cast<T*>(arena->allocate(n * sizeof(T), alignof(T)));
     }
-    void deallocate(T*, std::size_t) {}
+    void deallocate(T* p, std::size_t n) { arena->release(p, n * sizeof(T)); }
 
     template <class U>
     bool operator==(const ArenaAllocator<U>& other) const {
@@ -63,6 +73,13 @@ struct ArenaAllocator {
 
 template <class T>
 using ScratchList = std::vector<T, ArenaAllocator<T>>;
+
+// Empties a list and gives back its memory, for a list that a stage has
+// finished with before the stage ends.
+template <class T>
+void letGo(ScratchList<T>& list) {
+    ScratchList<T>(list.get_allocator()).swap(list);
+}
 
 // The thread's arena for the length of one stage. The lists made from it
 // must be declared after the scope, so that they are gone before it closes.
