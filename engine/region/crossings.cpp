@@ -161,7 +161,7 @@ struct PairSearch {
             limit = RegionStatus::TooManyMeetings;
             return;
         }
-        hits.push_back({segA, tA, segB, tB});
+        hits.push_back({segA, segB, tA, tB});
     }
 
     // Newton on a(s) = b(t), kept inside the given parameter ranges.
@@ -359,9 +359,9 @@ RegionStatus intersectPieces(const std::vector<SourceSegment>& segments, const P
     Incidence lo;
     Incidence hi;
     if (sharedStretch(a, pa, b, pb, tol, lo, hi)) {
-        hits.push_back({pa.segment, lo.tA, pb.segment, lo.tB});
-        hits.push_back({pa.segment, hi.tA, pb.segment, hi.tB});
-        overlaps.push_back({pa.segment, lo.tA, hi.tA, pb.segment, lo.tB, hi.tB});
+        hits.push_back({pa.segment, pb.segment, lo.tA, lo.tB});
+        hits.push_back({pa.segment, pb.segment, hi.tA, hi.tB});
+        overlaps.push_back({pa.segment, pb.segment, lo.tA, hi.tA, lo.tB, hi.tB});
         return RegionStatus::Ok;
     }
     PairSearch search{a, b, tol, hits, pa.segment, pb.segment, hits.size()};
@@ -376,9 +376,9 @@ RegionStatus intersectPieces(const std::vector<SourceSegment>& segments, const P
     if (search.limit != RegionStatus::Ok &&
         sharedStretch(a, pa, b, pb, kTouchingStretchReach * tol, lo, hi)) {
         hits.resize(search.firstHit);
-        hits.push_back({pa.segment, lo.tA, pb.segment, lo.tB});
-        hits.push_back({pa.segment, hi.tA, pb.segment, hi.tB});
-        overlaps.push_back({pa.segment, lo.tA, hi.tA, pb.segment, lo.tB, hi.tB});
+        hits.push_back({pa.segment, pb.segment, lo.tA, lo.tB});
+        hits.push_back({pa.segment, pb.segment, hi.tA, hi.tB});
+        overlaps.push_back({pa.segment, pb.segment, lo.tA, hi.tA, lo.tB, hi.tB});
         return RegionStatus::Ok;
     }
     return search.limit;

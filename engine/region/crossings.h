@@ -25,8 +25,8 @@ struct Piece {
 // One point that lies on two segments: at parameter tA of segA and tB of segB.
 struct Hit {
     int segA = 0;
-    double tA = 0.0;
     int segB = 0;
+    double tA = 0.0;
     double tB = 0.0;
 };
 
@@ -34,9 +34,9 @@ struct Hit {
 // tB0..tB1 of segB (tB1 may be below tB0 when they run opposite ways).
 struct Overlap {
     int segA = 0;
+    int segB = 0;
     double tA0 = 0.0;
     double tA1 = 0.0;
-    int segB = 0;
     double tB0 = 0.0;
     double tB1 = 0.0;
 };
