@@ -378,6 +378,9 @@ public:
         }
     }
 
+    // Once every vertex is placed, of() only looks them up.
+    void letGoOfChoices() { letGo(best_); }
+
     int of(int node) {
         const int r = sets_.find(node);
         if (vertexOfSet_[r] < 0) {
@@ -471,6 +474,16 @@ void linkBusySegments(const Builder& b, const ScratchList<Stop>& stops, Vertices
             l.curve = keepCurve(b, s, l.t0, l.t1, c, out);
             (segments[s].operand == 0 ? e.deltaA : e.deltaB) = 1;
         }
+    }
+}
+
+// The vertices the chains end at, placed in the order linkChains asks for
+// them, so that every vertex is placed before the links are made.
+void placeChainEnds(const Builder& b, Vertices& vertices) {
+    const auto& segments = b.input.segments;
+    for (const auto& [from, to] : b.chains) {
+        vertices.of(segments[b.chainOrder[from]].startKnot);
+        vertices.of(segments[b.chainOrder[to]].endKnot);
     }
 }
 
@@ -600,6 +613,11 @@ void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
     Vertices vertices(b, sets, out);
     letGo(b.exposed);
     keepDistinctStops(b, vertices, stops);
+    placeChainEnds(b, vertices);
+    // Every vertex is placed: the nodes' points and the choice among them
+    // are done with before the links are made.
+    letGo(b.nodes);
+    vertices.letGoOfChoices();
 
     // A busy segment has one link fewer than its kept stops.
     size_t busyLinks = stops.size();
