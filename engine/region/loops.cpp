@@ -321,15 +321,10 @@ Paths assembleLoops(const Gathered& input, const Arrangement& a, Operation op, F
     ScratchList<int> next(runs.size(), -1, mem);
     if (!linkRuns(a, runs, firstOut, outs, next, mem) && complete) *complete = false;
 
-    // Sized once for the longest loop there can be: lists of the stage's own
-    // memory give nothing back as they grow.
-    size_t runLinks = 0;
-    for (const Run& r : runs)
-        runLinks += a.edges[r.edge].links;
+    // One loop at a time: the lists are sized for each loop longer than
+    // those before it, and a large list gives back what it outgrew.
     ScratchList<Step> steps(mem);
-    steps.reserve(runLinks);
     ScratchList<OutputPiece> pieces(mem);
-    pieces.reserve(runLinks);
     ScratchList<int> loop(mem);
     loop.reserve(runs.size());
     ScratchList<char> visited(runs.size(), 0, mem);
@@ -339,6 +334,11 @@ Paths assembleLoops(const Gathered& input, const Arrangement& a, Operation op, F
             if (complete) *complete = false;
             continue;
         }
+        size_t loopLinks = 0;
+        for (const int r : loop)
+            loopLinks += size_t(a.edges[runs[r].edge].links);
+        steps.reserve(loopLinks);
+        pieces.reserve(loopLinks);
         stepsOf(input, a, runs, loop, steps);
         double area = 0.0;
         double perimeter = 0.0;
