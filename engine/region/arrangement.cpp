@@ -63,7 +63,7 @@ void clusterNodes(const ScratchList<Vec2>& nodes, const ScratchList<char>& expos
     };
     const double side = 0.5 * merge;
     ScratchList<Cell> cells(mem);
-    cells.reserve(nodes.size());
+    cells.reserve(exposed.size() - size_t(std::count(exposed.begin(), exposed.end(), char(0))));
     for (int i = 0; i < int(nodes.size()); ++i)
         if (exposed[i])
             cells.push_back({std::int64_t(std::floor((nodes[i].x - x0) / side)),
