@@ -1,6 +1,7 @@
 // Parts of the region engine whose faults would only show as slightly
-// different answers: the sort that merges ordered stretches, the monotone
-// cuts of a cubic, and the order of curves around a vertex.
+// different answers, or as memory held too long: the sort that merges
+// ordered stretches, the monotone cuts of a cubic, the order of curves
+// around a vertex, and the stage memory.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 
 #include "region/cubic.h"
 #include "region/runsort.h"
+#include "region/scratch.h"
 #include "region/vertexorder.h"
 
 using namespace carvex;
@@ -136,4 +138,36 @@ TEST(VertexOrder, CurvesLeavingAlikeAreOrderedByHowTheyBend) {
         {bentAt(M_PI, 0.5), straightAt(0.0), bentAt(-M_PI, -0.5), straightAt(M_PI - 1e-9)}, &clear);
     EXPECT_FALSE(clear);
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+}
+
+// A large list lets go of what it outgrows and of all it holds when it goes,
+// so that a stage's finished lists do not stay to the stage's end; small
+// lists share blocks that stay until the stage closes.
+TEST(StageMemoryTest, LargeListsGiveBackWhatTheyLetGo) {
+    constexpr size_t kSlack = size_t(1) << 20;  // the shared blocks of small lists
+    size_t base = 0;
+    {
+        StageMemory stage;
+        Arena* mem = stage.arena();
+        base = mem->heldBytes();
+        ScratchList<double> grown(mem);
+        for (int i = 0; i < (1 << 20); ++i)
+            grown.push_back(i);
+        // Every buffer it outgrew went back: one buffer, not the sum of all.
+        EXPECT_LE(mem->heldBytes(), base + grown.capacity() * sizeof(double) + kSlack);
+
+        ScratchList<int> other(3 << 20, 7, mem);
+        const size_t both = mem->heldBytes();
+        letGo(grown);  // the earlier one first
+        EXPECT_TRUE(grown.empty());
+        EXPECT_LE(mem->heldBytes() + (size_t(8) << 20), both);
+        letGo(other);
+        EXPECT_LE(mem->heldBytes(), base + kSlack);
+
+        ScratchList<char> small(100, 'x', mem);
+        letGo(small);
+        EXPECT_EQ(small.size(), 0u);
+    }
+    StageMemory next;
+    EXPECT_EQ(next.arena()->heldBytes(), base);
 }

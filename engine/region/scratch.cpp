@@ -43,7 +43,8 @@ void* Arena::allocate(std::size_t bytes, std::size_t alignment) {
     if (bytes + alignment > nextBlock_) {
         std::unique_ptr<std::byte[]> memory(new std::byte[bytes + alignment]);
         void* start = alignUp(memory.get(), alignment);
-        own_.push_back({start, std::move(memory)});
+        own_.push_back({start, bytes + alignment, std::move(memory)});
+        ownBytes_ += bytes + alignment;
         return start;
     }
     cursor_ = take(nextBlock_);
@@ -55,6 +56,7 @@ void* Arena::allocate(std::size_t bytes, std::size_t alignment) {
 std::byte* Arena::take(std::size_t bytes) {
     // Left uninitialised: every list writes what it reads.
     taken_.push_back(std::unique_ptr<std::byte[]>(new std::byte[bytes]));
+    takenBytes_ += bytes;
     return taken_.back().get();
 }
 
@@ -64,6 +66,7 @@ void Arena::release(void* start, std::size_t bytes) {
     // Lists mostly go in the reverse order they came.
     for (size_t i = own_.size(); i-- > 0;) {
         if (own_[i].start != start) continue;
+        ownBytes_ -= own_[i].bytes;
         if (i + 1 < own_.size()) own_[i] = std::move(own_.back());
         own_.pop_back();
         return;
@@ -73,9 +76,14 @@ void Arena::release(void* start, std::size_t bytes) {
 void Arena::reset() {
     taken_.clear();
     own_.clear();
+    takenBytes_ = ownBytes_ = 0;
     nextBlock_ = kept_.size();
     cursor_ = kept_.data();
     end_ = cursor_ + kept_.size();
+}
+
+std::size_t Arena::heldBytes() const {
+    return kept_.size() + takenBytes_ + ownBytes_;
 }
 
 StageMemory::StageMemory() : arena_(&threadArena().arena), outermost_(!threadArena().open) {

@@ -28,10 +28,13 @@ public:
     // memory inside a shared block stays until reset().
     void release(void* start, std::size_t bytes);
     void reset();
+    // The bytes the arena holds from the heap, the kept block included.
+    std::size_t heldBytes() const;
 
 private:
     struct OwnBlock {
         void* start;  // aligned, as handed out
+        std::size_t bytes;
         std::unique_ptr<std::byte[]> memory;
     };
 
@@ -40,6 +43,8 @@ private:
     std::vector<std::byte> kept_;
     std::vector<std::unique_ptr<std::byte[]>> taken_;
     std::vector<OwnBlock> own_;
+    std::size_t takenBytes_ = 0;
+    std::size_t ownBytes_ = 0;
     std::size_t nextBlock_ = 0;
     std::byte* cursor_ = nullptr;
     std::byte* end_ = nullptr;
