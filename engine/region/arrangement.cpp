@@ -378,7 +378,8 @@ public:
         }
     }
 
-    // Once every vertex is placed, of() only looks them up.
+    // Once every vertex is placed, of() only looks them up; placing one
+    // after this, or after the nodes are let go, would read emptied lists.
     void letGoOfChoices() { letGo(best_); }
 
     int of(int node) {

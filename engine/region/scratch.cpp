@@ -61,7 +61,8 @@ std::byte* Arena::take(std::size_t bytes) {
 }
 
 void Arena::release(void* start, std::size_t bytes) {
-    // Only a list larger than the kept block can have a block of its own.
+    // A block of its own is only made for a list nearly as large as the
+    // kept block: smaller ones share blocks and are not looked for.
     if (bytes <= kKeptBlockBytes / 2) return;
     // Lists mostly go in the reverse order they came.
     for (size_t i = own_.size(); i-- > 0;) {
