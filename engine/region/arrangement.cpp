@@ -289,16 +289,52 @@ void placeHitStops(Builder& b) {
     std::sort(b.atHits.begin(), b.atHits.end(), before);
 }
 
+// Hits that pile up at one place on a segment, one for every near-copy that
+// crosses there: each hit's pile, as the position in the hits of the pile's
+// first, is the run of hits closer to that first one than the shortest edge
+// and on one monotone piece with it. They lie in the box of the first and
+// the last, so the stops between them are all that close and become one
+// vertex anyway; the pile is joined to its first hit here.
+ScratchList<int> pileHits(Builder& b) {
+    ScratchList<int> pile(b.atHits.size(), b.mem);
+    const double shortest = std::max(kShortestEdgeReach * b.input.merge, b.input.join);
+    int piece = 0;
+    int first = -1;
+    for (int k = 0; k < int(b.atHits.size()); ++k) {
+        const Stop& st = b.atHits[k];
+        const int s = st.segment;
+        if (piece < b.firstPiece[s]) piece = b.firstPiece[s];
+        while (piece + 1 < b.firstPiece[s + 1] && b.pieces[piece].t1 < st.t)
+            ++piece;
+        const Stop* head = first >= 0 ? &b.atHits[first] : nullptr;
+        if (head && head->segment == s && head->t >= b.pieces[piece].t0 &&
+            length(b.nodes[head->node] - b.nodes[st.node]) <= shortest) {
+            b.joined.push_back({head->node, st.node});
+        } else {
+            first = k;
+        }
+        pile[k] = first;
+    }
+    return pile;
+}
+
 // A cut inside a stretch that two segments share cuts both: each hit on one
-// side of a shared stretch is carried over to the other side.
+// side of a shared stretch is carried over to the other side, one hit of
+// each pile: a stack of n near-copies piles n hits at each place, and
+// carrying every one to each of n sharing segments would place n^3 nodes
+// where n^2 are the crossings themselves.
 void carryAcrossOverlaps(Builder& b) {
     if (b.meetings.overlaps.empty()) return;
     const auto& segments = b.input.segments;
+    const ScratchList<int> pile = pileHits(b);
     ScratchList<Stop> carried(b.mem);
     auto carry = [&](int from, double f0, double f1, int to, double g0, double g1) {
         const Stop key{from, 0, std::min(f0, f1)};
         auto it = std::upper_bound(b.atHits.begin(), b.atHits.end(), key, before);
+        int carriedPile = -1;
         for (; it != b.atHits.end() && it->segment == from && it->t < std::max(f0, f1); ++it) {
+            const int k = int(it - b.atHits.begin());
+            if (pile[k] == carriedPile) continue;
             double t = 0.0;
             const Vec2 p = b.nodes[it->node];
             if (!projectOnMonotone(segments[to].curve, std::min(g0, g1), std::max(g0, g1), p,
@@ -308,6 +344,7 @@ void carryAcrossOverlaps(Builder& b) {
             b.nodes.push_back(pointAt(segments[to].curve, t));
             carried.push_back({to, n, t});
             b.joined.push_back({it->node, n});
+            carriedPile = pile[k];
         }
     };
     for (const Overlap& o : b.meetings.overlaps) {
