@@ -350,6 +350,154 @@ bool consecutive(const std::vector<SourceSegment>& segments, const Piece& p, con
            (b.endKnot == a.startKnot && q.t1 >= 1.0 && p.t0 <= 0.0);
 }
 
+// Where a lies within tol of b's piece at parameter u: the parameter on b.
+bool nearB(const Cubic& a, const Cubic& b, const Piece& pb, double u, double tol, double& t) {
+    return projectOnMonotone(b, pb.t0, pb.t1, pointAt(a, u), tol, t);
+}
+
+// The end of a stretch of a that lies within tol of b: between `in`, where
+// it does, and `out`, where it does not.
+double stretchEnd(const Cubic& a, const Cubic& b, const Piece& pb, double in, double out,
+                  double tol) {
+    double t = 0.0;
+    for (int i = 0; i < kTouchingEndBisections; ++i) {
+        const double mid = 0.5 * (in + out);
+        (nearB(a, b, pb, mid, tol, t) ? in : out) = mid;
+    }
+    return in;
+}
+
+// A shared stretch is only taken where the curves stay close between the
+// samples too, seen from either side.
+bool staysClose(const Cubic& a, const Piece& pa, const Cubic& b, const Piece& pb, double tA0,
+                double tA1, double tB0, double tB1, double reach) {
+    double t = 0.0;
+    for (int i = 0; i < kTouchingSamples; ++i) {
+        const double f = (i + 0.5) / kTouchingSamples;
+        if (!projectOnMonotone(b, pb.t0, pb.t1, pointAt(a, tA0 + (tA1 - tA0) * f), reach, t) ||
+            !projectOnMonotone(a, pa.t0, pa.t1, pointAt(b, tB0 + (tB1 - tB0) * f), reach, t))
+            return false;
+    }
+    return true;
+}
+
+// The stretches of a's piece that lie within tol of b's piece, sampled.
+class CloseStretches {
+public:
+    struct Stretch {
+        double lo;
+        double hi;
+    };
+
+    CloseStretches(const Cubic& a, const Piece& pa, const Cubic& b, const Piece& pb, double tol)
+        : a_(a), pa_(pa), b_(b), pb_(pb), tol_(tol) {
+        double t = 0.0;
+        for (int i = 0; i <= kTouchingSamples; ++i)
+            close_[i] = nearB(a, b, pb, at(i), tol, t);
+    }
+
+    double at(int i) const { return pa_.t0 + (pa_.t1 - pa_.t0) * i / kTouchingSamples; }
+    bool close(int i) const { return close_[i]; }
+
+    // The stretch around u, where a is close to b, out to the samples on
+    // either side where it is not, and bisected there.
+    Stretch around(double u) const {
+        const double f = (u - pa_.t0) / (pa_.t1 - pa_.t0) * kTouchingSamples;
+        const int k = std::clamp(int(f), 0, kTouchingSamples - 1);
+        int i = k;
+        while (i >= 0 && close_[i])
+            --i;
+        int j = k + 1;
+        while (j <= kTouchingSamples && close_[j])
+            ++j;
+        Stretch s;
+        s.lo = i < 0 ? pa_.t0 : stretchEnd(a_, b_, pb_, i < k ? at(i + 1) : u, at(i), tol_);
+        s.hi = j > kTouchingSamples
+                   ? pa_.t1
+                   : stretchEnd(a_, b_, pb_, j > k + 1 ? at(j - 1) : u, at(j), tol_);
+        return s;
+    }
+
+private:
+    const Cubic& a_;
+    const Piece& pa_;
+    const Cubic& b_;
+    const Piece& pb_;
+    double tol_;
+    bool close_[kTouchingSamples + 1];
+};
+
+// Near-copies a few merge distances apart cross at angles so shallow that
+// on either side of the crossing they stay within the merge distance of each
+// other along a stretch, and the search finds touchings all along it. Where
+// they are that close they are one: each stretch of a's piece around a
+// touching the search found, or around a sample, that lies within tol of b's
+// piece, with its ends bisected, is taken as shared. The rest of a's piece
+// is searched as usual. The touchings are hits[firstHit] on; they are
+// replaced. Returns the cap that search runs into, or Ok, and then has added
+// nothing.
+RegionStatus touchingStretches(const Cubic& a, const Piece& pa, const Cubic& b, const Piece& pb,
+                               double tol, size_t firstHit, std::vector<Hit>& hits,
+                               std::vector<Overlap>& overlaps) {
+    const CloseStretches near(a, pa, b, pb, tol);
+    double seeds[kTouchingSamples + 1 + kMaxMeetingsPerPair];
+    int seedCount = 0;
+    for (size_t h = firstHit; h < hits.size() && seedCount < kMaxMeetingsPerPair; ++h)
+        seeds[seedCount++] = hits[h].tA;
+    for (int i = 0; i <= kTouchingSamples; ++i)
+        if (near.close(i)) seeds[seedCount++] = near.at(i);
+    std::sort(seeds, seeds + seedCount);
+    hits.resize(firstHit);
+    const size_t firstOverlap = overlaps.size();
+    auto refuse = [&](RegionStatus status) {
+        hits.resize(firstHit);
+        overlaps.resize(firstOverlap);
+        return status;
+    };
+
+    CloseStretches::Stretch found[kTouchingSamples + 1 + kMaxMeetingsPerPair];
+    int count = 0;
+    for (int k = 0; k < seedCount; ++k) {
+        if (count > 0 && seeds[k] <= found[count - 1].hi) continue;
+        const CloseStretches::Stretch s = near.around(seeds[k]);
+        // A point where they touch is no stretch: the search places it.
+        if (length(pointAt(a, s.hi) - pointAt(a, s.lo)) <= tol) continue;
+        if (count > 0 && s.lo <= found[count - 1].hi)
+            found[count - 1].hi = std::max(found[count - 1].hi, s.hi);
+        else
+            found[count++] = s;
+    }
+    if (count == 0) return refuse(RegionStatus::TooManyMeetings);
+
+    for (int k = 0; k < count; ++k) {
+        const double lo = found[k].lo;
+        const double hi = found[k].hi;
+        double tLo = 0.0;
+        double tHi = 0.0;
+        if (!nearB(a, b, pb, lo, tol, tLo) || !nearB(a, b, pb, hi, tol, tHi) ||
+            !staysClose(a, pa, b, pb, lo, hi, tLo, tHi, kTouchingStretchReach * tol))
+            return refuse(RegionStatus::TooManyMeetings);
+        hits.push_back({pa.segment, pb.segment, lo, tLo});
+        hits.push_back({pa.segment, pb.segment, hi, tHi});
+        overlaps.push_back({pa.segment, pb.segment, lo, hi, tLo, tHi});
+    }
+    // Between the stretches, after their ends, so that meetings at the ends
+    // are found once.
+    for (int k = 0; k <= count; ++k) {
+        const double from = k > 0 ? found[k - 1].hi : pa.t0;
+        const double to = k < count ? found[k].lo : pa.t1;
+        if (to <= from) continue;
+        PairSearch search{a, b, tol, hits, pa.segment, pb.segment, firstHit};
+        search.rangeA0 = from;
+        search.rangeA1 = to;
+        search.rangeB0 = pb.t0;
+        search.rangeB1 = pb.t1;
+        search.search(Part(subCubic(a, from, to), from, to), Part(pb.curve, pb.t0, pb.t1), 0);
+        if (search.limit != RegionStatus::Ok) return refuse(search.limit);
+    }
+    return RegionStatus::Ok;
+}
+
 // Returns the cap the search ran into, or Ok.
 RegionStatus intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa,
                              const Piece& pb, double tol, std::vector<Hit>& hits,
@@ -381,6 +529,9 @@ RegionStatus intersectPieces(const std::vector<SourceSegment>& segments, const P
         overlaps.push_back({pa.segment, pb.segment, lo.tA, hi.tA, lo.tB, hi.tB});
         return RegionStatus::Ok;
     }
+    if (search.limit == RegionStatus::TooManyMeetings &&
+        touchingStretches(a, pa, b, pb, tol, search.firstHit, hits, overlaps) == RegionStatus::Ok)
+        return RegionStatus::Ok;
     return search.limit;
 }
 

@@ -106,6 +106,13 @@ constexpr int kMaxMeetingsPerPair = 24;
 // apart at the coarsest merge distance), and taken as one they close up.
 constexpr double kTouchingStretchReach = 2.0;
 
+// Samples along a monotone piece, and bisections of each end, that find
+// where near-copies crossing at a shallow angle stay within the merge
+// distance of each other (count). A stretch shorter than two samples is left
+// to the search, which refuses it if it finds too many touchings in it.
+constexpr int kTouchingSamples = 64;
+constexpr int kTouchingEndBisections = 40;
+
 // How deep the search can go. A stretch of parameter width h of a cubic
 // whose control points lie within the extent E has a control box no larger
 // than 3 * sqrt(2) * E * h, so after 36 halvings (h < 1.5e-11) it is smaller
