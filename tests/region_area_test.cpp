@@ -387,6 +387,16 @@ TEST(RegionIdentities, StacksOfNudgedCopiesAreTheirUnionOrRefused) {
             EXPECT_NEAR(area(r), stretched, 4.0 * n * d + 1e-9) << n << " copies " << d << " apart";
         }
     }
+    // Deep stacks well within the merge distance pile their crossings at a
+    // few places; they are answered, not refused.
+    for (double d : {1e-8, 1e-7}) {
+        Shape stack;
+        for (int i = 0; i < 20; ++i)
+            stack.addSpline(circle(d * i, 0, 0.5).release());
+        const ShapeResult r = resolve(stack, FillRule::NonZero);
+        ASSERT_TRUE(r.ok()) << describe(r).toStdString();
+        EXPECT_NEAR(area(r), one + 19 * d, 4.0 * 20 * d + 1e-9) << d;
+    }
 }
 
 TEST(RegionIdentities, NearlyCoincidentCopiesKeepTheirRegion) {
