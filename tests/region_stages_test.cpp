@@ -41,8 +41,8 @@ struct TwoSquares : ::testing::Test {
 
     void build() {
         ASSERT_EQ(gather(a, &b, 0.0, input), RegionStatus::Ok);
-        monotonePieces(input.segments, pieces);
-        findHits(input.segments, pieces, input.merge, meetings);
+        monotonePieces(input, pieces);
+        findHits(input, pieces, input.merge, meetings);
         buildArrangement(input, pieces, meetings, arrangement);
     }
 };
@@ -53,9 +53,13 @@ TEST_F(TwoSquares, GatheringTakesEverySegmentBetweenItsKnots) {
     EXPECT_EQ(input.segments.size(), 8u);
     EXPECT_DOUBLE_EQ(input.extent, 3.0);
     EXPECT_EQ(checkGathered(input), "");
-    input.segments[3].endKnot = 0;  // runs from knot 3 to knot 0's neighbour
-    input.segments[3].curve.p[3] = {5, 5};
+    // Segment 3 closes the first square, from its knot 3 back to knot 0.
+    input.segments[3].endKnot = 1;
     EXPECT_NE(checkGathered(input), "");
+    input.segments[3].endKnot = 4;  // the other square's first knot
+    EXPECT_NE(checkGathered(input), "");
+    input.segments[3].endKnot = 0;
+    EXPECT_EQ(checkGathered(input), "");
 }
 
 TEST_F(TwoSquares, CrossingsAreFoundWhereTheOutlinesCross) {
@@ -65,8 +69,8 @@ TEST_F(TwoSquares, CrossingsAreFoundWhereTheOutlinesCross) {
     // two points (2, 1) and (1, 2) where the outlines cross.
     int crossings = 0;
     for (const Hit& h : meetings.hits) {
-        const Vec2 p = pointAt(input.segments[h.segA].curve, h.tA);
-        const Vec2 q = pointAt(input.segments[h.segB].curve, h.tB);
+        const Vec2 p = pointAt(curveOf(input, input.segments[h.segA]), h.tA);
+        const Vec2 q = pointAt(curveOf(input, input.segments[h.segB]), h.tB);
         EXPECT_NEAR(p.x, q.x, 1e-12);
         EXPECT_NEAR(p.y, q.y, 1e-12);
         bool atKnot = false;

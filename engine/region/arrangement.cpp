@@ -279,10 +279,10 @@ void placeHitStops(Builder& b) {
     b.joined.reserve(hits.size());
     for (const Hit& h : hits) {
         const int na = int(b.nodes.size());
-        b.nodes.push_back(pointAt(segments[h.segA].curve, h.tA));
+        b.nodes.push_back(pointAt(curveOf(b.input, segments[h.segA]), h.tA));
         b.atHits.push_back({h.segA, na, h.tA});
         const int nb = int(b.nodes.size());
-        b.nodes.push_back(pointAt(segments[h.segB].curve, h.tB));
+        b.nodes.push_back(pointAt(curveOf(b.input, segments[h.segB]), h.tB));
         b.atHits.push_back({h.segB, nb, h.tB});
         b.joined.push_back({na, nb});
     }
@@ -332,16 +332,17 @@ void carryAcrossOverlaps(Builder& b) {
         const Stop key{from, 0, std::min(f0, f1)};
         auto it = std::upper_bound(b.atHits.begin(), b.atHits.end(), key, before);
         int carriedPile = -1;
+        const Cubic onto = curveOf(b.input, segments[to]);
         for (; it != b.atHits.end() && it->segment == from && it->t < std::max(f0, f1); ++it) {
             const int k = int(it - b.atHits.begin());
             if (pile[k] == carriedPile) continue;
             double t = 0.0;
             const Vec2 p = b.nodes[it->node];
-            if (!projectOnMonotone(segments[to].curve, std::min(g0, g1), std::max(g0, g1), p,
+            if (!projectOnMonotone(onto, std::min(g0, g1), std::max(g0, g1), p,
                                    sameCurveReach(b.input), t))
                 continue;
             const int n = int(b.nodes.size());
-            b.nodes.push_back(pointAt(segments[to].curve, t));
+            b.nodes.push_back(pointAt(onto, t));
             carried.push_back({to, n, t});
             b.joined.push_back({it->node, n});
             carriedPile = pile[k];
@@ -495,6 +496,7 @@ void linkBusySegments(const Builder& b, const ScratchList<Stop>& stops, Vertices
         const Stop* kept = stops.data() + g;
         const int count = int(end - g);
         g = end;
+        const Cubic curve = curveOf(b.input, segments[s]);
         for (int i = 0; i + 1 < count; ++i) {
             Link& l = out.links.emplace_back();
             l.segment = s;
@@ -506,7 +508,7 @@ void linkBusySegments(const Builder& b, const ScratchList<Stop>& stops, Vertices
             e.firstLink = int(out.links.size()) - 1;
             e.v0 = vertices.of(kept[i].node);
             e.v1 = vertices.of(kept[i + 1].node);
-            Cubic c = subCubic(segments[s].curve, l.t0, l.t1);
+            Cubic c = subCubic(curve, l.t0, l.t1);
             c.p[0] = out.vertices[e.v0];
             c.p[3] = out.vertices[e.v1];
             l.curve = keepCurve(b, s, l.t0, l.t1, c, out);

@@ -8,7 +8,8 @@
 
 namespace carvex::region {
 
-void monotonePieces(const std::vector<SourceSegment>& segments, std::vector<Piece>& pieces) {
+void monotonePieces(const Gathered& input, std::vector<Piece>& pieces) {
+    const std::vector<SourceSegment>& segments = input.segments;
     // The cuts first, so that the list of pieces is sized once: growing it
     // would hold the old and the new list at once.
     StageMemory stage;
@@ -18,7 +19,7 @@ void monotonePieces(const std::vector<SourceSegment>& segments, std::vector<Piec
     for (size_t s = 0; s < segments.size(); ++s) {
         if (segments[s].line) continue;
         double found[4];
-        const int n = extremaParameters(segments[s].curve, found);
+        const int n = extremaParameters(curveOf(input, segments[s]), found);
         cutCount[s] = static_cast<unsigned char>(n);
         cuts.insert(cuts.end(), found, found + n);
     }
@@ -26,7 +27,7 @@ void monotonePieces(const std::vector<SourceSegment>& segments, std::vector<Piec
     pieces.reserve(segments.size() + cuts.size());
     const double* next = cuts.data();
     for (int s = 0; s < int(segments.size()); ++s) {
-        const Cubic& c = segments[s].curve;
+        const Cubic c = curveOf(input, segments[s]);
         double t0 = 0.0;
         for (int i = 0; i <= cutCount[s]; ++i) {
             Piece p;
@@ -499,11 +500,10 @@ RegionStatus touchingStretches(const Cubic& a, const Piece& pa, const Cubic& b, 
 }
 
 // Returns the cap the search ran into, or Ok.
-RegionStatus intersectPieces(const std::vector<SourceSegment>& segments, const Piece& pa,
-                             const Piece& pb, double tol, std::vector<Hit>& hits,
-                             std::vector<Overlap>& overlaps) {
-    const Cubic& a = segments[pa.segment].curve;
-    const Cubic& b = segments[pb.segment].curve;
+RegionStatus intersectPieces(const Gathered& input, const Piece& pa, const Piece& pb, double tol,
+                             std::vector<Hit>& hits, std::vector<Overlap>& overlaps) {
+    const Cubic a = curveOf(input, input.segments[pa.segment]);
+    const Cubic b = curveOf(input, input.segments[pb.segment]);
     Incidence lo;
     Incidence hi;
     if (sharedStretch(a, pa, b, pb, tol, lo, hi)) {
@@ -541,8 +541,8 @@ RegionStatus intersectPieces(const std::vector<SourceSegment>& segments, const P
 // segment crosses itself: if B(s) = B(t) with s < t, x(t) - x(s) = 0 and by
 // Rolle x' vanishes between them, so an x-extremum cut separates s and t and
 // they lie on different pieces.
-void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piece>& pieces,
-              double tol, Meetings& out) {
+void findHits(const Gathered& input, const std::vector<Piece>& pieces, double tol, Meetings& out) {
+    const std::vector<SourceSegment>& segments = input.segments;
     out.hits.clear();
     out.overlaps.clear();
     out.limit = RegionStatus::Ok;
@@ -574,7 +574,7 @@ void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piec
             if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
             if (onlyShareAnEnd(p, pb, q, qb)) continue;
             const size_t before = hits.size();
-            out.limit = intersectPieces(segments, q, p, tol, hits, out.overlaps);
+            out.limit = intersectPieces(input, q, p, tol, hits, out.overlaps);
             if (out.limit != RegionStatus::Ok) {
                 out.limitSegments[0] = q.segment;
                 out.limitSegments[1] = p.segment;

@@ -55,13 +55,12 @@ struct Meetings {
 };
 
 // The pieces of every segment, in segment order, into out (emptied first).
-void monotonePieces(const std::vector<SourceSegment>& segments, std::vector<Piece>& out);
+void monotonePieces(const Gathered& input, std::vector<Piece>& out);
 
 // Every meeting of two pieces, within tol of the extent: crossings refined on
 // the curves, touchings, and both ends of every shared stretch. Stops at the
 // first pair whose search reaches a cap, and says so in out.limit.
-void findHits(const std::vector<SourceSegment>& segments, const std::vector<Piece>& pieces,
-              double tol, Meetings& out);
+void findHits(const Gathered& input, const std::vector<Piece>& pieces, double tol, Meetings& out);
 
 // The parameter in [t0, t1] of the point of a monotone stretch of c nearest
 // to p, when that point is within tol of p.

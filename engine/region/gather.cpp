@@ -124,11 +124,6 @@ void addSegments(Gathered& out) {
             }
             if (reach <= out.merge * out.merge) continue;
             seg.line = seg.closing || tracesChord(drawn);
-            // A closing line runs from the last knot to the first, as a fill
-            // closes an open spline.
-            seg.curve = seg.line ? Cubic{{ka.point, lerp(ka.point, kb.point, 1.0 / 3.0),
-                                          lerp(ka.point, kb.point, 2.0 / 3.0), kb.point}}
-                                 : drawn;
             out.segments.push_back(seg);
         }
     }

@@ -14,11 +14,9 @@ namespace carvex::region {
 // One input knot, as the caller gave it.
 using InputKnot = PathKnot;
 
+// A segment between two gathered knots. Its curve is not stored: the knots
+// hold it once, and curveOf() rebuilds it.
 struct SourceSegment {
-    // The curve as the engine parameterises it: a segment that traces its
-    // chord gets its handles at the thirds, so that its parameter runs
-    // evenly along it and Newton's steps stay well scaled.
-    Cubic curve;
     int operand = 0;     // 0 for a, 1 for b
     int startKnot = -1;  // indices into Gathered::knots
     int endKnot = -1;
@@ -59,6 +57,17 @@ struct Gathered {
 // cannot tell from a point are left out. TooSmallForPosition when the
 // shapes span too few of the steps between doubles where they lie.
 RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& out);
+
+// The curve as the engine parameterises it: a segment that traces its chord
+// gets its handles at the thirds, so that its parameter runs evenly along it
+// and Newton's steps stay well scaled. A closing line runs from the last
+// knot to the first, as a fill closes an open spline.
+inline Cubic curveOf(const Gathered& input, const SourceSegment& seg) {
+    const Vec2 a = input.knots[seg.startKnot].point;
+    const Vec2 b = input.knots[seg.endKnot].point;
+    if (seg.line) return {{a, lerp(a, b, 1.0 / 3.0), lerp(a, b, 2.0 / 3.0), b}};
+    return {{a, input.knots[seg.startKnot].out, input.knots[seg.endKnot].in, b}};
+}
 
 // A segment as drawn, from its knots, for answers that keep it whole (not
 // for closing segments, which no knot's handles draw).

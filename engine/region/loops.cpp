@@ -217,12 +217,13 @@ bool joins(const Arrangement& a, const Step& x, const Step& y) {
 // segment as drawn when it is whole.
 Cubic pieceOfSegment(const Gathered& input, const SourceSegment& seg, double t0, double t1) {
     if (t0 <= 0.0 && t1 >= 1.0 && !seg.closing) return drawnCurve(input, seg);
+    const Cubic curve = curveOf(input, seg);
     if (seg.line) {
-        const Vec2 p = pointAt(seg.curve, t0);
-        const Vec2 q = pointAt(seg.curve, t1);
+        const Vec2 p = pointAt(curve, t0);
+        const Vec2 q = pointAt(curve, t1);
         return {{p, p, q, q}};
     }
-    return subCubic(seg.curve, t0, t1);
+    return subCubic(curve, t0, t1);
 }
 
 // Neighbouring links along one segment become one piece of it again. The

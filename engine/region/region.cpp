@@ -38,8 +38,8 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Pa
     using namespace region;
     const bool checks = stageChecksOn();
     if (checks) enforce("gathering", checkGathered(w.input));
-    monotonePieces(w.input.segments, w.pieces);
-    findHits(w.input.segments, w.pieces, w.input.join, w.meetings);
+    monotonePieces(w.input, w.pieces);
+    findHits(w.input, w.pieces, w.input.join, w.meetings);
     if (w.meetings.limit != RegionStatus::Ok) return w.meetings.limit;
     if (checks) enforce("crossing", checkMeetings(w.input, w.pieces, w.meetings));
     buildArrangement(w.input, w.pieces, w.meetings, w.arrangement);

@@ -1,5 +1,6 @@
 #include "region/stagecheck.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -25,15 +26,26 @@ std::string at(const char* what, size_t index, const char* fault) {
     return std::string(what) + " " + std::to_string(index) + ": " + fault;
 }
 
+// Whether knot `to` follows knot `from` along their spline, round from its
+// last knot to its first.
+bool neighbours(const Gathered& input, int from, int to) {
+    const auto span =
+        std::upper_bound(input.splines.begin(), input.splines.end(), from,
+                         [](int knot, const SplineSpan& sp) { return knot < sp.first; });
+    if (span == input.splines.begin()) return false;
+    const SplineSpan& sp = *(span - 1);
+    if (from >= sp.first + sp.count) return false;
+    return to == (from + 1 < sp.first + sp.count ? from + 1 : sp.first);
+}
+
 std::string checkSegment(const Gathered& input, size_t i) {
     const SourceSegment& s = input.segments[i];
     const int knots = int(input.knots.size());
     if (s.startKnot < 0 || s.startKnot >= knots || s.endKnot < 0 || s.endKnot >= knots)
         return at("segment", i, "a knot out of range");
     if (s.operand != 0 && s.operand != 1) return at("segment", i, "no such input");
-    if (s.curve.p[0] != input.knots[s.startKnot].point ||
-        s.curve.p[3] != input.knots[s.endKnot].point)
-        return at("segment", i, "does not run between its knots");
+    if (!neighbours(input, s.startKnot, s.endKnot))
+        return at("segment", i, "does not run between neighbouring knots");
     return {};
 }
 
