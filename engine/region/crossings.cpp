@@ -1,6 +1,7 @@
 #include "region/crossings.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "region/runsort.h"
 #include "region/scratch.h"
@@ -130,6 +131,69 @@ bool apart(const Part& a, const Part& b, double tol) {
     return below || above;
 }
 
+// Whether b keeps farther than tol from a, measured from a parabola that
+// bends as a does: near-copies bend alike, and about such a parabola each
+// keeps to a band far thinner than the band about its chord, so that copies
+// a little more than tol apart are told apart without subdividing them to
+// their distance.
+//
+// In a's chord frame (x along the chord, y across it) the parabola is
+// P(x) = k x (L - x), through a's middle point. y - P(x) along either curve
+// is a polynomial of degree six in the curve's parameter; its Bernstein
+// coefficients bound it. Bands G apart put the curves at least
+// G / sqrt(1 + m^2) apart, m the steepest slope of P over both curves.
+bool apartAlongBend(const Part& a, const Part& b, double tol) {
+    if (a.normal.x == 0.0 && a.normal.y == 0.0) return false;
+    const Vec2 o = a.c.p[0];
+    const Vec2 along{a.normal.y, -a.normal.x};
+    double xa[4], ya[4], xb[4], yb[4];
+    double scale = 0.0;
+    for (int i = 0; i < 4; ++i) {
+        xa[i] = dot(a.c.p[i] - o, along);
+        ya[i] = dot(a.c.p[i] - o, a.normal);
+        xb[i] = dot(b.c.p[i] - o, along);
+        yb[i] = dot(b.c.p[i] - o, a.normal);
+        scale = std::max(
+            {scale, std::fabs(xa[i]), std::fabs(ya[i]), std::fabs(xb[i]), std::fabs(yb[i])});
+    }
+    const double L = xa[3];
+    const double xm = (xa[0] + 3.0 * (xa[1] + xa[2]) + xa[3]) / 8.0;
+    const double ym = (ya[0] + 3.0 * (ya[1] + ya[2]) + ya[3]) / 8.0;
+    const double den = xm * (L - xm);
+    if (!(den > 0.0)) return false;
+    const double k = ym / den;
+    // C(3,i) C(3,j) / C(6,i+j): the weights of a product of two cubics.
+    static constexpr double w[4][4] = {
+        {1.0, 0.5, 0.2, 0.05}, {0.5, 0.6, 0.45, 0.2}, {0.2, 0.45, 0.6, 0.5}, {0.05, 0.2, 0.5, 1.0}};
+    auto band = [&](const double* x, const double* y, double& lo, double& hi) {
+        lo = std::numeric_limits<double>::infinity();
+        hi = -lo;
+        for (int m = 0; m <= 6; ++m) {
+            double r = 0.0;
+            for (int i = std::max(0, m - 3); i <= std::min(3, m); ++i)
+                r += w[i][m - i] * (y[i] - k * x[i] * (L - x[m - i]));
+            lo = std::min(lo, r);
+            hi = std::max(hi, r);
+        }
+    };
+    double loA, hiA, loB, hiB;
+    band(xa, ya, loA, hiA);
+    band(xb, yb, loB, hiB);
+    const double gap = std::max(loB - hiA, loA - hiB);
+    if (!(gap > 0.0)) return false;
+    const double x0 = std::min({xa[0], xa[1], xa[2], xa[3], xb[0], xb[1], xb[2], xb[3]});
+    const double x1 = std::max({xa[0], xa[1], xa[2], xa[3], xb[0], xb[1], xb[2], xb[3]});
+    const double slope = std::fabs(k) * std::max(std::fabs(L - 2.0 * x0), std::fabs(L - 2.0 * x1));
+    const double rounding = kBendRounding * (scale + std::fabs(k) * scale * scale);
+    return gap > (tol + rounding) * std::sqrt(1.0 + slope * slope);
+}
+
+// Whether two parts run nearly side by side, where the bands about their
+// chords cannot part them but the bands about their bend can.
+bool sideBySide(const Part& a, const Part& b) {
+    return std::fabs(cross(a.normal, b.normal)) <= kSideBySide;
+}
+
 // Whether p lies within tol of the band around c's chord that holds c: a
 // cheap necessary condition for p to lie on c.
 bool inBand(const Cubic& c, Vec2 p, double tol) {
@@ -152,6 +216,9 @@ struct PairSearch {
     int segB;
     size_t firstHit;
     int budget = kPairSearchBudget;
+    // Leaves where Newton found nothing: many of them mean curves that run
+    // side by side a little more than tol apart.
+    int missedLeaves = 0;
     RegionStatus limit = RegionStatus::Ok;  // the cap that stopped the search
 
     void add(double tA, double tB) {
@@ -238,6 +305,8 @@ struct PairSearch {
             add(s, t);
         } else if (length(pointAt(a, s0) - pointAt(b, t0)) <= tol) {
             add(s0, t0);  // a touching, where Newton has no crossing to find
+        } else {
+            ++missedLeaves;
         }
     }
 
@@ -249,6 +318,9 @@ struct PairSearch {
         }
         if (!pa.box.overlaps(pb.box, tol)) return;
         if (apart(pa, pb, tol) || apart(pb, pa, tol)) return;
+        if (missedLeaves >= kMissedLeavesBeforeBendTest && sideBySide(pa, pb) &&
+            (apartAlongBend(pa, pb, tol) || apartAlongBend(pb, pa, tol)))
+            return;
         const double sa = pa.box.size();
         const double sb = pb.box.size();
         const bool flatA = pa.flat <= kFlatStretch * sa || sa <= tol;

@@ -121,6 +121,20 @@ constexpr int kTouchingEndBisections = 40;
 // stands guard over that argument (count).
 constexpr int kMaxSearchDepth = 80;
 
+// Parts of two curves whose chords turn less than this from each other
+// (sine of the angle) are also tried against a parabola bending as one of
+// them does: near-copies run side by side, and their chords' bands, wide as
+// the bend, cannot part them (ratio). Only the cost depends on it.
+constexpr double kSideBySide = 0.125;
+// The test only starts after this many leaves of one pair found nothing:
+// Newton started in one leaf may end on a meeting in another, so that an
+// ordinary pair keeps the search it always had, and only pairs that run
+// side by side for long are cut short (count).
+constexpr int kMissedLeavesBeforeBendTest = 8;
+// The rounding allowed for in that test, relative to the frame's
+// coordinates and the parabola's terms (ratio: 64 units in the last place).
+constexpr double kBendRounding = 64.0 * 2.220446049250313e-16;
+
 // Newton on a(s) = b(t): steps before giving up, the residual that counts as
 // met (merge), and the Jacobian that counts as singular (relative to the
 // product of the two tangents' lengths).
