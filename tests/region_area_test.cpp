@@ -399,6 +399,59 @@ TEST(RegionIdentities, StacksOfNudgedCopiesAreTheirUnionOrRefused) {
     }
 }
 
+TEST(RegionIdentities, CopiesSideBySideKeepTheirShallowCrossings) {
+    // Copies of a rounded rectangle moved along a slant, each 1e-7 (500
+    // merge distances) further: they run side by side and cross at very
+    // shallow angles where their tangents turn along the slant. A convex
+    // shape moved along a segment sweeps the segment's length times its
+    // width across the slant; the width is measured on the drawn curves.
+    const double slant = 1.2;
+    const Point3d along(std::cos(slant), std::sin(slant), 0);
+    const Point3d across(-along.y, along.x, 0);
+    const auto outline = [] { return roundedRectangle(-0.5, -0.4, 0.5, 0.4, 0.1); };
+    double lo = 1e300;
+    double hi = -1e300;
+    const auto drawn = outline();
+    for (int i = 0; i < drawn->size(); ++i)
+        for (int k = 0; k <= 1000; ++k) {
+            const Point3d p = bezier(*drawn->at(i), *drawn->at((i + 1) % drawn->size()), k / 1e3);
+            lo = std::min(lo, p.x * across.x + p.y * across.y);
+            hi = std::max(hi, p.x * across.x + p.y * across.y);
+        }
+    const double one = exactArea(*drawn);
+    const double step = 1e-7;
+    const int copies = 30;
+    Shape stack;
+    for (int i = 0; i < copies; ++i) {
+        auto copy = outline();
+        for (Knot* k : *copy)
+            for (Point3d* p : {&k->point, &k->inVec, &k->outVec})
+                *p = *p + along * (step * i);
+        stack.addSpline(copy.release());
+    }
+    const double swept = (copies - 1) * step * (hi - lo);
+    // The whole stack may be answered at a coarser merge distance, which
+    // can close the sweep up, but never loses a copy.
+    const ShapeResult united = resolve(stack, FillRule::NonZero);
+    ASSERT_TRUE(united.ok()) << describe(united).toStdString();
+    EXPECT_GE(area(united), one - 1e-9);
+    EXPECT_LE(area(united), one + swept + 1e-9);
+    // Two copies against each other: each sweeps what the other leaves,
+    // whether they lie a few merge distances apart or the stack's length.
+    for (int i : {1, 3, 10, copies - 1}) {
+        Shape first;
+        Shape other;
+        first.addSpline(new Spline());
+        first.first()->copyFrom(*stack.at(0));
+        other.addSpline(new Spline());
+        other.first()->copyFrom(*stack.at(i));
+        const double both = 2.0 * i * step * (hi - lo);
+        const ShapeResult apart = combine(first, other, Operation::Xor);
+        ASSERT_TRUE(apart.ok()) << describe(apart).toStdString();
+        EXPECT_NEAR(area(apart), both, 0.02 * both) << i << " steps apart";
+    }
+}
+
 TEST(RegionIdentities, NearlyCoincidentCopiesKeepTheirRegion) {
     // A shape against itself moved and turned by 1e-13 to 1e-7 of its size:
     // outlines that run along each other, merged or crossing at very shallow
