@@ -35,7 +35,7 @@ struct TwoSquares : ::testing::Test {
     Paths a{square(0, 0, 2)};
     Paths b{square(1, 1, 2)};
     Gathered input;
-    std::vector<Piece> pieces;
+    PieceList pieces;
     Meetings meetings;
     Arrangement arrangement;
 

@@ -51,13 +51,15 @@ bool crossesRightOf(const Cubic& c, Vec2 p) {
 // every piece when only a few rays are cast, which costs less than sorting.
 class PieceBands {
 public:
-    PieceBands(const Gathered& input, const std::vector<Piece>& pieces, bool sorted, Arena* mem)
-        : pieces_(pieces), ofB_(mem), start_(mem), items_(mem) {
+    PieceBands(const Gathered& input, const PieceList& pieces, bool sorted, Arena* mem)
+        : pieces_(pieces), ends_(mem), ofB_(mem), start_(mem), items_(mem) {
         double left = HUGE_VAL;
         double right = -HUGE_VAL;
+        ends_.resize(pieces.size());
         ofB_.resize(pieces.size());
         for (size_t i = 0; i < pieces.size(); ++i) {
-            const Box box = pieces[i].box();
+            ends_[i] = {pieces.start(pieces[i]), pieces.end(pieces[i])};
+            const Box box = boxOf(ends_[i].start, ends_[i].end);
             left = std::min(left, box.x0);
             right = std::max(right, box.x1);
             ofB_[i] = input.segments[pieces[i].segment].operand != 0;
@@ -74,7 +76,7 @@ public:
         double hi = 0.0;
         double heights = 0.0;
         for (size_t i = 0; i < pieces.size(); ++i) {
-            const Box box = pieces[i].box();
+            const Box box = boxOf(ends_[i].start, ends_[i].end);
             lo = i == 0 ? box.y0 : std::min(lo, box.y0);
             hi = i == 0 ? box.y1 : std::max(hi, box.y1);
             heights += box.y1 - box.y0;
@@ -91,7 +93,7 @@ public:
         ScratchList<int> first(pieces.size(), 0, mem);
         ScratchList<int> last(pieces.size(), 0, mem);
         for (size_t i = 0; i < pieces.size(); ++i) {
-            const Box box = pieces[i].box();
+            const Box box = boxOf(ends_[i].start, ends_[i].end);
             first[i] = band(box.y0);
             last[i] = band(box.y1);
             for (int b = first[i]; b <= last[i]; ++b)
@@ -115,38 +117,47 @@ public:
         for (int k = 0; k < count; ++k)
             wa[k] = wb[k] = 0;
         const int b0 = band(p[0].y);
-        if (count == 1 || band(p[1].y) == b0) {
-            scan(b0, p, 0, count, wa, wb);
-            return;
+        if (count == 1) {
+            scan<0, 1>(b0, p, wa, wb);
+        } else if (band(p[1].y) == b0) {
+            scan<0, 2>(b0, p, wa, wb);
+        } else {
+            scan<0, 1>(b0, p, wa, wb);
+            scan<1, 2>(band(p[1].y), p, wa, wb);
         }
-        scan(b0, p, 0, 1, wa, wb);
-        scan(band(p[1].y), p, 1, 2, wa, wb);
     }
 
 private:
-    void scan(int b, const Vec2* p, int from, int to, int* wa, int* wb) const {
+    // Points from to to; fixed, so that the loop over them unrolls.
+    template <int from, int to>
+    void scan(int b, const Vec2* p, int* wa, int* wb) const {
         for (int k = start_[b]; k < start_[b + 1]; ++k) {
             const int index = items_[k];
-            const Piece& piece = pieces_[index];
-            const double y0 = piece.curve.p[0].y;
-            const double y1 = piece.curve.p[3].y;
+            const double y0 = ends_[index].start.y;
+            const double y1 = ends_[index].end.y;
             const int sign = y1 > y0 ? 1 : -1;
             int* w = ofB_[index] ? wb : wa;
-            const Box box = piece.box();
+            const Box box = boxOf(ends_[index].start, ends_[index].end);
             for (int i = from; i < to; ++i) {
                 // Half-open, so that a ray through a piece's end counts it once.
                 if (!(std::min(y0, y1) <= p[i].y && p[i].y < std::max(y0, y1))) continue;
                 if (p[i].x < middleX_) {
                     if (box.x1 <= p[i].x) continue;
-                    if (box.x0 <= p[i].x && !crossesRightOf(piece.curve, p[i])) continue;
+                    if (box.x0 <= p[i].x && !crossesRight(index, p[i])) continue;
                     w[i] += sign;
                 } else {
                     if (box.x0 > p[i].x) continue;
-                    if (box.x1 > p[i].x && crossesRightOf(piece.curve, p[i])) continue;
+                    if (box.x1 > p[i].x && crossesRight(index, p[i])) continue;
                     w[i] -= sign;
                 }
             }
         }
+    }
+
+    // Rarely reached: most pieces a ray meets lie wholly on one side of its
+    // origin. Kept out of the scan so that the scan stays small.
+    bool crossesRight(int index, Vec2 p) const {
+        return crossesRightOf(pieces_.curve(pieces_[size_t(index)]), p);
     }
 
     int band(double y) const {
@@ -154,9 +165,15 @@ private:
         return int(std::clamp(b, 0.0, double(count_ - 1)));
     }
 
-    const std::vector<Piece>& pieces_;
-    ScratchList<char> ofB_;  // per piece: whether it is of the second input
-    double middleX_ = 0.0;   // rays from points left of it run to +x
+    struct Ends {
+        Vec2 start;
+        Vec2 end;
+    };
+
+    const PieceList& pieces_;
+    ScratchList<Ends> ends_;  // per piece, read by every ray through its bands
+    ScratchList<char> ofB_;   // per piece: whether it is of the second input
+    double middleX_ = 0.0;    // rays from points left of it run to +x
     double origin_ = 0.0;
     double width_ = 1.0;
     double perWidth_ = 1.0;
@@ -196,8 +213,7 @@ bool edgeMatches(const Gathered& input, const PieceBands& bands, const Arrangeme
 
 }  // namespace
 
-bool windingsMatchInputs(const Gathered& input, const std::vector<Piece>& pieces,
-                         const Arrangement& a) {
+bool windingsMatchInputs(const Gathered& input, const PieceList& pieces, const Arrangement& a) {
     if (a.seeds.empty() || pieces.empty()) return true;
     StageMemory stage;
     const size_t rays = a.seeds.size() + a.edges.size();

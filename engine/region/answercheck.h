@@ -18,7 +18,7 @@ namespace carvex::region {
 // arrangement misses a meeting; only the inputs show they are wrong. Each
 // side is tried a few distances off the edge, so that a face thinner than
 // the first still gets its point.
-bool windingsMatchInputs(const Gathered& input, const std::vector<Piece>& pieces,
+bool windingsMatchInputs(const Gathered& input, const PieceList& pieces,
                          const Arrangement& arrangement);
 
 }  // namespace carvex::region

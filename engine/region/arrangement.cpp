@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 
 #include "region/runsort.h"
 #include "region/scratch.h"
@@ -164,7 +165,7 @@ namespace {
 // its length is known.
 struct Builder {
     const Gathered& input;
-    const std::vector<Piece>& pieces;
+    const PieceList& pieces;
     const Meetings& meetings;
     Arena* mem;
     // The pieces of segment s are pieces[firstPiece[s]] to
@@ -230,7 +231,7 @@ void placeStructuralStops(Builder& b) {
         for (int i = b.firstPiece[s]; i < b.firstPiece[s + 1]; ++i) {
             if (b.pieces[i].t0 <= 0.0) continue;
             b.regular.push_back({s, int(b.nodes.size()), b.pieces[i].t0});
-            b.nodes.push_back(b.pieces[i].curve.p[0]);
+            b.nodes.push_back(b.pieces.start(b.pieces[i]));
         }
         b.regular.push_back({s, segments[s].endKnot, 1.0});
         b.exposed[segments[s].endKnot] = 1;
@@ -467,7 +468,7 @@ bool sameBits(const Cubic& a, const Cubic& b) {
 int keepCurve(const Builder& b, int s, double t0, double t1, const Cubic& c, Arrangement& out) {
     for (int i = b.firstPiece[s]; i < b.firstPiece[s + 1]; ++i) {
         const Piece& p = b.pieces[i];
-        if (p.t0 == t0 && p.t1 == t1 && sameBits(p.curve, c)) return -1 - i;
+        if (p.t0 == t0 && p.t1 == t1 && sameBits(b.pieces.curve(p), c)) return -1 - i;
     }
     out.curves.push_back(c);
     return int(out.curves.size()) - 1;
@@ -476,9 +477,10 @@ int keepCurve(const Builder& b, int s, double t0, double t1, const Cubic& c, Arr
 // Puts control point `end` (0 or 3) of a link's curve on a vertex, keeping a
 // curve of its own where that changes a piece.
 void moveEnd(Link& l, int end, Vec2 vertex, Arrangement& out) {
-    if (std::memcmp(&out.curveOf(l).p[end], &vertex, sizeof(Vec2)) == 0) return;
+    const Cubic curve = out.curveOf(l);
+    if (std::memcmp(&curve.p[end], &vertex, sizeof(Vec2)) == 0) return;
     if (l.curve < 0) {
-        out.curves.push_back(out.curveOf(l));
+        out.curves.push_back(curve);
         l.curve = int(out.curves.size()) - 1;
     }
     out.curves[size_t(l.curve)].p[end] = vertex;
@@ -625,8 +627,8 @@ void dropCancelledEdges(Arrangement& out) {
 
 }  // namespace
 
-void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
-                      const Meetings& meetings, Arrangement& out) {
+void buildArrangement(const Gathered& input, const PieceList& pieces, const Meetings& meetings,
+                      Arrangement& out) {
     out.vertices.clear();
     out.vertexKnot.clear();
     out.links.clear();
@@ -685,19 +687,16 @@ struct BucketIndex {
     int count = 1;
     ScratchList<int> start;
     ScratchList<int> items;
+    // Per link: where its start and its end lie along the split axis, read
+    // by every ray through its buckets.
+    ScratchList<std::pair<double, double>> ends;
 
-    explicit BucketIndex(Arena* mem) : start(mem), items(mem) {}
+    explicit BucketIndex(Arena* mem) : start(mem), items(mem), ends(mem) {}
 
     // The span of link i along the split axis (a monotone stretch lies
     // between its ends).
-    static double lo(const Arrangement& a, int i, bool y) {
-        const Cubic& c = a.curveOf(a.links[i]);
-        return y ? std::min(c.p[0].y, c.p[3].y) : std::min(c.p[0].x, c.p[3].x);
-    }
-    static double hi(const Arrangement& a, int i, bool y) {
-        const Cubic& c = a.curveOf(a.links[i]);
-        return y ? std::max(c.p[0].y, c.p[3].y) : std::max(c.p[0].x, c.p[3].x);
-    }
+    double lo(int i) const { return std::min(ends[i].first, ends[i].second); }
+    double hi(int i) const { return std::max(ends[i].first, ends[i].second); }
     int bucket(double c) const {
         const double b = std::floor((c - origin) / width);
         return int(std::clamp(b, 0.0, double(count - 1)));
@@ -721,9 +720,13 @@ struct BucketIndex {
             if (i == 0 || c > h) h = c;
         }
         size_t links = 0;
+        ends.resize(a.links.size());
         forEachLiveLink(a, [&](int i) {
-            l = std::min(l, lo(a, i, y));
-            h = std::max(h, hi(a, i, y));
+            const Vec2 p = a.startOf(a.links[i]);
+            const Vec2 q = a.endOf(a.links[i]);
+            ends[i] = y ? std::make_pair(p.y, q.y) : std::make_pair(p.x, q.x);
+            l = std::min(l, lo(i));
+            h = std::max(h, hi(i));
             ++links;
         });
         origin = l;
@@ -732,15 +735,14 @@ struct BucketIndex {
         for (;;) {
             width = std::max((h - l) / count, kNarrowestBucket);
             long long total = 0;
-            forEachLiveLink(a,
-                            [&](int i) { total += bucket(hi(a, i, y)) - bucket(lo(a, i, y)) + 1; });
+            forEachLiveLink(a, [&](int i) { total += bucket(hi(i)) - bucket(lo(i)) + 1; });
             if (count == 1 || total <= (long long)kRayEntriesPerLink * (long long)(links + 1))
                 break;
             count = std::max(1, count / 4);
         }
         start.assign(count + 1, 0);
         forEachLiveLink(a, [&](int i) {
-            for (int b = bucket(lo(a, i, y)); b <= bucket(hi(a, i, y)); ++b)
+            for (int b = bucket(lo(i)); b <= bucket(hi(i)); ++b)
                 ++start[b + 1];
         });
         for (int b = 0; b < count; ++b)
@@ -748,7 +750,7 @@ struct BucketIndex {
         items.resize(start[count]);
         ScratchList<int> fill(start.begin(), start.end() - 1, start.get_allocator());
         forEachLiveLink(a, [&](int i) {
-            for (int b = bucket(lo(a, i, y)); b <= bucket(hi(a, i, y)); ++b)
+            for (int b = bucket(lo(i)); b <= bucket(hi(i)); ++b)
                 items[fill[b]++] = i;
         });
     }
@@ -765,11 +767,19 @@ void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, b
     auto visit = [&](int i) {
         if (i == self) return;
         const Link& l = a.links[i];
-        const Cubic& curve = a.curveOf(l);
-        const double c0 = levelY ? curve.p[0].y : curve.p[0].x;
-        const double c1 = levelY ? curve.p[3].y : curve.p[3].x;
+        double c0 = 0.0;
+        double c1 = 0.0;
+        if (index) {
+            std::tie(c0, c1) = index->ends[i];
+        } else {
+            const Vec2 p0 = a.startOf(l);
+            const Vec2 p3 = a.endOf(l);
+            c0 = levelY ? p0.y : p0.x;
+            c1 = levelY ? p3.y : p3.x;
+        }
         // Half-open, so that a ray through a vertex counts it once.
         if (!(std::min(c0, c1) <= level && level < std::max(c0, c1))) return;
+        const Cubic curve = a.curveOf(l);
         const Box box = controlBox(curve);
         const double olo = levelY ? box.x0 : box.y0;
         const double ohi = levelY ? box.x1 : box.y1;

@@ -53,7 +53,7 @@ struct Arrangement {
     std::vector<Cubic> curves;  // the links' curves that are no piece's
     // The pieces the links refer to; the caller keeps them while it reads
     // the arrangement.
-    const std::vector<Piece>* pieces = nullptr;
+    const PieceList* pieces = nullptr;
     std::vector<Edge> edges;
     // The edges whose windings came from a ray of their own; every other
     // edge's follow from one of these through the vertices.
@@ -62,17 +62,27 @@ struct Arrangement {
     // kJoinSpanReach thresholds: the arrangement does not stand for the shapes.
     bool joinsTooLong = false;
 
-    const Cubic& curveOf(const Link& l) const {
-        return l.curve >= 0 ? curves[size_t(l.curve)] : (*pieces)[size_t(-1 - l.curve)].curve;
+    Cubic curveOf(const Link& l) const {
+        if (l.curve >= 0) return curves[size_t(l.curve)];
+        return pieces->curve((*pieces)[size_t(-1 - l.curve)]);
+    }
+    // The ends of a link's curve, without building the rest of it.
+    Vec2 startOf(const Link& l) const {
+        if (l.curve >= 0) return curves[size_t(l.curve)].p[0];
+        return pieces->start((*pieces)[size_t(-1 - l.curve)]);
+    }
+    Vec2 endOf(const Link& l) const {
+        if (l.curve >= 0) return curves[size_t(l.curve)].p[3];
+        return pieces->end((*pieces)[size_t(-1 - l.curve)]);
     }
     // The curves by which an edge leaves v0 and reaches v1.
-    const Cubic& startCurve(const Edge& e) const { return curveOf(links[e.firstLink]); }
-    const Cubic& endCurve(const Edge& e) const { return curveOf(links[e.firstLink + e.links - 1]); }
+    Cubic startCurve(const Edge& e) const { return curveOf(links[e.firstLink]); }
+    Cubic endCurve(const Edge& e) const { return curveOf(links[e.firstLink + e.links - 1]); }
 };
 
 // Into out, whose lists are emptied first.
-void buildArrangement(const Gathered& input, const std::vector<Piece>& pieces,
-                      const Meetings& meetings, Arrangement& out);
+void buildArrangement(const Gathered& input, const PieceList& pieces, const Meetings& meetings,
+                      Arrangement& out);
 
 // Fills leftA and leftB of every edge: by one ray per connected part, carried
 // around the vertices from edge to edge, or (carry false) by a ray from every

@@ -9,10 +9,10 @@
 
 namespace carvex::region {
 
-void monotonePieces(const Gathered& input, std::vector<Piece>& pieces) {
+void monotonePieces(const Gathered& input, PieceList& out) {
     const std::vector<SourceSegment>& segments = input.segments;
-    // The cuts first, so that the list of pieces is sized once: growing it
-    // would hold the old and the new list at once.
+    // The cuts first, so that the lists are sized once: growing them would
+    // hold the old and the new list at once.
     StageMemory stage;
     Arena* mem = stage.arena();
     ScratchList<double> cuts(mem);
@@ -24,19 +24,27 @@ void monotonePieces(const Gathered& input, std::vector<Piece>& pieces) {
         cutCount[s] = static_cast<unsigned char>(n);
         cuts.insert(cuts.end(), found, found + n);
     }
-    pieces.clear();
-    pieces.reserve(segments.size() + cuts.size());
+    out.input = &input;
+    out.pieces.clear();
+    out.pieces.reserve(segments.size() + cuts.size());
+    out.cutCurves.clear();
+    out.cutCurves.reserve(2 * cuts.size());
     const double* next = cuts.data();
     for (int s = 0; s < int(segments.size()); ++s) {
+        if (cutCount[s] == 0) {
+            out.pieces.push_back({s, -1, 0.0, 1.0});
+            continue;
+        }
         const Cubic c = curveOf(input, segments[s]);
         double t0 = 0.0;
         for (int i = 0; i <= cutCount[s]; ++i) {
             Piece p;
             p.segment = s;
+            p.cutCurve = int(out.cutCurves.size());
             p.t0 = t0;
             p.t1 = i < cutCount[s] ? *next++ : 1.0;
-            p.curve = subCubic(c, p.t0, p.t1);
-            pieces.push_back(p);
+            out.cutCurves.push_back(subCubic(c, p.t0, p.t1));
+            out.pieces.push_back(p);
             t0 = p.t1;
         }
     }
@@ -358,24 +366,20 @@ struct Incidence {
 
 // Two monotone stretches that run along each other between two of their
 // ends: both ends of the shared stretch, or nothing when they do not.
-bool sharedStretch(const Cubic& a, const Piece& pa, const Cubic& b, const Piece& pb, double tol,
-                   Incidence& lo, Incidence& hi) {
+// a and b are the pieces' segments, ca and cb the pieces themselves.
+bool sharedStretch(const Cubic& a, const Piece& pa, const Cubic& ca, const Cubic& b,
+                   const Piece& pb, const Cubic& cb, double tol, Incidence& lo, Incidence& hi) {
     Incidence found[4];
     int n = 0;
     double t = 0.0;
-    if (inBand(pb.curve, pa.curve.p[0], tol) &&
-        projectOnMonotone(b, pb.t0, pb.t1, pa.curve.p[0], tol, t))
+    if (inBand(cb, ca.p[0], tol) && projectOnMonotone(b, pb.t0, pb.t1, ca.p[0], tol, t))
         found[n++] = {pa.t0, t};
-    if (inBand(pb.curve, pa.curve.p[3], tol) &&
-        projectOnMonotone(b, pb.t0, pb.t1, pa.curve.p[3], tol, t))
+    if (inBand(cb, ca.p[3], tol) && projectOnMonotone(b, pb.t0, pb.t1, ca.p[3], tol, t))
         found[n++] = {pa.t1, t};
-    if (n == 0 && !inBand(pa.curve, pb.curve.p[0], tol) && !inBand(pa.curve, pb.curve.p[3], tol))
-        return false;
-    if (inBand(pa.curve, pb.curve.p[0], tol) &&
-        projectOnMonotone(a, pa.t0, pa.t1, pb.curve.p[0], tol, t))
+    if (n == 0 && !inBand(ca, cb.p[0], tol) && !inBand(ca, cb.p[3], tol)) return false;
+    if (inBand(ca, cb.p[0], tol) && projectOnMonotone(a, pa.t0, pa.t1, cb.p[0], tol, t))
         found[n++] = {t, pb.t0};
-    if (inBand(pa.curve, pb.curve.p[3], tol) &&
-        projectOnMonotone(a, pa.t0, pa.t1, pb.curve.p[3], tol, t))
+    if (inBand(ca, cb.p[3], tol) && projectOnMonotone(a, pa.t0, pa.t1, cb.p[3], tol, t))
         found[n++] = {t, pb.t1};
     if (n < 2) return false;
     // The two incidences farthest apart along a bound the shared stretch.
@@ -394,11 +398,24 @@ bool sharedStretch(const Cubic& a, const Piece& pa, const Cubic& b, const Piece&
     return true;
 }
 
+// The ends of a monotone stretch are opposite corners of its box: the
+// lower left and the upper right where it rises, the others where it falls.
+bool rises(Vec2 start, Vec2 end) {
+    return (start.x <= end.x) == (start.y <= end.y);
+}
+
+void endsOf(const Box& box, bool rising, Vec2 ends[2]) {
+    ends[0] = {box.x0, rising ? box.y0 : box.y1};
+    ends[1] = {box.x1, rising ? box.y1 : box.y0};
+}
+
 // Stretches that only share an end point and whose boxes meet in no more
 // than a line through it cannot meet anywhere else.
-bool onlyShareAnEnd(const Piece& a, const Box& ba, const Piece& b, const Box& bb) {
-    const Vec2 ea[2] = {a.curve.p[0], a.curve.p[3]};
-    const Vec2 eb[2] = {b.curve.p[0], b.curve.p[3]};
+bool onlyShareAnEnd(const Box& ba, bool risingA, const Box& bb, bool risingB) {
+    Vec2 ea[2];
+    Vec2 eb[2];
+    endsOf(ba, risingA, ea);
+    endsOf(bb, risingB, eb);
     bool shared = false;
     for (Vec2 p : ea)
         for (Vec2 q : eb)
@@ -507,10 +524,10 @@ private:
 // touching the search found, or around a sample, that lies within tol of b's
 // piece, with its ends bisected, is taken as shared. The rest of a's piece
 // is searched as usual. The touchings are hits[firstHit] on; they are
-// replaced. Returns the cap that search runs into, or Ok, and then has added
-// nothing.
+// replaced. cb is b's piece itself. Returns the cap that search runs into,
+// or Ok, and then has added nothing.
 RegionStatus touchingStretches(const Cubic& a, const Piece& pa, const Cubic& b, const Piece& pb,
-                               double tol, size_t firstHit, std::vector<Hit>& hits,
+                               const Cubic& cb, double tol, size_t firstHit, std::vector<Hit>& hits,
                                std::vector<Overlap>& overlaps) {
     const CloseStretches near(a, pa, b, pb, tol);
     double seeds[kTouchingSamples + 1 + kMaxMeetingsPerPair];
@@ -565,20 +582,24 @@ RegionStatus touchingStretches(const Cubic& a, const Piece& pa, const Cubic& b, 
         search.rangeA1 = to;
         search.rangeB0 = pb.t0;
         search.rangeB1 = pb.t1;
-        search.search(Part(subCubic(a, from, to), from, to), Part(pb.curve, pb.t0, pb.t1), 0);
+        search.search(Part(subCubic(a, from, to), from, to), Part(cb, pb.t0, pb.t1), 0);
         if (search.limit != RegionStatus::Ok) return refuse(search.limit);
     }
     return RegionStatus::Ok;
 }
 
 // Returns the cap the search ran into, or Ok.
-RegionStatus intersectPieces(const Gathered& input, const Piece& pa, const Piece& pb, double tol,
+RegionStatus intersectPieces(const PieceList& pieces, const Piece& pa, const Piece& pb, double tol,
                              std::vector<Hit>& hits, std::vector<Overlap>& overlaps) {
+    const Gathered& input = *pieces.input;
     const Cubic a = curveOf(input, input.segments[pa.segment]);
     const Cubic b = curveOf(input, input.segments[pb.segment]);
+    // A whole segment's piece is the segment's curve.
+    const Cubic ca = pa.cutCurve >= 0 ? pieces.curve(pa) : a;
+    const Cubic cb = pb.cutCurve >= 0 ? pieces.curve(pb) : b;
     Incidence lo;
     Incidence hi;
-    if (sharedStretch(a, pa, b, pb, tol, lo, hi)) {
+    if (sharedStretch(a, pa, ca, b, pb, cb, tol, lo, hi)) {
         hits.push_back({pa.segment, pb.segment, lo.tA, lo.tB});
         hits.push_back({pa.segment, pb.segment, hi.tA, hi.tB});
         overlaps.push_back({pa.segment, pb.segment, lo.tA, hi.tA, lo.tB, hi.tB});
@@ -589,12 +610,12 @@ RegionStatus intersectPieces(const Gathered& input, const Piece& pa, const Piece
     search.rangeA1 = pa.t1;
     search.rangeB0 = pb.t0;
     search.rangeB1 = pb.t1;
-    search.search(Part(pa.curve, pa.t0, pa.t1), Part(pb.curve, pb.t0, pb.t1), 0);
+    search.search(Part(ca, pa.t0, pa.t1), Part(cb, pb.t0, pb.t1), 0);
     // Near-copies about one merge distance apart touch at more places than
     // two cubics can cross: within a little more than that distance they
     // run along each other, and are taken as sharing that stretch.
     if (search.limit != RegionStatus::Ok &&
-        sharedStretch(a, pa, b, pb, kTouchingStretchReach * tol, lo, hi)) {
+        sharedStretch(a, pa, ca, b, pb, cb, kTouchingStretchReach * tol, lo, hi)) {
         hits.resize(search.firstHit);
         hits.push_back({pa.segment, pb.segment, lo.tA, lo.tB});
         hits.push_back({pa.segment, pb.segment, hi.tA, hi.tB});
@@ -602,7 +623,8 @@ RegionStatus intersectPieces(const Gathered& input, const Piece& pa, const Piece
         return RegionStatus::Ok;
     }
     if (search.limit == RegionStatus::TooManyMeetings &&
-        touchingStretches(a, pa, b, pb, tol, search.firstHit, hits, overlaps) == RegionStatus::Ok)
+        touchingStretches(a, pa, b, pb, cb, tol, search.firstHit, hits, overlaps) ==
+            RegionStatus::Ok)
         return RegionStatus::Ok;
     return search.limit;
 }
@@ -613,7 +635,7 @@ RegionStatus intersectPieces(const Gathered& input, const Piece& pa, const Piece
 // segment crosses itself: if B(s) = B(t) with s < t, x(t) - x(s) = 0 and by
 // Rolle x' vanishes between them, so an x-extremum cut separates s and t and
 // they lie on different pieces.
-void findHits(const Gathered& input, const std::vector<Piece>& pieces, double tol, Meetings& out) {
+void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetings& out) {
     const std::vector<SourceSegment>& segments = input.segments;
     out.hits.clear();
     out.overlaps.clear();
@@ -623,12 +645,18 @@ void findHits(const Gathered& input, const std::vector<Piece>& pieces, double to
     std::vector<Hit>& hits = out.hits;
     StageMemory stage;
     Arena* mem = stage.arena();
-    // The sweep reads every box many times: worked out once, for this stage.
+    // The sweep reads every box many times: worked out once, for this stage,
+    // with which way each piece runs through its box, so that its ends need
+    // not be looked up again.
     ScratchList<Box> boxes(pieces.size(), Box(), mem);
+    ScratchList<char> rising(pieces.size(), 0, mem);
     ScratchList<std::pair<double, int>> order(pieces.size(), {0.0, 0}, mem);
     ScratchList<std::pair<double, int>> scratch(mem);
     for (int i = 0; i < int(order.size()); ++i) {
-        boxes[i] = pieces[i].box();
+        const Vec2 start = pieces.start(pieces[i]);
+        const Vec2 end = pieces.end(pieces[i]);
+        boxes[i] = boxOf(start, end);
+        rising[i] = rises(start, end);
         order[i] = {boxes[i].x0, i};
     }
     sortByRuns(order, scratch, std::less<std::pair<double, int>>());
@@ -644,9 +672,9 @@ void findHits(const Gathered& input, const std::vector<Piece>& pieces, double to
             active[keep++] = active[k];
             if (!pb.overlaps(qb, tol)) continue;
             if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
-            if (onlyShareAnEnd(p, pb, q, qb)) continue;
+            if (onlyShareAnEnd(pb, rising[i], qb, rising[active[k]])) continue;
             const size_t before = hits.size();
-            out.limit = intersectPieces(input, q, p, tol, hits, out.overlaps);
+            out.limit = intersectPieces(pieces, q, p, tol, hits, out.overlaps);
             if (out.limit != RegionStatus::Ok) {
                 out.limitSegments[0] = q.segment;
                 out.limitSegments[1] = p.segment;

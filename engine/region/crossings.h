@@ -14,12 +14,45 @@ namespace carvex::region {
 // A stretch of one source segment that is monotone in x and in y, so that
 // the box of its ends holds it.
 struct Piece {
-    Cubic curve;  // the stretch itself, from de Casteljau's construction
     int segment = 0;
+    // Its curve, when it is cut from its segment: an index into
+    // PieceList::cutCurves. -1 for a whole segment, whose knots hold it.
+    int cutCurve = -1;
     double t0 = 0.0;
     double t1 = 1.0;
+};
+
+// The pieces of every segment, in segment order. Most segments are one
+// piece (every straight one is), so only the pieces cut at extrema store a
+// curve: a piece takes 24 bytes rather than the 88 it would with a curve
+// of its own. It reads the knots of the input it was made from, which must
+// outlive it.
+struct PieceList {
+    const Gathered* input = nullptr;
+    std::vector<Piece> pieces;
+    std::vector<Cubic> cutCurves;  // from de Casteljau's construction
+
+    size_t size() const { return pieces.size(); }
+    bool empty() const { return pieces.empty(); }
+    const Piece& operator[](size_t i) const { return pieces[i]; }
+    Piece& operator[](size_t i) { return pieces[i]; }
+    std::vector<Piece>::const_iterator begin() const { return pieces.begin(); }
+    std::vector<Piece>::const_iterator end() const { return pieces.end(); }
+
+    Cubic curve(const Piece& p) const {
+        if (p.cutCurve >= 0) return cutCurves[size_t(p.cutCurve)];
+        return curveOf(*input, input->segments[size_t(p.segment)]);
+    }
+    Vec2 start(const Piece& p) const {
+        if (p.cutCurve >= 0) return cutCurves[size_t(p.cutCurve)].p[0];
+        return input->knots[size_t(input->segments[size_t(p.segment)].startKnot)].point;
+    }
+    Vec2 end(const Piece& p) const {
+        if (p.cutCurve >= 0) return cutCurves[size_t(p.cutCurve)].p[3];
+        return input->knots[size_t(input->segments[size_t(p.segment)].endKnot)].point;
+    }
     // A monotone stretch lies in the box of its ends.
-    Box box() const { return boxOf(curve.p[0], curve.p[3]); }
+    Box box(const Piece& p) const { return boxOf(start(p), end(p)); }
 };
 
 // One point that lies on two segments: at parameter tA of segA and tB of segB.
@@ -54,13 +87,13 @@ struct Meetings {
     int limitSegments[2] = {-1, -1};
 };
 
-// The pieces of every segment, in segment order, into out (emptied first).
-void monotonePieces(const Gathered& input, std::vector<Piece>& out);
+// The pieces of every segment of input, into out (emptied first).
+void monotonePieces(const Gathered& input, PieceList& out);
 
 // Every meeting of two pieces, within tol of the extent: crossings refined on
 // the curves, touchings, and both ends of every shared stretch. Stops at the
 // first pair whose search reaches a cap, and says so in out.limit.
-void findHits(const Gathered& input, const std::vector<Piece>& pieces, double tol, Meetings& out);
+void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetings& out);
 
 // The parameter in [t0, t1] of the point of a monotone stretch of c nearest
 // to p, when that point is within tol of p.

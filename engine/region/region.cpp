@@ -20,7 +20,7 @@ namespace {
 // memory is not handed back and faulted in again every time.
 struct Workspace {
     region::Gathered input;
-    std::vector<region::Piece> pieces;
+    region::PieceList pieces;
     region::Meetings meetings;
     region::Arrangement arrangement;
 

@@ -91,7 +91,7 @@ std::string checkGathered(const Gathered& input) {
     return {};
 }
 
-std::string checkMeetings(const Gathered& input, const std::vector<Piece>& pieces,
+std::string checkMeetings(const Gathered& input, const PieceList& pieces,
                           const Meetings& meetings) {
     const int segments = int(input.segments.size());
     for (size_t i = 0; i < pieces.size(); ++i) {

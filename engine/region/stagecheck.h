@@ -23,8 +23,7 @@ void setStageChecks(bool on);
 // Segments between their own knots, spans covering the knots in order.
 std::string checkGathered(const Gathered& input);
 // Pieces covering each segment in order; meetings on the segments.
-std::string checkMeetings(const Gathered& input, const std::vector<Piece>& pieces,
-                          const Meetings& meetings);
+std::string checkMeetings(const Gathered& input, const PieceList& pieces, const Meetings& meetings);
 // Edges between vertices, their links joined end to end, and at every
 // vertex as much of each input's boundary arriving as leaving.
 std::string checkArrangement(const Gathered& input, const Arrangement& arrangement);
