@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <tuple>
 
 #include "region/runsort.h"
 #include "region/scratch.h"
@@ -687,16 +686,9 @@ struct BucketIndex {
     int count = 1;
     ScratchList<int> start;
     ScratchList<int> items;
-    // Per link: where its start and its end lie along the split axis, read
-    // by every ray through its buckets.
-    ScratchList<std::pair<double, double>> ends;
 
-    explicit BucketIndex(Arena* mem) : start(mem), items(mem), ends(mem) {}
+    explicit BucketIndex(Arena* mem) : start(mem), items(mem) {}
 
-    // The span of link i along the split axis (a monotone stretch lies
-    // between its ends).
-    double lo(int i) const { return std::min(ends[i].first, ends[i].second); }
-    double hi(int i) const { return std::max(ends[i].first, ends[i].second); }
     int bucket(double c) const {
         const double b = std::floor((c - origin) / width);
         return int(std::clamp(b, 0.0, double(count - 1)));
@@ -719,12 +711,18 @@ struct BucketIndex {
             if (i == 0 || c < l) l = c;
             if (i == 0 || c > h) h = c;
         }
+        // The span of every link along the split axis (a monotone stretch
+        // lies between its ends), read in every pass below; let go before
+        // the rays, so that it never lies beside the windings' lists.
+        ScratchList<std::pair<double, double>> span(a.links.size(), {0.0, 0.0},
+                                                    start.get_allocator());
+        auto lo = [&](int i) { return span[i].first; };
+        auto hi = [&](int i) { return span[i].second; };
         size_t links = 0;
-        ends.resize(a.links.size());
         forEachLiveLink(a, [&](int i) {
             const Vec2 p = a.startOf(a.links[i]);
             const Vec2 q = a.endOf(a.links[i]);
-            ends[i] = y ? std::make_pair(p.y, q.y) : std::make_pair(p.x, q.x);
+            span[i] = y ? std::minmax(p.y, q.y) : std::minmax(p.x, q.x);
             l = std::min(l, lo(i));
             h = std::max(h, hi(i));
             ++links;
@@ -767,16 +765,10 @@ void castRay(const Arrangement& a, const BucketIndex* index, int self, Vec2 m, b
     auto visit = [&](int i) {
         if (i == self) return;
         const Link& l = a.links[i];
-        double c0 = 0.0;
-        double c1 = 0.0;
-        if (index) {
-            std::tie(c0, c1) = index->ends[i];
-        } else {
-            const Vec2 p0 = a.startOf(l);
-            const Vec2 p3 = a.endOf(l);
-            c0 = levelY ? p0.y : p0.x;
-            c1 = levelY ? p3.y : p3.x;
-        }
+        const Vec2 p0 = a.startOf(l);
+        const Vec2 p3 = a.endOf(l);
+        const double c0 = levelY ? p0.y : p0.x;
+        const double c1 = levelY ? p3.y : p3.x;
         // Half-open, so that a ray through a vertex counts it once.
         if (!(std::min(c0, c1) <= level && level < std::max(c0, c1))) return;
         const Cubic curve = a.curveOf(l);
