@@ -208,9 +208,11 @@ constexpr int kCheckRaysWithoutIndex = 2;
 constexpr double kAnswerCheckReaches[] = {64.0, 8.0, 2.0};
 
 // Buckets of the ray index: at least one, at most this many per axis, and no
-// more than this many bucket entries per link on average (counts).
+// more than this many bucket entries per link on average (counts). Where
+// links are longer than a bucket, a ray meets about as many of them in
+// wider buckets, so few entries cost the rays little and save memory.
 constexpr int kMaxRayBuckets = 1 << 16;
-constexpr int kRayEntriesPerLink = 16;
+constexpr int kRayEntriesPerLink = 8;
 
 // The narrowest bucket (absolute): keeps the division defined for a picture
 // of zero width.
