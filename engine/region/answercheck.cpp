@@ -128,7 +128,8 @@ public:
     }
 
 private:
-    // Points from to to; fixed, so that the loop over them unrolls.
+    // The points p[from] to p[to - 1], fixed at compile time so that the
+    // loop over them unrolls.
     template <int from, int to>
     void scan(int b, const Vec2* p, int* wa, int* wb) const {
         for (int k = start_[b]; k < start_[b + 1]; ++k) {
