@@ -111,8 +111,10 @@ struct Part {
     double lo = 0.0;
     double hi = 0.0;
 
-    Part(const Cubic& curve, double from, double to) : c(curve), t0(from), t1(to) {
-        box = controlBox(c);
+    Part(const Cubic& curve, double from, double to) : Part(curve, from, to, controlBox(curve)) {}
+
+    Part(const Cubic& curve, double from, double to, const Box& controls)
+        : c(curve), t0(from), t1(to), box(controls) {
         flat = flatness(c);
         const Vec2 d = c.p[3] - c.p[0];
         const double len = length(d);
@@ -346,14 +348,32 @@ struct PairSearch {
         if (!flatA && (flatB || sa >= sb)) {
             const double m = 0.5 * (pa.t0 + pa.t1);
             split(pa.c, 0.5, l, r);
-            search(Part(l, pa.t0, m), pb, depth + 1);
-            search(Part(r, m, pa.t1), pb, depth + 1);
+            searchHalf(l, pa.t0, m, pb, true, depth + 1);
+            searchHalf(r, m, pa.t1, pb, true, depth + 1);
         } else {
             const double m = 0.5 * (pb.t0 + pb.t1);
             split(pb.c, 0.5, l, r);
-            search(pa, Part(l, pb.t0, m), depth + 1);
-            search(pa, Part(r, m, pb.t1), depth + 1);
+            searchHalf(l, pb.t0, m, pa, false, depth + 1);
+            searchHalf(r, m, pb.t1, pa, false, depth + 1);
         }
+    }
+
+    // A half whose control box misses the other part's is the common case
+    // of a split: it is dropped before its bands are measured, counted
+    // against the budget as a search of it would be.
+    void searchHalf(const Cubic& c, double t0, double t1, const Part& other, bool halfIsA,
+                    int depth) {
+        if (limit != RegionStatus::Ok) return;
+        const Box box = controlBox(c);
+        if (!(halfIsA ? box.overlaps(other.box, tol) : other.box.overlaps(box, tol))) {
+            if (--budget < 0) limit = RegionStatus::SearchBudgetExhausted;
+            return;
+        }
+        const Part half(c, t0, t1, box);
+        if (halfIsA)
+            search(half, other, depth);
+        else
+            search(other, half, depth);
     }
 
     double rangeA0 = 0.0, rangeA1 = 1.0, rangeB0 = 0.0, rangeB1 = 1.0;
