@@ -204,6 +204,47 @@ bool sideBySide(const Part& a, const Part& b) {
     return std::fabs(cross(a.normal, b.normal)) <= kSideBySide;
 }
 
+// The cosine of the widest angle between a part's tangent and its chord,
+// or 0 when the part turns back on its chord or has none: its tangents are
+// positive blends of its handles' differences, so none turns farther than
+// they do.
+double tangentSpreadCos(const Part& part) {
+    if (part.normal.x == 0.0 && part.normal.y == 0.0) return 0.0;
+    const Vec2 along{part.normal.y, -part.normal.x};
+    double leastSquared = 1.0;
+    for (int i = 0; i < 3; ++i) {
+        const Vec2 d = part.c.p[i + 1] - part.c.p[i];
+        const double dd = dot(d, d);
+        if (dd == 0.0) continue;
+        const double a = dot(d, along);
+        if (a <= 0.0) return 0.0;
+        leastSquared = std::min(leastSquared, a * a / dd);
+    }
+    return std::sqrt(leastSquared);
+}
+
+// Whether no tangent of a is parallel to a tangent of b, with room to spare:
+// then they cross at most once, since two crossings would have a tangent of
+// each parallel to the line through both (Rolle), and cross at an angle wide
+// enough for Newton to need no finer start. Worked in cosines and sines of
+// the two spreads added up, with the room, against the chords' angle.
+bool tangentsApart(const Part& a, const Part& b) {
+    static const double roomCos = std::cos(kTangentsApart);
+    static const double roomSin = std::sin(kTangentsApart);
+    const double cA = tangentSpreadCos(a);
+    const double cB = tangentSpreadCos(b);
+    if (cA <= 0.0 || cB <= 0.0) return false;
+    const double sA = std::sqrt(std::max(0.0, 1.0 - cA * cA));
+    const double sB = std::sqrt(std::max(0.0, 1.0 - cB * cB));
+    const double c = cA * cB - sA * sB;
+    const double s = sA * cB + cA * sB;
+    const double withRoom = c * roomCos - s * roomSin;
+    // The spreads and the room must leave less than a quarter turn, and the
+    // chords' lines must lie farther apart than that.
+    if (c <= 0.0 || withRoom <= 0.0) return false;
+    return std::fabs(dot(a.normal, b.normal)) < withRoom;
+}
+
 // Whether p lies within tol of the band around c's chord that holds c: a
 // cheap necessary condition for p to lie on c.
 bool inBand(const Cubic& c, Vec2 p, double tol) {
@@ -242,11 +283,16 @@ struct PairSearch {
         hits.push_back({segA, segB, tA, tB});
     }
 
-    // Newton on a(s) = b(t), kept inside the given parameter ranges.
-    bool refine(double& s, double& t, double sa, double sb, double ta, double tb) const {
+    // Newton on a(s) = b(t), kept inside the given parameter ranges; met
+    // tells whether it came within the residual rather than only within tol.
+    bool refine(double& s, double& t, double sa, double sb, double ta, double tb,
+                bool* met = nullptr) const {
         for (int i = 0; i < kNewtonSteps; ++i) {
             const Vec2 f = pointAt(a, s) - pointAt(b, t);
-            if (length(f) <= kNewtonResidual * tol) return true;
+            if (length(f) <= kNewtonResidual * tol) {
+                if (met) *met = true;
+                return true;
+            }
             const Vec2 c1 = derivativeAt(a, s);
             const Vec2 c2 = derivativeAt(b, t) * -1.0;
             const double det = cross(c1, c2);
@@ -339,6 +385,7 @@ struct PairSearch {
             leaf(pa.c, pa.t0, pa.t1, pb.c, pb.t0, pb.t1, pa.flat + pb.flat + tol);
             return;
         }
+        if (tangentsApart(pa, pb) && crossingOf(pa, pb)) return;
         if (depth >= kMaxSearchDepth) {
             limit = RegionStatus::SearchTooDeep;
             return;
@@ -356,6 +403,25 @@ struct PairSearch {
             searchHalf(l, pb.t0, m, pa, false, depth + 1);
             searchHalf(r, m, pb.t1, pa, false, depth + 1);
         }
+    }
+
+    // The one crossing of parts that can cross at most once, by Newton from
+    // where their chords cross, kept inside the parts: when it lands there,
+    // halving them further would only find it again.
+    bool crossingOf(const Part& pa, const Part& pb) {
+        const Vec2 r = pa.c.p[3] - pa.c.p[0];
+        const Vec2 d = pb.c.p[3] - pb.c.p[0];
+        const double den = cross(r, d);
+        if (std::fabs(den) <= kParallelChords) return false;
+        const Vec2 q = pb.c.p[0] - pa.c.p[0];
+        const double u = std::clamp(cross(q, d) / den, 0.0, 1.0);
+        const double v = std::clamp(cross(q, r) / den, 0.0, 1.0);
+        double s = pa.t0 + (pa.t1 - pa.t0) * u;
+        double t = pb.t0 + (pb.t1 - pb.t0) * v;
+        bool met = false;
+        if (!refine(s, t, pa.t0, pa.t1, pb.t0, pb.t1, &met) || !met) return false;
+        add(s, t);
+        return true;
     }
 
     // A half whose control box misses the other part's is the common case

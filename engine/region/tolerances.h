@@ -142,6 +142,12 @@ constexpr int kNewtonSteps = 12;
 constexpr double kNewtonResidual = 1e-3;
 constexpr double kSingularJacobian = 1e-14;
 
+// Parts whose tangents keep at least this far from parallel to each other
+// cross at most once, at an angle Newton handles from a coarse start: the
+// search stops halving them (radians). Only the cost depends on it, within
+// Newton's residual.
+constexpr double kTangentsApart = 0.1;
+
 // Chords this close to parallel have no crossing worth computing (absolute,
 // squared units): only an exact zero is truly parallel, and below this the
 // quotient overflows.
