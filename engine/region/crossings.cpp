@@ -50,6 +50,17 @@ void monotonePieces(const Gathered& input, PieceList& out) {
     }
 }
 
+namespace {
+
+// Whether p lies farther than reach from the box with corners u and v.
+bool fartherThan(Vec2 p, Vec2 u, Vec2 v, double reach) {
+    const double dx = std::max({0.0, std::min(u.x, v.x) - p.x, p.x - std::max(u.x, v.x)});
+    const double dy = std::max({0.0, std::min(u.y, v.y) - p.y, p.y - std::max(u.y, v.y)});
+    return dx * dx + dy * dy > reach * reach;
+}
+
+}  // namespace
+
 bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol, double& t) {
     const Vec2 a = pointAt(c, t0);
     const Vec2 b = pointAt(c, t1);
@@ -69,15 +80,26 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
     } else if ((target - vb) * (va - vb) <= 0.0) {
         lo = t1;
     } else {
+        // Each stretch between bracket points lies in the box of its ends:
+        // once p keeps out of all three by more than tol, nothing is near.
+        const double reach = tol + kProjectRounding * box.size();
+        Vec2 atLo = a;
+        Vec2 atHi = b;
         const bool rising = vb > va;
         for (int i = 0; i < kProjectBisections && hi - lo > kProjectBracket * (t1 - t0); ++i) {
             const double mid = 0.5 * (lo + hi);
             const Vec2 q = pointAt(c, mid);
             const double v = alongX ? q.x : q.y;
-            if ((v < target) == rising)
+            if ((v < target) == rising) {
                 lo = mid;
-            else
+                atLo = q;
+            } else {
                 hi = mid;
+                atHi = q;
+            }
+            if (fartherThan(p, a, atLo, reach) && fartherThan(p, atLo, atHi, reach) &&
+                fartherThan(p, atHi, b, reach))
+                return false;
         }
     }
     double u = 0.5 * (lo + hi);

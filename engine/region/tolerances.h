@@ -159,6 +159,11 @@ constexpr double kParallelChords = 1e-300;
 constexpr int kProjectBisections = 60;
 constexpr double kProjectBracket = 1e-6;
 constexpr int kProjectNewtonSteps = 6;
+// A point that keeps farther than tol plus this much from the boxes of the
+// bracketed stretches is near none of them, and the projection stops there
+// (size: the curve's own rounding, and a piece cut at an extremum that
+// overshoots it by a hair, stay far inside).
+constexpr double kProjectRounding = 1e-9;
 
 // A quadratic whose leading coefficient is this small against its others is
 // solved as linear (relative), and extrema closer than this along the
