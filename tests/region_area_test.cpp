@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <random>
 #include <string>
+#include <thread>
 
 #include "regionshapes.h"
 #include "shaperegion/shaperegion.h"
@@ -528,6 +530,56 @@ TEST(RegionUnionAll, ManyRegionsInOnePassAreTheirUnionOneByOne) {
     const ShapeResult refused = unionAll(filled);
     EXPECT_EQ(refused.status, RegionStatus::NonFiniteCoordinate);
     EXPECT_EQ(refused.region, 7);
+}
+
+TEST(RegionUnionAll, APileOfSquaresIsTheCellsTheyCoverOnAnyThread) {
+    // Six hundred squares with whole-number corners piled on a 30 x 30 grid,
+    // many sharing stretches of edge: their union fills exactly the unit
+    // cells some square covers. The list is long enough for its halves to
+    // be united on two threads when a core is spare; calls made at once
+    // share the spare cores, so some run on one thread, and every answer
+    // must be the same loops, knot for knot.
+    std::mt19937 rng(20261209);
+    std::uniform_int_distribution<int> corner(0, 26);
+    std::uniform_int_distribution<int> side(1, 4);
+    std::vector<Shape> shapes;
+    std::vector<bool> covered(30 * 30, false);
+    for (int i = 0; i < 600; ++i) {
+        const int x = corner(rng);
+        const int y = corner(rng);
+        const int w = side(rng);
+        const int h = side(rng);
+        shapes.push_back(shapeOf(rectangle(x, y, x + w, y + h)));
+        for (int cx = x; cx < x + w; ++cx)
+            for (int cy = y; cy < y + h; ++cy)
+                covered[cy * 30 + cx] = true;
+    }
+    std::vector<FilledShape> filled;
+    for (const Shape& s : shapes)
+        filled.push_back({&s, FillRule::NonZero});
+    const double cells = double(std::count(covered.begin(), covered.end(), true));
+
+    const ShapeResult alone = unionAll(filled);
+    ASSERT_TRUE(alone.ok()) << describe(alone).toStdString();
+    EXPECT_NEAR(area(alone), cells, 1e-9 * cells);
+
+    std::vector<ShapeResult> together(3);
+    std::vector<std::thread> callers;
+    for (ShapeResult& r : together)
+        callers.emplace_back([&r, &filled] { r = unionAll(filled); });
+    for (std::thread& t : callers)
+        t.join();
+    for (const ShapeResult& r : together) {
+        ASSERT_TRUE(r.ok());
+        ASSERT_EQ(r.shape.size(), alone.shape.size());
+        for (int s = 0; s < alone.shape.size(); ++s) {
+            ASSERT_EQ(r.shape[s]->size(), alone.shape[s]->size());
+            for (int k = 0; k < alone.shape[s]->size(); ++k) {
+                EXPECT_EQ(r.shape[s]->at(k)->point.x, alone.shape[s]->at(k)->point.x);
+                EXPECT_EQ(r.shape[s]->at(k)->point.y, alone.shape[s]->at(k)->point.y);
+            }
+        }
+    }
 }
 
 TEST(RegionUnionAll, AListHandedOverAnswersAsAListLent) {

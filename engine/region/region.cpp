@@ -4,6 +4,14 @@
 #include <cmath>
 #include <cstdio>
 
+// WebAssembly built without threads has none to start.
+#if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
+#define CARVEX_REGION_THREADS 1
+#include <atomic>
+#include <future>
+#include <thread>
+#endif
+
 #include "region/answercheck.h"
 #include "region/arrangement.h"
 #include "region/crossings.h"
@@ -195,6 +203,59 @@ RegionResult resolveReleasing(Paths& loops, double threshold) {
                &loops);
 }
 
+#ifdef CARVEX_REGION_THREADS
+// The threads unions may start beside their callers': one for each core
+// past the first, shared by every call in the process.
+std::atomic<int>& spareThreads() {
+    static std::atomic<int> spare(std::max(0, int(std::thread::hardware_concurrency()) - 1));
+    return spare;
+}
+
+// A spare thread, taken while one is left and given back when it ends.
+class SpareThread {
+public:
+    SpareThread() {
+        int n = spareThreads().load();
+        while (n > 0 && !spareThreads().compare_exchange_weak(n, n - 1)) {
+        }
+        taken_ = n > 0;
+    }
+    ~SpareThread() {
+        if (taken_) ++spareThreads();
+    }
+    SpareThread(const SpareThread&) = delete;
+    SpareThread& operator=(const SpareThread&) = delete;
+    bool taken() const { return taken_; }
+
+private:
+    bool taken_ = false;
+};
+#endif
+
+RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, double threshold);
+
+// The two halves of a list, each united alone: side by side on a spare
+// core when the halves are long enough to pay for a thread. They touch
+// disjoint parts and each thread keeps its own working lists, so the
+// answers are those of one thread.
+void uniteHalves(std::vector<Resolved>& parts, size_t lo, size_t mid, size_t hi, double threshold,
+                 RegionResult& left, RegionResult& right) {
+#ifdef CARVEX_REGION_THREADS
+    if (hi - lo >= size_t(region::kRegionsPerThread)) {
+        const SpareThread spare;
+        if (spare.taken()) {
+            auto first = std::async(std::launch::async,
+                                    [&] { return uniteRange(parts, lo, mid, threshold); });
+            right = uniteRange(parts, mid, hi, threshold);
+            left = first.get();
+            return;
+        }
+    }
+#endif
+    left = uniteRange(parts, lo, mid, threshold);
+    if (left.ok()) right = uniteRange(parts, mid, hi, threshold);
+}
+
 // Resolved loops turn one way round what they fill and the other round
 // holes: under nonzero, together they fill the union. A few regions are
 // united in one pass; more are split in two at the median of their centres
@@ -227,9 +288,10 @@ RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, doub
                          const Vec2 q = b.box.centre();
                          return alongX ? p.x < q.x : p.y < q.y;
                      });
-    RegionResult left = uniteRange(parts, lo, mid, threshold);
+    RegionResult left;
+    RegionResult right;
+    uniteHalves(parts, lo, mid, hi, threshold, left, right);
     if (!left.ok()) return left;
-    RegionResult right = uniteRange(parts, mid, hi, threshold);
     if (!right.ok()) return right;
     for (Path& loop : right.loops)
         left.loops.push_back(std::move(loop));

@@ -197,6 +197,12 @@ constexpr double kHeadingTie = 1e-6;
 // 10,000 scattered circles: fastest between 8 and 64.
 constexpr int kRegionsUnitedAtOnce = 16;
 
+// A list of regions this long or longer is split with its halves united on
+// two threads, when a core is spare (count): below it the thread costs
+// more than the half it takes over (a thread starts in some 50 us; 500
+// circles take about 10 ms).
+constexpr int kRegionsPerThread = 512;
+
 // Regions pile up when their boxes cover the box of them all more than this
 // many times over (ratio of areas). Below it one pass is faster, since the
 // halves' answers are nearly all boundary and would be gone over again at
