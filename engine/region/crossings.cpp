@@ -82,6 +82,8 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
     } else {
         // Each stretch between bracket points lies in the box of its ends:
         // once p keeps out of all three by more than tol, nothing is near.
+        // A point still inside after the first few halvings is most often
+        // on the curve, and is no longer looked at.
         const double reach = tol + kProjectRounding * box.size();
         Vec2 atLo = a;
         Vec2 atHi = b;
@@ -97,8 +99,8 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
                 hi = mid;
                 atHi = q;
             }
-            if (fartherThan(p, a, atLo, reach) && fartherThan(p, atLo, atHi, reach) &&
-                fartherThan(p, atHi, b, reach))
+            if (i < kProjectEarlyLooks && fartherThan(p, a, atLo, reach) &&
+                fartherThan(p, atLo, atHi, reach) && fartherThan(p, atHi, b, reach))
                 return false;
         }
     }

@@ -164,6 +164,10 @@ constexpr int kProjectNewtonSteps = 6;
 // (size: the curve's own rounding, and a piece cut at an extremum that
 // overshoots it by a hair, stay far inside).
 constexpr double kProjectRounding = 1e-9;
+// Halvings after which that test is made no more (count): by then the
+// bracket is a sixty-fourth of the stretch, and points farther off than
+// that have been turned away.
+constexpr int kProjectEarlyLooks = 6;
 
 // A quadratic whose leading coefficient is this small against its others is
 // solved as linear (relative), and extrema closer than this along the
