@@ -6,12 +6,22 @@
 #include <cmath>
 #include <string>
 
+void appendShortestText(std::string& out, double v) {
+    if (std::isnan(v)) {
+        out += "nan";
+    } else if (std::isinf(v)) {
+        out += v > 0 ? "inf" : "-inf";
+    } else {
+        char buffer[32];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+        out.append(buffer, result.ptr);
+    }
+}
+
 QString shortestText(double v) {
-    if (std::isnan(v)) return QStringLiteral("nan");
-    if (std::isinf(v)) return v > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-    return QString::fromLatin1(buffer, int(result.ptr - buffer));
+    std::string text;
+    appendShortestText(text, v);
+    return QString::fromLatin1(text.data(), int(text.size()));
 }
 
 static bool isDigit(QChar c) {

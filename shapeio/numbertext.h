@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <string>
+
 // Numbers as text: the shortest decimal form that reads back to the same
 // double, and a strict reader for the number grammar shared by SVG path data,
 // SVG attributes and JSON.
@@ -9,6 +11,8 @@
 // The shortest text that parses back to exactly v ("0.1", "-0", "1e-05").
 // NaN and infinities give "nan" and "inf", which no reader here accepts.
 QString shortestText(double v);
+// The same text appended to out, for writers of many numbers.
+void appendShortestText(std::string& out, double v);
 
 // Scans one number at text[pos]: optional sign, digits with an optional
 // fraction (".5" and "1." are numbers), optional exponent. On success stores

@@ -9,10 +9,6 @@
 
 namespace {
 
-QString pair(const Point3d& p) {
-    return shortestText(p.x) + QLatin1Char(' ') + shortestText(p.y);
-}
-
 bool finiteShape(const Shape& shape, const QString& what, QString* error) {
     for (int s = 0; s < shape.size(); ++s) {
         const Spline& spline = *shape.at(s);
@@ -40,30 +36,56 @@ QString tintName(int i) {
 
 }  // namespace
 
-QString svgSplinePathData(const Spline& spline, const Shape& shape) {
+namespace {
+
+// A spline's path data appended to out: written straight into one buffer,
+// since a drawing of a hundred thousand points would otherwise build a
+// string for every number and every pair.
+void appendSplinePathData(std::string& out, const Spline& spline, const Shape& shape) {
     const int n = spline.size();
     // One closed knot is a curve from the knot round to itself.
-    if (n == 0 || (n == 1 && !spline.closed)) return QString();
-    auto at = [&](const Point3d& p) { return pair(placedPoint(p, spline, shape)); };
-    QString d = QStringLiteral("M ") + at(spline.at(0)->point);
+    if (n == 0 || (n == 1 && !spline.closed)) return;
+    const Matrix3d identity;
+    const bool splineMoves = spline.frame != identity;
+    const bool shapeMoves = shape.frame != identity;
+    auto at = [&](const char* before, Point3d p) {
+        if (splineMoves) p = map(p, spline.frame);
+        if (shapeMoves) p = map(p, shape.frame);
+        out += before;
+        appendShortestText(out, p.x);
+        out += ' ';
+        appendShortestText(out, p.y);
+    };
+    at("M ", spline.at(0)->point);
     const int segments = spline.closed ? n : n - 1;
     for (int i = 0; i < segments; ++i) {
         const Knot& a = *spline.at(i);
         const Knot& b = *spline.at((i + 1) % n);
-        d += QStringLiteral(" C ") + at(a.outVec) + QLatin1Char(' ') + at(b.inVec) +
-             QLatin1Char(' ') + at(b.point);
+        at(" C ", a.outVec);
+        at(" ", b.inVec);
+        at(" ", b.point);
     }
-    if (spline.closed) d += QStringLiteral(" Z");
-    return d;
+    if (spline.closed) out += " Z";
+}
+
+}  // namespace
+
+QString svgSplinePathData(const Spline& spline, const Shape& shape) {
+    std::string d;
+    appendSplinePathData(d, spline, shape);
+    return QString::fromLatin1(d.data(), int(d.size()));
 }
 
 QString svgPathData(const Shape& shape) {
-    QStringList parts;
+    std::string d;
     for (const Spline* spline : shape) {
-        const QString d = svgSplinePathData(*spline, shape);
-        if (!d.isEmpty()) parts.append(d);
+        const size_t before = d.size();
+        if (!d.empty()) d += ' ';
+        const size_t start = d.size();
+        appendSplinePathData(d, *spline, shape);
+        if (d.size() == start) d.resize(before);
     }
-    return parts.join(QLatin1Char(' '));
+    return QString::fromLatin1(d.data(), int(d.size()));
 }
 
 bool writeSvg(const Shape& result, const QList<const Shape*>& inputs, QByteArray* document,
