@@ -582,6 +582,35 @@ TEST(RegionUnionAll, APileOfSquaresIsTheCellsTheyCoverOnAnyThread) {
     }
 }
 
+TEST(RegionUnionAll, TheFirstRegionRefusedIsNamedHoweverLongTheList) {
+    // Three thousand small squares hold enough knots for their halves to be
+    // resolved side by side: a refusal in either half comes back, and of
+    // two the one earlier in the list, as one thread would find them.
+    std::vector<FilledPaths> regions;
+    for (int i = 0; i < 3000; ++i) {
+        const Shape s = shapeOf(rectangle(i % 60, i / 60, i % 60 + 0.5, i / 60 + 0.5));
+        FilledPaths region;
+        RegionStatus status = RegionStatus::Ok;
+        ASSERT_TRUE(pathsOf(s, &region.paths, &status));
+        regions.push_back(region);
+    }
+    std::vector<FilledPaths> late = regions;
+    late[2500].paths[0].knots[1].point.x = NAN;
+    const RegionResult lateRefusal = unionAll(late);
+    EXPECT_EQ(lateRefusal.status, RegionStatus::NonFiniteCoordinate);
+    EXPECT_EQ(lateRefusal.region, 2500);
+
+    std::vector<FilledPaths> both = late;
+    both[40].paths[0].knots[2].point.y = INFINITY;
+    const RegionResult earlyRefusal = unionAll(std::move(both));
+    EXPECT_EQ(earlyRefusal.status, RegionStatus::NonFiniteCoordinate);
+    EXPECT_EQ(earlyRefusal.region, 40);
+
+    const RegionResult all = unionAll(regions);
+    ASSERT_TRUE(all.ok());
+    EXPECT_NEAR(enclosedArea(all.loops), 3000 * 0.25, 1e-9);
+}
+
 TEST(RegionUnionAll, AListHandedOverAnswersAsAListLent) {
     // The same overlapping circles, half drawn the other way round: handed
     // over, the list is let go as it is read and the answer is the same

@@ -299,16 +299,16 @@ RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, doub
     return resolveReleasing(left.loops, threshold);
 }
 
-// Each region resolved alone, then all united; with owned (the same list),
-// each region's paths are let go once they are gathered.
-RegionResult uniteRegions(const std::vector<FilledPaths>& regions, std::vector<FilledPaths>* owned,
-                          double threshold) {
-    std::vector<Resolved> parts(regions.size());
-    for (size_t i = 0; i < regions.size(); ++i) {
+// Regions first to last - 1 resolved alone into their parts; a refusal
+// names its region. With owned (the same list), each region's paths are let
+// go once they are gathered.
+RegionResult resolveEach(const std::vector<FilledPaths>& regions, std::vector<FilledPaths>* owned,
+                         size_t first, size_t last, double threshold,
+                         std::vector<Resolved>& parts) {
+    for (size_t i = first; i < last; ++i) {
         Paths* own = owned ? &(*owned)[i].paths : nullptr;
         RegionResult one = run(regions[i].paths, nullptr, Operation::Union, regions[i].fill,
                                FillRule::NonZero, threshold, own);
-        if (regions.size() == 1) return one;
         if (!one.ok()) {
             one.region = int(i);
             return one;
@@ -316,6 +316,50 @@ RegionResult uniteRegions(const std::vector<FilledPaths>& regions, std::vector<F
         parts[i].box = boxOf(one.loops);
         parts[i].loops = std::move(one.loops);
     }
+    return RegionResult();
+}
+
+// Every region resolved alone: the list's two halves (by knots) side by
+// side when a core is spare and the knots pay for a thread. The first
+// refusal in the list is the one named, as one thread would name it.
+RegionResult resolveAll(const std::vector<FilledPaths>& regions, std::vector<FilledPaths>* owned,
+                        double threshold, std::vector<Resolved>& parts) {
+#ifdef CARVEX_REGION_THREADS
+    size_t knots = 0;
+    for (const FilledPaths& region : regions)
+        for (const Path& path : region.paths)
+            knots += path.knots.size();
+    if (knots >= size_t(region::kKnotsPerThread)) {
+        const SpareThread spare;
+        if (spare.taken()) {
+            size_t mid = 0;
+            for (size_t seen = 0; mid < regions.size() && 2 * seen < knots; ++mid)
+                for (const Path& path : regions[mid].paths)
+                    seen += path.knots.size();
+            auto firstHalf = std::async(std::launch::async, [&] {
+                return resolveEach(regions, owned, 0, mid, threshold, parts);
+            });
+            RegionResult second =
+                resolveEach(regions, owned, mid, regions.size(), threshold, parts);
+            RegionResult first = firstHalf.get();
+            return first.ok() ? second : first;
+        }
+    }
+#endif
+    return resolveEach(regions, owned, 0, regions.size(), threshold, parts);
+}
+
+// Each region resolved alone, then all united.
+RegionResult uniteRegions(const std::vector<FilledPaths>& regions, std::vector<FilledPaths>* owned,
+                          double threshold) {
+    if (regions.size() == 1) {
+        Paths* own = owned ? &(*owned)[0].paths : nullptr;
+        return run(regions[0].paths, nullptr, Operation::Union, regions[0].fill, FillRule::NonZero,
+                   threshold, own);
+    }
+    std::vector<Resolved> parts(regions.size());
+    RegionResult resolved = resolveAll(regions, owned, threshold, parts);
+    if (!resolved.ok()) return resolved;
     return uniteRange(parts, 0, parts.size(), threshold);
 }
 

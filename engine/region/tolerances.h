@@ -206,6 +206,11 @@ constexpr int kRegionsUnitedAtOnce = 16;
 // more than the half it takes over (a thread starts in some 50 us; 500
 // circles take about 10 ms).
 constexpr int kRegionsPerThread = 512;
+// The regions of a union are resolved alone, each under its own rule, on
+// two threads when they hold this many knots or more and a core is spare
+// (count): a few milliseconds of work, against a thread's start of some 50
+// microseconds.
+constexpr int kKnotsPerThread = 8192;
 
 // Regions pile up when their boxes cover the box of them all more than this
 // many times over (ratio of areas). Below it one pass is faster, since the
