@@ -232,28 +232,27 @@ private:
 };
 #endif
 
-RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, double threshold);
-
-// The two halves of a list, each united alone: side by side on a spare
-// core when the halves are long enough to pay for a thread. They touch
-// disjoint parts and each thread keeps its own working lists, so the
-// answers are those of one thread.
-void uniteHalves(std::vector<Resolved>& parts, size_t lo, size_t mid, size_t hi, double threshold,
-                 RegionResult& left, RegionResult& right) {
+// first() and second(), side by side on a spare core when the work is worth
+// a thread; on one thread second() only runs when first() returns true (a
+// refusal in the first half needs no second). The two touch disjoint data
+// and each thread keeps its own working lists, so what they give is what
+// one thread gives.
+template <typename First, typename Second>
+void bothHalves(bool worthAThread, First first, Second second) {
 #ifdef CARVEX_REGION_THREADS
-    if (hi - lo >= size_t(region::kRegionsPerThread)) {
+    if (worthAThread) {
         const SpareThread spare;
         if (spare.taken()) {
-            auto first = std::async(std::launch::async,
-                                    [&] { return uniteRange(parts, lo, mid, threshold); });
-            right = uniteRange(parts, mid, hi, threshold);
-            left = first.get();
+            auto firstDone = std::async(std::launch::async, first);
+            second();
+            firstDone.get();
             return;
         }
     }
+#else
+    (void)worthAThread;
 #endif
-    left = uniteRange(parts, lo, mid, threshold);
-    if (left.ok()) right = uniteRange(parts, mid, hi, threshold);
+    if (first()) second();
 }
 
 // Resolved loops turn one way round what they fill and the other round
@@ -290,7 +289,13 @@ RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, doub
                      });
     RegionResult left;
     RegionResult right;
-    uniteHalves(parts, lo, mid, hi, threshold, left, right);
+    bothHalves(
+        hi - lo >= size_t(region::kRegionsPerThread),
+        [&] {
+            left = uniteRange(parts, lo, mid, threshold);
+            return left.ok();
+        },
+        [&] { right = uniteRange(parts, mid, hi, threshold); });
     if (!left.ok()) return left;
     if (!right.ok()) return right;
     for (Path& loop : right.loops)
@@ -320,33 +325,28 @@ RegionResult resolveEach(const std::vector<FilledPaths>& regions, std::vector<Fi
 }
 
 // Every region resolved alone: the list's two halves (by knots) side by
-// side when a core is spare and the knots pay for a thread. The first
-// refusal in the list is the one named, as one thread would name it.
+// side when the knots pay for a thread. The first refusal in the list is
+// the one named, as one thread would name it.
 RegionResult resolveAll(const std::vector<FilledPaths>& regions, std::vector<FilledPaths>* owned,
                         double threshold, std::vector<Resolved>& parts) {
-#ifdef CARVEX_REGION_THREADS
     size_t knots = 0;
     for (const FilledPaths& region : regions)
         for (const Path& path : region.paths)
             knots += path.knots.size();
-    if (knots >= size_t(region::kKnotsPerThread)) {
-        const SpareThread spare;
-        if (spare.taken()) {
-            size_t mid = 0;
-            for (size_t seen = 0; mid < regions.size() && 2 * seen < knots; ++mid)
-                for (const Path& path : regions[mid].paths)
-                    seen += path.knots.size();
-            auto firstHalf = std::async(std::launch::async, [&] {
-                return resolveEach(regions, owned, 0, mid, threshold, parts);
-            });
-            RegionResult second =
-                resolveEach(regions, owned, mid, regions.size(), threshold, parts);
-            RegionResult first = firstHalf.get();
-            return first.ok() ? second : first;
-        }
-    }
-#endif
-    return resolveEach(regions, owned, 0, regions.size(), threshold, parts);
+    size_t mid = 0;
+    for (size_t seen = 0; mid < regions.size() && 2 * seen < knots; ++mid)
+        for (const Path& path : regions[mid].paths)
+            seen += path.knots.size();
+    RegionResult first;
+    RegionResult second;
+    bothHalves(
+        knots >= size_t(region::kKnotsPerThread),
+        [&] {
+            first = resolveEach(regions, owned, 0, mid, threshold, parts);
+            return first.ok();
+        },
+        [&] { second = resolveEach(regions, owned, mid, regions.size(), threshold, parts); });
+    return first.ok() ? second : first;
 }
 
 // Each region resolved alone, then all united.
