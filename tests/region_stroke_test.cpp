@@ -295,8 +295,28 @@ TEST(Stroke, CurvesOutAndBackAlongALineAreStraightRuns) {
 TEST(Stroke, DashesAlongPathsLongerThanTheDoublesAreRefused) {
     StrokeStyle style = pen(1);
     style.dashes = {1, 1};
+    const Paths long_{polyline({{-1e9, 0}, {1e9, 0}}, false)};
+    EXPECT_EQ(stroke(long_, style).status, RegionStatus::TooManyStrokePieces);
+    // Longer than the doubles can measure is beyond the engine's range.
     const Paths huge{polyline({{-1.5e308, 0}, {1.5e308, 0}}, false)};
-    EXPECT_EQ(stroke(huge, style).status, RegionStatus::TooManyStrokePieces);
+    EXPECT_EQ(stroke(huge, style).status, RegionStatus::CoordinateTooLarge);
+}
+
+// A hair-thin pen far out: the knots' grid cells are beyond any integer,
+// which once overflowed converting them (caught only under the sanitizers).
+TEST(Stroke, HairThinPensFarOutAreStrokedOrRefused) {
+    const Paths far{polyline({{1e300, 0}, {1e300, 1e290}}, false)};
+    EXPECT_EQ(stroke(far, pen(1e-9)).status, RegionStatus::CoordinateTooLarge);
+    // Mapped into range, a pen thinner than the doubles there paints nothing.
+    Affine down;
+    down.a = down.d = 1e-292;
+    const RegionResult mapped = stroke(far, pen(1e-9), down);
+    if (mapped.ok()) {
+        EXPECT_EQ(enclosedArea(mapped.loops), 0.0);
+    }
+    // Within range, a thin pen's cells are plain integers again.
+    const Paths out{polyline({{1e8, 0}, {1e8, 8}}, false)};
+    EXPECT_NEAR(strokeArea(out, pen(1e-3)), 8e-3, 1e-6);  // steps of 1.5e-8
 }
 
 TEST(Stroke, HandlesARoundingOffTheirKnotAreOnIt) {

@@ -678,6 +678,21 @@ bool finite(const Paths& paths) {
     return true;
 }
 
+// The paths where the page puts them lie within the engine's range: an
+// outline too thin to tell from its path there would otherwise vanish
+// before the engine could refuse its coordinates.
+bool onPage(const Paths& paths, const Affine& toPage) {
+    for (const Path& path : paths)
+        for (const PathKnot& k : path.knots)
+            for (Vec2 v : {k.point, k.in, k.out}) {
+                const Vec2 p = toPage.map(v);
+                if (!(std::fabs(p.x) <= kMaxRegionCoordinate) ||
+                    !(std::fabs(p.y) <= kMaxRegionCoordinate))
+                    return false;
+            }
+    return true;
+}
+
 bool validStyle(const StrokeStyle& style) {
     if (!(style.width >= 0.0) || !std::isfinite(style.width)) return false;
     if (!(style.miterLimit >= 0.0) || !std::isfinite(style.dashOffset)) return false;
@@ -703,8 +718,7 @@ public:
     explicit KnotSnapper(double reach) : reach_(reach) {}
 
     void snap(PathKnot& k) {
-        const long long cx = (long long)std::floor(k.point.x / reach_);
-        const long long cy = (long long)std::floor(k.point.y / reach_);
+        const long long cx = cellOf(k.point.x), cy = cellOf(k.point.y);
         for (long long dx = -1; dx <= 1; ++dx)
             for (long long dy = -1; dy <= 1; ++dy) {
                 const auto found = cells_.find(key(cx + dx, cy + dy));
@@ -720,6 +734,15 @@ public:
     }
 
 private:
+    // Points too far out for an integer cell (or not finite) share the
+    // edge cells: the distance test still decides, only the lookup slows.
+    long long cellOf(double v) const {
+        constexpr double kEdge = 1e15;
+        const double c = std::floor(v / reach_);
+        if (!(c > -kEdge)) return -(long long)kEdge;
+        if (!(c < kEdge)) return (long long)kEdge;
+        return (long long)c;
+    }
     static unsigned long long key(long long x, long long y) {
         return (unsigned long long)x * 0x9E3779B97F4A7C15ull ^ (unsigned long long)y;
     }
@@ -805,6 +828,7 @@ RegionStatus strokeOutline(const Paths& paths, const StrokeStyle& style, const A
     *out = StrokeOutline();
     if (!validStyle(style)) return RegionStatus::InvalidStroke;
     if (!finite(paths)) return RegionStatus::NonFiniteCoordinate;
+    if (!onPage(paths, toPage)) return RegionStatus::CoordinateTooLarge;
     if (style.width == 0.0) return RegionStatus::Ok;
     std::vector<Path> dashes;
     const std::vector<Path>* drawn = &paths;
