@@ -130,7 +130,6 @@ struct Part {
     double t0 = 0.0;
     double t1 = 1.0;
     Box box;
-    double flat = 0.0;
     Vec2 normal;  // unit normal of the chord, zero for a closed chord
     double lo = 0.0;
     double hi = 0.0;
@@ -139,7 +138,6 @@ struct Part {
 
     Part(const Cubic& curve, double from, double to, const Box& controls)
         : c(curve), t0(from), t1(to), box(controls) {
-        flat = flatness(c);
         const Vec2 d = c.p[3] - c.p[0];
         const double len = length(d);
         if (len == 0.0) return;
@@ -149,6 +147,15 @@ struct Part {
         lo = std::min({0.0, a1, a2});
         hi = std::max({0.0, a1, a2});
     }
+
+    // Worked out when first asked: most parts are told apart before.
+    double flat() const {
+        if (flat_ < 0.0) flat_ = flatness(c);
+        return flat_;
+    }
+
+private:
+    mutable double flat_ = -1.0;
 };
 
 // Whether the control points of b lie wholly to one side of the band around
@@ -255,6 +262,9 @@ double tangentSpreadCos(const Part& part) {
 bool tangentsApart(const Part& a, const Part& b) {
     static const double roomCos = std::cos(kTangentsApart);
     static const double roomSin = std::sin(kTangentsApart);
+    // The spreads only narrow the room: chords closer than it are done.
+    const double chords = std::fabs(dot(a.normal, b.normal));
+    if (chords >= roomCos) return false;
     const double cA = tangentSpreadCos(a);
     const double cB = tangentSpreadCos(b);
     if (cA <= 0.0 || cB <= 0.0) return false;
@@ -266,7 +276,7 @@ bool tangentsApart(const Part& a, const Part& b) {
     // The spreads and the room must leave less than a quarter turn, and the
     // chords' lines must lie farther apart than that.
     if (c <= 0.0 || withRoom <= 0.0) return false;
-    return std::fabs(dot(a.normal, b.normal)) < withRoom;
+    return chords < withRoom;
 }
 
 // Whether p lies within tol of the band around c's chord that holds c: a
@@ -403,10 +413,10 @@ struct PairSearch {
             return;
         const double sa = pa.box.size();
         const double sb = pb.box.size();
-        const bool flatA = pa.flat <= kFlatStretch * sa || sa <= tol;
-        const bool flatB = pb.flat <= kFlatStretch * sb || sb <= tol;
+        const bool flatA = pa.flat() <= kFlatStretch * sa || sa <= tol;
+        const bool flatB = pb.flat() <= kFlatStretch * sb || sb <= tol;
         if (flatA && flatB) {
-            leaf(pa.c, pa.t0, pa.t1, pb.c, pb.t0, pb.t1, pa.flat + pb.flat + tol);
+            leaf(pa.c, pa.t0, pa.t1, pb.c, pb.t0, pb.t1, pa.flat() + pb.flat() + tol);
             return;
         }
         if (tangentsApart(pa, pb) && crossingOf(pa, pb)) return;
