@@ -54,8 +54,8 @@ namespace {
 
 // Whether p lies farther than reach from the box with corners u and v.
 bool fartherThan(Vec2 p, Vec2 u, Vec2 v, double reach) {
-    const double dx = std::max({0.0, std::min(u.x, v.x) - p.x, p.x - std::max(u.x, v.x)});
-    const double dy = std::max({0.0, std::min(u.y, v.y) - p.y, p.y - std::max(u.y, v.y)});
+    const double dx = std::max(std::max(0.0, std::min(u.x, v.x) - p.x), p.x - std::max(u.x, v.x));
+    const double dy = std::max(std::max(0.0, std::min(u.y, v.y) - p.y), p.y - std::max(u.y, v.y));
     return dx * dx + dy * dy > reach * reach;
 }
 
@@ -144,8 +144,8 @@ struct Part {
         normal = {-d.y / len, d.x / len};
         const double a1 = dot(c.p[1] - c.p[0], normal);
         const double a2 = dot(c.p[2] - c.p[0], normal);
-        lo = std::min({0.0, a1, a2});
-        hi = std::max({0.0, a1, a2});
+        lo = std::min(std::min(0.0, a1), a2);
+        hi = std::max(std::max(0.0, a1), a2);
     }
 
     // Worked out when first asked: most parts are told apart before.
@@ -189,13 +189,17 @@ bool apartAlongBend(const Part& a, const Part& b, double tol) {
     const Vec2 along{a.normal.y, -a.normal.x};
     double xa[4], ya[4], xb[4], yb[4];
     double scale = 0.0;
+    double x0 = std::numeric_limits<double>::infinity();
+    double x1 = -x0;
     for (int i = 0; i < 4; ++i) {
         xa[i] = dot(a.c.p[i] - o, along);
         ya[i] = dot(a.c.p[i] - o, a.normal);
         xb[i] = dot(b.c.p[i] - o, along);
         yb[i] = dot(b.c.p[i] - o, a.normal);
-        scale = std::max(
-            {scale, std::fabs(xa[i]), std::fabs(ya[i]), std::fabs(xb[i]), std::fabs(yb[i])});
+        for (double v : {xa[i], ya[i], xb[i], yb[i]})
+            scale = std::max(scale, std::fabs(v));
+        x0 = std::min(x0, std::min(xa[i], xb[i]));
+        x1 = std::max(x1, std::max(xa[i], xb[i]));
     }
     const double L = xa[3];
     const double xm = (xa[0] + 3.0 * (xa[1] + xa[2]) + xa[3]) / 8.0;
@@ -222,8 +226,6 @@ bool apartAlongBend(const Part& a, const Part& b, double tol) {
     band(xb, yb, loB, hiB);
     const double gap = std::max(loB - hiA, loA - hiB);
     if (!(gap > 0.0)) return false;
-    const double x0 = std::min({xa[0], xa[1], xa[2], xa[3], xb[0], xb[1], xb[2], xb[3]});
-    const double x1 = std::max({xa[0], xa[1], xa[2], xa[3], xb[0], xb[1], xb[2], xb[3]});
     const double slope = std::fabs(k) * std::max(std::fabs(L - 2.0 * x0), std::fabs(L - 2.0 * x1));
     const double rounding = kBendRounding * (scale + std::fabs(k) * scale * scale);
     return gap > (tol + rounding) * std::sqrt(1.0 + slope * slope);
@@ -289,7 +291,7 @@ bool inBand(const Cubic& c, Vec2 p, double tol) {
     const double a1 = dot(c.p[1] - c.p[0], n);
     const double a2 = dot(c.p[2] - c.p[0], n);
     const double s = dot(p - c.p[0], n);
-    return s >= std::min({0.0, a1, a2}) - tol && s <= std::max({0.0, a1, a2}) + tol;
+    return s >= std::min(std::min(0.0, a1), a2) - tol && s <= std::max(std::max(0.0, a1), a2) + tol;
 }
 
 struct PairSearch {

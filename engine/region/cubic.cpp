@@ -131,7 +131,7 @@ double flatness(const Cubic& c) {
         if (u < 0.0) over = std::max(over, -u * len);
         if (u > 1.0) over = std::max(over, (u - 1.0) * len);
     }
-    return std::max({f1, f2, over});
+    return std::max(std::max(f1, f2), over);
 }
 
 bool tracesChord(const Cubic& c) {
