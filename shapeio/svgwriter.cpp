@@ -68,6 +68,19 @@ void appendSplinePathData(std::string& out, const Spline& spline, const Shape& s
     if (spline.closed) out += " Z";
 }
 
+// The shape's splines' path data, one after another.
+std::string pathDataText(const Shape& shape) {
+    std::string d;
+    for (const Spline* spline : shape) {
+        const size_t before = d.size();
+        if (!d.empty()) d += ' ';
+        const size_t start = d.size();
+        appendSplinePathData(d, *spline, shape);
+        if (d.size() == start) d.resize(before);
+    }
+    return d;
+}
+
 }  // namespace
 
 QString svgSplinePathData(const Spline& spline, const Shape& shape) {
@@ -77,14 +90,7 @@ QString svgSplinePathData(const Spline& spline, const Shape& shape) {
 }
 
 QString svgPathData(const Shape& shape) {
-    std::string d;
-    for (const Spline* spline : shape) {
-        const size_t before = d.size();
-        if (!d.empty()) d += ' ';
-        const size_t start = d.size();
-        appendSplinePathData(d, *spline, shape);
-        if (d.size() == start) d.resize(before);
-    }
+    const std::string d = pathDataText(shape);
     return QString::fromLatin1(d.data(), int(d.size()));
 }
 
@@ -183,13 +189,19 @@ bool writeAnswerSvg(const Shape& answer, const SvgAnswerLook& look, QByteArray* 
                        attribute("height", shortestText(box.height()));
     }
     const QString colour = look.colour.isEmpty() ? QStringLiteral("black") : look.colour;
-    QString text =
-        QStringLiteral(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<svg xmlns=\"http://www.w3.org/2000/svg\"%1>\n"
-            "  <path fill=\"%2\" fill-rule=\"%3\" d=\"%4\"/>\n"
-            "</svg>\n")
-            .arg(viewport, colour.toHtmlEscaped(), fillRuleName(look.fill), svgPathData(answer));
-    *document = text.toUtf8();
+    // The path data, the bulk of a large answer, goes in as the bytes it
+    // was written to: no wide copy of it, nor a converted one.
+    QByteArray text = QStringLiteral(
+                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\"%1>\n"
+                          "  <path fill=\"%2\" fill-rule=\"%3\" d=\"")
+                          .arg(viewport, colour.toHtmlEscaped(), fillRuleName(look.fill))
+                          .toUtf8();
+    const std::string d = pathDataText(answer);
+    const char tail[] = "\"/>\n</svg>\n";
+    text.reserve(text.size() + int(d.size()) + int(sizeof tail));
+    text.append(d.data(), int(d.size()));
+    text.append(tail);
+    *document = std::move(text);
     return true;
 }
