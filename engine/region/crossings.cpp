@@ -90,6 +90,14 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
         const bool rising = vb > va;
         for (int i = 0; i < kProjectBisections && hi - lo > kProjectBracket * (t1 - t0); ++i) {
             const double mid = 0.5 * (lo + hi);
+            if (i >= kProjectEarlyLooks) {
+                // Past the looks only the bracketing coordinate matters.
+                if ((coordinateAt(c, mid, alongX) < target) == rising)
+                    lo = mid;
+                else
+                    hi = mid;
+                continue;
+            }
             const Vec2 q = pointAt(c, mid);
             const double v = alongX ? q.x : q.y;
             if ((v < target) == rising) {
@@ -99,8 +107,8 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
                 hi = mid;
                 atHi = q;
             }
-            if (i < kProjectEarlyLooks && fartherThan(p, a, atLo, reach) &&
-                fartherThan(p, atLo, atHi, reach) && fartherThan(p, atHi, b, reach))
+            if (fartherThan(p, a, atLo, reach) && fartherThan(p, atLo, atHi, reach) &&
+                fartherThan(p, atHi, b, reach))
                 return false;
         }
     }

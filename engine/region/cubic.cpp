@@ -14,6 +14,16 @@ Vec2 pointAt(const Cubic& c, double t) {
             b0 * c.p[0].y + b1 * c.p[1].y + b2 * c.p[2].y + b3 * c.p[3].y};
 }
 
+double coordinateAt(const Cubic& c, double t, bool x) {
+    const double s = 1.0 - t;
+    const double b0 = s * s * s;
+    const double b1 = 3.0 * t * s * s;
+    const double b2 = 3.0 * t * t * s;
+    const double b3 = t * t * t;
+    return x ? b0 * c.p[0].x + b1 * c.p[1].x + b2 * c.p[2].x + b3 * c.p[3].x
+             : b0 * c.p[0].y + b1 * c.p[1].y + b2 * c.p[2].y + b3 * c.p[3].y;
+}
+
 Vec2 derivativeAt(const Cubic& c, double t) {
     const double s = 1.0 - t;
     const Vec2 d0 = c.p[1] - c.p[0];

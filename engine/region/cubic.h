@@ -33,6 +33,8 @@ struct Cubic {
 
 // Exact at both ends: 0 gives p[0] and 1 gives p[3] bit for bit.
 Vec2 pointAt(const Cubic& c, double t);
+// pointAt's x (or y) alone, the same to the last bit.
+double coordinateAt(const Cubic& c, double t, bool x);
 Vec2 derivativeAt(const Cubic& c, double t);
 Vec2 secondDerivativeAt(const Cubic& c, double t);
 
