@@ -130,6 +130,62 @@ bool projectOnMonotone(const Cubic& c, double t0, double t1, Vec2 p, double tol,
 
 namespace {
 
+// y - k x (L - x) along a cubic given in a chord frame (x along the chord,
+// y across it) is a polynomial of degree six: the least and greatest of its
+// Bernstein coefficients, which bound it.
+void bendBand(const double* x, const double* y, double k, double L, double& lo, double& hi) {
+    // C(3,i) C(3,j) / C(6,i+j): the weights of a product of two cubics.
+    static constexpr double w[4][4] = {
+        {1.0, 0.5, 0.2, 0.05}, {0.5, 0.6, 0.45, 0.2}, {0.2, 0.45, 0.6, 0.5}, {0.05, 0.2, 0.5, 1.0}};
+    lo = std::numeric_limits<double>::infinity();
+    hi = -lo;
+    for (int m = 0; m <= 6; ++m) {
+        double r = 0.0;
+        for (int i = std::max(0, m - 3); i <= std::min(3, m); ++i)
+            r += w[i][m - i] * (y[i] - k * x[i] * (L - x[m - i]));
+        lo = std::min(lo, r);
+        hi = std::max(hi, r);
+    }
+}
+
+// A part in its own chord frame about the parabola k x (L - x) through its
+// ends and middle point: the band that holds it, its reach along the chord
+// and its largest coordinate. exists is false where there is no such
+// parabola (a closed chord, or a middle point beyond an end).
+struct PartBend {
+    bool known = false;
+    bool exists = false;
+    double length = 0.0, k = 0.0, lo = 0.0, hi = 0.0, x0 = 0.0, x1 = 0.0, scale = 0.0;
+};
+
+PartBend bendOf(const Cubic& c, Vec2 normal) {
+    PartBend bend;
+    bend.known = true;
+    if (normal.x == 0.0 && normal.y == 0.0) return bend;
+    const Vec2 o = c.p[0];
+    const Vec2 along{normal.y, -normal.x};
+    double x[4], y[4];
+    bend.x0 = std::numeric_limits<double>::infinity();
+    bend.x1 = -bend.x0;
+    for (int i = 0; i < 4; ++i) {
+        x[i] = dot(c.p[i] - o, along);
+        y[i] = dot(c.p[i] - o, normal);
+        bend.scale = std::max(bend.scale, std::max(std::fabs(x[i]), std::fabs(y[i])));
+        bend.x0 = std::min(bend.x0, x[i]);
+        bend.x1 = std::max(bend.x1, x[i]);
+    }
+    const double L = x[3];
+    const double xm = (x[0] + 3.0 * (x[1] + x[2]) + x[3]) / 8.0;
+    const double ym = (y[0] + 3.0 * (y[1] + y[2]) + y[3]) / 8.0;
+    const double den = xm * (L - xm);
+    if (!(den > 0.0)) return bend;
+    bend.exists = true;
+    bend.length = L;
+    bend.k = ym / den;
+    bendBand(x, y, bend.k, L, bend.lo, bend.hi);
+    return bend;
+}
+
 // A stretch of a curve met in the subdivision, with what the tests on it
 // need, worked out once: its control box, how far it strays from its chord,
 // and the band around the chord that holds it.
@@ -161,9 +217,16 @@ struct Part {
         if (flat_ < 0.0) flat_ = flatness(c);
         return flat_;
     }
+    // Its bend, worked out once: a part is held against each half of the
+    // other part it runs beside, and their halves in turn.
+    const PartBend& bend() const {
+        if (!bend_.known) bend_ = bendOf(c, normal);
+        return bend_;
+    }
 
 private:
     mutable double flat_ = -1.0;
+    mutable PartBend bend_;
 };
 
 // Whether the control points of b lie wholly to one side of the band around
@@ -192,47 +255,26 @@ bool apart(const Part& a, const Part& b, double tol) {
 // coefficients bound it. Bands G apart put the curves at least
 // G / sqrt(1 + m^2) apart, m the steepest slope of P over both curves.
 bool apartAlongBend(const Part& a, const Part& b, double tol) {
-    if (a.normal.x == 0.0 && a.normal.y == 0.0) return false;
+    const PartBend& bend = a.bend();
+    if (!bend.exists) return false;
     const Vec2 o = a.c.p[0];
     const Vec2 along{a.normal.y, -a.normal.x};
-    double xa[4], ya[4], xb[4], yb[4];
-    double scale = 0.0;
-    double x0 = std::numeric_limits<double>::infinity();
-    double x1 = -x0;
+    double xb[4], yb[4];
+    double scale = bend.scale;
+    double x0 = bend.x0;
+    double x1 = bend.x1;
     for (int i = 0; i < 4; ++i) {
-        xa[i] = dot(a.c.p[i] - o, along);
-        ya[i] = dot(a.c.p[i] - o, a.normal);
         xb[i] = dot(b.c.p[i] - o, along);
         yb[i] = dot(b.c.p[i] - o, a.normal);
-        for (double v : {xa[i], ya[i], xb[i], yb[i]})
-            scale = std::max(scale, std::fabs(v));
-        x0 = std::min(x0, std::min(xa[i], xb[i]));
-        x1 = std::max(x1, std::max(xa[i], xb[i]));
+        scale = std::max(scale, std::max(std::fabs(xb[i]), std::fabs(yb[i])));
+        x0 = std::min(x0, xb[i]);
+        x1 = std::max(x1, xb[i]);
     }
-    const double L = xa[3];
-    const double xm = (xa[0] + 3.0 * (xa[1] + xa[2]) + xa[3]) / 8.0;
-    const double ym = (ya[0] + 3.0 * (ya[1] + ya[2]) + ya[3]) / 8.0;
-    const double den = xm * (L - xm);
-    if (!(den > 0.0)) return false;
-    const double k = ym / den;
-    // C(3,i) C(3,j) / C(6,i+j): the weights of a product of two cubics.
-    static constexpr double w[4][4] = {
-        {1.0, 0.5, 0.2, 0.05}, {0.5, 0.6, 0.45, 0.2}, {0.2, 0.45, 0.6, 0.5}, {0.05, 0.2, 0.5, 1.0}};
-    auto band = [&](const double* x, const double* y, double& lo, double& hi) {
-        lo = std::numeric_limits<double>::infinity();
-        hi = -lo;
-        for (int m = 0; m <= 6; ++m) {
-            double r = 0.0;
-            for (int i = std::max(0, m - 3); i <= std::min(3, m); ++i)
-                r += w[i][m - i] * (y[i] - k * x[i] * (L - x[m - i]));
-            lo = std::min(lo, r);
-            hi = std::max(hi, r);
-        }
-    };
-    double loA, hiA, loB, hiB;
-    band(xa, ya, loA, hiA);
-    band(xb, yb, loB, hiB);
-    const double gap = std::max(loB - hiA, loA - hiB);
+    const double L = bend.length;
+    const double k = bend.k;
+    double loB, hiB;
+    bendBand(xb, yb, k, L, loB, hiB);
+    const double gap = std::max(loB - bend.hi, bend.lo - hiB);
     if (!(gap > 0.0)) return false;
     const double slope = std::fabs(k) * std::max(std::fabs(L - 2.0 * x0), std::fabs(L - 2.0 * x1));
     const double rounding = kBendRounding * (scale + std::fabs(k) * scale * scale);
