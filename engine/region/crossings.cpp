@@ -272,6 +272,12 @@ bool apartAlongBend(const Part& a, const Part& b, double tol) {
     }
     const double L = bend.length;
     const double k = bend.k;
+    // b's ends lie in its band, so where they do not clear a's band neither
+    // can the band: the common case of parts that meet.
+    const double end0 = yb[0] - k * xb[0] * (L - xb[0]);
+    const double end1 = yb[3] - k * xb[3] * (L - xb[3]);
+    if (!(std::min(end0, end1) - bend.hi > 0.0) && !(bend.lo - std::max(end0, end1) > 0.0))
+        return false;
     double loB, hiB;
     bendBand(xb, yb, k, L, loB, hiB);
     const double gap = std::max(loB - bend.hi, bend.lo - hiB);
