@@ -92,7 +92,12 @@ constexpr double kShortestEdgeReach = 8.0;
 // along each other are cut to a handful of boxes per crossing at each level;
 // the budget is reached only by pieces that stay within the merge distance
 // of each other along a long stretch without sharing it (count).
-constexpr int kPairSearchBudget = 4000;
+// A test builds the core with a budget small enough for a plain pair to
+// reach, to hold the refusal to its contract.
+#ifndef CARVEX_PAIR_SEARCH_BUDGET
+#define CARVEX_PAIR_SEARCH_BUDGET 4000
+#endif
+constexpr int kPairSearchBudget = CARVEX_PAIR_SEARCH_BUDGET;
 
 // Distinct meetings of one pair of monotone pieces. Two cubics that do not
 // share a stretch cross at most nine times (Bezout); more meetings mean

@@ -1,0 +1,57 @@
+// The crossing search's budget, run out: this test's core is built with a
+// budget of 8 subdivisions a pair, which two discs that cross already need.
+// The answer must be the budget's refusal, with the pair named, at every
+// merge distance the engine retries, and never a partial region.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "region/region.h"
+
+using namespace carvex;
+
+namespace {
+
+// A circle of four cubic quarters, counterclockwise.
+Path circle(double cx, double cy, double r) {
+    const double h = 0.5522847498307936 * r;
+    Path path;
+    path.closed = true;
+    path.knots = {{{cx + r, cy}, {cx + r, cy - h}, {cx + r, cy + h}, -1},
+                  {{cx, cy + r}, {cx + h, cy + r}, {cx - h, cy + r}, -1},
+                  {{cx - r, cy}, {cx - r, cy + h}, {cx - r, cy - h}, -1},
+                  {{cx, cy - r}, {cx - h, cy - r}, {cx + h, cy - r}, -1}};
+    return path;
+}
+
+TEST(RegionBudget, CrossingDiscsRunItOutAndAreRefusedWithThePairNamed) {
+    const Paths a{circle(0, 0, 1)};
+    const Paths b{circle(1, 0.25, 1)};
+    for (Operation op : {Operation::Union, Operation::Intersect, Operation::Xor}) {
+        const RegionResult r = combine(a, b, op);
+        EXPECT_EQ(r.status, RegionStatus::SearchBudgetExhausted);
+        EXPECT_TRUE(r.loops.empty());
+        // One segment of each disc.
+        EXPECT_NE(r.first.operand, r.second.operand);
+        EXPECT_GE(r.first.knot, 0);
+        EXPECT_GE(r.second.knot, 0);
+        const std::string why = describe(r.status, r.first, r.second);
+        EXPECT_NE(why.find("8 subdivisions"), std::string::npos) << why;
+    }
+    // A disc alone needs no search between its own neighbouring quarters.
+    const RegionResult alone = resolve(a, FillRule::NonZero);
+    ASSERT_TRUE(alone.ok()) << describe(alone.status);
+    EXPECT_NEAR(enclosedArea(alone.loops), enclosedArea(a), 1e-12);
+}
+
+TEST(RegionBudget, ShapesWhoseBoxesMissAreAnsweredWithoutSearching) {
+    const Paths a{circle(0, 0, 1)};
+    const Paths b{circle(5, 0, 1)};
+    const RegionResult r = combine(a, b, Operation::Union);
+    ASSERT_TRUE(r.ok()) << describe(r.status);
+    EXPECT_EQ(r.loops.size(), 2u);
+    EXPECT_NEAR(enclosedArea(r.loops), 2.0 * enclosedArea(a), 1e-12);
+}
+
+}  // namespace
