@@ -26,10 +26,6 @@ RegionStatus checkPaths(const Paths& paths) {
     return RegionStatus::Ok;
 }
 
-bool inRange(Vec2 p) {
-    return std::fabs(p.x) <= kMaxRegionCoordinate && std::fabs(p.y) <= kMaxRegionCoordinate;
-}
-
 RegionStatus addPaths(const Paths& paths, int operand, Gathered& out) {
     for (size_t index = 0; index < paths.size(); ++index) {
         const Path& path = paths[index];
@@ -130,6 +126,10 @@ void addSegments(Gathered& out) {
 }
 
 }  // namespace
+
+bool inRange(Vec2 p) {
+    return std::fabs(p.x) <= kMaxRegionCoordinate && std::fabs(p.y) <= kMaxRegionCoordinate;
+}
 
 RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& out) {
     out.knots.clear();

@@ -53,6 +53,10 @@ struct Gathered {
     Vec2 origin;
 };
 
+// Whether both of p's coordinates lie within kMaxRegionCoordinate in
+// magnitude (false for NaN): the range every input of the engine keeps to.
+bool inRange(Vec2 p);
+
 // Fills out from a and b (b may be null). Segments that the merge distance
 // cannot tell from a point are left out. TooSmallForPosition when the
 // shapes span too few of the steps between doubles where they lie.

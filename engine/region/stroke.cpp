@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "region/cubic.h"
+#include "region/gather.h"
 
 namespace carvex {
 
@@ -684,12 +685,8 @@ bool finite(const Paths& paths) {
 bool onPage(const Paths& paths, const Affine& toPage) {
     for (const Path& path : paths)
         for (const PathKnot& k : path.knots)
-            for (Vec2 v : {k.point, k.in, k.out}) {
-                const Vec2 p = toPage.map(v);
-                if (!(std::fabs(p.x) <= kMaxRegionCoordinate) ||
-                    !(std::fabs(p.y) <= kMaxRegionCoordinate))
-                    return false;
-            }
+            for (Vec2 v : {k.point, k.in, k.out})
+                if (!region::inRange(toPage.map(v))) return false;
     return true;
 }
 
