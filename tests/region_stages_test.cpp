@@ -82,7 +82,7 @@ TEST_F(TwoSquares, CrossingsAreFoundWhereTheOutlinesCross) {
         crossings += crossing && input.segments[h.segA].operand != input.segments[h.segB].operand;
     }
     EXPECT_EQ(crossings, 2);
-    pieces[1].t0 = 0.5;  // a gap before the second piece
+    pieces.pieces[1].t0 = 0.5;  // a gap before the second piece
     EXPECT_NE(checkMeetings(input, pieces, meetings), "");
 }
 

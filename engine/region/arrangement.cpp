@@ -476,10 +476,10 @@ int keepCurve(const Builder& b, int s, double t0, double t1, const Cubic& c, Arr
 // Puts control point `end` (0 or 3) of a link's curve on a vertex, keeping a
 // curve of its own where that changes a piece.
 void moveEnd(Link& l, int end, Vec2 vertex, Arrangement& out) {
-    const Cubic curve = out.curveOf(l);
-    if (std::memcmp(&curve.p[end], &vertex, sizeof(Vec2)) == 0) return;
+    const Vec2 now = end == 0 ? out.startOf(l) : out.endOf(l);
+    if (std::memcmp(&now, &vertex, sizeof(Vec2)) == 0) return;
     if (l.curve < 0) {
-        out.curves.push_back(curve);
+        out.curves.push_back(out.curveOf(l));
         l.curve = int(out.curves.size()) - 1;
     }
     out.curves[size_t(l.curve)].p[end] = vertex;

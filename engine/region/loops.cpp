@@ -196,13 +196,13 @@ void stepsOf(const Gathered& input, const Arrangement& a, const ScratchList<Run>
 }
 
 Vec2 startOf(const Arrangement& a, const Step& st) {
-    const Cubic& c = a.curveOf(a.links[st.link]);
-    return st.forward ? c.p[0] : c.p[3];
+    const Link& l = a.links[st.link];
+    return st.forward ? a.startOf(l) : a.endOf(l);
 }
 
 Vec2 endOf(const Arrangement& a, const Step& st) {
-    const Cubic& c = a.curveOf(a.links[st.link]);
-    return st.forward ? c.p[3] : c.p[0];
+    const Link& l = a.links[st.link];
+    return st.forward ? a.endOf(l) : a.startOf(l);
 }
 
 // Whether step y goes on along the same segment where step x ends.
