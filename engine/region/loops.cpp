@@ -44,13 +44,6 @@ struct Step {
     int knot = -1;
 };
 
-struct OutputPiece {
-    Cubic curve;
-    Vec2 from;
-    Vec2 to;
-    int knot = -1;
-};
-
 // At every vertex each arriving run goes on with the leaving run that turns
 // most to the left: the first met going clockwise from the arrival in the
 // vertex's order. The loops then hug the answer and never cross.
@@ -226,21 +219,65 @@ Cubic pieceOfSegment(const Gathered& input, const SourceSegment& seg, double t0,
     return subCubic(curve, t0, t1);
 }
 
-// Neighbouring links along one segment become one piece of it again. The
-// loop's area and the length of its chords come back too, for telling a
-// loop that encloses nothing.
-void joinIntoPieces(const Gathered& input, const Arrangement& a, const ScratchList<Step>& steps,
-                    ScratchList<OutputPiece>& pieces, double& area, double& perimeter) {
+// A loop of one piece, such as the curl of a segment that crosses itself,
+// is a spline of one knot that many readers and writers of splines pass
+// over: its middle becomes a second knot.
+void splitLonePiece(const Cubic& whole, Path& path, ScratchList<int>& knotOf) {
+    Cubic first;
+    Cubic second;
+    split(whole, 0.5, first, second);
+    PathKnot& start = path.knots.front();
+    start.in = second.p[2];
+    start.out = first.p[1];
+    path.knots.push_back({first.p[3], first.p[2], second.p[1], -1});
+    knotOf.push_back(-1);
+}
+
+// A knot that is an input knot with its handles (or with them swapped,
+// where the answer runs the other way) keeps the input knot's tag.
+void keepInputTags(const Gathered& input, Path& path, const ScratchList<int>& knotOf) {
+    for (size_t k = 0; k < path.knots.size(); ++k) {
+        if (knotOf[k] < 0) continue;
+        PathKnot& knot = path.knots[k];
+        const InputKnot& src = input.knots[knotOf[k]];
+        if (src.point == knot.point && ((src.in == knot.in && src.out == knot.out) ||
+                                        (src.in == knot.out && src.out == knot.in)))
+            knot.tag = src.tag;
+    }
+}
+
+// How many pieces the loop's steps make from step first on.
+int piecesFrom(const Arrangement& a, const ScratchList<Step>& steps, int first) {
+    const int n = int(steps.size());
+    int pieces = 1;
+    for (int m = 1; m < n; ++m)
+        pieces += !joins(a, steps[(first + m - 1) % n], steps[(first + m) % n]);
+    return pieces;
+}
+
+// Neighbouring links along one segment become one piece of it again, and
+// the pieces the loop's path, written as they come: a knot where each piece
+// starts, whose in-handle is the last handle of the piece before. The loop's
+// area and the length of its chords come back too, for telling a loop that
+// encloses nothing.
+Path pathOfSteps(const Gathered& input, const Arrangement& a, const ScratchList<Step>& steps,
+                 ScratchList<int>& knotOf, double& area, double& perimeter) {
     const int n = int(steps.size());
     auto at = [&](int k) -> const Step& { return steps[k % n]; };
     int first = 0;
     while (first < n && joins(a, steps[(first + n - 1) % n], steps[first]))
         ++first;
     if (first == n) first = 0;
-    pieces.clear();
+    Path path;
+    const int pieces = piecesFrom(a, steps, first);
+    path.knots.reserve(std::max(2, pieces));
+    knotOf.clear();
+    knotOf.reserve(std::max(2, pieces));
     area = 0.0;
     perimeter = 0.0;
     const Vec2 origin = startOf(a, steps[first]);
+    Cubic firstCurve;
+    Vec2 handleIn;
     for (int k = 0; k < n;) {
         const Step& head = at(first + k);
         const Link& l0 = a.links[head.link];
@@ -262,7 +299,10 @@ void joinIntoPieces(const Gathered& input, const Arrangement& a, const ScratchLi
         // A piece of a straight segment has its handles on its ends, the
         // very points its knots get, so that it reads as a line again.
         if (seg.line && c.p[0] == c.p[1] && c.p[2] == c.p[3]) c = {{from, from, to, to}};
-        pieces.push_back({c, from, to, head.knot});
+        if (path.knots.empty()) firstCurve = c;
+        path.knots.push_back({from, handleIn, c.p[1], -1});
+        knotOf.push_back(head.knot);
+        handleIn = c.p[2];
         Cubic shifted = c;
         for (Vec2& p : shifted.p)
             p = p - origin;
@@ -271,37 +311,9 @@ void joinIntoPieces(const Gathered& input, const Arrangement& a, const ScratchLi
         area += areaTerm(shifted);
         perimeter += length(c.p[3] - c.p[0]);
     }
-}
-
-// The pieces as a closed path. A knot that is an input knot with its handles
-// keeps the input knot's tag.
-Path pathOfPieces(const Gathered& input, ScratchList<OutputPiece>& pieces) {
-    // A loop of one piece, such as the curl of a segment that crosses itself,
-    // is a spline of one knot that many readers and writers of splines pass
-    // over: its middle becomes a second knot.
-    if (pieces.size() == 1) {
-        const OutputPiece whole = pieces.front();
-        Cubic first;
-        Cubic second;
-        split(whole.curve, 0.5, first, second);
-        pieces.assign(
-            {{first, whole.from, first.p[3], whole.knot}, {second, first.p[3], whole.to, -1}});
-    }
-    Path path;
-    const int np = int(pieces.size());
-    path.knots.reserve(np);
-    for (int k = 0; k < np; ++k) {
-        const OutputPiece& in = pieces[(k + np - 1) % np];
-        const OutputPiece& o = pieces[k];
-        PathKnot knot{o.from, in.curve.p[2], o.curve.p[1], -1};
-        if (o.knot >= 0) {
-            const InputKnot& src = input.knots[o.knot];
-            if (src.point == knot.point && ((src.in == knot.in && src.out == knot.out) ||
-                                            (src.in == knot.out && src.out == knot.in)))
-                knot.tag = src.tag;
-        }
-        path.knots.push_back(knot);
-    }
+    path.knots.front().in = handleIn;
+    if (path.knots.size() == 1) splitLonePiece(firstCurve, path, knotOf);
+    keepInputTags(input, path, knotOf);
     return path;
 }
 
@@ -325,7 +337,7 @@ Paths assembleLoops(const Gathered& input, const Arrangement& a, Operation op, F
     // One loop at a time: the lists are sized for each loop longer than
     // those before it, and a large list gives back what it outgrew.
     ScratchList<Step> steps(mem);
-    ScratchList<OutputPiece> pieces(mem);
+    ScratchList<int> knotOf(mem);
     ScratchList<int> loop(mem);
     loop.reserve(runs.size());
     ScratchList<char> visited(runs.size(), 0, mem);
@@ -339,14 +351,13 @@ Paths assembleLoops(const Gathered& input, const Arrangement& a, Operation op, F
         for (const int r : loop)
             loopLinks += size_t(a.edges[runs[r].edge].links);
         steps.reserve(loopLinks);
-        pieces.reserve(loopLinks);
         stepsOf(input, a, runs, loop, steps);
         double area = 0.0;
         double perimeter = 0.0;
-        joinIntoPieces(input, a, steps, pieces, area, perimeter);
+        Path path = pathOfSteps(input, a, steps, knotOf, area, perimeter);
         // A loop that encloses nothing the merge distance can see.
         if (std::fabs(area) <= input.merge * perimeter) continue;
-        out.push_back(pathOfPieces(input, pieces));
+        out.push_back(std::move(path));
     }
     return out;
 }
