@@ -84,10 +84,10 @@ void moveBack(Paths& loops, Vec2 origin) {
         }
 }
 
-// release, when given, is a, let go once its knots are gathered: the
-// passes work on their own copies.
+// releaseA and releaseB, when given, are a and b, let go once their knots
+// are gathered: the passes work on their own copies.
 RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, FillRule fillB,
-                 double threshold, Paths* release = nullptr) {
+                 double threshold, Paths* releaseA = nullptr, Paths* releaseB = nullptr) {
     using namespace region;
     thread_local Workspace w;
     RegionResult result;
@@ -98,7 +98,8 @@ RegionResult run(const Paths& a, const Paths* b, Operation op, FillRule fillA, F
         return result;
     }
     result.status = gather(a, b, threshold, w.input);
-    if (release) Paths().swap(*release);
+    if (releaseA) Paths().swap(*releaseA);
+    if (releaseB) Paths().swap(*releaseB);
     if (result.status != RegionStatus::Ok || w.input.segments.empty()) {
         w.release();
         return result;
@@ -149,6 +150,10 @@ std::string number(double v) {
 
 RegionResult combine(const Paths& a, const Paths& b, Operation op, const RegionOptions& options) {
     return run(a, &b, op, options.fillA, options.fillB, options.threshold);
+}
+
+RegionResult combine(Paths&& a, Paths&& b, Operation op, const RegionOptions& options) {
+    return run(a, &b, op, options.fillA, options.fillB, options.threshold, &a, &b);
 }
 
 namespace {

@@ -100,6 +100,10 @@ struct FilledPaths {
 // The region of a op b.
 RegionResult combine(const Paths& a, const Paths& b, Operation op,
                      const RegionOptions& options = RegionOptions());
+// The same, letting go of both inputs once they are read, so that a large
+// operation does not hold them beside its working lists.
+RegionResult combine(Paths&& a, Paths&& b, Operation op,
+                     const RegionOptions& options = RegionOptions());
 
 // The region of one list of paths under its fill rule, as non-crossing loops
 // with the orientations above (the union of the paths with nothing).

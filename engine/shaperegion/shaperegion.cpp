@@ -104,7 +104,7 @@ ShapeResult combine(const Shape& a, const Shape& b, Operation op, const RegionOp
     Paths pb;
     RegionStatus status = RegionStatus::Ok;
     if (!pathsOf(a, &pa, &status) || !pathsOf(b, &pb, &status)) return refusal(status);
-    return shapeResultOf(combine(pa, pb, op, options));
+    return shapeResultOf(combine(std::move(pa), std::move(pb), op, options));
 }
 
 ShapeResult resolve(const Shape& shape, FillRule fill, double threshold) {
