@@ -419,6 +419,8 @@ public:
     // Once every vertex is placed, of() only looks them up; placing one
     // after this, or after the nodes are let go, would read emptied lists.
     void letGoOfChoices() { letGo(best_); }
+    // Once every link is made nothing asks for a vertex again.
+    void letGoOfLookups() { letGo(vertexOfSet_); }
 
     int of(int node) {
         const int r = sets_.find(node);
@@ -458,17 +460,26 @@ void keepDistinctStops(const Builder& b, Vertices& vertices, ScratchList<Stop>& 
     stops.resize(kept);
 }
 
-bool sameBits(const Cubic& a, const Cubic& b) {
-    return std::memcmp(&a, &b, sizeof(Cubic)) == 0;
+bool sameBits(Vec2 a, Vec2 b) {
+    return std::memcmp(&a, &b, sizeof(Vec2)) == 0;
 }
 
-// Where a link's curve is the monotone piece of segment s over [t0, t1] as
-// it stands, the link refers to the piece; otherwise the curve is kept.
-int keepCurve(const Builder& b, int s, double t0, double t1, const Cubic& c, Arrangement& out) {
+// The link over [t0, t1] of segment s (whose curve is whole), its ends on
+// the vertices p0 and p3. Where it is one of the segment's monotone pieces
+// with the piece's very ends, it refers to the piece: a piece's curve is the
+// same subdivision of the same segment over the same parameters, so only
+// the ends can tell them apart. Otherwise its curve is kept.
+int keepCurve(const Builder& b, int s, double t0, double t1, Vec2 p0, Vec2 p3, const Cubic& whole,
+              Arrangement& out) {
     for (int i = b.firstPiece[s]; i < b.firstPiece[s + 1]; ++i) {
         const Piece& p = b.pieces[i];
-        if (p.t0 == t0 && p.t1 == t1 && sameBits(b.pieces.curve(p), c)) return -1 - i;
+        if (p.t0 == t0 && p.t1 == t1 && sameBits(b.pieces.start(p), p0) &&
+            sameBits(b.pieces.end(p), p3))
+            return -1 - i;
     }
+    Cubic c = subCubic(whole, t0, t1);
+    c.p[0] = p0;
+    c.p[3] = p3;
     out.curves.push_back(c);
     return int(out.curves.size()) - 1;
 }
@@ -477,7 +488,7 @@ int keepCurve(const Builder& b, int s, double t0, double t1, const Cubic& c, Arr
 // curve of its own where that changes a piece.
 void moveEnd(Link& l, int end, Vec2 vertex, Arrangement& out) {
     const Vec2 now = end == 0 ? out.startOf(l) : out.endOf(l);
-    if (std::memcmp(&now, &vertex, sizeof(Vec2)) == 0) return;
+    if (sameBits(now, vertex)) return;
     if (l.curve < 0) {
         out.curves.push_back(out.curveOf(l));
         l.curve = int(out.curves.size()) - 1;
@@ -509,10 +520,8 @@ void linkBusySegments(const Builder& b, const ScratchList<Stop>& stops, Vertices
             e.firstLink = int(out.links.size()) - 1;
             e.v0 = vertices.of(kept[i].node);
             e.v1 = vertices.of(kept[i + 1].node);
-            Cubic c = subCubic(curve, l.t0, l.t1);
-            c.p[0] = out.vertices[e.v0];
-            c.p[3] = out.vertices[e.v1];
-            l.curve = keepCurve(b, s, l.t0, l.t1, c, out);
+            l.curve =
+                keepCurve(b, s, l.t0, l.t1, out.vertices[e.v0], out.vertices[e.v1], curve, out);
             (segments[s].operand == 0 ? e.deltaA : e.deltaB) = 1;
         }
     }
@@ -659,6 +668,10 @@ void buildArrangement(const Gathered& input, const PieceList& pieces, const Meet
     // are done with before the links are made.
     letGo(b.nodes);
     vertices.letGoOfChoices();
+    // The vertices are all there: their lists give back what growing them
+    // left spare before the links take their room.
+    out.vertices.shrink_to_fit();
+    out.vertexKnot.shrink_to_fit();
 
     // A busy segment has one link fewer than its kept stops.
     size_t busyLinks = stops.size();
@@ -671,6 +684,12 @@ void buildArrangement(const Gathered& input, const PieceList& pieces, const Meet
     out.links.reserve(busyLinks + chainLinks);
     linkBusySegments(b, stops, vertices, out);
     linkChains(b, vertices, out);
+    // Folding needs only the arrangement: the stops and the vertices'
+    // lookups are let go first, and the curves give back their spare room.
+    letGo(stops);
+    vertices.letGoOfLookups();
+    letGo(sets.parent);
+    out.curves.shrink_to_fit();
     foldCoincidentEdges(input, out, b.mem);
     dropCancelledEdges(out);
 }

@@ -24,29 +24,32 @@ void monotonePieces(const Gathered& input, PieceList& out) {
         cutCount[s] = static_cast<unsigned char>(n);
         cuts.insert(cuts.end(), found, found + n);
     }
-    size_t cutSegments = 0;
-    for (const unsigned char n : cutCount)
-        cutSegments += n > 0;
     out.input = &input;
     out.pieces.clear();
     out.pieces.reserve(segments.size() + cuts.size());
-    out.cutEnds.clear();
-    out.cutEnds.reserve(cuts.size() + 2 * cutSegments);
+    // A segment with n cuts has n + 1 pieces.
+    size_t cutSegments = 0;
+    for (const unsigned char n : cutCount)
+        cutSegments += n > 0;
+    out.cutCurves.clear();
+    out.cutCurves.reserve(cuts.size() + cutSegments);
     const double* next = cuts.data();
     for (int s = 0; s < int(segments.size()); ++s) {
         if (cutCount[s] == 0) {
             out.pieces.push_back({s, -1, 0.0, 1.0});
             continue;
         }
-        // The ends as the subdivision of a piece puts them.
         const Cubic c = curveOf(input, segments[s]);
         double t0 = 0.0;
-        out.cutEnds.push_back(pointAt(c, t0));
         for (int i = 0; i <= cutCount[s]; ++i) {
-            const double t1 = i < cutCount[s] ? *next++ : 1.0;
-            out.pieces.push_back({s, int(out.cutEnds.size()) - 1, t0, t1});
-            out.cutEnds.push_back(pointAt(c, t1));
-            t0 = t1;
+            Piece p;
+            p.segment = s;
+            p.cutCurve = int(out.cutCurves.size());
+            p.t0 = t0;
+            p.t1 = i < cutCount[s] ? *next++ : 1.0;
+            out.cutCurves.push_back(subCubic(c, p.t0, p.t1));
+            out.pieces.push_back(p);
+            t0 = p.t1;
         }
     }
 }
@@ -774,8 +777,8 @@ RegionStatus intersectPieces(const PieceList& pieces, const Piece& pa, const Pie
     const Cubic a = curveOf(input, input.segments[pa.segment]);
     const Cubic b = curveOf(input, input.segments[pb.segment]);
     // A whole segment's piece is the segment's curve.
-    const Cubic ca = pa.firstEnd >= 0 ? subCubic(a, pa.t0, pa.t1) : a;
-    const Cubic cb = pb.firstEnd >= 0 ? subCubic(b, pb.t0, pb.t1) : b;
+    const Cubic ca = pa.cutCurve >= 0 ? pieces.curve(pa) : a;
+    const Cubic cb = pb.cutCurve >= 0 ? pieces.curve(pb) : b;
     Incidence lo;
     Incidence hi;
     if (sharedStretch(a, pa, ca, b, pb, cb, tol, lo, hi)) {

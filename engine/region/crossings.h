@@ -15,25 +15,22 @@ namespace carvex::region {
 // the box of its ends holds it.
 struct Piece {
     int segment = 0;
-    // Where it is cut from its segment at an extremum, its start in
-    // PieceList::cutEnds (its end follows); -1 for a whole segment.
-    int firstEnd = -1;
+    // Its curve, when it is cut from its segment: an index into
+    // PieceList::cutCurves. -1 for a whole segment, whose knots hold it.
+    int cutCurve = -1;
     double t0 = 0.0;
     double t1 = 1.0;
 };
 
-// The pieces of every segment, in segment order. A piece stores no curve:
-// a whole segment's is its knots', and a cut piece's is worked out by the
-// same subdivision whenever it is asked for, so the same to the last bit.
-// Storing them cost 64 bytes a cut piece for the whole call; only the ends
-// of cut pieces are kept, since boxes and vertices ask for them far more
-// often than for the curve (16 bytes a cut, plus one for each cut
-// segment's end). It reads the knots of the input it was made from, which
-// must outlive it.
+// The pieces of every segment, in segment order. Most segments are one
+// piece (every straight one is), so only the pieces cut at extrema store a
+// curve: a piece takes 24 bytes rather than the 88 it would with a curve
+// of its own. It reads the knots of the input it was made from, which must
+// outlive it.
 struct PieceList {
     const Gathered* input = nullptr;
     std::vector<Piece> pieces;
-    std::vector<Vec2> cutEnds;  // pointAt() at every cut and cut segment's end
+    std::vector<Cubic> cutCurves;  // from de Casteljau's construction
 
     size_t size() const { return pieces.size(); }
     bool empty() const { return pieces.empty(); }
@@ -42,15 +39,15 @@ struct PieceList {
     std::vector<Piece>::const_iterator end() const { return pieces.end(); }
 
     Cubic curve(const Piece& p) const {
-        const Cubic whole = curveOf(*input, input->segments[size_t(p.segment)]);
-        return p.firstEnd >= 0 ? subCubic(whole, p.t0, p.t1) : whole;
+        if (p.cutCurve >= 0) return cutCurves[size_t(p.cutCurve)];
+        return curveOf(*input, input->segments[size_t(p.segment)]);
     }
     Vec2 start(const Piece& p) const {
-        if (p.firstEnd >= 0) return cutEnds[size_t(p.firstEnd)];
+        if (p.cutCurve >= 0) return cutCurves[size_t(p.cutCurve)].p[0];
         return input->knots[size_t(input->segments[size_t(p.segment)].startKnot)].point;
     }
     Vec2 end(const Piece& p) const {
-        if (p.firstEnd >= 0) return cutEnds[size_t(p.firstEnd) + 1];
+        if (p.cutCurve >= 0) return cutCurves[size_t(p.cutCurve)].p[3];
         return input->knots[size_t(input->segments[size_t(p.segment)].endKnot)].point;
     }
     // A monotone stretch lies in the box of its ends.
