@@ -512,8 +512,7 @@ void linkBusySegments(const Builder& b, const ScratchList<Stop>& stops, Vertices
         for (int i = 0; i + 1 < count; ++i) {
             Link& l = out.links.emplace_back();
             l.segment = s;
-            l.stop0 = i;
-            l.stop1 = i + 1;
+            l.stop = i;
             l.t0 = kept[i].t;
             l.t1 = kept[i + 1].t;
             Edge& e = out.edges.emplace_back();
@@ -551,8 +550,7 @@ void linkChains(const Builder& b, Vertices& vertices, Arrangement& out) {
             for (int i = b.firstPiece[s]; i < b.firstPiece[s + 1]; ++i) {
                 Link& l = out.links.emplace_back();
                 l.segment = s;
-                l.stop0 = i - b.firstPiece[s];
-                l.stop1 = l.stop0 + 1;
+                l.stop = i - b.firstPiece[s];
                 l.t0 = b.pieces[i].t0;
                 l.t1 = b.pieces[i].t1;
                 l.curve = -1 - i;

@@ -14,8 +14,9 @@ namespace carvex::region {
 // One monotone stretch of one input segment.
 struct Link {
     int segment = 0;
-    int stop0 = 0;  // indices into the segment's stops: consecutive links of
-    int stop1 = 0;  // one segment join where one's stop1 is the next's stop0
+    // The index of the segment's stop it starts at; it runs to the next, so
+    // consecutive links of one segment have consecutive stops.
+    int stop = 0;
     int edge = -1;  // the edge it belongs to, -1 once that edge is dropped
     // The stretch, where it ends its edge moved onto the vertex: the
     // arrangement's curves[curve], or where it is a monotone piece as it

@@ -203,7 +203,7 @@ bool joins(const Arrangement& a, const Step& x, const Step& y) {
     const Link& lx = a.links[x.link];
     const Link& ly = a.links[y.link];
     if (lx.segment != ly.segment || x.forward != y.forward) return false;
-    return x.forward ? lx.stop1 == ly.stop0 : lx.stop0 == ly.stop1;
+    return x.forward ? lx.stop + 1 == ly.stop : lx.stop == ly.stop + 1;
 }
 
 // The part of a segment between two parameters, as exact as it can be: the
