@@ -1,6 +1,7 @@
 #include "region/crossings.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "region/runsort.h"
@@ -27,12 +28,12 @@ void monotonePieces(const Gathered& input, PieceList& out) {
     out.input = &input;
     out.pieces.clear();
     out.pieces.reserve(segments.size() + cuts.size());
-    // A segment with n cuts has n + 1 pieces.
+    // A segment with n cuts has n + 1 pieces: 3 n + 4 points.
     size_t cutSegments = 0;
     for (const unsigned char n : cutCount)
         cutSegments += n > 0;
-    out.cutCurves.clear();
-    out.cutCurves.reserve(cuts.size() + cutSegments);
+    out.cutPoints.clear();
+    out.cutPoints.reserve(3 * cuts.size() + 4 * cutSegments);
     const double* next = cuts.data();
     for (int s = 0; s < int(segments.size()); ++s) {
         if (cutCount[s] == 0) {
@@ -44,10 +45,17 @@ void monotonePieces(const Gathered& input, PieceList& out) {
         for (int i = 0; i <= cutCount[s]; ++i) {
             Piece p;
             p.segment = s;
-            p.cutCurve = int(out.cutCurves.size());
             p.t0 = t0;
             p.t1 = i < cutCount[s] ? *next++ : 1.0;
-            out.cutCurves.push_back(subCubic(c, p.t0, p.t1));
+            const Cubic piece = subCubic(c, p.t0, p.t1);
+            std::vector<Vec2>& points = out.cutPoints;
+            // Both ends are pointAt() of the segment, so a piece starts
+            // where the one before it ends, bit for bit.
+            const bool joined =
+                i > 0 && std::memcmp(&points.back(), &piece.p[0], sizeof(Vec2)) == 0;
+            if (!joined) points.push_back(piece.p[0]);
+            p.firstPoint = int(points.size()) - 1;
+            points.insert(points.end(), piece.p + 1, piece.p + 4);
             out.pieces.push_back(p);
             t0 = p.t1;
         }
@@ -777,8 +785,8 @@ RegionStatus intersectPieces(const PieceList& pieces, const Piece& pa, const Pie
     const Cubic a = curveOf(input, input.segments[pa.segment]);
     const Cubic b = curveOf(input, input.segments[pb.segment]);
     // A whole segment's piece is the segment's curve.
-    const Cubic ca = pa.cutCurve >= 0 ? pieces.curve(pa) : a;
-    const Cubic cb = pb.cutCurve >= 0 ? pieces.curve(pb) : b;
+    const Cubic ca = pa.firstPoint >= 0 ? pieces.curve(pa) : a;
+    const Cubic cb = pb.firstPoint >= 0 ? pieces.curve(pb) : b;
     Incidence lo;
     Incidence hi;
     if (sharedStretch(a, pa, ca, b, pb, cb, tol, lo, hi)) {

@@ -15,9 +15,10 @@ namespace carvex::region {
 // the box of its ends holds it.
 struct Piece {
     int segment = 0;
-    // Its curve, when it is cut from its segment: an index into
-    // PieceList::cutCurves. -1 for a whole segment, whose knots hold it.
-    int cutCurve = -1;
+    // Its curve, when it is cut from its segment: the four points from
+    // PieceList::cutPoints[firstPoint]. -1 for a whole segment, whose knots
+    // hold it.
+    int firstPoint = -1;
     double t0 = 0.0;
     double t1 = 1.0;
 };
@@ -25,12 +26,15 @@ struct Piece {
 // The pieces of every segment, in segment order. Most segments are one
 // piece (every straight one is), so only the pieces cut at extrema store a
 // curve: a piece takes 24 bytes rather than the 88 it would with a curve
-// of its own. It reads the knots of the input it was made from, which must
-// outlive it.
+// of its own. The pieces of one segment are stored as one run of control
+// points, each piece sharing its last point with the next one's first (the
+// same point of the segment, so the same bits), which takes three points a
+// piece rather than four. It reads the knots of the input it was made from,
+// which must outlive it.
 struct PieceList {
     const Gathered* input = nullptr;
     std::vector<Piece> pieces;
-    std::vector<Cubic> cutCurves;  // from de Casteljau's construction
+    std::vector<Vec2> cutPoints;  // from de Casteljau's construction
 
     size_t size() const { return pieces.size(); }
     bool empty() const { return pieces.empty(); }
@@ -39,15 +43,16 @@ struct PieceList {
     std::vector<Piece>::const_iterator end() const { return pieces.end(); }
 
     Cubic curve(const Piece& p) const {
-        if (p.cutCurve >= 0) return cutCurves[size_t(p.cutCurve)];
-        return curveOf(*input, input->segments[size_t(p.segment)]);
+        if (p.firstPoint < 0) return curveOf(*input, input->segments[size_t(p.segment)]);
+        const Vec2* q = cutPoints.data() + p.firstPoint;
+        return {{q[0], q[1], q[2], q[3]}};
     }
     Vec2 start(const Piece& p) const {
-        if (p.cutCurve >= 0) return cutCurves[size_t(p.cutCurve)].p[0];
+        if (p.firstPoint >= 0) return cutPoints[size_t(p.firstPoint)];
         return input->knots[size_t(input->segments[size_t(p.segment)].startKnot)].point;
     }
     Vec2 end(const Piece& p) const {
-        if (p.cutCurve >= 0) return cutCurves[size_t(p.cutCurve)].p[3];
+        if (p.firstPoint >= 0) return cutPoints[size_t(p.firstPoint) + 3];
         return input->knots[size_t(input->segments[size_t(p.segment)].endKnot)].point;
     }
     // A monotone stretch lies in the box of its ends.
