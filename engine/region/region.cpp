@@ -48,6 +48,10 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Pa
     if (checks) enforce("gathering", checkGathered(w.input));
     monotonePieces(w.input, w.pieces);
     findHits(w.input, w.pieces, w.input.join, w.meetings);
+    // Grown by doubling as they were found: their spare room is given back
+    // before the arrangement takes its own.
+    w.meetings.hits.shrink_to_fit();
+    w.meetings.overlaps.shrink_to_fit();
     if (w.meetings.limit != RegionStatus::Ok) return w.meetings.limit;
     if (checks) enforce("crossing", checkMeetings(w.input, w.pieces, w.meetings));
     buildArrangement(w.input, w.pieces, w.meetings, w.arrangement);
