@@ -391,7 +391,7 @@ class TestThreads:
         # One long call on another thread: with the GIL held, the loop below
         # could not advance while it runs.
         if call == "combine":
-            stars = [carvex.from_path_data(star(0, 0, 1000, 400, phase))
+            stars = [carvex.from_path_data(star(0, 0, 1000, 2000, phase))
                      for phase in (0.0, 0.37)]
             work = lambda: carvex.combine(stars[0], stars[1], carvex.Op.UNION)
         elif call == "from_path_data":
