@@ -226,7 +226,7 @@ bool windingsMatchInputs(const Gathered& input, const PieceList& pieces, const A
         if (!edgeMatches(input, bands, a, a.edges[seed], true)) return false;
     if (a.seeds.size() == a.edges.size()) return true;  // every edge had a ray
     for (const Edge& e : a.edges) {
-        if (e.folded || (e.deltaA == 0 && e.deltaB == 0)) continue;
+        if (e.deltaA == 0 && e.deltaB == 0) continue;
         if (!edgeMatches(input, bands, a, e, false)) return false;
     }
     return true;

@@ -564,14 +564,14 @@ void linkChains(const Builder& b, Vertices& vertices, Arrangement& out) {
 
 // The edge among the earlier ones of its group (grouped[b] to grouped[k -
 // 1]) that runs between the same vertices along the same curve, or -1.
-int coincidentEdge(const Arrangement& out, const ScratchList<int>& grouped, int b, int k,
-                   double tol) {
+int coincidentEdge(const Arrangement& out, const ScratchList<int>& grouped,
+                   const ScratchList<char>& folded, int b, int k, double tol) {
     const Edge& edge = out.edges[grouped[k]];
     const int upper = std::max(edge.v0, edge.v1);
     for (int r = b; r < k; ++r) {
         const Edge& rep = out.edges[grouped[r]];
         if (std::max(rep.v0, rep.v1) != upper || rep.v0 == rep.v1) continue;
-        if (rep.folded || rep.links > 1) continue;
+        if (folded[grouped[r]] || rep.links > 1) continue;
         const Cubic& curve = out.startCurve(edge);
         const Cubic c = rep.v0 == edge.v0 ? curve : reversed(curve);
         if (sameCurve(c, out.startCurve(rep), tol)) return grouped[r];
@@ -597,6 +597,8 @@ void foldCoincidentEdges(const Gathered& input, Arrangement& out, Arena* mem) {
         for (int i = 0; i < int(edges.size()); ++i)
             grouped[fill[std::min(edges[i].v0, edges[i].v1)]++] = i;
     }
+    // Which edges were merged into a coincident one: those take no more.
+    ScratchList<char> folded(edges.size(), 0, mem);
     const double tol = sameCurveReach(input);
     for (int v = 0; v < nv; ++v) {
         const int b = groupStart[v];
@@ -607,14 +609,14 @@ void foldCoincidentEdges(const Gathered& input, Arrangement& out, Arena* mem) {
                 edge.deltaA = edge.deltaB = 0;
                 continue;
             }
-            const int r = coincidentEdge(out, grouped, b, k, tol);
+            const int r = coincidentEdge(out, grouped, folded, b, k, tol);
             if (r < 0) continue;
             Edge& rep = edges[r];
             const bool along = rep.v0 == edge.v0;
             rep.deltaA += along ? edge.deltaA : -edge.deltaA;
             rep.deltaB += along ? edge.deltaB : -edge.deltaB;
             edge.deltaA = edge.deltaB = 0;
-            edge.folded = true;
+            folded[grouped[k]] = 1;
         }
     }
 }

@@ -44,7 +44,6 @@ struct Edge {
     // Winding numbers just left of the edge.
     int leftA = 0;
     int leftB = 0;
-    bool folded = false;  // merged into a coincident edge
 };
 
 struct Arrangement {
