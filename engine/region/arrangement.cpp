@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 #include "region/runsort.h"
 #include "region/scratch.h"
@@ -458,10 +457,6 @@ void keepDistinctStops(const Builder& b, Vertices& vertices, ScratchList<Stop>& 
         stops[kept++] = st;
     }
     stops.resize(kept);
-}
-
-bool sameBits(Vec2 a, Vec2 b) {
-    return std::memcmp(&a, &b, sizeof(Vec2)) == 0;
 }
 
 // The link over [t0, t1] of segment s (whose curve is whole), its ends on

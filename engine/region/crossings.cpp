@@ -1,7 +1,6 @@
 #include "region/crossings.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
 #include "region/runsort.h"
@@ -51,9 +50,7 @@ void monotonePieces(const Gathered& input, PieceList& out) {
             std::vector<Vec2>& points = out.cutPoints;
             // Both ends are pointAt() of the segment, so a piece starts
             // where the one before it ends, bit for bit.
-            const bool joined =
-                i > 0 && std::memcmp(&points.back(), &piece.p[0], sizeof(Vec2)) == 0;
-            if (!joined) points.push_back(piece.p[0]);
+            if (i == 0 || !sameBits(points.back(), piece.p[0])) points.push_back(piece.p[0]);
             p.firstPoint = int(points.size()) - 1;
             points.insert(points.end(), piece.p + 1, piece.p + 4);
             out.pieces.push_back(p);

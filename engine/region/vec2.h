@@ -3,6 +3,7 @@
 // A point or a vector of the plane, with the arithmetic the engine needs.
 
 #include <cmath>
+#include <cstring>
 
 namespace carvex {
 
@@ -25,6 +26,11 @@ inline bool operator==(Vec2 a, Vec2 b) {
 }
 inline bool operator!=(Vec2 a, Vec2 b) {
     return !(a == b);
+}
+// Equal to the last bit, telling 0 from -0: for a point that must be the
+// very point computed elsewhere, not merely one equal to it.
+inline bool sameBits(Vec2 a, Vec2 b) {
+    return std::memcmp(&a, &b, sizeof(Vec2)) == 0;
 }
 inline double dot(Vec2 a, Vec2 b) {
     return a.x * b.x + a.y * b.y;
