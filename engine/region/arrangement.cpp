@@ -121,6 +121,7 @@ double sameCurveReach(const Gathered& input) {
 }
 
 bool sameCurve(const Cubic& a, const Cubic& b, double tol) {
+    if (sameControlPoints(a, b)) return true;
     double t = 0.0;
     for (double u : {0.25, 0.5, 0.75})
         if (!projectOnMonotone(b, 0.0, 1.0, pointAt(a, u), tol, t)) return false;

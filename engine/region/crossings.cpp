@@ -577,6 +577,9 @@ bool sharedStretch(const Cubic& a, const Piece& pa, const Cubic& ca, const Cubic
         if (found[i].tA > hi.tA) hi = found[i];
     }
     if (length(pointAt(a, hi.tA) - pointAt(a, lo.tA)) <= tol) return false;
+    // Neighbouring outlines often share a border drawn twice over: nothing
+    // between the ends can part them.
+    if (sameControlPoints(ca, cb)) return true;
     for (double f : {0.25, 0.5, 0.75}) {
         const Vec2 p = pointAt(a, lo.tA + (hi.tA - lo.tA) * f);
         if (!projectOnMonotone(b, std::min(lo.tB, hi.tB), std::max(lo.tB, hi.tB), p, tol, t))

@@ -71,6 +71,16 @@ Cubic reversed(const Cubic& c) {
     return {{c.p[3], c.p[2], c.p[1], c.p[0]}};
 }
 
+bool sameControlPoints(const Cubic& a, const Cubic& b) {
+    bool forwards = true;
+    bool backwards = true;
+    for (int i = 0; i < 4; ++i) {
+        forwards = forwards && sameBits(a.p[i], b.p[i]);
+        backwards = backwards && sameBits(a.p[i], b.p[3 - i]);
+    }
+    return forwards || backwards;
+}
+
 namespace {
 
 // Roots in (0, 1) of the derivative of the one-dimensional cubic with

@@ -44,6 +44,9 @@ void split(const Cubic& c, double t, Cubic& left, Cubic& right);
 // pointAt(t1); the whole range gives the curve itself.
 Cubic subCubic(const Cubic& c, double t0, double t1);
 Cubic reversed(const Cubic& c);
+// Whether b has a's control points to the last bit, the same way round or
+// the other: then every point of either lies on the other.
+bool sameControlPoints(const Cubic& a, const Cubic& b);
 
 // The parameters in (0, 1), ascending and distinct, where x' or y' vanishes:
 // between them the curve is monotone in both coordinates.
