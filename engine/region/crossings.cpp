@@ -1,6 +1,7 @@
 #include "region/crossings.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "region/runsort.h"
@@ -819,6 +820,95 @@ RegionStatus intersectPieces(const PieceList& pieces, const Piece& pa, const Pie
     return search.limit;
 }
 
+// The pieces the sweep has met and not yet left behind, in the order met,
+// split by height into bands: a piece is in every band its box reaches
+// (with the margin), so two boxes that overlap share a band, the one of the
+// higher of their lower edges, and are paired there only.
+class SweepBands {
+public:
+    // The boxes of the pieces, and the order the sweep meets them in.
+    SweepBands(const ScratchList<Box>& boxes, const ScratchList<std::pair<double, int>>& order,
+               double tol, Arena* mem)
+        : tol_(tol), start_(mem), size_(mem), items_(mem) {
+        if (!order.empty()) chooseBands(boxes, order.front().first);
+        start_.assign(count_ + 1, 0);
+        if (count_ == 1) {
+            start_[1] = int(boxes.size());
+        } else {
+            for (const Box& b : boxes) {
+                const int end = last(b);
+                for (int k = first(b); k <= end; ++k)
+                    ++start_[k + 1];
+            }
+            for (int k = 0; k < count_; ++k)
+                start_[k + 1] += start_[k];
+        }
+        size_.assign(count_, 0);
+        items_.resize(start_[count_]);
+    }
+
+    int band(double y) const {
+        const double b = (y - origin_) * scale_;
+        return b > 0.0 ? int(std::min(b, double(count_ - 1))) : 0;
+    }
+    int first(const Box& b) const { return band(b.y0 - tol_); }
+    int last(const Box& b) const { return band(b.y1 + tol_); }
+
+    // The pieces in band k; the sweep keeps the first size(k) of them up to
+    // date and may add one.
+    int* items(int k) { return items_.data() + start_[k]; }
+    int& size(int k) { return size_[k]; }
+    int count() const { return count_; }
+
+private:
+    // left: the leftmost edge of any box.
+    void chooseBands(const ScratchList<Box>& boxes, double left) {
+        if (boxes.size() < 2) return;
+        double lo = boxes[0].y0;
+        double hi = boxes[0].y1;
+        double right = boxes[0].x1;
+        double heights = 0.0;
+        double widths = 0.0;
+        for (const Box& b : boxes) {
+            lo = std::min(lo, b.y0);
+            hi = std::max(hi, b.y1);
+            right = std::max(right, b.x1);
+            heights += b.y1 - b.y0 + 2.0 * tol_;
+            widths += b.x1 - b.x0 + tol_;
+        }
+        // A line across the picture meets widths / span pieces, about as
+        // many as the sweep holds at a time: few are cheaper in one band.
+        if (!(widths >= kSweepActiveBeforeBands * (right - left))) return;
+        // A piece of height h reaches about h / width + 1 bands: as many
+        // bands as keep that within the entries allowed, fewer where that
+        // guess ran short.
+        const double pieces = double(boxes.size());
+        const double fit = (kSweepEntriesPerPiece - 1) * pieces * (hi - lo) / heights;
+        if (!(fit >= 2.0)) return;
+        origin_ = lo;
+        for (int count = int(std::min({fit, pieces / 2, double(kMaxSweepBands)})); count > 1;
+             count /= 4) {
+            count_ = count;
+            scale_ = count / (hi - lo);
+            if (!(scale_ < kLargestBandScale)) break;
+            long long total = 0;
+            for (const Box& b : boxes)
+                total += last(b) - first(b) + 1;
+            if (total <= (long long)kSweepEntriesPerPiece * (long long)(boxes.size() + 1)) return;
+        }
+        count_ = 1;
+        scale_ = 0.0;
+    }
+
+    double tol_;
+    double origin_ = 0.0;
+    double scale_ = 0.0;  // bands per unit of height
+    int count_ = 1;
+    ScratchList<int> start_;
+    ScratchList<int> size_;
+    ScratchList<int> items_;
+};
+
 }  // namespace
 
 // Pieces of one segment are paired like any others, which finds where a
@@ -850,30 +940,68 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
         order[i] = {boxes[i].x0, i};
     }
     sortByRuns(order, scratch, std::less<std::pair<double, int>>());
-    ScratchList<int> active(mem);
-    for (const auto& [x0, i] : order) {
+    letGo(scratch);
+    // Pairs piece i with piece k, met before it: false when a cap is reached.
+    auto meet = [&](int k, int i) {
         const Piece& p = pieces[i];
-        const Box& pb = boxes[i];
-        size_t keep = 0;
-        for (size_t k = 0; k < active.size(); ++k) {
-            const Piece& q = pieces[active[k]];
-            const Box& qb = boxes[active[k]];
-            if (qb.x1 + tol < pb.x0) continue;  // left behind by the sweep
-            active[keep++] = active[k];
-            if (!pb.overlaps(qb, tol)) continue;
-            if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
-            if (onlyShareAnEnd(pb, rising[i], qb, rising[active[k]])) continue;
-            const size_t before = hits.size();
-            out.limit = intersectPieces(pieces, q, p, tol, hits, out.overlaps);
-            if (out.limit != RegionStatus::Ok) {
-                out.limitSegments[0] = q.segment;
-                out.limitSegments[1] = p.segment;
-                return;
-            }
-            if (hits.size() != before) out.busy[p.segment] = out.busy[q.segment] = 1;
+        const Piece& q = pieces[k];
+        if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
+        if (onlyShareAnEnd(boxes[i], rising[i], boxes[k], rising[k])) return true;
+        const size_t before = hits.size();
+        out.limit = intersectPieces(pieces, q, p, tol, hits, out.overlaps);
+        if (out.limit != RegionStatus::Ok) {
+            out.limitSegments[0] = q.segment;
+            out.limitSegments[1] = p.segment;
+            return false;
         }
-        active.resize(keep);
-        active.push_back(i);
+        if (hits.size() != before) out.busy[p.segment] = out.busy[q.segment] = 1;
+        return true;
+    };
+    SweepBands bands(boxes, order, tol, mem);
+    if (bands.count() == 1) {
+        int* active = bands.items(0);
+        int size = 0;
+        for (const auto& [x0, i] : order) {
+            const Box& pb = boxes[i];
+            int keep = 0;
+            for (int m = 0; m < size; ++m) {
+                const int k = active[m];
+                if (boxes[k].x1 + tol < pb.x0) continue;  // left behind by the sweep
+                active[keep++] = k;
+                if (pb.overlaps(boxes[k], tol) && !meet(k, i)) return;
+            }
+            active[keep++] = i;
+            size = keep;
+        }
+        return;
+    }
+    // Where a piece comes in the sweep: pieces met in several bands are
+    // paired in that order, as one list of every active piece would give.
+    ScratchList<int> rank(pieces.size(), 0, mem);
+    for (int r = 0; r < int(order.size()); ++r)
+        rank[order[r].second] = r;
+    ScratchList<int> met(mem);  // the pieces whose boxes meet this one's
+    for (const auto& [x0, i] : order) {
+        const Box& pb = boxes[i];
+        met.clear();
+        for (int b = bands.first(pb), last = bands.last(pb); b <= last; ++b) {
+            int* band = bands.items(b);
+            int& size = bands.size(b);
+            int keep = 0;
+            for (int m = 0; m < size; ++m) {
+                const int k = band[m];
+                const Box& qb = boxes[k];
+                if (qb.x1 + tol < pb.x0) continue;  // left behind by the sweep
+                band[keep++] = k;
+                if (pb.overlaps(qb, tol) && bands.band(std::max(pb.y0, qb.y0)) == b)
+                    met.push_back(k);
+            }
+            band[keep++] = i;
+            size = keep;
+        }
+        std::sort(met.begin(), met.end(), [&](int a, int c) { return rank[a] < rank[c]; });
+        for (const int k : met)
+            if (!meet(k, i)) return;
     }
 }
 

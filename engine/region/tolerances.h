@@ -224,6 +224,19 @@ constexpr int kKnotsPerThread = 8192;
 // long split, 10,000 covering it 7 times a quarter as long.
 constexpr double kPiledUpCoverage = 2.0;
 
+// Bands of the crossing search's sweep: at most this many, and no more than
+// this many band entries per piece on average (counts). A piece is looked at
+// by the pieces in the bands it reaches, so tall pieces in narrow bands cost
+// entries and save nothing.
+constexpr int kMaxSweepBands = 1 << 12;
+constexpr int kSweepEntriesPerPiece = 4;
+// Pieces the sweep holds at a time, on average, below which one band is
+// cheaper than the bands' bookkeeping (count).
+constexpr double kSweepActiveBeforeBands = 16.0;
+// Bands per unit of height beyond which a picture is too flat to split:
+// keeps the bands' arithmetic finite when its height is zero or subnormal.
+constexpr double kLargestBandScale = 1e300;
+
 // Rays cast before an index of the links is built: a few rays are cheaper
 // looking at every link than building the index (count).
 constexpr int kRaysWithoutIndex = 8;
