@@ -532,6 +532,38 @@ TEST(RegionUnionAll, ManyRegionsInOnePassAreTheirUnionOneByOne) {
     EXPECT_EQ(refused.region, 7);
 }
 
+TEST(RegionIdentities, ALatticeOfLongBarsHasItsExactAreas) {
+    // Forty upright bars crossed by forty lying ones, each 1 wide and 160
+    // long, the first upright bar flush with the lying bars' left ends. The
+    // lying bars' long edges span the whole width, so the crossing search
+    // holds all of them at once, while every upright bar reaches from the
+    // bottom to the top of the picture. Every crossing is a unit square.
+    Shape upright;
+    Shape lying;
+    for (int i = 0; i < 40; ++i) {
+        upright.addSpline(rectangle(4 * i, 0, 4 * i + 1, 160).release());
+        lying.addSpline(rectangle(0, 4 * i + 2, 160, 4 * i + 3).release());
+    }
+    struct Want {
+        Operation op;
+        double area;
+        int loops;  // -1: not counted
+    };
+    const Want wants[] = {{Operation::Union, 11200, 1 + 39 * 39},
+                          {Operation::Intersect, 1600, 40 * 40},
+                          {Operation::SubtrA, 4800, 40 * 41},
+                          {Operation::SubtrB, 4800, 40 * 40},
+                          {Operation::Xor, 9600, -1}};
+    for (const Want& want : wants) {
+        const ShapeResult r = combine(upright, lying, want.op);
+        ASSERT_TRUE(r.ok()) << "operation " << int(want.op) << ": " << describe(r).toStdString();
+        EXPECT_NEAR(area(r), want.area, 1e-9 * want.area) << "operation " << int(want.op);
+        if (want.loops >= 0) {
+            EXPECT_EQ(r.shape.size(), want.loops) << "operation " << int(want.op);
+        }
+    }
+}
+
 TEST(RegionUnionAll, APileOfSquaresIsTheCellsTheyCoverOnAnyThread) {
     // Six hundred squares with whole-number corners piled on a 30 x 30 grid,
     // many sharing stretches of edge: their union fills exactly the unit
