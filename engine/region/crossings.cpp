@@ -909,6 +909,62 @@ private:
     ScratchList<int> items_;
 };
 
+// The sweep over one list of every active piece, in the order met; meet
+// (k, i) pairs piece i with piece k, met before it, and is false when a cap
+// is reached, which ends the sweep.
+template <class Meet>
+void sweepOneList(const ScratchList<Box>& boxes, const ScratchList<std::pair<double, int>>& order,
+                  double tol, SweepBands& bands, Meet&& meet) {
+    int* active = bands.items(0);
+    int size = 0;
+    for (const auto& [x0, i] : order) {
+        const Box& pb = boxes[i];
+        int keep = 0;
+        for (int m = 0; m < size; ++m) {
+            const int k = active[m];
+            if (boxes[k].x1 + tol < pb.x0) continue;  // left behind by the sweep
+            active[keep++] = k;
+            if (pb.overlaps(boxes[k], tol) && !meet(k, i)) return;
+        }
+        active[keep++] = i;
+        size = keep;
+    }
+}
+
+// The same sweep over bands of height: each pair is met once, in the band of
+// the higher of their lower edges, and a piece meets the others in the order
+// one list of every active piece would give.
+template <class Meet>
+void sweepInBands(const ScratchList<Box>& boxes, const ScratchList<std::pair<double, int>>& order,
+                  double tol, SweepBands& bands, Arena* mem, Meet&& meet) {
+    ScratchList<int> rank(boxes.size(), 0, mem);  // where each piece comes in the sweep
+    for (int r = 0; r < int(order.size()); ++r)
+        rank[order[r].second] = r;
+    ScratchList<int> met(mem);  // the pieces whose boxes meet this one's
+    for (const auto& [x0, i] : order) {
+        const Box& pb = boxes[i];
+        met.clear();
+        for (int b = bands.first(pb), last = bands.last(pb); b <= last; ++b) {
+            int* band = bands.items(b);
+            int& size = bands.size(b);
+            int keep = 0;
+            for (int m = 0; m < size; ++m) {
+                const int k = band[m];
+                const Box& qb = boxes[k];
+                if (qb.x1 + tol < pb.x0) continue;  // left behind by the sweep
+                band[keep++] = k;
+                if (pb.overlaps(qb, tol) && bands.band(std::max(pb.y0, qb.y0)) == b)
+                    met.push_back(k);
+            }
+            band[keep++] = i;
+            size = keep;
+        }
+        std::sort(met.begin(), met.end(), [&](int a, int c) { return rank[a] < rank[c]; });
+        for (const int k : met)
+            if (!meet(k, i)) return;
+    }
+}
+
 }  // namespace
 
 // Pieces of one segment are paired like any others, which finds where a
@@ -958,51 +1014,10 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
         return true;
     };
     SweepBands bands(boxes, order, tol, mem);
-    if (bands.count() == 1) {
-        int* active = bands.items(0);
-        int size = 0;
-        for (const auto& [x0, i] : order) {
-            const Box& pb = boxes[i];
-            int keep = 0;
-            for (int m = 0; m < size; ++m) {
-                const int k = active[m];
-                if (boxes[k].x1 + tol < pb.x0) continue;  // left behind by the sweep
-                active[keep++] = k;
-                if (pb.overlaps(boxes[k], tol) && !meet(k, i)) return;
-            }
-            active[keep++] = i;
-            size = keep;
-        }
-        return;
-    }
-    // Where a piece comes in the sweep: pieces met in several bands are
-    // paired in that order, as one list of every active piece would give.
-    ScratchList<int> rank(pieces.size(), 0, mem);
-    for (int r = 0; r < int(order.size()); ++r)
-        rank[order[r].second] = r;
-    ScratchList<int> met(mem);  // the pieces whose boxes meet this one's
-    for (const auto& [x0, i] : order) {
-        const Box& pb = boxes[i];
-        met.clear();
-        for (int b = bands.first(pb), last = bands.last(pb); b <= last; ++b) {
-            int* band = bands.items(b);
-            int& size = bands.size(b);
-            int keep = 0;
-            for (int m = 0; m < size; ++m) {
-                const int k = band[m];
-                const Box& qb = boxes[k];
-                if (qb.x1 + tol < pb.x0) continue;  // left behind by the sweep
-                band[keep++] = k;
-                if (pb.overlaps(qb, tol) && bands.band(std::max(pb.y0, qb.y0)) == b)
-                    met.push_back(k);
-            }
-            band[keep++] = i;
-            size = keep;
-        }
-        std::sort(met.begin(), met.end(), [&](int a, int c) { return rank[a] < rank[c]; });
-        for (const int k : met)
-            if (!meet(k, i)) return;
-    }
+    if (bands.count() == 1)
+        sweepOneList(boxes, order, tol, bands, meet);
+    else
+        sweepInBands(boxes, order, tol, bands, mem, meet);
 }
 
 }  // namespace carvex::region
