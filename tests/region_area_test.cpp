@@ -81,6 +81,15 @@ std::vector<Case> cases() {
                  [] { return shapeOf(rectangle(0.5, 2, 1.5, 3)); }});
     c.push_back(
         {"touching corners", [] { return square(0, 0, 1); }, [] { return square(1, 1, 1); }});
+    // Two outlines crossing where each has a knot, and nowhere near it: the
+    // shared knot is the only sign that they meet there.
+    c.push_back({"crossing at a shared knot",
+                 [] {
+                     return shapeOf(polygon({{-2, 2, 0}, {0, 0, 0}, {2, -2, 0}, {3, 3, 0}}));
+                 },
+                 [] {
+                     return shapeOf(polygon({{-3, 3, 0}, {-2, -2, 0}, {0, 0, 0}, {2, 2, 0}}));
+                 }});
     c.push_back({"tangent circles", [] { return shapeOf(circle(0, 0, 1)); },
                  [] { return shapeOf(circle(0, 0.5, 0.5)); }});
     c.push_back({"identical", [] { return shapeOf(star(0, 0, 3, 5, 9)); },

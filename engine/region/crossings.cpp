@@ -1001,16 +1001,22 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     auto meet = [&](int k, int i) {
         const Piece& p = pieces[i];
         const Piece& q = pieces[k];
-        if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
-        if (onlyShareAnEnd(boxes[i], rising[i], boxes[k], rising[k])) return true;
+        if (onlyShareAnEnd(boxes[i], rising[i], boxes[k], rising[k])) {
+            // Unless they follow each other along an outline, their shared
+            // end is where two outlines cross or touch: it needs a vertex.
+            if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
+            return true;
+        }
         const size_t before = hits.size();
+        const size_t overlapsBefore = out.overlaps.size();
         out.limit = intersectPieces(pieces, q, p, tol, hits, out.overlaps);
         if (out.limit != RegionStatus::Ok) {
             out.limitSegments[0] = q.segment;
             out.limitSegments[1] = p.segment;
             return false;
         }
-        if (hits.size() != before) out.busy[p.segment] = out.busy[q.segment] = 1;
+        if (hits.size() != before || out.overlaps.size() != overlapsBefore)
+            out.busy[p.segment] = out.busy[q.segment] = 1;
         return true;
     };
     SweepBands bands(boxes, order, tol, mem);

@@ -81,9 +81,10 @@ struct Overlap {
 struct Meetings {
     std::vector<Hit> hits;
     std::vector<Overlap> overlaps;
-    // Per segment: whether it comes within the merge distance of anything
-    // but the stretches that follow it along its own outline. Segments that
-    // do not can be carried through the arrangement in whole chains.
+    // Per segment: whether it meets anything but the stretches that follow
+    // it along its own outline, by a hit, a shared stretch or a shared end.
+    // Segments that do not can be carried through the arrangement in whole
+    // chains, however near the boxes of others they pass.
     std::vector<char> busy;
     // Ok, or the cap of the search that stopped it, with the two segments
     // it was searching: the meetings are then incomplete.
