@@ -70,18 +70,30 @@ bool scanNumber(const QString& text, int& pos, double* value, bool* overflow) {
         }
     }
 
-    // from_chars takes no leading '+', so the sign is applied here.
-    const std::string digitsText = text.mid(mantissaStart, i - mantissaStart).toStdString();
+    // from_chars reads bytes and takes no leading '+', so the sign is applied
+    // here. The characters scanned are all ASCII; they are copied to the
+    // stack, as large files hold hundreds of thousands of numbers, unless
+    // the number is written out at a length no double needs.
+    const int length = i - mantissaStart;
+    char onStack[64];
+    std::string longNumber;
+    char* digitsText = onStack;
+    if (length > int(sizeof onStack)) {
+        longNumber.resize(size_t(length));
+        digitsText = longNumber.data();
+    }
+    const QChar* chars = text.constData() + mantissaStart;
+    for (int k = 0; k < length; ++k)
+        digitsText[k] = char(chars[k].unicode());
     double v = 0.0;
-    const auto result =
-        std::from_chars(digitsText.data(), digitsText.data() + digitsText.size(), v);
+    const auto result = std::from_chars(digitsText, digitsText + length, v);
     if (result.ec == std::errc::result_out_of_range) {
         if (!negativeExponent) {
             if (overflow) *overflow = true;
             return false;
         }
         v = 0.0;  // below the smallest subnormal
-    } else if (result.ec != std::errc() || result.ptr != digitsText.data() + digitsText.size()) {
+    } else if (result.ec != std::errc() || result.ptr != digitsText + length) {
         return false;
     }
     *value = negative ? -v : v;

@@ -157,10 +157,21 @@ TEST(NumberText, ScannerGrammar) {
         int end;
     };
     const Case cases[] = {
-        {"-.5.5", true, -0.5, 3}, {"1e-3x", true, 0.001, 4}, {"1e", true, 1.0, 1},
-        {"1.e2", true, 100.0, 4}, {"+7", true, 7.0, 2},      {".", false, 0, 0},
-        {"-", false, 0, 0},       {"e5", false, 0, 0},       {"1e-999", true, 0.0, 6},
-        {"1e999", false, 0, 0},   {"inf", false, 0, 0},      {"0x10", true, 0.0, 1},
+        {"-.5.5", true, -0.5, 3},
+        {"1e-3x", true, 0.001, 4},
+        {"1e", true, 1.0, 1},
+        {"1.e2", true, 100.0, 4},
+        {"+7", true, 7.0, 2},
+        {".", false, 0, 0},
+        {"-", false, 0, 0},
+        {"e5", false, 0, 0},
+        {"1e-999", true, 0.0, 6},
+        {"1e999", false, 0, 0},
+        {"inf", false, 0, 0},
+        {"0x10", true, 0.0, 1},
+        // Longer than any double needs, as some writers pad them.
+        {"10000000000000000000000000000000000000000000000000000000000000000000000.5", true, 1e70,
+         73},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
