@@ -1,6 +1,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "shapeio/drawing.h"
 #include "shapeio/numbertext.h"
@@ -56,11 +57,21 @@ void appendSplinePathData(std::string& out, const Spline& spline, const Shape& s
         out += ' ';
         appendShortestText(out, p.y);
     };
+    // Handles with the very bits of their knots print as the same text: the
+    // segment is a line, and reading L builds it with those handles again.
+    auto onKnot = [](const Point3d& handle, const Point3d& knot) {
+        return std::memcmp(&handle.x, &knot.x, sizeof(double)) == 0 &&
+               std::memcmp(&handle.y, &knot.y, sizeof(double)) == 0;
+    };
     at("M ", spline.at(0)->point);
     const int segments = spline.closed ? n : n - 1;
     for (int i = 0; i < segments; ++i) {
         const Knot& a = *spline.at(i);
         const Knot& b = *spline.at((i + 1) % n);
+        if (onKnot(a.outVec, a.point) && onKnot(b.inVec, b.point)) {
+            at(" L ", b.point);
+            continue;
+        }
         at(" C ", a.outVec);
         at(" ", b.inVec);
         at(" ", b.point);

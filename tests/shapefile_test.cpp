@@ -321,6 +321,37 @@ TEST(SvgRoundTrip, CoordinatesComeBackBitForBit) {
     }
 }
 
+// Segments whose handles lie on their knots are written as lines, a third
+// of the numbers for a polygon, and read back as the same segments.
+TEST(SvgRoundTrip, StraightSegmentsAreLinesAndComeBackBitForBit) {
+    Shape shape;
+    auto s = new Spline();
+    s->closed = true;
+    const Point3d a(0.1, 0, 0), b(3.25, 0, 0), c(3.25, 2, 0), d(0, 2, 0);
+    s->append(new Knot(a, a, a, 0.0, Knot::BezierCorner));
+    s->append(new Knot(b, b, b + Point3d(0, 1, 0), 0.0, Knot::BezierCorner));  // then a curve
+    s->append(new Knot(c, c, c, 0.0, Knot::BezierCorner));
+    s->append(new Knot(d, d, d + Point3d(0, -0.5, 0), 0.0, Knot::BezierCorner));
+    shape.addSpline(s);
+    auto open = new Spline();
+    for (const Point3d& p : {Point3d(5, 5, 0), Point3d(6, 5, 0)})
+        open->append(new Knot(p, p, p, 0.0, Knot::BezierCorner));
+    shape.addSpline(open);
+    for (Spline* spline : shape)
+        for (Knot* k : *spline)
+            k->type = knotTypeFor(k->point, k->inVec, k->outVec);
+    const QString text = svgPathData(shape);
+    // a to b, c to d and the open spline's one segment.
+    EXPECT_EQ(text.count(QStringLiteral(" L ")), 3) << text.toStdString();
+    EXPECT_EQ(text.count(QStringLiteral(" C ")), 2) << text.toStdString();
+    QByteArray svg;
+    QString error;
+    ASSERT_TRUE(writeSvg(shape, {}, &svg, &error)) << error.toStdString();
+    Shape back;
+    ASSERT_TRUE(readSvg(svg, QStringLiteral("r.svg"), back, &error)) << error.toStdString();
+    expectSameShape(shape, back, true);
+}
+
 TEST(SvgWriting, ViewBoxFitsEverythingDrawnWithAMargin) {
     auto result = square(10, 20, 30, 40);
     auto input = square(-50, 0, 0, 5);
