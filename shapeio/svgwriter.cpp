@@ -11,12 +11,16 @@
 namespace {
 
 bool finiteShape(const Shape& shape, const QString& what, QString* error) {
+    const Matrix3d identity;
     for (int s = 0; s < shape.size(); ++s) {
         const Spline& spline = *shape.at(s);
+        // Asked once a spline rather than once a point: most drawings have
+        // no frames, and a map has hundreds of thousands of points.
+        const bool placed = spline.frame != identity || shape.frame != identity;
         for (int k = 0; k < spline.size(); ++k) {
             const Knot& knot = *spline.at(k);
             for (const Point3d& p : {knot.point, knot.inVec, knot.outVec}) {
-                const Point3d q = placedPoint(p, spline, shape);
+                const Point3d q = placed ? placedPoint(p, spline, shape) : p;
                 if (std::isfinite(q.x) && std::isfinite(q.y)) continue;
                 if (error)
                     *error = QStringLiteral("%1 spline %2, knot %3 has a non-finite coordinate")
