@@ -90,6 +90,26 @@ std::vector<Case> cases() {
                  [] {
                      return shapeOf(polygon({{-3, 3, 0}, {-2, -2, 0}, {0, 0, 0}, {2, 2, 0}}));
                  }});
+    // The same, where the boxes of the stretches that meet there overlap.
+    c.push_back({"crossing at a shared knot, boxes overlapping",
+                 [] {
+                     return shapeOf(polygon({{-5, 1, 0},
+                                             {-0.2, 0.1, 0},
+                                             {0, 0, 0},
+                                             {0.2, -0.1, 0},
+                                             {5, -1, 0},
+                                             {5, 5, 0},
+                                             {-5, 5, 0}}));
+                 },
+                 [] {
+                     return shapeOf(polygon({{-6, 6, 0},
+                                             {-6, -6, 0},
+                                             {1, -6, 0},
+                                             {0.1, -0.2, 0},
+                                             {0, 0, 0},
+                                             {-0.1, 0.2, 0},
+                                             {-1, 6, 0}}));
+                 }});
     c.push_back({"tangent circles", [] { return shapeOf(circle(0, 0, 1)); },
                  [] { return shapeOf(circle(0, 0.5, 0.5)); }});
     c.push_back({"identical", [] { return shapeOf(star(0, 0, 3, 5, 9)); },
