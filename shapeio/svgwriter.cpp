@@ -1,7 +1,6 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "shapeio/drawing.h"
 #include "shapeio/numbertext.h"
@@ -61,18 +60,14 @@ void appendSplinePathData(std::string& out, const Spline& spline, const Shape& s
         out += ' ';
         appendShortestText(out, p.y);
     };
-    // Handles with the very bits of their knots print as the same text: the
-    // segment is a line, and reading L builds it with those handles again.
-    auto onKnot = [](const Point3d& handle, const Point3d& knot) {
-        return std::memcmp(&handle.x, &knot.x, sizeof(double)) == 0 &&
-               std::memcmp(&handle.y, &knot.y, sizeof(double)) == 0;
-    };
     at("M ", spline.at(0)->point);
     const int segments = spline.closed ? n : n - 1;
     for (int i = 0; i < segments; ++i) {
         const Knot& a = *spline.at(i);
         const Knot& b = *spline.at((i + 1) % n);
-        if (onKnot(a.outVec, a.point) && onKnot(b.inVec, b.point)) {
+        // Handles with the very bits of their knots print as the same text:
+        // the segment is a line, and reading L builds those handles again.
+        if (sameBits(a.outVec, a.point) && sameBits(b.inVec, b.point)) {
             at(" L ", b.point);
             continue;
         }

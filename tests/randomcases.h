@@ -37,7 +37,3 @@ inline double logUniform(Rng& rng, double lo, double hi) {
 inline bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
-
-inline bool sameBits(const Point3d& a, const Point3d& b) {
-    return sameBits(a.x, b.x) && sameBits(a.y, b.y) && sameBits(a.z, b.z);
-}

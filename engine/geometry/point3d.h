@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 // A position or a vector in three dimensions. The Boolean logic works in the
 // x-y plane; z is carried along and transformed like the other two.
@@ -43,6 +45,15 @@ inline bool operator==(const Point3d& a, const Point3d& b) {
 }
 inline bool operator!=(const Point3d& a, const Point3d& b) {
     return !(a == b);
+}
+// Equal to the last bit, telling 0 from -0: the very point computed or
+// read elsewhere, not merely one equal to it.
+inline bool sameBits(const Point3d& a, const Point3d& b) {
+    std::uint64_t x[3];
+    std::uint64_t y[3];
+    std::memcpy(x, &a, sizeof x);
+    std::memcpy(y, &b, sizeof y);
+    return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2])) == 0;
 }
 
 inline double dot(const Point3d& a, const Point3d& b) {

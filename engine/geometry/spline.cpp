@@ -147,17 +147,7 @@ BezierSegment Spline::segment(int i, int j) const {
     return {a->point, a->outVec, b->inVec, b->point};
 }
 
-namespace {
-
-bool sameBits(const Point3d& a, const Point3d& b) {
-    std::uint64_t x[3];
-    std::uint64_t y[3];
-    std::memcpy(x, &a, sizeof x);
-    std::memcpy(y, &b, sizeof y);
-    return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2])) == 0;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 double rememberedLength(Knot& k, const Knot& next) {
     Knot::LengthMemo& memo = k.lengthMemo;
