@@ -593,6 +593,19 @@ TEST(RegionIdentities, ALatticeOfLongBarsHasItsExactAreas) {
     }
 }
 
+// The same loops, knot for knot, in the same order.
+void expectSameKnots(const ShapeResult& r, const ShapeResult& want) {
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(r.shape.size(), want.shape.size());
+    for (int s = 0; s < want.shape.size(); ++s) {
+        ASSERT_EQ(r.shape[s]->size(), want.shape[s]->size());
+        for (int k = 0; k < want.shape[s]->size(); ++k) {
+            EXPECT_EQ(r.shape[s]->at(k)->point.x, want.shape[s]->at(k)->point.x);
+            EXPECT_EQ(r.shape[s]->at(k)->point.y, want.shape[s]->at(k)->point.y);
+        }
+    }
+}
+
 TEST(RegionUnionAll, APileOfSquaresIsTheCellsTheyCoverOnAnyThread) {
     // Six hundred squares with whole-number corners piled on a 30 x 30 grid,
     // many sharing stretches of edge: their union fills exactly the unit
@@ -630,17 +643,58 @@ TEST(RegionUnionAll, APileOfSquaresIsTheCellsTheyCoverOnAnyThread) {
         callers.emplace_back([&r, &filled] { r = unionAll(filled); });
     for (std::thread& t : callers)
         t.join();
-    for (const ShapeResult& r : together) {
-        ASSERT_TRUE(r.ok());
-        ASSERT_EQ(r.shape.size(), alone.shape.size());
-        for (int s = 0; s < alone.shape.size(); ++s) {
-            ASSERT_EQ(r.shape[s]->size(), alone.shape[s]->size());
-            for (int k = 0; k < alone.shape[s]->size(); ++k) {
-                EXPECT_EQ(r.shape[s]->at(k)->point.x, alone.shape[s]->at(k)->point.x);
-                EXPECT_EQ(r.shape[s]->at(k)->point.y, alone.shape[s]->at(k)->point.y);
-            }
-        }
+    for (const ShapeResult& r : together)
+        expectSameKnots(r, alone);
+}
+
+TEST(RegionUnionAll, GearsCrossingThousandsOfTimesGiveTheSameLoopsOnAnyThread) {
+    // Enough pieces for the crossing search to meet its pairs in two halves,
+    // side by side when a core is spare: calls made at once share the spare
+    // core, so some meet them on one thread, and the loops must agree knot
+    // for knot.
+    // Their exact areas obey the set identities.
+    const Shape a = shapeOf(gearSpline(0, 0, 1, 2048, 0.0));
+    const Shape b = shapeOf(gearPartner(0, 0, 1, 2048));
+    const double both = enclosedArea(a) + enclosedArea(b);
+    const double common = area(combine(a, b, Operation::Intersect));
+    const double tol = 1e-9 * both;
+    for (Operation op : {Operation::Union, Operation::Xor}) {
+        const ShapeResult alone = combine(a, b, op);
+        ASSERT_TRUE(alone.ok()) << describe(alone).toStdString();
+        EXPECT_NEAR(area(alone), op == Operation::Union ? both - common : both - 2.0 * common, tol);
+        std::vector<ShapeResult> together(3);
+        std::vector<std::thread> callers;
+        for (ShapeResult& r : together)
+            callers.emplace_back([&r, &a, &b, op] { r = combine(a, b, op); });
+        for (std::thread& t : callers)
+            t.join();
+        for (const ShapeResult& r : together)
+            expectSameKnots(r, alone);
     }
+}
+
+TEST(RegionUnionAll, SquaresSideBySideAcrossBothHalvesOfTheSearchAreOneBar) {
+    // Enough pieces for the crossing search to meet its pairs in two halves:
+    // the shared sides met in either half must be cut and folded, leaving
+    // one bar of the squares' area, a 2 x 0.5 notch cut out of its middle.
+    const int n = 1200;
+    Paths squares;
+    for (int i = 0; i < n; ++i) {
+        Path p;
+        p.closed = true;
+        for (Vec2 c : {Vec2{double(i), 0}, Vec2{i + 1.0, 0}, Vec2{i + 1.0, 1}, Vec2{double(i), 1}})
+            p.knots.push_back({c, c, c, -1});
+        squares.push_back(p);
+    }
+    Path notch;
+    notch.closed = true;
+    for (Vec2 c : {Vec2{n / 2 - 1.0, 0.5}, Vec2{n / 2 + 1.0, 0.5}, Vec2{n / 2 + 1.0, 2},
+                   Vec2{n / 2 - 1.0, 2}})
+        notch.knots.push_back({c, c, c, -1});
+    const RegionResult bar = combine(squares, Paths{notch}, Operation::SubtrA);
+    ASSERT_TRUE(bar.ok()) << describe(bar.status);
+    ASSERT_EQ(bar.loops.size(), 1u);
+    EXPECT_NEAR(enclosedArea(bar.loops), n - 1.0, 1e-9 * n);
 }
 
 TEST(RegionUnionAll, TheFirstRegionRefusedIsNamedHoweverLongTheList) {

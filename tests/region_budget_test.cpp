@@ -54,4 +54,45 @@ TEST(RegionBudget, ShapesWhoseBoxesMissAreAnsweredWithoutSearching) {
     EXPECT_NEAR(enclosedArea(r.loops), 2.0 * enclosedArea(a), 1e-12);
 }
 
+// n small squares in a row from x0, apart: their sides meet only their
+// neighbours along their own outlines, which needs no search.
+Paths squares(double x0, int n) {
+    Paths out;
+    for (int i = 0; i < n; ++i) {
+        const double x = x0 + 2.0 * i;
+        Path p;
+        p.closed = true;
+        for (Vec2 c : {Vec2{x, 0}, Vec2{x + 1, 0}, Vec2{x + 1, 1}, Vec2{x, 1}})
+            p.knots.push_back({c, c, c, -1});
+        out.push_back(p);
+    }
+    return out;
+}
+
+TEST(RegionBudget, APairRunOutAmongManyIsNamedWhereverTheSweepMeetsIt) {
+    // Enough pieces for the crossing search to meet its pairs in two halves,
+    // on two threads when a core is spare: the refusal must come back from
+    // either half, and of two the one met first, as one thread meets them.
+    const int many = 1500;
+    for (double discX : {-10.0, 2.0 * many + 10.0}) {
+        Paths a = squares(0, many);
+        a.push_back(circle(discX, 0, 1));
+        const Paths b{circle(discX + 1, 0.25, 1)};
+        const RegionResult r = combine(a, b, Operation::Union);
+        EXPECT_EQ(r.status, RegionStatus::SearchBudgetExhausted) << discX;
+        EXPECT_TRUE(r.loops.empty());
+        EXPECT_EQ(r.first.spline, many) << discX;
+        EXPECT_EQ(r.second.operand, 1) << discX;
+    }
+    // A second crossing pair at the far end: the first one is named.
+    Paths a = squares(0, many);
+    a.push_back(circle(2.0 * many + 10.0, 0, 1));
+    a.push_back(circle(-10.0, 0, 1));
+    const Paths b{circle(2.0 * many + 11.0, 0.25, 1), circle(-9.0, 0.25, 1)};
+    const RegionResult r = combine(a, b, Operation::Union);
+    EXPECT_EQ(r.status, RegionStatus::SearchBudgetExhausted);
+    EXPECT_EQ(r.first.spline, many + 1);
+    EXPECT_EQ(r.second.spline, 1);
+}
+
 }  // namespace

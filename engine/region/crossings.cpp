@@ -6,6 +6,7 @@
 
 #include "region/runsort.h"
 #include "region/scratch.h"
+#include "region/spare.h"
 #include "region/tolerances.h"
 
 namespace carvex::region {
@@ -965,6 +966,96 @@ void sweepInBands(const ScratchList<Box>& boxes, const ScratchList<std::pair<dou
     }
 }
 
+// Meets the pairs of pieces the sweep hands it, into meetings of its own.
+class PairMeeter {
+public:
+    PairMeeter(const Gathered& input, const PieceList& pieces, const ScratchList<Box>& boxes,
+               const ScratchList<char>& rising, double tol, Meetings& out)
+        : segments_(input.segments),
+          pieces_(pieces),
+          boxes_(boxes),
+          rising_(rising),
+          tol_(tol),
+          out_(out) {
+        out.hits.clear();
+        out.overlaps.clear();
+        out.limit = RegionStatus::Ok;
+        out.limitSegments[0] = out.limitSegments[1] = -1;
+        out.busy.assign(segments_.size(), 0);
+    }
+
+    // Pairs piece i with piece k, met before it: false when a cap is reached.
+    bool operator()(int k, int i) {
+        const Piece& p = pieces_[i];
+        const Piece& q = pieces_[k];
+        if (onlyShareAnEnd(boxes_[i], rising_[i], boxes_[k], rising_[k])) {
+            // Unless they follow each other along an outline, their shared
+            // end is where two outlines cross or touch: it needs a vertex.
+            if (!consecutive(segments_, p, q)) out_.busy[p.segment] = out_.busy[q.segment] = 1;
+            return true;
+        }
+        const size_t before = out_.hits.size();
+        const size_t overlapsBefore = out_.overlaps.size();
+        out_.limit = intersectPieces(pieces_, q, p, tol_, out_.hits, out_.overlaps);
+        if (out_.limit != RegionStatus::Ok) {
+            out_.limitSegments[0] = q.segment;
+            out_.limitSegments[1] = p.segment;
+            return false;
+        }
+        if (out_.hits.size() != before || out_.overlaps.size() != overlapsBefore)
+            out_.busy[p.segment] = out_.busy[q.segment] = 1;
+        return true;
+    }
+
+private:
+    const std::vector<SourceSegment>& segments_;
+    const PieceList& pieces_;
+    const ScratchList<Box>& boxes_;
+    const ScratchList<char>& rising_;
+    double tol_;
+    Meetings& out_;
+};
+
+template <class Meet>
+void sweep(const ScratchList<Box>& boxes, const ScratchList<std::pair<double, int>>& order,
+           double tol, Arena* mem, Meet&& meet) {
+    SweepBands bands(boxes, order, tol, mem);
+    if (bands.count() == 1)
+        sweepOneList(boxes, order, tol, bands, meet);
+    else
+        sweepInBands(boxes, order, tol, bands, mem, meet);
+}
+
+// The pairs met in the order the sweep met them, the first half on a spare
+// core and the second here, each into meetings of its own; the second's
+// follow the first's, as one thread would have found them, and a cap
+// reached in the first half ends the search there.
+void meetInTwoHalves(const Gathered& input, const PieceList& pieces, const ScratchList<Box>& boxes,
+                     const ScratchList<char>& rising, double tol,
+                     const ScratchList<std::pair<int, int>>& pairs, Meetings& out) {
+    Meetings later;
+    PairMeeter first(input, pieces, boxes, rising, tol, out);
+    PairMeeter second(input, pieces, boxes, rising, tol, later);
+    const size_t half = pairs.size() / 2;
+    auto meetAll = [&pairs](PairMeeter& meet, size_t from, size_t to) {
+        for (size_t m = from; m < to; ++m)
+            if (!meet(pairs[m].first, pairs[m].second)) return false;
+        return true;
+    };
+    bool firstDone = false;
+    bothHalves(
+        true, [&] { return firstDone = meetAll(first, 0, half); },
+        [&] { meetAll(second, half, pairs.size()); });
+    if (!firstDone) return;
+    out.limit = later.limit;
+    out.limitSegments[0] = later.limitSegments[0];
+    out.limitSegments[1] = later.limitSegments[1];
+    out.hits.insert(out.hits.end(), later.hits.begin(), later.hits.end());
+    out.overlaps.insert(out.overlaps.end(), later.overlaps.begin(), later.overlaps.end());
+    for (size_t s = 0; s < out.busy.size(); ++s)
+        out.busy[s] |= later.busy[s];
+}
+
 }  // namespace
 
 // Pieces of one segment are paired like any others, which finds where a
@@ -972,13 +1063,6 @@ void sweepInBands(const ScratchList<Box>& boxes, const ScratchList<std::pair<dou
 // Rolle x' vanishes between them, so an x-extremum cut separates s and t and
 // they lie on different pieces.
 void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetings& out) {
-    const std::vector<SourceSegment>& segments = input.segments;
-    out.hits.clear();
-    out.overlaps.clear();
-    out.limit = RegionStatus::Ok;
-    out.limitSegments[0] = out.limitSegments[1] = -1;
-    out.busy.assign(segments.size(), 0);
-    std::vector<Hit>& hits = out.hits;
     StageMemory stage;
     Arena* mem = stage.arena();
     // The sweep reads every box many times: worked out once, for this stage,
@@ -997,33 +1081,18 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     }
     sortByRuns(order, scratch, std::less<std::pair<double, int>>());
     letGo(scratch);
-    // Pairs piece i with piece k, met before it: false when a cap is reached.
-    auto meet = [&](int k, int i) {
-        const Piece& p = pieces[i];
-        const Piece& q = pieces[k];
-        if (onlyShareAnEnd(boxes[i], rising[i], boxes[k], rising[k])) {
-            // Unless they follow each other along an outline, their shared
-            // end is where two outlines cross or touch: it needs a vertex.
-            if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
-            return true;
-        }
-        const size_t before = hits.size();
-        const size_t overlapsBefore = out.overlaps.size();
-        out.limit = intersectPieces(pieces, q, p, tol, hits, out.overlaps);
-        if (out.limit != RegionStatus::Ok) {
-            out.limitSegments[0] = q.segment;
-            out.limitSegments[1] = p.segment;
-            return false;
-        }
-        if (hits.size() != before || out.overlaps.size() != overlapsBefore)
-            out.busy[p.segment] = out.busy[q.segment] = 1;
+    if (pieces.size() < size_t(kPiecesToMeetOnTwoThreads)) {
+        sweep(boxes, order, tol, mem, PairMeeter(input, pieces, boxes, rising, tol, out));
+        return;
+    }
+    // Enough pairs to pay for a thread: the sweep lists them, and they are
+    // met in two halves.
+    ScratchList<std::pair<int, int>> pairs(mem);
+    sweep(boxes, order, tol, mem, [&pairs](int k, int i) {
+        pairs.emplace_back(k, i);
         return true;
-    };
-    SweepBands bands(boxes, order, tol, mem);
-    if (bands.count() == 1)
-        sweepOneList(boxes, order, tol, bands, meet);
-    else
-        sweepInBands(boxes, order, tol, bands, mem, meet);
+    });
+    meetInTwoHalves(input, pieces, boxes, rising, tol, pairs, out);
 }
 
 }  // namespace carvex::region

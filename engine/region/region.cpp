@@ -4,20 +4,13 @@
 #include <cmath>
 #include <cstdio>
 
-// WebAssembly built without threads has none to start.
-#if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
-#define CARVEX_REGION_THREADS 1
-#include <atomic>
-#include <future>
-#include <thread>
-#endif
-
 #include "region/answercheck.h"
 #include "region/arrangement.h"
 #include "region/crossings.h"
 #include "region/gather.h"
 #include "region/loops.h"
 #include "region/scratch.h"
+#include "region/spare.h"
 #include "region/stagecheck.h"
 
 namespace carvex {
@@ -212,58 +205,6 @@ RegionResult resolveReleasing(Paths& loops, double threshold) {
                &loops);
 }
 
-#ifdef CARVEX_REGION_THREADS
-// The threads unions may start beside their callers': one for each core
-// past the first, shared by every call in the process.
-std::atomic<int>& spareThreads() {
-    static std::atomic<int> spare(std::max(0, int(std::thread::hardware_concurrency()) - 1));
-    return spare;
-}
-
-// A spare thread, taken while one is left and given back when it ends.
-class SpareThread {
-public:
-    SpareThread() {
-        int n = spareThreads().load();
-        while (n > 0 && !spareThreads().compare_exchange_weak(n, n - 1)) {
-        }
-        taken_ = n > 0;
-    }
-    ~SpareThread() {
-        if (taken_) ++spareThreads();
-    }
-    SpareThread(const SpareThread&) = delete;
-    SpareThread& operator=(const SpareThread&) = delete;
-    bool taken() const { return taken_; }
-
-private:
-    bool taken_ = false;
-};
-#endif
-
-// first() and second(), side by side on a spare core when the work is worth
-// a thread; on one thread second() only runs when first() returns true (a
-// refusal in the first half needs no second). The two touch disjoint data
-// and each thread keeps its own working lists, so what they give is what
-// one thread gives.
-template <typename First, typename Second>
-void bothHalves(bool worthAThread, First first, Second second) {
-#ifdef CARVEX_REGION_THREADS
-    if (worthAThread) {
-        const SpareThread spare;
-        if (spare.taken()) {
-            auto firstDone = std::async(std::launch::async, first);
-            second();
-            firstDone.get();
-            return;
-        }
-    }
-#else
-    (void)worthAThread;
-#endif
-    if (first()) second();
-}
-
 // Resolved loops turn one way round what they fill and the other round
 // holes: under nonzero, together they fill the union. A few regions are
 // united in one pass; more are split in two at the median of their centres
@@ -298,7 +239,7 @@ RegionResult uniteRange(std::vector<Resolved>& parts, size_t lo, size_t hi, doub
                      });
     RegionResult left;
     RegionResult right;
-    bothHalves(
+    region::bothHalves(
         hi - lo >= size_t(region::kRegionsPerThread),
         [&] {
             left = uniteRange(parts, lo, mid, threshold);
@@ -348,7 +289,7 @@ RegionResult resolveAll(const std::vector<FilledPaths>& regions, std::vector<Fil
             seen += path.knots.size();
     RegionResult first;
     RegionResult second;
-    bothHalves(
+    region::bothHalves(
         knots >= size_t(region::kKnotsPerThread),
         [&] {
             first = resolveEach(regions, owned, 0, mid, threshold, parts);

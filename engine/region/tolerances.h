@@ -216,6 +216,10 @@ constexpr int kRegionsPerThread = 512;
 // (count): a few milliseconds of work, against a thread's start of some 50
 // microseconds.
 constexpr int kKnotsPerThread = 8192;
+// The crossing search meets the pairs of pieces the sweep finds in two
+// halves, on two threads when a core is spare, past this many pieces
+// (count); the sweep then lists its pairs first, some eight bytes each.
+constexpr int kPiecesToMeetOnTwoThreads = 4096;
 
 // Regions pile up when their boxes cover the box of them all more than this
 // many times over (ratio of areas). Below it one pass is faster, since the
