@@ -2,47 +2,43 @@
 
 // Work split in two, the halves side by side on a spare core. The core's
 // callers may be on many threads at once: the spare cores are counted for
-// the whole process, so that nested and parallel calls never start more
+// the whole process, so that nested and parallel calls never run more
 // threads than there are cores.
 
 // WebAssembly built without threads has none to start.
 #if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
 #define CARVEX_REGION_THREADS 1
-#include <algorithm>
-#include <atomic>
-#include <future>
-#include <thread>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
 #endif
 
 namespace carvex::region {
 
 #ifdef CARVEX_REGION_THREADS
-// The threads the core may start beside its callers': one for each core
-// past the first, shared by every call in the process.
-inline std::atomic<int>& spareThreads() {
-    static std::atomic<int> spare(std::max(0, int(std::thread::hardware_concurrency()) - 1));
-    return spare;
-}
-
-// A spare thread, taken while one is left and given back when it ends.
-class SpareThread {
+// One piece of work handed to a spare core, and what became of it.
+class SpareTask {
 public:
-    SpareThread() {
-        int n = spareThreads().load();
-        while (n > 0 && !spareThreads().compare_exchange_weak(n, n - 1)) {
-        }
-        taken_ = n > 0;
-    }
-    ~SpareThread() {
-        if (taken_) ++spareThreads();
-    }
-    SpareThread(const SpareThread&) = delete;
-    SpareThread& operator=(const SpareThread&) = delete;
-    bool taken() const { return taken_; }
+    explicit SpareTask(std::function<void()> work) : work_(std::move(work)) {}
+    // Run by the spare core.
+    void run();
+    // Until run() has ended; then what it threw, thrown here.
+    void wait();
 
 private:
-    bool taken_ = false;
+    std::function<void()> work_;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool done_ = false;
+    std::exception_ptr thrown_;
 };
+
+// Hands task to one of the threads kept for the spare cores (one for each
+// core past the first, started when first asked for and kept for the
+// process's life, so that their working memory stays faulted in): false,
+// and nothing run, when every one of them is busy.
+bool startOnSpareCore(SpareTask& task);
 #endif
 
 // first() and second(), side by side on a spare core when the work is worth
@@ -54,11 +50,10 @@ template <typename First, typename Second>
 void bothHalves(bool worthAThread, First first, Second second) {
 #ifdef CARVEX_REGION_THREADS
     if (worthAThread) {
-        const SpareThread spare;
-        if (spare.taken()) {
-            auto firstDone = std::async(std::launch::async, first);
+        SpareTask task([&first] { first(); });
+        if (startOnSpareCore(task)) {
             second();
-            firstDone.get();
+            task.wait();
             return;
         }
     }
