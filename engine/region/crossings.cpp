@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "region/runsort.h"
@@ -985,15 +986,23 @@ public:
     }
 
     // Pairs piece i with piece k, met before it: false when a cap is reached.
-    bool operator()(int k, int i) {
+    bool operator()(int k, int i) { return meetAtAnEnd(k, i) || search(k, i); }
+
+    // True when the two only share an end, which needs no search. Unless
+    // they follow each other along an outline, their shared end is where
+    // two outlines cross or touch: it needs a vertex.
+    bool meetAtAnEnd(int k, int i) {
+        if (!onlyShareAnEnd(boxes_[i], rising_[i], boxes_[k], rising_[k])) return false;
         const Piece& p = pieces_[i];
         const Piece& q = pieces_[k];
-        if (onlyShareAnEnd(boxes_[i], rising_[i], boxes_[k], rising_[k])) {
-            // Unless they follow each other along an outline, their shared
-            // end is where two outlines cross or touch: it needs a vertex.
-            if (!consecutive(segments_, p, q)) out_.busy[p.segment] = out_.busy[q.segment] = 1;
-            return true;
-        }
+        if (!consecutive(segments_, p, q)) out_.busy[p.segment] = out_.busy[q.segment] = 1;
+        return true;
+    }
+
+    // The search of a pair that may cross: false when a cap is reached.
+    bool search(int k, int i) {
+        const Piece& p = pieces_[i];
+        const Piece& q = pieces_[k];
         const size_t before = out_.hits.size();
         const size_t overlapsBefore = out_.overlaps.size();
         out_.limit = intersectPieces(pieces_, q, p, tol_, out_.hits, out_.overlaps);
@@ -1026,26 +1035,28 @@ void sweep(const ScratchList<Box>& boxes, const ScratchList<std::pair<double, in
         sweepInBands(boxes, order, tol, bands, mem, meet);
 }
 
-// The pairs met in the order the sweep met them, the first half on a spare
-// core and the second here, each into meetings of its own; the second's
-// follow the first's, as one thread would have found them, and a cap
-// reached in the first half ends the search there.
-void meetInTwoHalves(const Gathered& input, const PieceList& pieces, const ScratchList<Box>& boxes,
-                     const ScratchList<char>& rising, double tol,
-                     const ScratchList<std::pair<int, int>>& pairs, Meetings& out) {
-    Meetings later;
-    PairMeeter first(input, pieces, boxes, rising, tol, out);
-    PairMeeter second(input, pieces, boxes, rising, tol, later);
-    const size_t half = pairs.size() / 2;
-    auto meetAll = [&pairs](PairMeeter& meet, size_t from, size_t to) {
+// The pairs to be searched, in the order the sweep met them: past a few,
+// the first half on a spare core and the second here, each into meetings
+// of its own. The second's follow the first's, as one thread would have
+// found them, and a cap reached in the first half ends the search there.
+void searchPairs(const ScratchList<std::pair<int, int>>& pairs, PairMeeter& first, Meetings& out,
+                 const std::function<PairMeeter(Meetings&)>& meeter) {
+    auto searchAll = [&pairs](PairMeeter& meet, size_t from, size_t to) {
         for (size_t m = from; m < to; ++m)
-            if (!meet(pairs[m].first, pairs[m].second)) return false;
+            if (!meet.search(pairs[m].first, pairs[m].second)) return false;
         return true;
     };
+    if (pairs.size() < size_t(kPairsForASpareCore)) {
+        searchAll(first, 0, pairs.size());
+        return;
+    }
+    Meetings later;
+    PairMeeter second = meeter(later);
+    const size_t half = pairs.size() / 2;
     bool firstDone = false;
     bothHalves(
-        true, [&] { return firstDone = meetAll(first, 0, half); },
-        [&] { meetAll(second, half, pairs.size()); });
+        true, [&] { return firstDone = searchAll(first, 0, half); },
+        [&] { searchAll(second, half, pairs.size()); });
     if (!firstDone) return;
     out.limit = later.limit;
     out.limitSegments[0] = later.limitSegments[0];
@@ -1081,18 +1092,22 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     }
     sortByRuns(order, scratch, std::less<std::pair<double, int>>());
     letGo(scratch);
-    if (pieces.size() < size_t(kPiecesToMeetOnTwoThreads)) {
-        sweep(boxes, order, tol, mem, PairMeeter(input, pieces, boxes, rising, tol, out));
+    auto meeter = [&](Meetings& into) {
+        return PairMeeter(input, pieces, boxes, rising, tol, into);
+    };
+    PairMeeter meet = meeter(out);
+    if (pieces.size() < size_t(kPiecesForASpareCore)) {
+        sweep(boxes, order, tol, mem, meet);
         return;
     }
-    // Enough pairs to pay for a thread: the sweep lists them, and they are
-    // met in two halves.
+    // Enough pieces that the pairs to search may pay for a spare core: the
+    // sweep lists them, settling those that only share an end as it goes.
     ScratchList<std::pair<int, int>> pairs(mem);
-    sweep(boxes, order, tol, mem, [&pairs](int k, int i) {
-        pairs.emplace_back(k, i);
+    sweep(boxes, order, tol, mem, [&](int k, int i) {
+        if (!meet.meetAtAnEnd(k, i)) pairs.emplace_back(k, i);
         return true;
     });
-    meetInTwoHalves(input, pieces, boxes, rising, tol, pairs, out);
+    searchPairs(pairs, meet, out, meeter);
 }
 
 }  // namespace carvex::region

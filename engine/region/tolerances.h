@@ -216,10 +216,16 @@ constexpr int kRegionsPerThread = 512;
 // (count): a few milliseconds of work, against a thread's start of some 50
 // microseconds.
 constexpr int kKnotsPerThread = 8192;
-// The crossing search meets the pairs of pieces the sweep finds in two
-// halves, on two threads when a core is spare, past this many pieces
-// (count); the sweep then lists its pairs first, some eight bytes each.
-constexpr int kPiecesToMeetOnTwoThreads = 4096;
+// Past this many pieces (count) the crossing search's sweep lists the pairs
+// it must search, some eight bytes each, and past this many pairs (count)
+// they are searched in two halves, side by side when a core is spare. Past
+// this many edges
+// (count) the answer check counts its rays on a spare core while the
+// windings are worked out and the loops drawn. Below them handing work to
+// another core costs more than it takes over.
+constexpr int kPiecesForASpareCore = 4096;
+constexpr int kPairsForASpareCore = 1024;
+constexpr int kEdgesForASpareCore = 1024;
 
 // Regions pile up when their boxes cover the box of them all more than this
 // many times over (ratio of areas). Below it one pass is faster, since the
