@@ -152,9 +152,14 @@ TEST_F(TwoSquares, LoopsAreClosedAndHugTheAnswer) {
 
 TEST_F(TwoSquares, TheAnswersWindingsAreHeldAgainstTheInputsThemselves) {
     build();
+    // Counted beside the edges before their windings are known, as a spare
+    // core counts them: the same verdicts as rays cast afterwards.
+    const EdgeSides sampled = sampleEdgeSides(input, pieces, arrangement);
+    ASSERT_EQ(sampled.size(), arrangement.edges.size());
     computeWindings(arrangement);
     ASSERT_FALSE(arrangement.seeds.empty());
     EXPECT_TRUE(windingsMatchInputs(input, pieces, arrangement));
+    EXPECT_TRUE(windingsMatchInputs(input, pieces, arrangement, &sampled));
     // Every face of a part one too deep in a: consistent round every vertex,
     // so only a count on the inputs themselves can tell.
     Arrangement deeper = arrangement;
@@ -162,6 +167,12 @@ TEST_F(TwoSquares, TheAnswersWindingsAreHeldAgainstTheInputsThemselves) {
         e.leftA += 1;
     EXPECT_EQ(checkWindings(deeper), "");
     EXPECT_FALSE(windingsMatchInputs(input, pieces, deeper));
+    EXPECT_FALSE(windingsMatchInputs(input, pieces, deeper, &sampled));
+    // Only the right of the edges rays began from is wrong.
+    Arrangement rightWrong = arrangement;
+    for (const int seed : rightWrong.seeds)
+        rightWrong.edges[seed].deltaB += 1;
+    EXPECT_FALSE(windingsMatchInputs(input, pieces, rightWrong, &sampled));
 }
 
 TEST(StageChecks, PassagesThroughAVertexMustNotInterleave) {

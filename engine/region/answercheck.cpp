@@ -5,6 +5,7 @@
 
 #include "region/scratch.h"
 #include "region/tolerances.h"
+#include "region/unionfind.h"
 
 namespace carvex::region {
 
@@ -183,25 +184,40 @@ private:
     ScratchList<int> items_;
 };
 
-// Whether, at one of a few distances off the middle of the edge, the face on
-// its left (and with bothSides the face on its right) has the windings the
-// edge says it has.
-bool edgeMatches(const Gathered& input, const PieceBands& bands, const Arrangement& a,
-                 const Edge& e, bool bothSides) {
+// The points at distance d either side of the middle of an edge, left
+// first; false for an edge that is a point, which bounds no face.
+bool sidesOf(const Arrangement& a, const Edge& e, double d, Vec2 sides[2]) {
     const Cubic& curve = a.curveOf(a.links[e.firstLink + e.links / 2]);
     const Vec2 m = pointAt(curve, 0.5);
     Vec2 tangent = derivativeAt(curve, 0.5);
     if (tangent.x == 0.0 && tangent.y == 0.0) tangent = curve.p[3] - curve.p[0];
     const double size = length(tangent);
-    if (!(size > 0.0)) return true;  // a point: it bounds no face
+    if (!(size > 0.0)) return false;
     const Vec2 left{-tangent.y / size, tangent.x / size};
+    sides[0] = m + left * d;
+    sides[1] = m - left * d;
+    return true;
+}
+
+// Whether windings counted on the left (and with bothSides on the right)
+// of an edge are the ones it says it has.
+bool sidesAgree(const Edge& e, const int wa[2], const int wb[2], bool bothSides) {
+    return wa[0] == e.leftA && wb[0] == e.leftB &&
+           (!bothSides || (wa[1] == e.leftA - e.deltaA && wb[1] == e.leftB - e.deltaB));
+}
+
+// Whether, at one of a few distances off the middle of the edge, the face on
+// its left (and with bothSides the face on its right) has the windings the
+// edge says it has.
+bool edgeMatches(const Gathered& input, const PieceBands& bands, const Arrangement& a,
+                 const Edge& e, bool bothSides) {
     auto sidesMatch = [&](double d) {
-        const Vec2 sides[2] = {m + left * d, m - left * d};
+        Vec2 sides[2];
+        if (!sidesOf(a, e, d, sides)) return true;
         int wa[2];
         int wb[2];
         bands.windingsAt(sides, bothSides ? 2 : 1, wa, wb);
-        return wa[0] == e.leftA && wb[0] == e.leftB &&
-               (!bothSides || (wa[1] == e.leftA - e.deltaA && wb[1] == e.leftB - e.deltaB));
+        return sidesAgree(e, wa, wb, bothSides);
     };
     for (double reach : kAnswerCheckReaches)
         if (sidesMatch(reach * input.merge)) return true;
@@ -212,23 +228,67 @@ bool edgeMatches(const Gathered& input, const PieceBands& bands, const Arrangeme
     return false;
 }
 
+// Whether an edge's windings need a ray of their own: those of the edges
+// the windings began from, on both sides, and the left of every edge whose
+// sides differ.
+bool checked(const Edge& e, bool seed) {
+    return seed || e.deltaA != 0 || e.deltaB != 0;
+}
+
 }  // namespace
 
-bool windingsMatchInputs(const Gathered& input, const PieceList& pieces, const Arrangement& a) {
+EdgeSides sampleEdgeSides(const Gathered& input, const PieceList& pieces, const Arrangement& a) {
+    EdgeSides out;
+    if (pieces.empty()) return out;
+    StageMemory stage;
+    const PieceBands bands(input, pieces, a.edges.size() > size_t(kCheckRaysWithoutIndex),
+                           stage.arena());
+    // The windings will begin from the first edge of each connected part:
+    // both its sides are counted, and only the left of the others.
+    UnionFind parts(int(a.vertices.size()), stage.arena());
+    for (const Edge& e : a.edges)
+        parts.unite(e.v0, e.v1);
+    ScratchList<char> reached(a.vertices.size(), 0, stage.arena());
+    out.resize(a.edges.size());
+    const double d = kAnswerCheckReaches[0] * input.merge;
+    for (size_t i = 0; i < a.edges.size(); ++i) {
+        const Edge& e = a.edges[i];
+        char& first = reached[size_t(parts.find(e.v0))];
+        const bool seed = !first;
+        first = 1;
+        Vec2 sides[2];
+        if (!checked(e, seed) || !sidesOf(a, e, d, sides)) continue;
+        bands.windingsAt(sides, seed ? 2 : 1, out[i].wa, out[i].wb);
+        out[i].counted = seed ? 2 : 1;
+    }
+    return out;
+}
+
+bool windingsMatchInputs(const Gathered& input, const PieceList& pieces, const Arrangement& a,
+                         const EdgeSides* sampled) {
     if (a.seeds.empty() || pieces.empty()) return true;
     StageMemory stage;
-    const size_t rays = a.seeds.size() + a.edges.size();
-    const PieceBands bands(input, pieces, rays > size_t(kCheckRaysWithoutIndex), stage.arena());
+    ScratchList<char> seed(a.edges.size(), 0, stage.arena());
+    for (const int s : a.seeds)
+        seed[s] = 1;
     // The right of an edge is its left less its deltas, which its own input
     // segments give; it is looked at where the windings began, and the left
-    // of every edge is every face that some edge has on its left.
-    for (const int seed : a.seeds)
-        if (!edgeMatches(input, bands, a, a.edges[seed], true)) return false;
-    if (a.seeds.size() == a.edges.size()) return true;  // every edge had a ray
-    for (const Edge& e : a.edges) {
-        if (e.deltaA == 0 && e.deltaB == 0) continue;
-        if (!edgeMatches(input, bands, a, e, false)) return false;
+    // of every edge is every face that some edge has on its left. Sides
+    // counted beforehand that agree need no ray now.
+    ScratchList<int> unsettled(stage.arena());
+    for (int i = 0; i < int(a.edges.size()); ++i) {
+        const Edge& e = a.edges[i];
+        if (!checked(e, seed[i])) continue;
+        const bool sampledAgree = sampled && !sampled->empty() &&
+                                  (*sampled)[i].counted > (seed[i] ? 1 : 0) &&
+                                  sidesAgree(e, (*sampled)[i].wa, (*sampled)[i].wb, seed[i]);
+        if (!sampledAgree) unsettled.push_back(i);
     }
+    if (unsettled.empty()) return true;
+    const size_t rays = unsettled.size();
+    const PieceBands bands(input, pieces, rays > size_t(kCheckRaysWithoutIndex), stage.arena());
+    for (const int i : unsettled)
+        if (!edgeMatches(input, bands, a, a.edges[i], seed[i])) return false;
     return true;
 }
 

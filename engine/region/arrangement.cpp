@@ -7,6 +7,7 @@
 #include "region/runsort.h"
 #include "region/scratch.h"
 #include "region/tolerances.h"
+#include "region/unionfind.h"
 #include "region/vertexorder.h"
 
 namespace carvex::region {
@@ -19,26 +20,6 @@ struct Stop {
     int segment = 0;
     int node = 0;
     double t = 0.0;
-};
-
-struct UnionFind {
-    ScratchList<int> parent;
-    UnionFind(int n, Arena* mem) : parent(n, mem) {
-        for (int i = 0; i < n; ++i)
-            parent[i] = i;
-    }
-    int find(int i) {
-        while (parent[i] != i) {
-            parent[i] = parent[parent[i]];
-            i = parent[i];
-        }
-        return i;
-    }
-    void unite(int a, int b) {
-        a = find(a);
-        b = find(b);
-        if (a != b) parent[std::max(a, b)] = std::min(a, b);
-    }
 };
 
 // Joins every two exposed nodes closer than the merge distance, through a

@@ -50,9 +50,24 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Pa
     buildArrangement(w.input, w.pieces, w.meetings, w.arrangement);
     if (w.arrangement.joinsTooLong) return RegionStatus::ThresholdTooCoarse;
     if (checks) enforce("arrangement", checkArrangement(w.input, w.arrangement));
-    bool agree = computeWindings(w.arrangement);
+    // The inputs' windings beside the edges are counted on a spare core
+    // while the arrangement's own are worked out and the loops drawn.
+    EdgeSides sampled;
+    bool agree = true;
     bool complete = true;
-    answer = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
+    auto windingsAndLoops = [&] {
+        agree = computeWindings(w.arrangement);
+        answer = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
+    };
+    if (w.arrangement.edges.size() < size_t(kEdgesForASpareCore)) {
+        windingsAndLoops();
+    } else {
+        auto sample = [&] {
+            sampled = sampleEdgeSides(w.input, w.pieces, w.arrangement);
+            return true;
+        };
+        bothHalves(true, sample, windingsAndLoops);
+    }
     if (!complete || !agree) {
         // Edges ordered wrongly around some vertex, or a ray that counted
         // wrong, carried wrong windings: a ray from every edge instead.
@@ -62,7 +77,7 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Pa
     // Windings that still disagree could bound a wrong region: refused.
     if (!complete || !agree) return RegionStatus::Unresolved;
     // Nor is an answer given that the inputs' own windings contradict.
-    if (!windingsMatchInputs(w.input, w.pieces, w.arrangement))
+    if (!windingsMatchInputs(w.input, w.pieces, w.arrangement, &sampled))
         return RegionStatus::AnswerDisagrees;
     if (checks) enforce("winding", checkWindings(w.arrangement));
     if (checks) enforce("loop", checkLoops(answer));
