@@ -11,6 +11,11 @@
 #include <string>
 #include <thread>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "regionshapes.h"
 #include "shaperegion/shaperegion.h"
 
@@ -672,6 +677,29 @@ TEST(RegionUnionAll, GearsCrossingThousandsOfTimesGiveTheSameLoopsOnAnyThread) {
             expectSameKnots(r, alone);
     }
 }
+
+#ifndef _WIN32
+TEST(RegionUnionAll, AChildForkedAfterTheSpareCoresStartedStillAnswers) {
+    // The threads kept for the spare cores are not copied into a forked
+    // child (as Python's multiprocessing makes them): work handed to them
+    // there would never end. The child gets a minute, then the alarm.
+    const Shape a = shapeOf(gearSpline(0, 0, 1, 2048, 0.0));
+    const Shape b = shapeOf(gearPartner(0, 0, 1, 2048));
+    const ShapeResult parent = combine(a, b, Operation::Union);
+    ASSERT_TRUE(parent.ok());
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(60);
+        const ShapeResult r = combine(a, b, Operation::Union);
+        _exit(r.ok() && r.shape.size() == parent.shape.size() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the child was stopped by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 TEST(RegionUnionAll, SquaresSideBySideAcrossBothHalvesOfTheSearchAreOneBar) {
     // Enough pieces for the crossing search to meet its pairs in two halves:
