@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 
 #include "region/runsort.h"
 #include "region/scratch.h"
-#include "region/spare.h"
 #include "region/tolerances.h"
 
 namespace carvex::region {
@@ -967,106 +965,6 @@ void sweepInBands(const ScratchList<Box>& boxes, const ScratchList<std::pair<dou
     }
 }
 
-// Meets the pairs of pieces the sweep hands it, into meetings of its own.
-class PairMeeter {
-public:
-    PairMeeter(const Gathered& input, const PieceList& pieces, const ScratchList<Box>& boxes,
-               const ScratchList<char>& rising, double tol, Meetings& out)
-        : segments_(input.segments),
-          pieces_(pieces),
-          boxes_(boxes),
-          rising_(rising),
-          tol_(tol),
-          out_(out) {
-        out.hits.clear();
-        out.overlaps.clear();
-        out.limit = RegionStatus::Ok;
-        out.limitSegments[0] = out.limitSegments[1] = -1;
-        out.busy.assign(segments_.size(), 0);
-    }
-
-    // Pairs piece i with piece k, met before it: false when a cap is reached.
-    bool operator()(int k, int i) { return meetAtAnEnd(k, i) || search(k, i); }
-
-    // True when the two only share an end, which needs no search. Unless
-    // they follow each other along an outline, their shared end is where
-    // two outlines cross or touch: it needs a vertex.
-    bool meetAtAnEnd(int k, int i) {
-        if (!onlyShareAnEnd(boxes_[i], rising_[i], boxes_[k], rising_[k])) return false;
-        const Piece& p = pieces_[i];
-        const Piece& q = pieces_[k];
-        if (!consecutive(segments_, p, q)) out_.busy[p.segment] = out_.busy[q.segment] = 1;
-        return true;
-    }
-
-    // The search of a pair that may cross: false when a cap is reached.
-    bool search(int k, int i) {
-        const Piece& p = pieces_[i];
-        const Piece& q = pieces_[k];
-        const size_t before = out_.hits.size();
-        const size_t overlapsBefore = out_.overlaps.size();
-        out_.limit = intersectPieces(pieces_, q, p, tol_, out_.hits, out_.overlaps);
-        if (out_.limit != RegionStatus::Ok) {
-            out_.limitSegments[0] = q.segment;
-            out_.limitSegments[1] = p.segment;
-            return false;
-        }
-        if (out_.hits.size() != before || out_.overlaps.size() != overlapsBefore)
-            out_.busy[p.segment] = out_.busy[q.segment] = 1;
-        return true;
-    }
-
-private:
-    const std::vector<SourceSegment>& segments_;
-    const PieceList& pieces_;
-    const ScratchList<Box>& boxes_;
-    const ScratchList<char>& rising_;
-    double tol_;
-    Meetings& out_;
-};
-
-template <class Meet>
-void sweep(const ScratchList<Box>& boxes, const ScratchList<std::pair<double, int>>& order,
-           double tol, Arena* mem, Meet&& meet) {
-    SweepBands bands(boxes, order, tol, mem);
-    if (bands.count() == 1)
-        sweepOneList(boxes, order, tol, bands, meet);
-    else
-        sweepInBands(boxes, order, tol, bands, mem, meet);
-}
-
-// The pairs to be searched, in the order the sweep met them: past a few,
-// the first half on a spare core and the second here, each into meetings
-// of its own. The second's follow the first's, as one thread would have
-// found them, and a cap reached in the first half ends the search there.
-void searchPairs(const ScratchList<std::pair<int, int>>& pairs, PairMeeter& first, Meetings& out,
-                 const std::function<PairMeeter(Meetings&)>& meeter) {
-    auto searchAll = [&pairs](PairMeeter& meet, size_t from, size_t to) {
-        for (size_t m = from; m < to; ++m)
-            if (!meet.search(pairs[m].first, pairs[m].second)) return false;
-        return true;
-    };
-    if (pairs.size() < size_t(kPairsForASpareCore)) {
-        searchAll(first, 0, pairs.size());
-        return;
-    }
-    Meetings later;
-    PairMeeter second = meeter(later);
-    const size_t half = pairs.size() / 2;
-    bool firstDone = false;
-    bothHalves(
-        true, [&] { return firstDone = searchAll(first, 0, half); },
-        [&] { searchAll(second, half, pairs.size()); });
-    if (!firstDone) return;
-    out.limit = later.limit;
-    out.limitSegments[0] = later.limitSegments[0];
-    out.limitSegments[1] = later.limitSegments[1];
-    out.hits.insert(out.hits.end(), later.hits.begin(), later.hits.end());
-    out.overlaps.insert(out.overlaps.end(), later.overlaps.begin(), later.overlaps.end());
-    for (size_t s = 0; s < out.busy.size(); ++s)
-        out.busy[s] |= later.busy[s];
-}
-
 }  // namespace
 
 // Pieces of one segment are paired like any others, which finds where a
@@ -1074,6 +972,13 @@ void searchPairs(const ScratchList<std::pair<int, int>>& pairs, PairMeeter& firs
 // Rolle x' vanishes between them, so an x-extremum cut separates s and t and
 // they lie on different pieces.
 void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetings& out) {
+    const std::vector<SourceSegment>& segments = input.segments;
+    out.hits.clear();
+    out.overlaps.clear();
+    out.limit = RegionStatus::Ok;
+    out.limitSegments[0] = out.limitSegments[1] = -1;
+    out.busy.assign(segments.size(), 0);
+    std::vector<Hit>& hits = out.hits;
     StageMemory stage;
     Arena* mem = stage.arena();
     // The sweep reads every box many times: worked out once, for this stage,
@@ -1092,22 +997,33 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     }
     sortByRuns(order, scratch, std::less<std::pair<double, int>>());
     letGo(scratch);
-    auto meeter = [&](Meetings& into) {
-        return PairMeeter(input, pieces, boxes, rising, tol, into);
-    };
-    PairMeeter meet = meeter(out);
-    if (pieces.size() < size_t(kPiecesForASpareCore)) {
-        sweep(boxes, order, tol, mem, meet);
-        return;
-    }
-    // Enough pieces that the pairs to search may pay for a spare core: the
-    // sweep lists them, settling those that only share an end as it goes.
-    ScratchList<std::pair<int, int>> pairs(mem);
-    sweep(boxes, order, tol, mem, [&](int k, int i) {
-        if (!meet.meetAtAnEnd(k, i)) pairs.emplace_back(k, i);
+    // Pairs piece i with piece k, met before it: false when a cap is reached.
+    auto meet = [&](int k, int i) {
+        const Piece& p = pieces[i];
+        const Piece& q = pieces[k];
+        if (onlyShareAnEnd(boxes[i], rising[i], boxes[k], rising[k])) {
+            // Unless they follow each other along an outline, their shared
+            // end is where two outlines cross or touch: it needs a vertex.
+            if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
+            return true;
+        }
+        const size_t before = hits.size();
+        const size_t overlapsBefore = out.overlaps.size();
+        out.limit = intersectPieces(pieces, q, p, tol, hits, out.overlaps);
+        if (out.limit != RegionStatus::Ok) {
+            out.limitSegments[0] = q.segment;
+            out.limitSegments[1] = p.segment;
+            return false;
+        }
+        if (hits.size() != before || out.overlaps.size() != overlapsBefore)
+            out.busy[p.segment] = out.busy[q.segment] = 1;
         return true;
-    });
-    searchPairs(pairs, meet, out, meeter);
+    };
+    SweepBands bands(boxes, order, tol, mem);
+    if (bands.count() == 1)
+        sweepOneList(boxes, order, tol, bands, meet);
+    else
+        sweepInBands(boxes, order, tol, bands, mem, meet);
 }
 
 }  // namespace carvex::region

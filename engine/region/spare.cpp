@@ -3,6 +3,7 @@
 #ifdef CARVEX_REGION_THREADS
 
 #include <deque>
+#include <system_error>
 #include <thread>
 
 #ifndef _WIN32
@@ -12,22 +13,27 @@
 namespace carvex::region {
 
 void SpareTask::run() {
-    std::exception_ptr thrown;
     try {
         work_();
     } catch (...) {
-        thrown = std::current_exception();
+        thrown_ = std::current_exception();
     }
+}
+
+void SpareTask::end() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    thrown_ = thrown;
     done_ = true;
     ended_.notify_one();
 }
 
 void SpareTask::wait() {
+    finish();
+    if (thrown_) std::rethrow_exception(thrown_);
+}
+
+void SpareTask::finish() {
     std::unique_lock<std::mutex> lock(mutex_);
     ended_.wait(lock, [this] { return done_; });
-    if (thrown_) std::rethrow_exception(thrown_);
 }
 
 namespace {
@@ -36,11 +42,19 @@ namespace {
 // only taken while a thread is idle, so none waits behind another.
 class SpareCores {
 public:
+    // A thread the system will not start (short of memory or of threads)
+    // is a core less to hand work to.
     SpareCores() {
         const int cores = int(std::thread::hardware_concurrency());
-        idle_ = cores > 1 ? cores - 1 : 0;
-        for (int i = 0; i < idle_; ++i)
-            std::thread([this] { serve(); }).detach();
+        for (int i = 1; i < cores; ++i) {
+            try {
+                std::thread([this] { serve(); }).detach();
+            } catch (const std::system_error&) {
+                break;
+            }
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ++idle_;
+        }
     }
 
     bool start(SpareTask& task) {
@@ -63,8 +77,13 @@ private:
             tasks_.pop_front();
             lock.unlock();
             task->run();
+            // Idle again before the caller hears that the task ended, so
+            // that its next call finds this core spare.
             lock.lock();
             ++idle_;
+            lock.unlock();
+            task->end();
+            lock.lock();
         }
     }
 

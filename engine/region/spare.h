@@ -21,10 +21,15 @@ namespace carvex::region {
 class SpareTask {
 public:
     explicit SpareTask(std::function<void()> work) : work_(std::move(work)) {}
-    // Run by the spare core.
+    // Run by the spare core: the work, then end() to let the caller go on
+    // (after which the task may be gone).
     void run();
+    void end();
     // Until run() has ended; then what it threw, thrown here.
     void wait();
+    // Until run() has ended, whatever it threw: for a caller that is itself
+    // leaving by an exception, before what the work reads is gone.
+    void finish();
 
 private:
     std::function<void()> work_;
@@ -41,6 +46,28 @@ private:
 bool startOnSpareCore(SpareTask& task);
 #endif
 
+// first() on a spare core and second() here, side by side, and true; false,
+// with neither run, when no core is spare.
+template <typename First, typename Second>
+bool besideEachOther(First first, Second second) {
+#ifdef CARVEX_REGION_THREADS
+    SpareTask task(first);
+    if (!startOnSpareCore(task)) return false;
+    try {
+        second();
+    } catch (...) {
+        task.finish();
+        throw;
+    }
+    task.wait();
+    return true;
+#else
+    (void)first;
+    (void)second;
+    return false;
+#endif
+}
+
 // first() and second(), side by side on a spare core when the work is worth
 // a thread; on one thread second() only runs when first() returns true (a
 // refusal in the first half needs no second). The two must touch disjoint
@@ -49,14 +76,7 @@ bool startOnSpareCore(SpareTask& task);
 template <typename First, typename Second>
 void bothHalves(bool worthAThread, First first, Second second) {
 #ifdef CARVEX_REGION_THREADS
-    if (worthAThread) {
-        SpareTask task([&first] { first(); });
-        if (startOnSpareCore(task)) {
-            second();
-            task.wait();
-            return;
-        }
-    }
+    if (worthAThread && besideEachOther([&first] { first(); }, second)) return;
 #else
     (void)worthAThread;
 #endif
