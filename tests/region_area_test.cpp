@@ -653,11 +653,10 @@ TEST(RegionUnionAll, APileOfSquaresIsTheCellsTheyCoverOnAnyThread) {
 }
 
 TEST(RegionUnionAll, GearsCrossingThousandsOfTimesGiveTheSameLoopsOnAnyThread) {
-    // Enough pieces for the crossing search to meet its pairs in two halves,
-    // side by side when a core is spare: calls made at once share the spare
-    // core, so some meet them on one thread, and the loops must agree knot
-    // for knot.
-    // Their exact areas obey the set identities.
+    // Enough edges for the answer check to count its rays on a spare core
+    // while the windings are worked out: calls made at once share the spare
+    // core, so some count them on one thread, and the loops must agree knot
+    // for knot. Their exact areas obey the set identities.
     const Shape a = shapeOf(gearSpline(0, 0, 1, 2048, 0.0));
     const Shape b = shapeOf(gearPartner(0, 0, 1, 2048));
     const double both = enclosedArea(a) + enclosedArea(b);
@@ -701,10 +700,11 @@ TEST(RegionUnionAll, AChildForkedAfterTheSpareCoresStartedStillAnswers) {
 }
 #endif
 
-TEST(RegionUnionAll, SquaresSideBySideAcrossBothHalvesOfTheSearchAreOneBar) {
-    // Enough pieces for the crossing search to meet its pairs in two halves:
-    // the shared sides met in either half must be cut and folded, leaving
-    // one bar of the squares' area, a 2 x 0.5 notch cut out of its middle.
+TEST(RegionUnionAll, SquaresSideBySideAreOneBarLessTheNotch) {
+    // Twelve hundred squares in a row, enough edges for the answer check to
+    // count its rays on a spare core: every shared side must be cut and
+    // folded, leaving one bar of the squares' area with a 2 x 0.5 notch
+    // cut out of its middle.
     const int n = 1200;
     Paths squares;
     for (int i = 0; i < n; ++i) {

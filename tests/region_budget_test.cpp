@@ -70,9 +70,8 @@ Paths squares(double x0, int n) {
 }
 
 TEST(RegionBudget, APairRunOutAmongManyIsNamedWhereverTheSweepMeetsIt) {
-    // Enough pieces for the crossing search to meet its pairs in two halves,
-    // on two threads when a core is spare: the refusal must come back from
-    // either half, and of two the one met first, as one thread meets them.
+    // Among thousands of pieces the refusal names the pair that ran out,
+    // wherever the sweep meets it, and of two the one it meets first.
     const int many = 1500;
     for (double discX : {-10.0, 2.0 * many + 10.0}) {
         Paths a = squares(0, many);

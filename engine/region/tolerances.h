@@ -216,15 +216,9 @@ constexpr int kRegionsPerThread = 512;
 // (count): a few milliseconds of work, against a thread's start of some 50
 // microseconds.
 constexpr int kKnotsPerThread = 8192;
-// Past this many pieces (count) the crossing search's sweep lists the pairs
-// it must search, some eight bytes each, and past this many pairs (count)
-// they are searched in two halves, side by side when a core is spare. Past
-// this many edges
-// (count) the answer check counts its rays on a spare core while the
-// windings are worked out and the loops drawn. Below them handing work to
-// another core costs more than it takes over.
-constexpr int kPiecesForASpareCore = 4096;
-constexpr int kPairsForASpareCore = 1024;
+// Past this many edges (count) the answer check counts its rays on a spare
+// core while the windings are worked out and the loops drawn; below it
+// handing the work to another core costs more than it takes over.
 constexpr int kEdgesForASpareCore = 1024;
 
 // Regions pile up when their boxes cover the box of them all more than this
