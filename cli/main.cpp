@@ -18,9 +18,13 @@ namespace {
 // process a fifth above what it ever uses at once.
 constexpr int kReturnedBlockBytes = 128 * 1024;
 
+// One pool of memory for every thread: the engine's threads on spare cores
+// would otherwise each get a pool of their own, whose freed blocks stay
+// resident beside the main one's (a megabyte and more on the world map).
 void returnLargeBlocks() {
 #if defined(__GLIBC__)
     mallopt(M_MMAP_THRESHOLD, kReturnedBlockBytes);
+    mallopt(M_ARENA_MAX, 1);
 #endif
 }
 

@@ -268,25 +268,34 @@ bool windingsMatchInputs(const Gathered& input, const PieceList& pieces, const A
                          const EdgeSides* sampled) {
     if (a.seeds.empty() || pieces.empty()) return true;
     StageMemory stage;
+    // The right of an edge is its left less its deltas, which its own input
+    // segments give; it is looked at where the windings began, and the left
+    // of every edge is every face that some edge has on its left.
+    if (!sampled || sampled->empty()) {
+        const size_t rays = a.seeds.size() + a.edges.size();
+        const PieceBands bands(input, pieces, rays > size_t(kCheckRaysWithoutIndex), stage.arena());
+        for (const int seed : a.seeds)
+            if (!edgeMatches(input, bands, a, a.edges[seed], true)) return false;
+        if (a.seeds.size() == a.edges.size()) return true;  // every edge had a ray
+        for (const Edge& e : a.edges)
+            if (checked(e, false) && !edgeMatches(input, bands, a, e, false)) return false;
+        return true;
+    }
+    // Sides counted beforehand that agree need no ray now.
     ScratchList<char> seed(a.edges.size(), 0, stage.arena());
     for (const int s : a.seeds)
         seed[s] = 1;
-    // The right of an edge is its left less its deltas, which its own input
-    // segments give; it is looked at where the windings began, and the left
-    // of every edge is every face that some edge has on its left. Sides
-    // counted beforehand that agree need no ray now.
     ScratchList<int> unsettled(stage.arena());
     for (int i = 0; i < int(a.edges.size()); ++i) {
         const Edge& e = a.edges[i];
-        if (!checked(e, seed[i])) continue;
-        const bool sampledAgree = sampled && !sampled->empty() &&
-                                  (*sampled)[i].counted > (seed[i] ? 1 : 0) &&
-                                  sidesAgree(e, (*sampled)[i].wa, (*sampled)[i].wb, seed[i]);
-        if (!sampledAgree) unsettled.push_back(i);
+        const SideWindings& counted = (*sampled)[i];
+        if (checked(e, seed[i]) && !(counted.counted > (seed[i] ? 1 : 0) &&
+                                     sidesAgree(e, counted.wa, counted.wb, seed[i])))
+            unsettled.push_back(i);
     }
     if (unsettled.empty()) return true;
-    const size_t rays = unsettled.size();
-    const PieceBands bands(input, pieces, rays > size_t(kCheckRaysWithoutIndex), stage.arena());
+    const PieceBands bands(input, pieces, unsettled.size() > size_t(kCheckRaysWithoutIndex),
+                           stage.arena());
     for (const int i : unsettled)
         if (!edgeMatches(input, bands, a, a.edges[i], seed[i])) return false;
     return true;
