@@ -700,29 +700,50 @@ TEST(RegionUnionAll, AChildForkedAfterTheSpareCoresStartedStillAnswers) {
 }
 #endif
 
+// A rectangle's outline, counterclockwise, with straight sides.
+Path box(double x0, double y0, double x1, double y1) {
+    Path p;
+    p.closed = true;
+    for (Vec2 c : {Vec2{x0, y0}, Vec2{x1, y0}, Vec2{x1, y1}, Vec2{x0, y1}})
+        p.knots.push_back({c, c, c, -1});
+    return p;
+}
+
 TEST(RegionUnionAll, SquaresSideBySideAreOneBarLessTheNotch) {
-    // Twelve hundred squares in a row, enough edges for the answer check to
-    // count its rays on a spare core: every shared side must be cut and
-    // folded, leaving one bar of the squares' area with a 2 x 0.5 notch
-    // cut out of its middle.
+    // Twelve hundred unit squares in a row, then in a column, enough edges
+    // for the answer check to count its rays on a spare core; the column
+    // is tall enough for the crossing search to sweep it in bands, the
+    // lower half on a spare core. Every shared side must be cut and folded,
+    // leaving one bar of the squares' area with a 2 x 0.5 notch cut out of
+    // its middle, the same loops knot for knot from calls made at once
+    // (which share the spare core, so that some work on one thread).
     const int n = 1200;
-    Paths squares;
-    for (int i = 0; i < n; ++i) {
-        Path p;
-        p.closed = true;
-        for (Vec2 c : {Vec2{double(i), 0}, Vec2{i + 1.0, 0}, Vec2{i + 1.0, 1}, Vec2{double(i), 1}})
-            p.knots.push_back({c, c, c, -1});
-        squares.push_back(p);
+    for (bool column : {false, true}) {
+        Paths squares;
+        for (int i = 0; i < n; ++i)
+            squares.push_back(column ? box(0, i, 1, i + 1) : box(i, 0, i + 1, 1));
+        const double m = n / 2;
+        const Paths notch{column ? box(0.5, m - 1, 2, m + 1) : box(m - 1, 0.5, m + 1, 2)};
+        const RegionResult bar = combine(squares, notch, Operation::SubtrA);
+        ASSERT_TRUE(bar.ok()) << describe(bar.status);
+        ASSERT_EQ(bar.loops.size(), 1u);
+        EXPECT_NEAR(enclosedArea(bar.loops), n - 1.0, 1e-9 * n) << column;
+        std::vector<RegionResult> together(3);
+        std::vector<std::thread> callers;
+        for (RegionResult& r : together)
+            callers.emplace_back(
+                [&r, &squares, &notch] { r = combine(squares, notch, Operation::SubtrA); });
+        for (std::thread& t : callers)
+            t.join();
+        for (const RegionResult& r : together) {
+            ASSERT_EQ(r.loops.size(), 1u);
+            ASSERT_EQ(r.loops[0].knots.size(), bar.loops[0].knots.size());
+            for (size_t k = 0; k < r.loops[0].knots.size(); ++k) {
+                EXPECT_EQ(r.loops[0].knots[k].point.x, bar.loops[0].knots[k].point.x);
+                EXPECT_EQ(r.loops[0].knots[k].point.y, bar.loops[0].knots[k].point.y);
+            }
+        }
     }
-    Path notch;
-    notch.closed = true;
-    for (Vec2 c : {Vec2{n / 2 - 1.0, 0.5}, Vec2{n / 2 + 1.0, 0.5}, Vec2{n / 2 + 1.0, 2},
-                   Vec2{n / 2 - 1.0, 2}})
-        notch.knots.push_back({c, c, c, -1});
-    const RegionResult bar = combine(squares, Paths{notch}, Operation::SubtrA);
-    ASSERT_TRUE(bar.ok()) << describe(bar.status);
-    ASSERT_EQ(bar.loops.size(), 1u);
-    EXPECT_NEAR(enclosedArea(bar.loops), n - 1.0, 1e-9 * n);
 }
 
 TEST(RegionUnionAll, TheFirstRegionRefusedIsNamedHoweverLongTheList) {

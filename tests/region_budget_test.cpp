@@ -54,15 +54,17 @@ TEST(RegionBudget, ShapesWhoseBoxesMissAreAnsweredWithoutSearching) {
     EXPECT_NEAR(enclosedArea(r.loops), 2.0 * enclosedArea(a), 1e-12);
 }
 
-// n small squares in a row from x0, apart: their sides meet only their
-// neighbours along their own outlines, which needs no search.
-Paths squares(double x0, int n) {
+// n small squares in a row from x0, apart, or in a column: their sides
+// meet only their neighbours along their own outlines, which needs no
+// search.
+Paths squares(double x0, int n, bool column = false) {
     Paths out;
     for (int i = 0; i < n; ++i) {
-        const double x = x0 + 2.0 * i;
+        const double x = column ? x0 : x0 + 2.0 * i;
+        const double y = column ? 2.0 * i : 0.0;
         Path p;
         p.closed = true;
-        for (Vec2 c : {Vec2{x, 0}, Vec2{x + 1, 0}, Vec2{x + 1, 1}, Vec2{x, 1}})
+        for (Vec2 c : {Vec2{x, y}, Vec2{x + 1, y}, Vec2{x + 1, y + 1}, Vec2{x, y + 1}})
             p.knots.push_back({c, c, c, -1});
         out.push_back(p);
     }
@@ -88,6 +90,32 @@ TEST(RegionBudget, APairRunOutAmongManyIsNamedWhereverTheSweepMeetsIt) {
     a.push_back(circle(2.0 * many + 10.0, 0, 1));
     a.push_back(circle(-10.0, 0, 1));
     const Paths b{circle(2.0 * many + 11.0, 0.25, 1), circle(-9.0, 0.25, 1)};
+    const RegionResult r = combine(a, b, Operation::Union);
+    EXPECT_EQ(r.status, RegionStatus::SearchBudgetExhausted);
+    EXPECT_EQ(r.first.spline, many + 1);
+    EXPECT_EQ(r.second.spline, 1);
+}
+
+TEST(RegionBudget, APairRunOutInEitherHalfOfASweepInBandsIsNamed) {
+    // A column of squares is swept in bands of height, the lower half on a
+    // spare core when one is free. A pair that runs out in either half is
+    // named, and of two the one the sweep meets first (the one further
+    // left), though it lies in the upper half.
+    const int many = 1500;
+    const double top = 2.0 * many;
+    for (double discY : {-10.0, top + 10.0}) {
+        Paths a = squares(0, many, true);
+        a.push_back(circle(0, discY, 1));
+        const Paths b{circle(1, discY + 0.25, 1)};
+        const RegionResult r = combine(a, b, Operation::Union);
+        EXPECT_EQ(r.status, RegionStatus::SearchBudgetExhausted) << discY;
+        EXPECT_EQ(r.first.spline, many) << discY;
+        EXPECT_EQ(r.second.operand, 1) << discY;
+    }
+    Paths a = squares(0, many, true);
+    a.push_back(circle(10, -10, 1));        // lower half, met later
+    a.push_back(circle(-10, top + 10, 1));  // upper half, met first
+    const Paths b{circle(11, -9.75, 1), circle(-9, top + 10.25, 1)};
     const RegionResult r = combine(a, b, Operation::Union);
     EXPECT_EQ(r.status, RegionStatus::SearchBudgetExhausted);
     EXPECT_EQ(r.first.spline, many + 1);

@@ -6,6 +6,7 @@
 
 #include "region/runsort.h"
 #include "region/scratch.h"
+#include "region/spare.h"
 #include "region/tolerances.h"
 
 namespace carvex::region {
@@ -859,6 +860,12 @@ public:
     int* items(int k) { return items_.data() + start_[k]; }
     int& size(int k) { return size_[k]; }
     int count() const { return count_; }
+    // The first band past the first half of all bands' entries.
+    int middle() const {
+        const int* past =
+            std::upper_bound(start_.data(), start_.data() + count_, start_[count_] / 2);
+        return int(std::clamp<std::ptrdiff_t>(past - start_.data() - 1, 1, count_ - 1));
+    }
 
 private:
     // left: the leftmost edge of any box.
@@ -931,20 +938,30 @@ void sweepOneList(const ScratchList<Box>& boxes, const ScratchList<std::pair<dou
     }
 }
 
-// The same sweep over bands of height: each pair is met once, in the band of
-// the higher of their lower edges, and a piece meets the others in the order
-// one list of every active piece would give.
-template <class Meet>
-void sweepInBands(const ScratchList<Box>& boxes, const ScratchList<std::pair<double, int>>& order,
-                  double tol, SweepBands& bands, Arena* mem, Meet&& meet) {
-    ScratchList<int> rank(boxes.size(), 0, mem);  // where each piece comes in the sweep
+// Where each piece comes in the sweep.
+ScratchList<int> ranksOf(const ScratchList<std::pair<double, int>>& order, Arena* mem) {
+    ScratchList<int> rank(order.size(), 0, mem);
     for (int r = 0; r < int(order.size()); ++r)
         rank[order[r].second] = r;
+    return rank;
+}
+
+// The same sweep over bands of height: each pair is met once, in the band of
+// the higher of their lower edges, and a piece meets the others in the order
+// one list of every active piece would give. Only the bands from b0 to
+// b1 - 1 are swept, so that two threads can sweep disjoint bands at once.
+template <class Meet>
+void sweepInBands(const ScratchList<Box>& boxes, const ScratchList<std::pair<double, int>>& order,
+                  const ScratchList<int>& rank, double tol, SweepBands& bands, int b0, int b1,
+                  Arena* mem, Meet&& meet) {
     ScratchList<int> met(mem);  // the pieces whose boxes meet this one's
     for (const auto& [x0, i] : order) {
         const Box& pb = boxes[i];
+        const int first = std::max(bands.first(pb), b0);
+        const int last = std::min(bands.last(pb), b1 - 1);
+        if (first > last) continue;
         met.clear();
-        for (int b = bands.first(pb), last = bands.last(pb); b <= last; ++b) {
+        for (int b = first; b <= last; ++b) {
             int* band = bands.items(b);
             int& size = bands.size(b);
             int keep = 0;
@@ -965,6 +982,46 @@ void sweepInBands(const ScratchList<Box>& boxes, const ScratchList<std::pair<dou
     }
 }
 
+// A pair that met something, as a thread sweeping some bands found it: its
+// place in the order one thread meets pairs in, and its meetings.
+struct MetPair {
+    long long place = 0;
+    int hits = 0;  // its first hit and overlap in the thread's meetings
+    int overlaps = 0;
+};
+
+// The meetings of two threads that swept disjoint bands, in the order one
+// thread sweeping them all would have found them, into out; up to the
+// first pair either stopped at, when one reached a cap.
+void mergeMeetings(const Meetings (&part)[2], const std::vector<MetPair> (&met)[2], Meetings& out) {
+    out.busy = part[0].busy;
+    for (size_t s = 0; s < out.busy.size(); ++s)
+        out.busy[s] |= part[1].busy[s];
+    size_t next[2] = {0, 0};
+    for (;;) {
+        int t = -1;
+        for (int u = 0; u < 2; ++u)
+            if (next[u] < met[u].size() && (t < 0 || met[u][next[u]].place < met[t][next[t]].place))
+                t = u;
+        if (t < 0) return;
+        const MetPair& p = met[t][next[t]++];
+        const bool last = next[t] == met[t].size();
+        const size_t hitsEnd = last ? part[t].hits.size() : size_t(met[t][next[t]].hits);
+        const size_t overlapsEnd =
+            last ? part[t].overlaps.size() : size_t(met[t][next[t]].overlaps);
+        out.hits.insert(out.hits.end(), part[t].hits.begin() + p.hits,
+                        part[t].hits.begin() + hitsEnd);
+        out.overlaps.insert(out.overlaps.end(), part[t].overlaps.begin() + p.overlaps,
+                            part[t].overlaps.begin() + overlapsEnd);
+        if (last && part[t].limit != RegionStatus::Ok) {
+            out.limit = part[t].limit;
+            out.limitSegments[0] = part[t].limitSegments[0];
+            out.limitSegments[1] = part[t].limitSegments[1];
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 // Pieces of one segment are paired like any others, which finds where a
@@ -978,7 +1035,6 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     out.limit = RegionStatus::Ok;
     out.limitSegments[0] = out.limitSegments[1] = -1;
     out.busy.assign(segments.size(), 0);
-    std::vector<Hit>& hits = out.hits;
     StageMemory stage;
     Arena* mem = stage.arena();
     // The sweep reads every box many times: worked out once, for this stage,
@@ -997,33 +1053,70 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     }
     sortByRuns(order, scratch, std::less<std::pair<double, int>>());
     letGo(scratch);
-    // Pairs piece i with piece k, met before it: false when a cap is reached.
-    auto meet = [&](int k, int i) {
+    // Pairs piece i with piece k, met before it, into m: false when a cap
+    // is reached.
+    auto meetInto = [&](Meetings& m, int k, int i) {
         const Piece& p = pieces[i];
         const Piece& q = pieces[k];
         if (onlyShareAnEnd(boxes[i], rising[i], boxes[k], rising[k])) {
             // Unless they follow each other along an outline, their shared
             // end is where two outlines cross or touch: it needs a vertex.
-            if (!consecutive(segments, p, q)) out.busy[p.segment] = out.busy[q.segment] = 1;
+            if (!consecutive(segments, p, q)) m.busy[p.segment] = m.busy[q.segment] = 1;
             return true;
         }
-        const size_t before = hits.size();
-        const size_t overlapsBefore = out.overlaps.size();
-        out.limit = intersectPieces(pieces, q, p, tol, hits, out.overlaps);
-        if (out.limit != RegionStatus::Ok) {
-            out.limitSegments[0] = q.segment;
-            out.limitSegments[1] = p.segment;
+        const size_t before = m.hits.size();
+        const size_t overlapsBefore = m.overlaps.size();
+        m.limit = intersectPieces(pieces, q, p, tol, m.hits, m.overlaps);
+        if (m.limit != RegionStatus::Ok) {
+            m.limitSegments[0] = q.segment;
+            m.limitSegments[1] = p.segment;
             return false;
         }
-        if (hits.size() != before || out.overlaps.size() != overlapsBefore)
-            out.busy[p.segment] = out.busy[q.segment] = 1;
+        if (m.hits.size() != before || m.overlaps.size() != overlapsBefore)
+            m.busy[p.segment] = m.busy[q.segment] = 1;
         return true;
     };
+    auto meet = [&](int k, int i) { return meetInto(out, k, i); };
     SweepBands bands(boxes, order, tol, mem);
-    if (bands.count() == 1)
+    if (bands.count() == 1) {
         sweepOneList(boxes, order, tol, bands, meet);
-    else
-        sweepInBands(boxes, order, tol, bands, mem, meet);
+        return;
+    }
+    const ScratchList<int> rank = ranksOf(order, mem);
+    if (pieces.size() >= size_t(kPiecesForASpareCore)) {
+        // The lower bands on a spare core and the upper ones here, each
+        // into meetings of its own, noting the place of every pair that
+        // met something; then put in the order one sweep would give.
+        Meetings part[2];
+        // From the heap, not this stage's memory, which only one thread may
+        // draw on.
+        std::vector<MetPair> met[2];
+        const int middle = bands.middle();
+        auto sweepPart = [&](int t, int b0, int b1, Arena* arena) {
+            part[t].busy.assign(segments.size(), 0);
+            sweepInBands(boxes, order, rank, tol, bands, b0, b1, arena, [&](int k, int i) {
+                const int hits = int(part[t].hits.size());
+                const int overlaps = int(part[t].overlaps.size());
+                const bool more = meetInto(part[t], k, i);
+                if (!more || int(part[t].hits.size()) != hits ||
+                    int(part[t].overlaps.size()) != overlaps)
+                    met[t].push_back(
+                        {(long long)rank[i] * (long long)order.size() + rank[k], hits, overlaps});
+                return more;
+            });
+        };
+        const bool beside = besideEachOther(
+            [&] {
+                const StageMemory own;
+                sweepPart(0, 0, middle, own.arena());
+            },
+            [&] { sweepPart(1, middle, bands.count(), mem); });
+        if (beside) {
+            mergeMeetings(part, met, out);
+            return;
+        }
+    }
+    sweepInBands(boxes, order, rank, tol, bands, 0, bands.count(), mem, meet);
 }
 
 }  // namespace carvex::region

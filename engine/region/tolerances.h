@@ -216,6 +216,11 @@ constexpr int kRegionsPerThread = 512;
 // (count): a few milliseconds of work, against a thread's start of some 50
 // microseconds.
 constexpr int kKnotsPerThread = 8192;
+// Past this many pieces (count) the crossing search's sweep in bands
+// sweeps the lower half of its bands on a spare core and the upper half on
+// its own; below it handing the work over costs more than it takes over.
+constexpr int kPiecesForASpareCore = 4096;
+
 // Past this many edges (count) the answer check counts its rays on a spare
 // core while the windings are worked out and the loops drawn; below it
 // handing the work to another core costs more than it takes over.
