@@ -1022,6 +1022,75 @@ void mergeMeetings(const Meetings (&part)[2], const std::vector<MetPair> (&met)[
     }
 }
 
+// Pairs piece i with piece k, met before it, into m: false when a cap is
+// reached.
+struct PairMeeting {
+    const std::vector<SourceSegment>& segments;
+    const PieceList& pieces;
+    const ScratchList<Box>& boxes;
+    const ScratchList<char>& rising;
+    double tol;
+
+    bool operator()(Meetings& m, int k, int i) const {
+        const Piece& p = pieces[i];
+        const Piece& q = pieces[k];
+        if (onlyShareAnEnd(boxes[i], rising[i], boxes[k], rising[k])) {
+            // Unless they follow each other along an outline, their shared
+            // end is where two outlines cross or touch: it needs a vertex.
+            if (!consecutive(segments, p, q)) m.busy[p.segment] = m.busy[q.segment] = 1;
+            return true;
+        }
+        const size_t before = m.hits.size();
+        const size_t overlapsBefore = m.overlaps.size();
+        m.limit = intersectPieces(pieces, q, p, tol, m.hits, m.overlaps);
+        if (m.limit != RegionStatus::Ok) {
+            m.limitSegments[0] = q.segment;
+            m.limitSegments[1] = p.segment;
+            return false;
+        }
+        if (m.hits.size() != before || m.overlaps.size() != overlapsBefore)
+            m.busy[p.segment] = m.busy[q.segment] = 1;
+        return true;
+    }
+};
+
+// The lower bands swept on a spare core and the upper ones here, each into
+// meetings of its own, noting the place of every pair that met something;
+// then put into out in the order one sweep would give. False, with nothing
+// swept, when no core is spare.
+bool sweepBandsOnTwoCores(const PairMeeting& meeting,
+                          const ScratchList<std::pair<double, int>>& order,
+                          const ScratchList<int>& rank, SweepBands& bands, Arena* mem,
+                          Meetings& out) {
+    Meetings part[2];
+    // From the heap, not this stage's memory, which only one thread may
+    // draw on.
+    std::vector<MetPair> met[2];
+    const long long count = (long long)order.size();
+    auto sweepPart = [&](int t, int b0, int b1, Arena* arena) {
+        part[t].busy.assign(meeting.segments.size(), 0);
+        sweepInBands(meeting.boxes, order, rank, meeting.tol, bands, b0, b1, arena,
+                     [&](int k, int i) {
+                         const int hits = int(part[t].hits.size());
+                         const int overlaps = int(part[t].overlaps.size());
+                         const bool more = meeting(part[t], k, i);
+                         if (!more || int(part[t].hits.size()) != hits ||
+                             int(part[t].overlaps.size()) != overlaps)
+                             met[t].push_back({rank[i] * count + rank[k], hits, overlaps});
+                         return more;
+                     });
+    };
+    const int middle = bands.middle();
+    const bool beside = besideEachOther(
+        [&] {
+            const StageMemory own;
+            sweepPart(0, 0, middle, own.arena());
+        },
+        [&] { sweepPart(1, middle, bands.count(), mem); });
+    if (beside) mergeMeetings(part, met, out);
+    return beside;
+}
+
 }  // namespace
 
 // Pieces of one segment are paired like any others, which finds where a
@@ -1053,69 +1122,17 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     }
     sortByRuns(order, scratch, std::less<std::pair<double, int>>());
     letGo(scratch);
-    // Pairs piece i with piece k, met before it, into m: false when a cap
-    // is reached.
-    auto meetInto = [&](Meetings& m, int k, int i) {
-        const Piece& p = pieces[i];
-        const Piece& q = pieces[k];
-        if (onlyShareAnEnd(boxes[i], rising[i], boxes[k], rising[k])) {
-            // Unless they follow each other along an outline, their shared
-            // end is where two outlines cross or touch: it needs a vertex.
-            if (!consecutive(segments, p, q)) m.busy[p.segment] = m.busy[q.segment] = 1;
-            return true;
-        }
-        const size_t before = m.hits.size();
-        const size_t overlapsBefore = m.overlaps.size();
-        m.limit = intersectPieces(pieces, q, p, tol, m.hits, m.overlaps);
-        if (m.limit != RegionStatus::Ok) {
-            m.limitSegments[0] = q.segment;
-            m.limitSegments[1] = p.segment;
-            return false;
-        }
-        if (m.hits.size() != before || m.overlaps.size() != overlapsBefore)
-            m.busy[p.segment] = m.busy[q.segment] = 1;
-        return true;
-    };
-    auto meet = [&](int k, int i) { return meetInto(out, k, i); };
+    const PairMeeting meeting{segments, pieces, boxes, rising, tol};
+    auto meet = [&](int k, int i) { return meeting(out, k, i); };
     SweepBands bands(boxes, order, tol, mem);
     if (bands.count() == 1) {
         sweepOneList(boxes, order, tol, bands, meet);
         return;
     }
     const ScratchList<int> rank = ranksOf(order, mem);
-    if (pieces.size() >= size_t(kPiecesForASpareCore)) {
-        // The lower bands on a spare core and the upper ones here, each
-        // into meetings of its own, noting the place of every pair that
-        // met something; then put in the order one sweep would give.
-        Meetings part[2];
-        // From the heap, not this stage's memory, which only one thread may
-        // draw on.
-        std::vector<MetPair> met[2];
-        const int middle = bands.middle();
-        auto sweepPart = [&](int t, int b0, int b1, Arena* arena) {
-            part[t].busy.assign(segments.size(), 0);
-            sweepInBands(boxes, order, rank, tol, bands, b0, b1, arena, [&](int k, int i) {
-                const int hits = int(part[t].hits.size());
-                const int overlaps = int(part[t].overlaps.size());
-                const bool more = meetInto(part[t], k, i);
-                if (!more || int(part[t].hits.size()) != hits ||
-                    int(part[t].overlaps.size()) != overlaps)
-                    met[t].push_back(
-                        {(long long)rank[i] * (long long)order.size() + rank[k], hits, overlaps});
-                return more;
-            });
-        };
-        const bool beside = besideEachOther(
-            [&] {
-                const StageMemory own;
-                sweepPart(0, 0, middle, own.arena());
-            },
-            [&] { sweepPart(1, middle, bands.count(), mem); });
-        if (beside) {
-            mergeMeetings(part, met, out);
-            return;
-        }
-    }
+    if (pieces.size() >= size_t(kPiecesForASpareCore) &&
+        sweepBandsOnTwoCores(meeting, order, rank, bands, mem, out))
+        return;
     sweepInBands(boxes, order, rank, tol, bands, 0, bands.count(), mem, meet);
 }
 
