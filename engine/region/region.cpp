@@ -50,8 +50,9 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Pa
     buildArrangement(w.input, w.pieces, w.meetings, w.arrangement);
     if (w.arrangement.joinsTooLong) return RegionStatus::ThresholdTooCoarse;
     if (checks) enforce("arrangement", checkArrangement(w.input, w.arrangement));
-    // The inputs' windings beside the edges are counted on a spare core
-    // while the arrangement's own are worked out and the loops drawn.
+    // The inputs' windings beside the edges are counted on a spare core, if
+    // one is free, while the arrangement's own are worked out and the loops
+    // drawn.
     EdgeSides sampled;
     bool agree = true;
     bool complete = true;
@@ -59,15 +60,10 @@ RegionStatus pass(Operation op, FillRule fillA, FillRule fillB, Workspace& w, Pa
         agree = computeWindings(w.arrangement);
         answer = assembleLoops(w.input, w.arrangement, op, fillA, fillB, &complete);
     };
-    if (w.arrangement.edges.size() < size_t(kEdgesForASpareCore)) {
+    auto sample = [&] { sampled = sampleEdgeSides(w.input, w.pieces, w.arrangement); };
+    if (w.arrangement.edges.size() < size_t(kEdgesForASpareCore) ||
+        !besideEachOther(sample, windingsAndLoops))
         windingsAndLoops();
-    } else {
-        auto sample = [&] {
-            sampled = sampleEdgeSides(w.input, w.pieces, w.arrangement);
-            return true;
-        };
-        bothHalves(true, sample, windingsAndLoops);
-    }
     if (!complete || !agree) {
         // Edges ordered wrongly around some vertex, or a ray that counted
         // wrong, carried wrong windings: a ray from every edge instead.
