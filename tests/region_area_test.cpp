@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "pathshapes.h"
 #include "regionshapes.h"
 #include "shaperegion/shaperegion.h"
 
@@ -700,15 +701,6 @@ TEST(RegionUnionAll, AChildForkedAfterTheSpareCoresStartedStillAnswers) {
 }
 #endif
 
-// A rectangle's outline, counterclockwise, with straight sides.
-Path box(double x0, double y0, double x1, double y1) {
-    Path p;
-    p.closed = true;
-    for (Vec2 c : {Vec2{x0, y0}, Vec2{x1, y0}, Vec2{x1, y1}, Vec2{x0, y1}})
-        p.knots.push_back({c, c, c, -1});
-    return p;
-}
-
 TEST(RegionUnionAll, SquaresSideBySideAreOneBarLessTheNotch) {
     // Twelve hundred unit squares in a row, then in a column, enough edges
     // for the answer check to count its rays on a spare core; the column
@@ -721,9 +713,11 @@ TEST(RegionUnionAll, SquaresSideBySideAreOneBarLessTheNotch) {
     for (bool column : {false, true}) {
         Paths squares;
         for (int i = 0; i < n; ++i)
-            squares.push_back(column ? box(0, i, 1, i + 1) : box(i, 0, i + 1, 1));
+            squares.push_back(column ? testshapes::box(0, i, 1, i + 1)
+                                     : testshapes::box(i, 0, i + 1, 1));
         const double m = n / 2;
-        const Paths notch{column ? box(0.5, m - 1, 2, m + 1) : box(m - 1, 0.5, m + 1, 2)};
+        const Paths notch{column ? testshapes::box(0.5, m - 1, 2, m + 1)
+                                 : testshapes::box(m - 1, 0.5, m + 1, 2)};
         const RegionResult bar = combine(squares, notch, Operation::SubtrA);
         ASSERT_TRUE(bar.ok()) << describe(bar.status);
         ASSERT_EQ(bar.loops.size(), 1u);

@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "pathshapes.h"
 #include "region/region.h"
 
 using namespace carvex;
@@ -62,11 +63,7 @@ Paths squares(double x0, int n, bool column = false) {
     for (int i = 0; i < n; ++i) {
         const double x = column ? x0 : x0 + 2.0 * i;
         const double y = column ? 2.0 * i : 0.0;
-        Path p;
-        p.closed = true;
-        for (Vec2 c : {Vec2{x, y}, Vec2{x + 1, y}, Vec2{x + 1, y + 1}, Vec2{x, y + 1}})
-            p.knots.push_back({c, c, c, -1});
-        out.push_back(p);
+        out.push_back(testshapes::box(x, y, x + 1, y + 1));
     }
     return out;
 }

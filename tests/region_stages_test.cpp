@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "pathshapes.h"
 #include "region/answercheck.h"
 #include "region/arrangement.h"
 #include "region/crossings.h"
@@ -20,13 +21,8 @@ using namespace carvex::region;
 
 namespace {
 
-PathKnot corner(double x, double y) {
-    return {{x, y}, {x, y}, {x, y}, -1};
-}
-
 Path square(double x, double y, double side) {
-    return {{corner(x, y), corner(x + side, y), corner(x + side, y + side), corner(x, y + side)},
-            true};
+    return testshapes::box(x, y, x + side, y + side);
 }
 
 // The stages up to the one a test looks at, for two squares of side 2
