@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
+#include "region/nodegrid.h"
 #include "region/runsort.h"
 #include "region/scratch.h"
+#include "region/spare.h"
 #include "region/tolerances.h"
 #include "region/unionfind.h"
 #include "region/vertexorder.h"
@@ -21,78 +24,6 @@ struct Stop {
     int node = 0;
     double t = 0.0;
 };
-
-// Joins every two exposed nodes closer than the merge distance, through a
-// grid of cells half that size: the nodes of one cell are all that close,
-// so a cell is joined at once, however many crossings near-copies pile into
-// it, and two cells are compared node by node only while they are still
-// apart, up to the first pair that joins them.
-void clusterNodes(const ScratchList<Vec2>& nodes, const ScratchList<char>& exposed, double merge,
-                  UnionFind& sets, Arena* mem) {
-    if (nodes.empty() || merge <= 0.0) return;
-    double x0 = nodes[0].x;
-    double y0 = nodes[0].y;
-    for (const Vec2& n : nodes) {
-        x0 = std::min(x0, n.x);
-        y0 = std::min(y0, n.y);
-    }
-    struct Cell {
-        std::int64_t cx;
-        std::int64_t cy;
-        int node;
-    };
-    const double side = 0.5 * merge;
-    ScratchList<Cell> cells(mem);
-    cells.reserve(exposed.size() - size_t(std::count(exposed.begin(), exposed.end(), char(0))));
-    for (int i = 0; i < int(nodes.size()); ++i)
-        if (exposed[i])
-            cells.push_back({std::int64_t(std::floor((nodes[i].x - x0) / side)),
-                             std::int64_t(std::floor((nodes[i].y - y0) / side)), i});
-    auto less = [](const Cell& a, const Cell& b) {
-        return a.cx != b.cx ? a.cx < b.cx : a.cy < b.cy;
-    };
-    ScratchList<Cell> scratch(mem);
-    sortByRuns(cells, scratch, less);
-    // The end of the run of cells equal to the one at i.
-    auto runEnd = [&](size_t i) {
-        size_t j = i;
-        while (j < cells.size() && cells[j].cx == cells[i].cx && cells[j].cy == cells[i].cy)
-            ++j;
-        return j;
-    };
-    auto joinRuns = [&](size_t a0, size_t a1, size_t b0, size_t b1) {
-        if (sets.find(cells[a0].node) == sets.find(cells[b0].node)) return;
-        for (size_t i = a0; i < a1; ++i)
-            for (size_t j = b0; j < b1; ++j)
-                if (length(nodes[cells[i].node] - nodes[cells[j].node]) <= merge) {
-                    sets.unite(cells[i].node, cells[j].node);
-                    return;
-                }
-    };
-    // Nodes within the merge distance lie at most two cells off; each pair
-    // of cells is visited from the one that sorts first. The first cell of
-    // each neighbouring column only moves on as the cells do, so one cursor
-    // per column finds them all in a single pass.
-    size_t column[3] = {0, 0, 0};
-    for (size_t i = 0; i < cells.size();) {
-        const size_t end = runEnd(i);
-        for (size_t k = i + 1; k < end; ++k)
-            sets.unite(cells[i].node, cells[k].node);
-        for (std::int64_t dx = 0; dx <= 2; ++dx) {
-            const Cell from{cells[i].cx + dx, cells[i].cy + (dx == 0 ? 1 : -2), 0};
-            size_t& j = column[dx];
-            while (j < cells.size() && less(cells[j], from))
-                ++j;
-            for (size_t k = j;
-                 k < cells.size() && cells[k].cx == from.cx && cells[k].cy <= cells[i].cy + 2;) {
-                const size_t next = runEnd(k);
-                joinRuns(i, end, k, next);
-                k = next;
-            }
-        }
-        i = end;
-    }
-}
 
 // How far apart two curves may run and be one: a few merge distances of
 // drift, or two thresholds, since the search met them at one threshold and
@@ -249,9 +180,9 @@ void findQuietChains(Builder& b) {
     }
 }
 
-// Two joined nodes for every hit, one on each segment, as stops sorted
-// along the segments.
-void placeHitStops(Builder& b) {
+// Two joined nodes for every hit, one on each segment, as stops in the
+// order of the hits.
+void placeHitNodes(Builder& b) {
     const auto& segments = b.input.segments;
     const std::vector<Hit>& hits = b.meetings.hits;
     // Cuts and meetings are always searched.
@@ -267,6 +198,10 @@ void placeHitStops(Builder& b) {
         b.atHits.push_back({h.segB, nb, h.tB});
         b.joined.push_back({na, nb});
     }
+}
+
+// The hits' stops sorted along the segments.
+void sortHitStops(Builder& b) {
     std::sort(b.atHits.begin(), b.atHits.end(), before);
 }
 
@@ -303,8 +238,9 @@ ScratchList<int> pileHits(Builder& b) {
 // side of a shared stretch is carried over to the other side, one hit of
 // each pile: a stack of n near-copies piles n hits at each place, and
 // carrying every one to each of n sharing segments would place n^3 nodes
-// where n^2 are the crossings themselves.
-void carryAcrossOverlaps(Builder& b) {
+// where n^2 are the crossings themselves. The carried nodes' points go to
+// points, to follow the nodes once no other thread reads those.
+void carryAcrossOverlaps(Builder& b, ScratchList<Vec2>& points) {
     if (b.meetings.overlaps.empty()) return;
     const auto& segments = b.input.segments;
     const ScratchList<int> pile = pileHits(b);
@@ -322,8 +258,8 @@ void carryAcrossOverlaps(Builder& b) {
             if (!projectOnMonotone(onto, std::min(g0, g1), std::max(g0, g1), p,
                                    sameCurveReach(b.input), t))
                 continue;
-            const int n = int(b.nodes.size());
-            b.nodes.push_back(pointAt(onto, t));
+            const int n = int(b.nodes.size() + points.size());
+            points.push_back(pointAt(onto, t));
             carried.push_back({to, n, t});
             b.joined.push_back({it->node, n});
             carriedPile = pile[k];
@@ -338,16 +274,23 @@ void carryAcrossOverlaps(Builder& b) {
     std::merge(b.atHits.begin(), b.atHits.end(), carried.begin(), carried.end(), all.begin(),
                before);
     b.atHits.swap(all);
-    b.exposed.resize(b.nodes.size(), 1);
 }
 
 // Nodes that stand for one point: joined ones, exposed ones within the merge
 // distance, and neighbouring stops along a segment a few merge distances
 // apart, which would leave an edge too short to have a direction.
-void mergeNodes(const Builder& b, const ScratchList<Stop>& stops, UnionFind& sets) {
+// The grid of the nodes before the hits were carried, where a spare core
+// made one, is finished here.
+void mergeNodes(const Builder& b, const ScratchList<Stop>& stops, NodeGrid* early,
+                UnionFind& sets) {
     for (const auto& [na, nb] : b.joined)
         sets.unite(na, nb);
-    clusterNodes(b.nodes, b.exposed, b.input.join, sets, b.mem);
+    if (b.input.join > 0.0 && !b.nodes.empty()) {
+        NodeGrid all(b.mem);
+        NodeGrid* grid = early && addToGrid(b.nodes, *early) ? early : &all;
+        if (grid == &all) gridNodes(b.nodes, b.exposed, b.nodes.size(), b.input.join, all);
+        joinCloseNodes(*grid, b.nodes, b.input.join, sets);
+    }
     const double shortest = std::max(kShortestEdgeReach * b.input.merge, b.input.join);
     for (size_t k = 1; k < stops.size(); ++k) {
         const Stop& p = stops[k - 1];
@@ -625,15 +568,34 @@ void buildArrangement(const Gathered& input, const PieceList& pieces, const Meet
     indexPieces(b);
     placeStructuralStops(b);
     findQuietChains(b);
-    placeHitStops(b);
-    carryAcrossOverlaps(b);
+    placeHitNodes(b);
+    // While the hits' stops are sorted and carried across shared stretches,
+    // a spare core sorts the nodes so far into the merge grid, in memory of
+    // its own: a stage's arena serves one thread.
+    std::optional<Arena> spareMemory;
+    if (b.nodes.size() >= size_t(kNodesForASpareCore) && b.input.join > 0.0) spareMemory.emplace();
+    NodeGrid early(spareMemory ? &*spareMemory : b.mem);
+    const size_t gridded = b.nodes.size();
+    ScratchList<Vec2> carried(b.mem);
+    auto hitStops = [&] {
+        sortHitStops(b);
+        carryAcrossOverlaps(b, carried);
+    };
+    const bool split =
+        spareMemory &&
+        besideEachOther([&] { gridNodes(b.nodes, b.exposed, gridded, b.input.join, early); },
+                        hitStops);
+    if (!split) hitStops();
+    b.nodes.insert(b.nodes.end(), carried.begin(), carried.end());
+    b.exposed.resize(b.nodes.size(), 1);
+    letGo(carried);
     ScratchList<Stop> stops(b.regular.size() + b.atHits.size(), b.mem);
     std::merge(b.regular.begin(), b.regular.end(), b.atHits.begin(), b.atHits.end(), stops.begin(),
                before);
     letGo(b.regular);
     letGo(b.atHits);
     UnionFind sets(int(b.nodes.size()), b.mem);
-    mergeNodes(b, stops, sets);
+    mergeNodes(b, stops, split ? &early : nullptr, sets);
     letGo(b.joined);
     out.joinsTooLong = !joinsStayLocal(b, sets);
     if (out.joinsTooLong) return;

@@ -226,6 +226,11 @@ constexpr int kPiecesForASpareCore = 4096;
 // handing the work to another core costs more than it takes over.
 constexpr int kEdgesForASpareCore = 1024;
 
+// Past this many nodes (count) a spare core sorts the nodes into the merge
+// grid while the hits' stops are sorted and carried across shared
+// stretches; below it handing the work over costs more than it takes over.
+constexpr int kNodesForASpareCore = 8192;
+
 // Regions pile up when their boxes cover the box of them all more than this
 // many times over (ratio of areas). Below it one pass is faster, since the
 // halves' answers are nearly all boundary and would be gone over again at
