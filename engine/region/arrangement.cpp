@@ -110,9 +110,10 @@ struct Builder {
     int piecesOf(int s) const { return firstPiece[s + 1] - firstPiece[s]; }
 };
 
-bool before(const Stop& a, const Stop& b) {
+// A function object rather than a function, so that the sorts inline it.
+constexpr auto before = [](const Stop& a, const Stop& b) {
     return a.segment != b.segment ? a.segment < b.segment : a.t < b.t;
-}
+};
 
 void indexPieces(Builder& b) {
     b.firstPiece.assign(b.segmentCount() + 1, 0);
