@@ -641,15 +641,18 @@ namespace {
 struct BucketIndex {
     bool alongY = true;  // buckets split y (for rays along x)
     double origin = 0.0;
-    double width = 1.0;
+    double perWidth = 1.0;  // buckets per unit along the axis
     int count = 1;
     ScratchList<int> start;
     ScratchList<int> items;
 
     explicit BucketIndex(Arena* mem) : start(mem), items(mem) {}
 
+    // Multiplied, not divided, as it is worked out for every link: any map
+    // of levels to buckets that keeps their order finds every link a ray
+    // meets, as long as the links were sorted by the one the rays ask.
     int bucket(double c) const {
-        const double b = std::floor((c - origin) / width);
+        const double b = std::floor((c - origin) * perWidth);
         return int(std::clamp(b, 0.0, double(count - 1)));
     }
 
@@ -690,7 +693,7 @@ struct BucketIndex {
         count = int(std::clamp<size_t>(links / 2, 1, kMaxRayBuckets));
         // Fewer buckets where long links would fill too many of them.
         for (;;) {
-            width = std::max((h - l) / count, kNarrowestBucket);
+            perWidth = 1.0 / std::max((h - l) / count, kNarrowestBucket);
             long long total = 0;
             forEachLiveLink(a, [&](int i) { total += bucket(hi(i)) - bucket(lo(i)) + 1; });
             if (count == 1 || total <= (long long)kRayEntriesPerLink * (long long)(links + 1))
