@@ -188,7 +188,9 @@ void placeHitNodes(Builder& b) {
     const std::vector<Hit>& hits = b.meetings.hits;
     // Cuts and meetings are always searched.
     b.exposed.resize(b.nodes.size() + 2 * hits.size(), 1);
-    b.atHits.reserve(2 * hits.size());
+    // With room for the hits carried across shared stretches, most often a
+    // few hundred, so that carrying them moves nothing.
+    b.atHits.reserve(2 * hits.size() + hits.size() / 32);
     b.joined.reserve(hits.size());
     for (const Hit& h : hits) {
         const int na = int(b.nodes.size());
@@ -204,6 +206,22 @@ void placeHitNodes(Builder& b) {
 // The hits' stops sorted along the segments.
 void sortHitStops(Builder& b) {
     std::sort(b.atHits.begin(), b.atHits.end(), before);
+}
+
+// The stops of later merged into those of into, both sorted, from the back
+// and in place, equal stops as std::merge leaves them: later's after the
+// others. Where into has the room reserved nothing moves, and no third list
+// lies beside the two.
+void mergeStopsInto(ScratchList<Stop>& into, const ScratchList<Stop>& later) {
+    size_t i = into.size();
+    size_t j = later.size();
+    into.resize(i + j);
+    for (size_t k = i + j; j > 0;) {
+        if (i > 0 && before(later[j - 1], into[i - 1]))
+            into[--k] = into[--i];
+        else
+            into[--k] = later[--j];
+    }
 }
 
 // Hits that pile up at one place on a segment, one for every near-copy that
@@ -271,27 +289,25 @@ void carryAcrossOverlaps(Builder& b, ScratchList<Vec2>& points) {
         carry(o.segB, o.tB0, o.tB1, o.segA, o.tA0, o.tA1);
     }
     std::sort(carried.begin(), carried.end(), before);
-    ScratchList<Stop> all(b.atHits.size() + carried.size(), b.mem);
-    std::merge(b.atHits.begin(), b.atHits.end(), carried.begin(), carried.end(), all.begin(),
-               before);
-    b.atHits.swap(all);
+    mergeStopsInto(b.atHits, carried);
 }
 
-// Nodes that stand for one point: joined ones, exposed ones within the merge
-// distance, and neighbouring stops along a segment a few merge distances
-// apart, which would leave an edge too short to have a direction.
-// The grid of the nodes before the hits were carried, where a spare core
-// made one, is finished here.
-void mergeNodes(const Builder& b, const ScratchList<Stop>& stops, NodeGrid* early,
-                UnionFind& sets) {
+// Nodes that stand for one point: joined ones and exposed ones within the
+// merge distance. The grid of the nodes before the hits were carried, where
+// a spare core made one, is finished here.
+void joinNodes(const Builder& b, NodeGrid* early, UnionFind& sets) {
     for (const auto& [na, nb] : b.joined)
         sets.unite(na, nb);
-    if (b.input.join > 0.0 && !b.nodes.empty()) {
-        NodeGrid all(b.mem);
-        NodeGrid* grid = early && addToGrid(b.nodes, *early) ? early : &all;
-        if (grid == &all) gridNodes(b.nodes, b.exposed, b.nodes.size(), b.input.join, all);
-        joinCloseNodes(*grid, b.nodes, b.input.join, sets);
-    }
+    if (b.input.join <= 0.0 || b.nodes.empty()) return;
+    NodeGrid all(b.mem);
+    NodeGrid* grid = early && addToGrid(b.nodes, *early) ? early : &all;
+    if (grid == &all) gridNodes(b.nodes, b.exposed, b.nodes.size(), b.input.join, all);
+    joinCloseNodes(*grid, b.nodes, b.input.join, sets);
+}
+
+// Neighbouring stops along a segment a few merge distances apart stand for
+// one point too: they would leave an edge too short to have a direction.
+void joinShortEdges(const Builder& b, const ScratchList<Stop>& stops, UnionFind& sets) {
     const double shortest = std::max(kShortestEdgeReach * b.input.merge, b.input.join);
     for (size_t k = 1; k < stops.size(); ++k) {
         const Stop& p = stops[k - 1];
@@ -590,14 +606,18 @@ void buildArrangement(const Gathered& input, const PieceList& pieces, const Meet
     b.nodes.insert(b.nodes.end(), carried.begin(), carried.end());
     b.exposed.resize(b.nodes.size(), 1);
     letGo(carried);
+    // The grid goes before the stops are merged, so that it never lies
+    // beside all three lists of stops.
+    UnionFind sets(int(b.nodes.size()), b.mem);
+    joinNodes(b, split ? &early : nullptr, sets);
+    letGo(early.cells);
+    letGo(b.joined);
     ScratchList<Stop> stops(b.regular.size() + b.atHits.size(), b.mem);
     std::merge(b.regular.begin(), b.regular.end(), b.atHits.begin(), b.atHits.end(), stops.begin(),
                before);
     letGo(b.regular);
     letGo(b.atHits);
-    UnionFind sets(int(b.nodes.size()), b.mem);
-    mergeNodes(b, stops, split ? &early : nullptr, sets);
-    letGo(b.joined);
+    joinShortEdges(b, stops, sets);
     out.joinsTooLong = !joinsStayLocal(b, sets);
     if (out.joinsTooLong) return;
     Vertices vertices(b, sets, out);

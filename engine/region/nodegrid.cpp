@@ -30,8 +30,11 @@ void gridNodes(const ScratchList<Vec2>& nodes, const ScratchList<char>& exposed,
     grid.origin = nodes[0];
     for (std::size_t i = 0; i < count; ++i)
         grid.origin = {std::min(grid.origin.x, nodes[i].x), std::min(grid.origin.y, nodes[i].y)};
-    grid.cells.reserve(count -
-                       std::size_t(std::count(exposed.begin(), exposed.begin() + count, 0)));
+    // With room for the nodes added after, a few hundred on a world map's
+    // union, so that adding them moves nothing.
+    const std::size_t cells =
+        count - std::size_t(std::count(exposed.begin(), exposed.begin() + count, 0));
+    grid.cells.reserve(cells + cells / 64);
     for (std::size_t i = 0; i < count; ++i)
         if (exposed[i]) grid.cells.push_back(cellOf(grid, nodes[i], int(i)));
     ScratchList<GridCell> scratch(grid.cells.get_allocator());
@@ -48,10 +51,17 @@ bool addToGrid(const ScratchList<Vec2>& nodes, NodeGrid& grid) {
         added.push_back(cellOf(grid, nodes[i], int(i)));
     ScratchList<GridCell> scratch(grid.cells.get_allocator());
     sortByRuns(added, scratch, cellBefore);
-    scratch.resize(grid.cells.size() + added.size());
-    std::merge(grid.cells.begin(), grid.cells.end(), added.begin(), added.end(), scratch.begin(),
-               cellBefore);
-    grid.cells.swap(scratch);
+    // Merged from the back, in place: the grid's cells are many, the added
+    // ones few.
+    std::size_t i = grid.cells.size();
+    std::size_t j = added.size();
+    grid.cells.resize(i + j);
+    for (std::size_t k = i + j; j > 0;) {
+        if (i > 0 && cellBefore(added[j - 1], grid.cells[i - 1]))
+            grid.cells[--k] = grid.cells[--i];
+        else
+            grid.cells[--k] = added[--j];
+    }
     grid.nodes = nodes.size();
     return true;
 }
