@@ -558,6 +558,17 @@ struct Incidence {
 // a and b are the pieces' segments, ca and cb the pieces themselves.
 bool sharedStretch(const Cubic& a, const Piece& pa, const Cubic& ca, const Cubic& b,
                    const Piece& pb, const Cubic& cb, double tol, Incidence& lo, Incidence& hi) {
+    // Neighbouring outlines often share a border drawn twice over: whole
+    // segments with the same control points, either way round. Their ends
+    // are each other's, at parameters 0 and 1 exactly, as the projections
+    // below would find them.
+    if (pa.firstPoint < 0 && pb.firstPoint < 0 && sameControlPoints(ca, cb) &&
+        length(a.p[3] - a.p[0]) > tol) {
+        const bool forwards = sameBits(ca.p[0], cb.p[0]);
+        lo = {0.0, forwards ? 0.0 : 1.0};
+        hi = {1.0, forwards ? 1.0 : 0.0};
+        return true;
+    }
     Incidence found[4];
     int n = 0;
     double t = 0.0;
