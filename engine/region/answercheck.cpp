@@ -162,9 +162,10 @@ private:
         return crossesRightOf(pieces_.curve(pieces_[size_t(index)]), p);
     }
 
+    // The floor of b, clamped to the bands, without a call to floor().
     int band(double y) const {
-        const double b = std::floor((y - origin_) * perWidth_);
-        return int(std::clamp(b, 0.0, double(count_ - 1)));
+        const double b = (y - origin_) * perWidth_;
+        return b >= double(count_ - 1) ? count_ - 1 : b > 0.0 ? int(b) : 0;
     }
 
     struct Ends {

@@ -671,9 +671,10 @@ struct BucketIndex {
     // Multiplied, not divided, as it is worked out for every link: any map
     // of levels to buckets that keeps their order finds every link a ray
     // meets, as long as the links were sorted by the one the rays ask.
+    // The floor of b, clamped to the buckets, without a call to floor().
     int bucket(double c) const {
-        const double b = std::floor((c - origin) * perWidth);
-        return int(std::clamp(b, 0.0, double(count - 1)));
+        const double b = (c - origin) * perWidth;
+        return b >= double(count - 1) ? count - 1 : b > 0.0 ? int(b) : 0;
     }
 
     template <class Visit>
@@ -721,8 +722,11 @@ struct BucketIndex {
             count = std::max(1, count / 4);
         }
         start.assign(count + 1, 0);
+        // The last bucket is taken once: the writes below could, for all the
+        // compiler knows, change what it is made of.
         forEachLiveLink(a, [&](int i) {
-            for (int b = bucket(lo(i)); b <= bucket(hi(i)); ++b)
+            const int last = bucket(hi(i));
+            for (int b = bucket(lo(i)); b <= last; ++b)
                 ++start[b + 1];
         });
         for (int b = 0; b < count; ++b)
@@ -730,7 +734,8 @@ struct BucketIndex {
         items.resize(start[count]);
         ScratchList<int> fill(start.begin(), start.end() - 1, start.get_allocator());
         forEachLiveLink(a, [&](int i) {
-            for (int b = bucket(lo(i)); b <= bucket(hi(i)); ++b)
+            const int last = bucket(hi(i));
+            for (int b = bucket(lo(i)); b <= last; ++b)
                 items[fill[b]++] = i;
         });
     }
