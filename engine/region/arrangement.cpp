@@ -668,10 +668,11 @@ struct BucketIndex {
 
     explicit BucketIndex(Arena* mem) : start(mem), items(mem) {}
 
-    // Multiplied, not divided, as it is worked out for every link: any map
-    // of levels to buckets that keeps their order finds every link a ray
-    // meets, as long as the links were sorted by the one the rays ask.
-    // The floor of b, clamped to the buckets, without a call to floor().
+    // The floor of the level's place, clamped to the buckets, multiplied
+    // rather than divided and without a call to floor(), as it is worked
+    // out for every link: any map of levels to buckets that keeps their
+    // order finds every link a ray meets, as long as the links were sorted
+    // by the one the rays ask.
     int bucket(double c) const {
         const double b = (c - origin) * perWidth;
         return b >= double(count - 1) ? count - 1 : b > 0.0 ? int(b) : 0;
