@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "region/runsort.h"
 #include "region/scratch.h"
@@ -838,11 +839,10 @@ RegionStatus intersectPieces(const PieceList& pieces, const Piece& pa, const Pie
 // higher of their lower edges, and are paired there only.
 class SweepBands {
 public:
-    // The boxes of the pieces, and the order the sweep meets them in.
-    SweepBands(const ScratchList<Box>& boxes, const ScratchList<std::pair<double, int>>& order,
-               double tol, Arena* mem)
+    // The boxes of the pieces, and the leftmost edge of any of them.
+    SweepBands(const ScratchList<Box>& boxes, double left, double tol, Arena* mem)
         : tol_(tol), start_(mem), size_(mem), items_(mem) {
-        if (!order.empty()) chooseBands(boxes, order.front().first);
+        if (!boxes.empty()) chooseBands(boxes, left);
         start_.assign(count_ + 1, 0);
         if (count_ == 1) {
             start_[1] = int(boxes.size());
@@ -1124,18 +1124,31 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     ScratchList<char> rising(pieces.size(), 0, mem);
     ScratchList<std::pair<double, int>> order(pieces.size(), {0.0, 0}, mem);
     ScratchList<std::pair<double, int>> scratch(mem);
+    double left = HUGE_VAL;
     for (int i = 0; i < int(order.size()); ++i) {
         const Vec2 start = pieces.start(pieces[i]);
         const Vec2 end = pieces.end(pieces[i]);
         boxes[i] = boxOf(start, end);
         rising[i] = rises(start, end);
         order[i] = {boxes[i].x0, i};
+        left = std::min(left, boxes[i].x0);
     }
-    sortByRuns(order, scratch, std::less<std::pair<double, int>>());
+    // The bands need only the leftmost box: where the order falls into
+    // stretches too short to merge, a spare core sorts it meanwhile.
+    const auto less = std::less<std::pair<double, int>>();
+    std::optional<SweepBands> laidOut;
+    auto sortRest = [&] { std::sort(order.begin(), order.end(), less); };
+    auto layOut = [&] { laidOut.emplace(boxes, left, tol, mem); };
+    if (sortedByMergingRuns(order, scratch, less)) {
+        layOut();
+    } else if (order.size() < size_t(kPiecesForASpareCore) || !besideEachOther(sortRest, layOut)) {
+        sortRest();
+        layOut();
+    }
     letGo(scratch);
+    SweepBands& bands = *laidOut;
     const PairMeeting meeting{segments, pieces, boxes, rising, tol};
     auto meet = [&](int k, int i) { return meeting(out, k, i); };
-    SweepBands bands(boxes, order, tol, mem);
     if (bands.count() == 1) {
         sweepOneList(boxes, order, tol, bands, meet);
         return;

@@ -10,13 +10,14 @@
 
 namespace carvex::region {
 
-// Sorts v by less, a strict weak order; scratch is working space. Where less
-// is a total order the result is the one std::sort gives. Lists that do not
-// fall into long stretches are handed to std::sort.
+// Sorts v by less, a strict weak order, by merging the stretches it falls
+// into, and true; false, with v in an order of its own that std::sort is
+// to finish, when the stretches are too short for merging to pay. scratch
+// is working space.
 template <class List, class Less>
-void sortByRuns(List& v, List& scratch, Less less) {
+bool sortedByMergingRuns(List& v, List& scratch, Less less) {
     const size_t n = v.size();
-    if (n < 2) return;
+    if (n < 2) return true;
     // The bounds of the stretches, kept where v keeps its elements.
     using Bounds =
         std::vector<size_t, typename std::allocator_traits<
@@ -36,10 +37,7 @@ void sortByRuns(List& v, List& scratch, Less less) {
         bounds.push_back(j);
         i = j;
         // Short stretches: merging would cost more than sorting.
-        if (bounds.size() > 8 + n / 16) {
-            std::sort(v.begin(), v.end(), less);
-            return;
-        }
+        if (bounds.size() > 8 + n / 16) return false;
     }
     scratch.resize(n);
     while (bounds.size() > 2) {
@@ -58,6 +56,15 @@ void sortByRuns(List& v, List& scratch, Less less) {
         v.swap(scratch);
         bounds.swap(merged);
     }
+    return true;
+}
+
+// Sorts v by less, a strict weak order; scratch is working space. Where less
+// is a total order the result is the one std::sort gives. Lists that do not
+// fall into long stretches are handed to std::sort.
+template <class List, class Less>
+void sortByRuns(List& v, List& scratch, Less less) {
+    if (!sortedByMergingRuns(v, scratch, less)) std::sort(v.begin(), v.end(), less);
 }
 
 }  // namespace carvex::region
