@@ -73,6 +73,28 @@ TEST(SortByRuns, EqualKeysFallingStretchesAndNoiseSortAsPlainSort) {
     }
 }
 
+// Merged in place from the back, a few into many, the list is the one
+// std::merge gives, equal keys included: the added ones after the others.
+TEST(MergeInto, GivesWhatStdMergeGivesEqualKeysIncluded) {
+    const auto byKey = [](const Keyed& a, const Keyed& b) { return a.first < b.first; };
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> key(0, 20);
+    for (int added : {0, 1, 3, 40}) {
+        std::vector<Keyed> many;
+        std::vector<Keyed> few;
+        for (int i = 0; i < 60; ++i)
+            many.push_back({double(key(random)), i});
+        for (int i = 0; i < added; ++i)
+            few.push_back({double(key(random)), 100 + i});
+        std::sort(many.begin(), many.end(), byKey);
+        std::sort(few.begin(), few.end(), byKey);
+        std::vector<Keyed> expected(many.size() + few.size());
+        std::merge(many.begin(), many.end(), few.begin(), few.end(), expected.begin(), byKey);
+        mergeInto(many, few, byKey);
+        EXPECT_EQ(many, expected) << added;
+    }
+}
+
 // A cubic whose coordinates only rise has no cut in (0, 1); one that turns
 // back has its cut where the derivative vanishes.
 TEST(ExtremaParameters, MonotoneCurvesHaveNoCutsAndTurningOnesHaveTheirs) {

@@ -208,22 +208,6 @@ void sortHitStops(Builder& b) {
     std::sort(b.atHits.begin(), b.atHits.end(), before);
 }
 
-// The stops of later merged into those of into, both sorted, from the back
-// and in place, equal stops as std::merge leaves them: later's after the
-// others. Where into has the room reserved nothing moves, and no third list
-// lies beside the two.
-void mergeStopsInto(ScratchList<Stop>& into, const ScratchList<Stop>& later) {
-    size_t i = into.size();
-    size_t j = later.size();
-    into.resize(i + j);
-    for (size_t k = i + j; j > 0;) {
-        if (i > 0 && before(later[j - 1], into[i - 1]))
-            into[--k] = into[--i];
-        else
-            into[--k] = later[--j];
-    }
-}
-
 // Hits that pile up at one place on a segment, one for every near-copy that
 // crosses there: each hit's pile, as the position in the hits of the pile's
 // first, is the run of hits closer to that first one than the shortest edge
@@ -289,7 +273,7 @@ void carryAcrossOverlaps(Builder& b, ScratchList<Vec2>& points) {
         carry(o.segB, o.tB0, o.tB1, o.segA, o.tA0, o.tA1);
     }
     std::sort(carried.begin(), carried.end(), before);
-    mergeStopsInto(b.atHits, carried);
+    mergeInto(b.atHits, carried, before);
 }
 
 // Nodes that stand for one point: joined ones and exposed ones within the

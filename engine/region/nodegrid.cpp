@@ -51,17 +51,7 @@ bool addToGrid(const ScratchList<Vec2>& nodes, NodeGrid& grid) {
         added.push_back(cellOf(grid, nodes[i], int(i)));
     ScratchList<GridCell> scratch(grid.cells.get_allocator());
     sortByRuns(added, scratch, cellBefore);
-    // Merged from the back, in place: the grid's cells are many, the added
-    // ones few.
-    std::size_t i = grid.cells.size();
-    std::size_t j = added.size();
-    grid.cells.resize(i + j);
-    for (std::size_t k = i + j; j > 0;) {
-        if (i > 0 && cellBefore(added[j - 1], grid.cells[i - 1]))
-            grid.cells[--k] = grid.cells[--i];
-        else
-            grid.cells[--k] = added[--j];
-    }
+    mergeInto(grid.cells, added, cellBefore);
     grid.nodes = nodes.size();
     return true;
 }

@@ -67,4 +67,21 @@ void sortByRuns(List& v, List& scratch, Less less) {
     if (!sortedByMergingRuns(v, scratch, less)) std::sort(v.begin(), v.end(), less);
 }
 
+// The sorted list later merged into the sorted list into, from the back and
+// in place, equal elements as std::merge leaves them: later's after the
+// others. Where into has the room reserved nothing moves, and no third list
+// lies beside the two: for a few elements merged into many.
+template <class List, class Less>
+void mergeInto(List& into, const List& later, Less less) {
+    size_t i = into.size();
+    size_t j = later.size();
+    into.resize(i + j);
+    for (size_t k = i + j; j > 0;) {
+        if (i > 0 && less(later[j - 1], into[i - 1]))
+            into[--k] = into[--i];
+        else
+            into[--k] = later[--j];
+    }
+}
+
 }  // namespace carvex::region
