@@ -276,6 +276,26 @@ void carryAcrossOverlaps(Builder& b, ScratchList<Vec2>& points) {
     mergeInto(b.atHits, carried, before);
 }
 
+// The hits' stops sorted and carried across shared stretches, and the
+// carried nodes added. Given early, a spare core meanwhile sorts the nodes
+// so far into it, and true when one did.
+bool placeHitStops(Builder& b, NodeGrid* early) {
+    const size_t gridded = b.nodes.size();
+    ScratchList<Vec2> carried(b.mem);
+    auto hitStops = [&] {
+        sortHitStops(b);
+        carryAcrossOverlaps(b, carried);
+    };
+    const bool split =
+        early &&
+        besideEachOther([&] { gridNodes(b.nodes, b.exposed, gridded, b.input.join, *early); },
+                        hitStops);
+    if (!split) hitStops();
+    b.nodes.insert(b.nodes.end(), carried.begin(), carried.end());
+    b.exposed.resize(b.nodes.size(), 1);
+    return split;
+}
+
 // Nodes that stand for one point: joined ones and exposed ones within the
 // merge distance. The grid of the nodes before the hits were carried, where
 // a spare core made one, is finished here.
@@ -570,26 +590,12 @@ void buildArrangement(const Gathered& input, const PieceList& pieces, const Meet
     placeStructuralStops(b);
     findQuietChains(b);
     placeHitNodes(b);
-    // While the hits' stops are sorted and carried across shared stretches,
-    // a spare core sorts the nodes so far into the merge grid, in memory of
-    // its own: a stage's arena serves one thread.
+    // The merge grid made on a spare core draws on memory of its own: a
+    // stage's arena serves one thread.
     std::optional<Arena> spareMemory;
     if (b.nodes.size() >= size_t(kNodesForASpareCore) && b.input.join > 0.0) spareMemory.emplace();
     NodeGrid early(spareMemory ? &*spareMemory : b.mem);
-    const size_t gridded = b.nodes.size();
-    ScratchList<Vec2> carried(b.mem);
-    auto hitStops = [&] {
-        sortHitStops(b);
-        carryAcrossOverlaps(b, carried);
-    };
-    const bool split =
-        spareMemory &&
-        besideEachOther([&] { gridNodes(b.nodes, b.exposed, gridded, b.input.join, early); },
-                        hitStops);
-    if (!split) hitStops();
-    b.nodes.insert(b.nodes.end(), carried.begin(), carried.end());
-    b.exposed.resize(b.nodes.size(), 1);
-    letGo(carried);
+    const bool split = placeHitStops(b, spareMemory ? &early : nullptr);
     // The grid goes before the stops are merged, so that it never lies
     // beside all three lists of stops.
     UnionFind sets(int(b.nodes.size()), b.mem);
