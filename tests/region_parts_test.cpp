@@ -1,6 +1,6 @@
 // Parts of the region engine whose faults would only show as slightly
 // different answers, or as memory held too long: the sort that merges
-// ordered stretches, the monotone cuts of a cubic, the order of curves
+// ordered stretches and the one by bytes, the monotone cuts of a cubic, the order of curves
 // around a vertex, and the stage memory.
 
 #include <gtest/gtest.h>
@@ -71,6 +71,57 @@ TEST(SortByRuns, EqualKeysFallingStretchesAndNoiseSortAsPlainSort) {
         }
         EXPECT_EQ(sortedByRuns(v), sortedPlainly(v)) << stretches;
     }
+}
+
+// Sorted by the bits of x alone from piece order, the list is the one
+// sorting by (x, piece) gives: negative and positive keys, both zeros (equal
+// to each other), keys far apart and keys a bit apart, and many ties.
+TEST(RadixSort, GivesWhatSortingByKeyThenIndexGives) {
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> pick(0, 7);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (size_t n : {size_t(2), size_t(300), size_t(5000)}) {
+        std::vector<Keyed> v;
+        for (size_t i = 0; i < n; ++i) {
+            double x = unit(random);
+            switch (pick(random)) {
+                case 0:
+                    x = 0.0;
+                    break;
+                case 1:
+                    x = -0.0;
+                    break;
+                case 2:
+                    x = std::floor(x * 3.0);
+                    break;  // ties
+                case 3:
+                    x *= 1e300;
+                    break;  // far apart
+                case 4:
+                    x = std::nextafter(0.25, 1.0);
+                    break;  // one bit apart
+                case 5:
+                    x = 0.25;
+                    break;
+                default:
+                    break;
+            }
+            v.push_back({x, int(i)});
+        }
+        std::vector<Keyed> sorted = v;
+        std::vector<Keyed> scratch(n);
+        const Keyed* room = scratch.data();
+        radixSort(sorted, scratch, [](const Keyed& e) { return orderedBits(e.first); });
+        // The working space was not taken again: both lists are the two
+        // blocks there were before.
+        EXPECT_TRUE(sorted.data() == room || scratch.data() == room) << n;
+        EXPECT_EQ(sorted, sortedPlainly(v)) << n;
+    }
+    // Every key the same: nothing to sort, nothing moved.
+    std::vector<Keyed> same{{2.0, 3}, {2.0, 1}, {2.0, 2}};
+    std::vector<Keyed> scratch;
+    radixSort(same, scratch, [](const Keyed& e) { return orderedBits(e.first); });
+    EXPECT_EQ(same, (std::vector<Keyed>{{2.0, 3}, {2.0, 1}, {2.0, 2}}));
 }
 
 // Merged in place from the back, a few into many, the list is the one

@@ -1137,13 +1137,27 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     // stretches too short to merge, a spare core sorts it meanwhile.
     const auto less = std::less<std::pair<double, int>>();
     std::optional<SweepBands> laidOut;
-    auto sortRest = [&] { std::sort(order.begin(), order.end(), less); };
+    // Merging left the order of its own; taken afresh in piece order, a
+    // stable sort by x alone gives what sorting by (x, piece) gives.
+    auto sortRest = [&] {
+        if (order.size() < kFewestForRadixSort) {
+            std::sort(order.begin(), order.end(), less);
+            return;
+        }
+        for (int i = 0; i < int(order.size()); ++i)
+            order[i] = {boxes[i].x0, i};
+        radixSort(order, scratch,
+                  [](const std::pair<double, int>& e) { return orderedBits(e.first); });
+    };
     auto layOut = [&] { laidOut.emplace(boxes, left, tol, mem); };
     if (sortedByMergingRuns(order, scratch, less)) {
         layOut();
-    } else if (order.size() < size_t(kPiecesForASpareCore) || !besideEachOther(sortRest, layOut)) {
-        sortRest();
-        layOut();
+    } else {
+        scratch.resize(order.size());  // here: a spare core must not take memory from mem
+        if (order.size() < size_t(kPiecesForASpareCore) || !besideEachOther(sortRest, layOut)) {
+            sortRest();
+            layOut();
+        }
     }
     letGo(scratch);
     SweepBands& bands = *laidOut;
