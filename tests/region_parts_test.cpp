@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -122,6 +124,43 @@ TEST(RadixSort, GivesWhatSortingByKeyThenIndexGives) {
     std::vector<Keyed> scratch;
     radixSort(same, scratch, [](const Keyed& e) { return orderedBits(e.first); });
     EXPECT_EQ(same, (std::vector<Keyed>{{2.0, 3}, {2.0, 1}, {2.0, 2}}));
+}
+
+// Sorted in place a byte of the column at a time, then by row, the cells
+// come out in the order of (column, row), the same cells: columns wide and
+// narrow, many cells to a column and one, fewer than a byte's pass pays for.
+TEST(SortByKeyBytes, GivesTheOrderOfTheWholeComparison) {
+    struct Cell {
+        std::int64_t column;
+        std::int64_t row;
+        int tag;
+        bool operator==(const Cell& o) const {
+            return column == o.column && row == o.row && tag == o.tag;
+        }
+    };
+    const auto before = [](const Cell& a, const Cell& b) {
+        return a.column != b.column ? a.column < b.column : a.row < b.row;
+    };
+    const auto total = [](const Cell& a, const Cell& b) {
+        return std::tie(a.column, a.row, a.tag) < std::tie(b.column, b.row, b.tag);
+    };
+    std::mt19937_64 random(5);
+    for (std::int64_t span : {std::int64_t(3), std::int64_t(1) << 20, std::int64_t(1) << 45})
+        for (size_t n : {size_t(10), size_t(63), size_t(64), size_t(4000)}) {
+            std::uniform_int_distribution<std::int64_t> coordinate(0, span);
+            std::vector<Cell> cells;
+            for (size_t i = 0; i < n; ++i)
+                cells.push_back({coordinate(random), coordinate(random) % 5, int(i)});
+            std::vector<Cell> expected = cells;
+            std::sort(expected.begin(), expected.end(), total);
+            sortByKeyBytes(
+                cells.data(), cells.data() + cells.size(),
+                [](const Cell& c) { return std::uint64_t(c.column); }, before);
+            EXPECT_TRUE(std::is_sorted(cells.begin(), cells.end(), before)) << span << " " << n;
+            // Equal cells may come in any order; as a set they are the same.
+            std::sort(cells.begin(), cells.end(), total);
+            EXPECT_EQ(cells, expected) << span << " " << n;
+        }
 }
 
 // Merged in place from the back, a few into many, the list is the one

@@ -203,9 +203,12 @@ void placeHitNodes(Builder& b) {
     }
 }
 
-// The hits' stops sorted along the segments.
+// The hits' stops sorted along the segments: by the bytes of the segment,
+// in place, then the few stops of each segment by parameter.
 void sortHitStops(Builder& b) {
-    std::sort(b.atHits.begin(), b.atHits.end(), before);
+    sortByKeyBytes(
+        b.atHits.data(), b.atHits.data() + b.atHits.size(),
+        [](const Stop& s) { return std::uint64_t(s.segment); }, before);
 }
 
 // Hits that pile up at one place on a segment, one for every near-copy that

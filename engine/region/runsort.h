@@ -116,6 +116,56 @@ void radixSort(List& v, List& scratch, Key key) {
     }
 }
 
+// Sorts [begin, end) by less, in place and not keeping the order of equal
+// elements, where key(element), an unsigned 64-bit number, orders as less
+// does but may tie where less does not. A byte of the key at a time from the
+// highest one in use, each byte's buckets swapped into place and sorted by
+// the next; a bucket of a few elements, or of one key, is left to std::sort.
+// For large lists in no long ordered stretches whose keys part most
+// elements: it takes no working space beside them.
+template <class T, class Key, class Less>
+void sortByKeyBytes(T* begin, T* end, Key key, Less less, int byte = -1) {
+    if (end - begin < 64) {
+        std::sort(begin, end, less);
+        return;
+    }
+    if (byte < 0) {
+        std::uint64_t any = 0;
+        for (const T* e = begin; e != end; ++e)
+            any |= key(*e);
+        byte = 0;
+        while (byte < 7 && (any >> (8 * (byte + 1))) != 0)
+            ++byte;
+    }
+    auto bucketOf = [&](const T& e) { return std::size_t(key(e) >> (8 * byte)) & 0xff; };
+    std::array<std::size_t, 257> start{};
+    for (const T* e = begin; e != end; ++e)
+        ++start[bucketOf(*e) + 1];
+    for (std::size_t b = 0; b < 256; ++b)
+        start[b + 1] += start[b];
+    // Each element swapped into the bucket it belongs to, until every
+    // bucket holds its own.
+    std::array<std::size_t, 256> next;
+    std::copy(start.begin(), start.end() - 1, next.begin());
+    for (std::size_t b = 0; b < 256; ++b)
+        while (next[b] < start[b + 1]) {
+            const std::size_t to = bucketOf(begin[next[b]]);
+            if (to == b)
+                ++next[b];
+            else
+                std::swap(begin[next[b]], begin[next[to]++]);
+        }
+    for (std::size_t b = 0; b < 256; ++b) {
+        T* first = begin + start[b];
+        T* last = begin + start[b + 1];
+        if (last - first < 2) continue;
+        if (byte > 0)
+            sortByKeyBytes(first, last, key, less, byte - 1);
+        else
+            std::sort(first, last, less);  // one key
+    }
+}
+
 // The sorted list later merged into the sorted list into, from the back and
 // in place, equal elements as std::merge leaves them: later's after the
 // others. Where into has the room reserved nothing moves, and no third list
