@@ -689,8 +689,8 @@ struct BucketIndex {
             if (i == 0 || c > h) h = c;
         }
         // The span of every link along the split axis (a monotone stretch
-        // lies between its ends), read in every pass below; let go before
-        // the rays, so that it never lies beside the windings' lists.
+        // lies between its ends); let go once its buckets are known, so that
+        // it never lies beside the index.
         ScratchList<std::pair<double, double>> span(a.links.size(), {0.0, 0.0},
                                                     start.get_allocator());
         auto lo = [&](int i) { return span[i].first; };
@@ -706,21 +706,26 @@ struct BucketIndex {
         });
         origin = l;
         count = int(std::clamp<size_t>(links / 2, 1, kMaxRayBuckets));
-        // Fewer buckets where long links would fill too many of them.
+        // Each link's first and last bucket, worked out once for the count
+        // of buckets kept. Fewer buckets where long links would fill too
+        // many of them.
+        ScratchList<std::pair<int, int>> range(a.links.size(), {0, 0}, start.get_allocator());
         for (;;) {
             perWidth = 1.0 / std::max((h - l) / count, kNarrowestBucket);
             long long total = 0;
-            forEachLiveLink(a, [&](int i) { total += bucket(hi(i)) - bucket(lo(i)) + 1; });
+            forEachLiveLink(a, [&](int i) {
+                range[i] = {bucket(lo(i)), bucket(hi(i))};
+                total += range[i].second - range[i].first + 1;
+            });
             if (count == 1 || total <= (long long)kRayEntriesPerLink * (long long)(links + 1))
                 break;
             count = std::max(1, count / 4);
         }
+        letGo(span);
         start.assign(count + 1, 0);
-        // The last bucket is taken once: the writes below could, for all the
-        // compiler knows, change what it is made of.
         forEachLiveLink(a, [&](int i) {
-            const int last = bucket(hi(i));
-            for (int b = bucket(lo(i)); b <= last; ++b)
+            const auto [first, last] = range[i];
+            for (int b = first; b <= last; ++b)
                 ++start[b + 1];
         });
         for (int b = 0; b < count; ++b)
@@ -728,8 +733,8 @@ struct BucketIndex {
         items.resize(start[count]);
         ScratchList<int> fill(start.begin(), start.end() - 1, start.get_allocator());
         forEachLiveLink(a, [&](int i) {
-            const int last = bucket(hi(i));
-            for (int b = bucket(lo(i)); b <= last; ++b)
+            const auto [first, last] = range[i];
+            for (int b = first; b <= last; ++b)
                 items[fill[b]++] = i;
         });
     }
