@@ -829,11 +829,13 @@ void orderEnds(const Arrangement& a, VertexEnds& out, Arena* mem) {
     }
 }
 
-// Rays across the arrangement: the first few look at every edge, an index
-// along each axis pays only for many.
+// Rays across the arrangement: a few look at every edge, an index along
+// each axis pays only for many.
 class Rays {
 public:
-    explicit Rays(Arena* mem) : rows_(mem), columns_(mem) {}
+    // expected: how many rays will be cast, 0 if not known.
+    Rays(int expected, Arena* mem)
+        : rows_(mem), columns_(mem), indexed_(expected > kRaysWithoutIndex) {}
 
     // The windings left of an edge, from a ray from its middle across it.
     void seed(Arrangement& a, Edge& e) {
@@ -844,7 +846,7 @@ public:
         const bool levelY = std::fabs(tangent.y) >= std::fabs(tangent.x);
         BucketIndex& index = levelY ? rows_ : columns_;
         bool& built = levelY ? rowsBuilt_ : columnsBuilt_;
-        if (!built && ++cast_ > kRaysWithoutIndex) {
+        if (!built && (indexed_ || ++cast_ > kRaysWithoutIndex)) {
             index.build(a, levelY);
             built = true;
         }
@@ -861,8 +863,28 @@ private:
     BucketIndex columns_;
     bool rowsBuilt_ = false;
     bool columnsBuilt_ = false;
+    bool indexed_ = false;
     int cast_ = 0;
 };
+
+// The connected parts of the edges: one ray each when windings are carried.
+int connectedParts(const Arrangement& a, Arena* mem) {
+    UnionFind parts(int(a.vertices.size()), mem);
+    ScratchList<char> touched(a.vertices.size(), 0, mem);
+    int count = 0;
+    for (const Edge& e : a.edges) {
+        for (const int v : {e.v0, e.v1})
+            if (!touched[v]) {
+                touched[v] = 1;
+                ++count;
+            }
+        const int r0 = parts.find(e.v0);
+        const int r1 = parts.find(e.v1);
+        if (r0 != r1) --count;
+        parts.unite(r0, r1);
+    }
+    return count;
+}
 
 // Around a vertex, crossing an edge changes the windings by its deltas: the
 // faces between the ends follow from any one of them. From edge i, whose
@@ -952,7 +974,10 @@ bool computeWindings(Arrangement& a, bool carry) {
     Arena* mem = stage.arena();
     VertexEnds order(mem);
     orderEnds(a, order, mem);
-    Rays rays(mem);
+    // Small arrangements cost little either way; without the count the
+    // index waits for the rays.
+    const int expected = !carry ? n : n > kEdgesForCountedParts ? connectedParts(a, mem) : 0;
+    Rays rays(expected, mem);
     ScratchList<char> known(n, 0, mem);
     ScratchList<char> visited(a.vertices.size(), 0, mem);
     ScratchList<int> queue(mem);

@@ -256,6 +256,9 @@ constexpr double kLargestBandScale = 1e300;
 // union: 4 ms against 0.4 to 0.6), but a picture that needs more than two
 // rays mostly needs one for every island, hundreds of them.
 constexpr int kRaysWithoutIndex = 2;
+// Edges past which the connected parts are counted beforehand, so that an
+// index needed for a ray in each is built before the first (count).
+constexpr int kEdgesForCountedParts = 64;
 
 // The same for the answer's check, whose index of the pieces costs about
 // as much to build as two rays across every piece (count).
