@@ -182,25 +182,38 @@ void findQuietChains(Builder& b) {
 }
 
 // Two joined nodes for every hit, one on each segment, as stops in the
-// order of the hits.
+// order of the hits; many hits are placed in two halves side by side.
 void placeHitNodes(Builder& b) {
     const auto& segments = b.input.segments;
     const std::vector<Hit>& hits = b.meetings.hits;
+    const size_t first = b.nodes.size();
     // Cuts and meetings are always searched.
-    b.exposed.resize(b.nodes.size() + 2 * hits.size(), 1);
-    // With room for the hits carried across shared stretches, most often a
-    // few hundred, so that carrying them moves nothing.
+    b.exposed.resize(first + 2 * hits.size(), 1);
+    b.nodes.resize(first + 2 * hits.size());
+    // The hits' stops come first; with room for those carried across shared
+    // stretches, most often a few hundred, so that carrying them moves
+    // nothing.
     b.atHits.reserve(2 * hits.size() + hits.size() / 32);
-    b.joined.reserve(hits.size());
-    for (const Hit& h : hits) {
-        const int na = int(b.nodes.size());
-        b.nodes.push_back(pointAt(curveOf(b.input, segments[h.segA]), h.tA));
-        b.atHits.push_back({h.segA, na, h.tA});
-        const int nb = int(b.nodes.size());
-        b.nodes.push_back(pointAt(curveOf(b.input, segments[h.segB]), h.tB));
-        b.atHits.push_back({h.segB, nb, h.tB});
-        b.joined.push_back({na, nb});
-    }
+    b.atHits.resize(2 * hits.size());
+    const size_t pairs = b.joined.size();
+    b.joined.resize(pairs + hits.size());
+    // Each half writes only its own places in lists sized beforehand.
+    auto place = [&](size_t lo, size_t hi) {
+        for (size_t k = lo; k < hi; ++k) {
+            const Hit& h = hits[k];
+            const int na = int(first + 2 * k);
+            const int nb = na + 1;
+            b.nodes[na] = pointAt(curveOf(b.input, segments[h.segA]), h.tA);
+            b.nodes[nb] = pointAt(curveOf(b.input, segments[h.segB]), h.tB);
+            b.atHits[2 * k] = {h.segA, na, h.tA};
+            b.atHits[2 * k + 1] = {h.segB, nb, h.tB};
+            b.joined[pairs + k] = {na, nb};
+        }
+    };
+    const size_t half = hits.size() / 2;
+    if (2 * hits.size() < size_t(kNodesForASpareCore) ||
+        !besideEachOther([&] { place(0, half); }, [&] { place(half, hits.size()); }))
+        place(0, hits.size());
 }
 
 // The hits' stops sorted along the segments: by the bytes of the segment,
