@@ -1124,15 +1124,26 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     ScratchList<char> rising(pieces.size(), 0, mem);
     ScratchList<std::pair<double, int>> order(pieces.size(), {0.0, 0}, mem);
     ScratchList<std::pair<double, int>> scratch(mem);
-    double left = HUGE_VAL;
-    for (int i = 0; i < int(order.size()); ++i) {
-        const Vec2 start = pieces.start(pieces[i]);
-        const Vec2 end = pieces.end(pieces[i]);
-        boxes[i] = boxOf(start, end);
-        rising[i] = rises(start, end);
-        order[i] = {boxes[i].x0, i};
-        left = std::min(left, boxes[i].x0);
-    }
+    // Many pieces in two halves side by side, each into its own places.
+    auto boxUp = [&](int lo, int hi) {
+        double left = HUGE_VAL;
+        for (int i = lo; i < hi; ++i) {
+            const Vec2 start = pieces.start(pieces[i]);
+            const Vec2 end = pieces.end(pieces[i]);
+            boxes[i] = boxOf(start, end);
+            rising[i] = rises(start, end);
+            order[i] = {boxes[i].x0, i};
+            left = std::min(left, boxes[i].x0);
+        }
+        return left;
+    };
+    const int n = int(order.size());
+    double lowerLeft = HUGE_VAL;
+    double upperLeft = HUGE_VAL;
+    if (n < kPiecesForASpareCore || !besideEachOther([&] { lowerLeft = boxUp(0, n / 2); },
+                                                     [&] { upperLeft = boxUp(n / 2, n); }))
+        lowerLeft = boxUp(0, n);
+    const double left = std::min(lowerLeft, upperLeft);
     // The bands need only the leftmost box: where the order falls into
     // stretches too short to merge, a spare core sorts it meanwhile.
     const auto less = std::less<std::pair<double, int>>();
