@@ -769,6 +769,55 @@ TEST(RegionUnionAll, TheFirstRegionRefusedIsNamedHoweverLongTheList) {
     EXPECT_NEAR(enclosedArea(all.loops), 3000 * 0.25, 1e-9);
 }
 
+TEST(RegionUnionAll, ALongListOfShapesAnswersAsItsPaths) {
+    // Three thousand small squares as shapes, enough knots for their
+    // conversion and the answer's splines to be made in halves side by
+    // side: the answer is the paths' answer knot for knot, its area the
+    // paths' area to the bit, and a frame that is not finite, in either
+    // half, names the first such shape as one thread would.
+    std::vector<Shape> shapes;
+    std::vector<FilledPaths> regions;
+    for (int i = 0; i < 3000; ++i) {
+        shapes.push_back(shapeOf(rectangle(i % 60, i / 60, i % 60 + 0.75, i / 60 + 0.5)));
+        FilledPaths region;
+        RegionStatus status = RegionStatus::Ok;
+        ASSERT_TRUE(pathsOf(shapes.back(), &region.paths, &status));
+        regions.push_back(region);
+    }
+    std::vector<FilledShape> filled;
+    for (const Shape& s : shapes)
+        filled.push_back({&s, FillRule::NonZero});
+    const ShapeResult asShapes = unionAll(filled);
+    const RegionResult asPaths = unionAll(regions);
+    ASSERT_TRUE(asShapes.ok() && asPaths.ok());
+    ASSERT_EQ(asShapes.shape.size(), int(asPaths.loops.size()));
+    for (int i = 0; i < asShapes.shape.size(); ++i) {
+        const Spline& spline = *asShapes.shape[i];
+        ASSERT_EQ(spline.size(), int(asPaths.loops[i].knots.size())) << i;
+        for (int k = 0; k < spline.size(); ++k) {
+            EXPECT_EQ(spline.at(k)->point.x, asPaths.loops[i].knots[k].point.x);
+            EXPECT_EQ(spline.at(k)->point.y, asPaths.loops[i].knots[k].point.y);
+        }
+    }
+    EXPECT_EQ(enclosedArea(asShapes.shape), enclosedArea(asPaths.loops));
+    EXPECT_NEAR(enclosedArea(asShapes.shape), 3000 * 0.375, 1e-9);
+
+    Shape lateBroken = shapeOf(rectangle(0, 0, 1, 1));
+    lateBroken.frame.m[0][0] = NAN;
+    Shape earlyBroken = shapeOf(rectangle(0, 0, 1, 1));
+    earlyBroken.frame.m[1][1] = INFINITY;
+    std::vector<FilledShape> late = filled;
+    late[2500] = {&lateBroken, FillRule::NonZero};
+    const ShapeResult lateRefusal = unionAll(late);
+    EXPECT_EQ(lateRefusal.status, RegionStatus::NonFiniteCoordinate);
+    EXPECT_EQ(lateRefusal.region, 2500);
+    std::vector<FilledShape> both = late;
+    both[40] = {&earlyBroken, FillRule::NonZero};
+    const ShapeResult earlyRefusal = unionAll(both);
+    EXPECT_EQ(earlyRefusal.status, RegionStatus::NonFiniteCoordinate);
+    EXPECT_EQ(earlyRefusal.region, 40);
+}
+
 TEST(RegionUnionAll, AListHandedOverAnswersAsAListLent) {
     // The same overlapping circles, half drawn the other way round: handed
     // over, the list is let go as it is read and the answer is the same

@@ -3,6 +3,9 @@
 #include <cmath>
 #include <utility>
 
+#include "region/spare.h"
+#include "region/tolerances.h"
+
 namespace carvex {
 
 namespace {
@@ -23,17 +26,23 @@ bool finiteFrames(const Shape& shape) {
     return true;
 }
 
-Path pathOf(const Spline& spline, const Matrix3d& frame) {
+// The spline's knots placed by frame into path, whose list is used again.
+void placeInto(const Spline& spline, const Matrix3d& frame, Path& path) {
     const bool identity = frame == Matrix3d();
     auto place = [&](const Point3d& p) {
         const Point3d q = identity ? p : map(p, frame);
         return Vec2{q.x, q.y};
     };
-    Path path;
     path.closed = spline.closed;
+    path.knots.clear();
     path.knots.reserve(spline.size());
     for (const Knot* k : spline)
         path.knots.push_back({place(k->point), place(k->inVec), place(k->outVec), k->type});
+}
+
+Path pathOf(const Spline& spline, const Matrix3d& frame) {
+    Path path;
+    placeInto(spline, frame, path);
     return path;
 }
 
@@ -48,6 +57,31 @@ Paths convert(const Shape& shape) {
 int knotTypeOf(const PathKnot& k) {
     if (k.tag >= 0) return k.tag;
     return k.in == k.point && k.out == k.point ? Knot::Corner : Knot::BezierCorner;
+}
+
+Spline* splineOf(const Path& path) {
+    auto* spline = new Spline(QStringLiteral("Spline"), path.closed);
+    spline->reserve(int(path.knots.size()));
+    for (const PathKnot& k : path.knots)
+        spline->append(new Knot(Point3d(k.point.x, k.point.y, 0.0), Point3d(k.in.x, k.in.y, 0.0),
+                                Point3d(k.out.x, k.out.y, 0.0), 0.0, knotTypeOf(k)));
+    return spline;
+}
+
+size_t knotCount(const Paths& paths, size_t lo, size_t hi) {
+    size_t knots = 0;
+    for (size_t i = lo; i < hi; ++i)
+        knots += paths[i].knots.size();
+    return knots;
+}
+
+// Where the paths from lo on split into two halves by knots.
+size_t middleByKnots(const Paths& paths, size_t lo, size_t hi) {
+    const size_t all = knotCount(paths, lo, hi);
+    size_t mid = lo;
+    for (size_t seen = 0; mid < hi && 2 * seen < all; ++mid)
+        seen += paths[mid].knots.size();
+    return mid;
 }
 
 ShapeResult shapeResultOf(RegionResult result) {
@@ -80,16 +114,24 @@ bool pathsOf(const Shape& shape, Paths* paths, RegionStatus* status) {
 }
 
 Shape shapeOf(const Paths& paths) {
+    // Many knots are made in two halves side by side, each spline into its
+    // own place, and added in order.
+    std::vector<Spline*> splines(paths.size(), nullptr);
+    auto make = [&](size_t lo, size_t hi) {
+        for (size_t i = lo; i < hi; ++i)
+            splines[i] = splineOf(paths[i]);
+    };
+    const size_t mid = middleByKnots(paths, 0, paths.size());
+    region::bothHalves(
+        knotCount(paths, 0, paths.size()) >= size_t(region::kKnotsPerThread),
+        [&] {
+            make(0, mid);
+            return true;
+        },
+        [&] { make(mid, paths.size()); });
     Shape shape;
-    for (const Path& path : paths) {
-        auto* spline = new Spline(QStringLiteral("Spline"), path.closed);
-        spline->reserve(int(path.knots.size()));
-        for (const PathKnot& k : path.knots)
-            spline->append(new Knot(Point3d(k.point.x, k.point.y, 0.0),
-                                    Point3d(k.in.x, k.in.y, 0.0), Point3d(k.out.x, k.out.y, 0.0),
-                                    0.0, knotTypeOf(k)));
+    for (Spline* spline : splines)
         shape.addSpline(spline);
-    }
     return shape;
 }
 
@@ -116,15 +158,44 @@ ShapeResult resolve(const Shape& shape, FillRule fill, double threshold) {
 
 ShapeResult unionAll(const std::vector<FilledShape>& shapes, double threshold) {
     std::vector<FilledPaths> regions(shapes.size());
-    for (size_t i = 0; i < shapes.size(); ++i) {
+    // Many knots are converted in two halves side by side; the first shape
+    // refused is the one named, as one thread would name it.
+    struct Refused {
+        size_t shape = 0;
         RegionStatus status = RegionStatus::Ok;
-        regions[i].fill = shapes[i].fill;
-        if (shapes[i].shape && !pathsOf(*shapes[i].shape, &regions[i].paths, &status)) {
-            ShapeResult answer = refusal(status);
-            answer.region = int(i);
+    };
+    auto convertRange = [&](size_t lo, size_t hi, Refused& refused) {
+        for (size_t i = lo; i < hi; ++i) {
+            regions[i].fill = shapes[i].fill;
+            if (shapes[i].shape && !pathsOf(*shapes[i].shape, &regions[i].paths, &refused.status)) {
+                refused.shape = i;
+                return false;
+            }
+        }
+        return true;
+    };
+    std::vector<size_t> knots(shapes.size(), 0);
+    size_t all = 0;
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        if (shapes[i].shape)
+            for (const Spline* s : *shapes[i].shape)
+                knots[i] += s ? size_t(s->size()) : 0;
+        all += knots[i];
+    }
+    size_t mid = 0;
+    for (size_t seen = 0; mid < shapes.size() && 2 * seen < all; ++mid)
+        seen += knots[mid];
+    Refused first;
+    Refused second;
+    region::bothHalves(
+        all >= size_t(region::kKnotsPerThread), [&] { return convertRange(0, mid, first); },
+        [&] { convertRange(mid, shapes.size(), second); });
+    for (const Refused& r : {first, second})
+        if (r.status != RegionStatus::Ok) {
+            ShapeResult answer = refusal(r.status);
+            answer.region = int(r.shape);
             return answer;
         }
-    }
     return shapeResultOf(unionAll(std::move(regions), threshold));
 }
 
@@ -149,7 +220,16 @@ QString describe(const ShapeResult& result) {
 
 double enclosedArea(const Shape& shape) {
     // Not checked: a coordinate that is not finite gives an area that is not.
-    return enclosedArea(convert(shape));
+    // One spline at a time, in one list used again, rather than a copy of
+    // the whole shape: the same sums in the same order.
+    Paths one(1);
+    double total = 0.0;
+    for (const Spline* s : shape) {
+        if (!s) continue;
+        placeInto(*s, s->frame * shape.frame, one[0]);
+        total += enclosedArea(one);
+    }
+    return total;
 }
 
 }  // namespace carvex
