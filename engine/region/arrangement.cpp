@@ -701,40 +701,40 @@ struct BucketIndex {
             if (i == 0 || c < l) l = c;
             if (i == 0 || c > h) h = c;
         }
-        // The span of every link along the split axis (a monotone stretch
-        // lies between its ends); let go once its buckets are known, so that
-        // it never lies beside the index.
-        ScratchList<std::pair<double, double>> span(a.links.size(), {0.0, 0.0},
-                                                    start.get_allocator());
-        auto lo = [&](int i) { return span[i].first; };
-        auto hi = [&](int i) { return span[i].second; };
-        size_t links = 0;
-        forEachLiveLink(a, [&](int i) {
+        // The span of a link along the split axis: a monotone stretch lies
+        // between its ends.
+        auto spanOf = [&](int i) {
             const Vec2 p = a.startOf(a.links[i]);
             const Vec2 q = a.endOf(a.links[i]);
-            span[i] = y ? std::minmax(p.y, q.y) : std::minmax(p.x, q.x);
-            l = std::min(l, lo(i));
-            h = std::max(h, hi(i));
+            const double c0 = y ? p.y : p.x;
+            const double c1 = y ? q.y : q.x;
+            return std::pair<double, double>{std::min(c0, c1), std::max(c0, c1)};
+        };
+        size_t links = 0;
+        forEachLiveLink(a, [&](int i) {
+            const auto [lo, hi] = spanOf(i);
+            l = std::min(l, lo);
+            h = std::max(h, hi);
             ++links;
         });
         origin = l;
         count = int(std::clamp<size_t>(links / 2, 1, kMaxRayBuckets));
         // Each link's first and last bucket, worked out once for the count
-        // of buckets kept. Fewer buckets where long links would fill too
-        // many of them.
+        // of buckets kept (its ends read again rather than kept, twice the
+        // room). Fewer buckets where long links would fill too many of them.
         ScratchList<std::pair<int, int>> range(a.links.size(), {0, 0}, start.get_allocator());
         for (;;) {
             perWidth = 1.0 / std::max((h - l) / count, kNarrowestBucket);
             long long total = 0;
             forEachLiveLink(a, [&](int i) {
-                range[i] = {bucket(lo(i)), bucket(hi(i))};
+                const auto [lo, hi] = spanOf(i);
+                range[i] = {bucket(lo), bucket(hi)};
                 total += range[i].second - range[i].first + 1;
             });
             if (count == 1 || total <= (long long)kRayEntriesPerLink * (long long)(links + 1))
                 break;
             count = std::max(1, count / 4);
         }
-        letGo(span);
         start.assign(count + 1, 0);
         forEachLiveLink(a, [&](int i) {
             const auto [first, last] = range[i];
