@@ -146,7 +146,7 @@ TEST(SortByKeyBytes, GivesTheOrderOfTheWholeComparison) {
     };
     std::mt19937_64 random(5);
     for (std::int64_t span : {std::int64_t(3), std::int64_t(1) << 20, std::int64_t(1) << 45})
-        for (size_t n : {size_t(10), size_t(63), size_t(64), size_t(4000)}) {
+        for (size_t n : {size_t(10), size_t(64), size_t(20000)}) {
             std::uniform_int_distribution<std::int64_t> coordinate(0, span);
             std::vector<Cell> cells;
             for (size_t i = 0; i < n; ++i)
