@@ -163,6 +163,36 @@ TEST(SortByKeyBytes, GivesTheOrderOfTheWholeComparison) {
         }
 }
 
+// Merged in two parts at the split, at every place, the lists give what one
+// std::merge gives, the first list's equal elements first.
+TEST(MergeSplit, TwoPartsGiveWhatOneMergeGives) {
+    const auto byKey = [](const Keyed& a, const Keyed& b) { return a.first < b.first; };
+    std::mt19937 random(9);
+    std::uniform_int_distribution<int> key(0, 5);
+    for (auto [n, m] : {std::pair<int, int>{0, 7}, {7, 0}, {1, 1}, {30, 45}, {60, 3}}) {
+        std::vector<Keyed> a;
+        std::vector<Keyed> b;
+        for (int i = 0; i < n; ++i)
+            a.push_back({double(key(random)), i});
+        for (int i = 0; i < m; ++i)
+            b.push_back({double(key(random)), 100 + i});
+        std::sort(a.begin(), a.end(), byKey);
+        std::sort(b.begin(), b.end(), byKey);
+        std::vector<Keyed> whole(a.size() + b.size());
+        std::merge(a.begin(), a.end(), b.begin(), b.end(), whole.begin(), byKey);
+        for (size_t k = 0; k <= whole.size(); ++k) {
+            const size_t i = mergeSplit(a.data(), a.size(), b.data(), b.size(), k, byKey);
+            ASSERT_LE(i, k);
+            std::vector<Keyed> parts(whole.size());
+            std::merge(a.begin(), a.begin() + i, b.begin(), b.begin() + (k - i), parts.begin(),
+                       byKey);
+            std::merge(a.begin() + i, a.end(), b.begin() + (k - i), b.end(), parts.begin() + k,
+                       byKey);
+            EXPECT_EQ(parts, whole) << n << " " << m << " at " << k;
+        }
+    }
+}
+
 // Merged in place from the back, a few into many, the list is the one
 // std::merge gives, equal keys included: the added ones after the others.
 TEST(MergeInto, GivesWhatStdMergeGivesEqualKeysIncluded) {

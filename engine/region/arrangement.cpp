@@ -312,6 +312,26 @@ bool placeHitStops(Builder& b, NodeGrid* early) {
     return split;
 }
 
+// Every stop along the segments: the regular ones and the hits' merged,
+// many in two halves side by side, each into its own part of the list.
+ScratchList<Stop> mergeStops(const Builder& b) {
+    const Stop* regular = b.regular.data();
+    const Stop* hits = b.atHits.data();
+    const size_t n = b.regular.size();
+    const size_t m = b.atHits.size();
+    ScratchList<Stop> stops(n + m, b.mem);
+    auto merge = [&](size_t i0, size_t i1, size_t j0, size_t j1) {
+        std::merge(regular + i0, regular + i1, hits + j0, hits + j1, stops.data() + i0 + j0,
+                   before);
+    };
+    const size_t k = (n + m) / 2;
+    const size_t i = mergeSplit(regular, n, hits, m, k, before);
+    if (n + m < size_t(kNodesForASpareCore) ||
+        !besideEachOther([&] { merge(0, i, 0, k - i); }, [&] { merge(i, n, k - i, m); }))
+        merge(0, n, 0, m);
+    return stops;
+}
+
 // Nodes that stand for one point: joined ones and exposed ones within the
 // merge distance. The grid of the nodes before the hits were carried, where
 // a spare core made one, is finished here.
@@ -618,9 +638,7 @@ void buildArrangement(const Gathered& input, const PieceList& pieces, const Meet
     joinNodes(b, split ? &early : nullptr, sets);
     letGo(early.cells);
     letGo(b.joined);
-    ScratchList<Stop> stops(b.regular.size() + b.atHits.size(), b.mem);
-    std::merge(b.regular.begin(), b.regular.end(), b.atHits.begin(), b.atHits.end(), stops.begin(),
-               before);
+    ScratchList<Stop> stops = mergeStops(b);
     letGo(b.regular);
     letGo(b.atHits);
     joinShortEdges(b, stops, sets);

@@ -170,6 +170,27 @@ void sortByKeyBytes(T* begin, T* end, Key key, Less less, int byte = -1) {
     }
 }
 
+// How many of the first k elements std::merge(a, b) gives come from a
+// (sorted lists, of n and m elements): merging a's first i and b's first
+// k - i, and then the rest of each, gives what one merge gives, equal
+// elements included, so that two threads can merge the halves.
+template <class T, class Less>
+std::size_t mergeSplit(const T* a, std::size_t n, const T* b, std::size_t m, std::size_t k,
+                       Less less) {
+    std::size_t lo = k > m ? k - m : 0;
+    std::size_t hi = std::min(k, n);
+    while (lo < hi) {
+        const std::size_t i = lo + (hi - lo) / 2;
+        // a[i] comes before b[k - i - 1] unless that one is less: then the
+        // first k hold a[i] too.
+        if (!less(b[k - i - 1], a[i]))
+            lo = i + 1;
+        else
+            hi = i;
+    }
+    return lo;
+}
+
 // The sorted list later merged into the sorted list into, from the back and
 // in place, equal elements as std::merge leaves them: later's after the
 // others. Where into has the room reserved nothing moves, and no third list
