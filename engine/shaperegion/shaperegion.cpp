@@ -68,18 +68,18 @@ Spline* splineOf(const Path& path) {
     return spline;
 }
 
-size_t knotCount(const Paths& paths, size_t lo, size_t hi) {
+size_t knotCount(const Paths& paths) {
     size_t knots = 0;
-    for (size_t i = lo; i < hi; ++i)
-        knots += paths[i].knots.size();
+    for (const Path& path : paths)
+        knots += path.knots.size();
     return knots;
 }
 
-// Where the paths from lo on split into two halves by knots.
-size_t middleByKnots(const Paths& paths, size_t lo, size_t hi) {
-    const size_t all = knotCount(paths, lo, hi);
-    size_t mid = lo;
-    for (size_t seen = 0; mid < hi && 2 * seen < all; ++mid)
+// Where the paths split into two halves by knots.
+size_t middleByKnots(const Paths& paths) {
+    const size_t all = knotCount(paths);
+    size_t mid = 0;
+    for (size_t seen = 0; mid < paths.size() && 2 * seen < all; ++mid)
         seen += paths[mid].knots.size();
     return mid;
 }
@@ -114,6 +114,12 @@ bool pathsOf(const Shape& shape, Paths* paths, RegionStatus* status) {
 }
 
 Shape shapeOf(const Paths& paths) {
+    Shape shape;
+    if (paths.size() < 2 || knotCount(paths) < size_t(region::kKnotsPerThread)) {
+        for (const Path& path : paths)
+            shape.addSpline(splineOf(path));
+        return shape;
+    }
     // Many knots are made in two halves side by side, each spline into its
     // own place, and added in order.
     std::vector<Spline*> splines(paths.size(), nullptr);
@@ -121,15 +127,14 @@ Shape shapeOf(const Paths& paths) {
         for (size_t i = lo; i < hi; ++i)
             splines[i] = splineOf(paths[i]);
     };
-    const size_t mid = middleByKnots(paths, 0, paths.size());
+    const size_t mid = middleByKnots(paths);
     region::bothHalves(
-        knotCount(paths, 0, paths.size()) >= size_t(region::kKnotsPerThread),
+        true,
         [&] {
             make(0, mid);
             return true;
         },
         [&] { make(mid, paths.size()); });
-    Shape shape;
     for (Spline* spline : splines)
         shape.addSpline(spline);
     return shape;
