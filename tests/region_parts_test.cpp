@@ -163,21 +163,26 @@ TEST(SortByKeyBytes, GivesTheOrderOfTheWholeComparison) {
         }
 }
 
+// count keys from 0 to most at random, sorted by key alone, tagged from
+// firstTag on in the order drawn.
+std::vector<Keyed> sortedRandomKeys(std::mt19937& random, int most, int count, int firstTag) {
+    std::uniform_int_distribution<int> key(0, most);
+    std::vector<Keyed> v;
+    for (int i = 0; i < count; ++i)
+        v.push_back({double(key(random)), firstTag + i});
+    std::stable_sort(v.begin(), v.end(),
+                     [](const Keyed& a, const Keyed& b) { return a.first < b.first; });
+    return v;
+}
+
 // Merged in two parts at the split, at every place, the lists give what one
 // std::merge gives, the first list's equal elements first.
 TEST(MergeSplit, TwoPartsGiveWhatOneMergeGives) {
     const auto byKey = [](const Keyed& a, const Keyed& b) { return a.first < b.first; };
     std::mt19937 random(9);
-    std::uniform_int_distribution<int> key(0, 5);
     for (auto [n, m] : {std::pair<int, int>{0, 7}, {7, 0}, {1, 1}, {30, 45}, {60, 3}}) {
-        std::vector<Keyed> a;
-        std::vector<Keyed> b;
-        for (int i = 0; i < n; ++i)
-            a.push_back({double(key(random)), i});
-        for (int i = 0; i < m; ++i)
-            b.push_back({double(key(random)), 100 + i});
-        std::sort(a.begin(), a.end(), byKey);
-        std::sort(b.begin(), b.end(), byKey);
+        const std::vector<Keyed> a = sortedRandomKeys(random, 5, n, 0);
+        const std::vector<Keyed> b = sortedRandomKeys(random, 5, m, 100);
         std::vector<Keyed> whole(a.size() + b.size());
         std::merge(a.begin(), a.end(), b.begin(), b.end(), whole.begin(), byKey);
         for (size_t k = 0; k <= whole.size(); ++k) {
@@ -198,16 +203,9 @@ TEST(MergeSplit, TwoPartsGiveWhatOneMergeGives) {
 TEST(MergeInto, GivesWhatStdMergeGivesEqualKeysIncluded) {
     const auto byKey = [](const Keyed& a, const Keyed& b) { return a.first < b.first; };
     std::mt19937 random(3);
-    std::uniform_int_distribution<int> key(0, 20);
     for (int added : {0, 1, 3, 40}) {
-        std::vector<Keyed> many;
-        std::vector<Keyed> few;
-        for (int i = 0; i < 60; ++i)
-            many.push_back({double(key(random)), i});
-        for (int i = 0; i < added; ++i)
-            few.push_back({double(key(random)), 100 + i});
-        std::sort(many.begin(), many.end(), byKey);
-        std::sort(few.begin(), few.end(), byKey);
+        std::vector<Keyed> many = sortedRandomKeys(random, 20, 60, 0);
+        const std::vector<Keyed> few = sortedRandomKeys(random, 20, added, 100);
         std::vector<Keyed> expected(many.size() + few.size());
         std::merge(many.begin(), many.end(), few.begin(), few.end(), expected.begin(), byKey);
         mergeInto(many, few, byKey);
