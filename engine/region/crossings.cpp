@@ -1164,7 +1164,9 @@ void findHits(const Gathered& input, const PieceList& pieces, double tol, Meetin
     if (sortedByMergingRuns(order, scratch, less)) {
         layOut();
     } else {
-        scratch.resize(order.size());  // here: a spare core must not take memory from mem
+        // Sized here, where the radix sort will want it: a spare core must
+        // not take memory from mem.
+        if (order.size() >= kFewestForRadixSort) scratch.resize(order.size());
         if (order.size() < size_t(kPiecesForASpareCore) || !besideEachOther(sortRest, layOut)) {
             sortRest();
             layOut();

@@ -1,7 +1,6 @@
 #include "region/nodegrid.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "region/runsort.h"
 
