@@ -290,14 +290,16 @@ RegionResult resolveEach(const std::vector<FilledPaths>& regions, std::vector<Fi
 // the one named, as one thread would name it.
 RegionResult resolveAll(const std::vector<FilledPaths>& regions, std::vector<FilledPaths>* owned,
                         double threshold, std::vector<Resolved>& parts) {
-    size_t knots = 0;
-    for (const FilledPaths& region : regions)
-        for (const Path& path : region.paths)
+    auto knotsOf = [&](size_t i) {
+        size_t knots = 0;
+        for (const Path& path : regions[i].paths)
             knots += path.knots.size();
-    size_t mid = 0;
-    for (size_t seen = 0; mid < regions.size() && 2 * seen < knots; ++mid)
-        for (const Path& path : regions[mid].paths)
-            seen += path.knots.size();
+        return knots;
+    };
+    size_t knots = 0;
+    for (size_t i = 0; i < regions.size(); ++i)
+        knots += knotsOf(i);
+    const size_t mid = region::halfwayBy(regions.size(), knots, knotsOf);
     RegionResult first;
     RegionResult second;
     region::bothHalves(

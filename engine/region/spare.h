@@ -14,6 +14,8 @@
 #include <mutex>
 #endif
 
+#include <cstddef>
+
 namespace carvex::region {
 
 #ifdef CARVEX_REGION_THREADS
@@ -66,6 +68,16 @@ bool besideEachOther(First first, Second second) {
     (void)second;
     return false;
 #endif
+}
+
+// Where n items of the given weights, total in all, split into two halves
+// of about equal weight: the first item of the second half.
+template <typename Weight>
+std::size_t halfwayBy(std::size_t n, std::size_t total, Weight weight) {
+    std::size_t mid = 0;
+    for (std::size_t seen = 0; mid < n && 2 * seen < total; ++mid)
+        seen += weight(mid);
+    return mid;
 }
 
 // first() and second(), side by side on a spare core when the work is worth

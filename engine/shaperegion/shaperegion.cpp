@@ -75,15 +75,6 @@ size_t knotCount(const Paths& paths) {
     return knots;
 }
 
-// Where the paths split into two halves by knots.
-size_t middleByKnots(const Paths& paths) {
-    const size_t all = knotCount(paths);
-    size_t mid = 0;
-    for (size_t seen = 0; mid < paths.size() && 2 * seen < all; ++mid)
-        seen += paths[mid].knots.size();
-    return mid;
-}
-
 ShapeResult shapeResultOf(RegionResult result) {
     ShapeResult answer;
     answer.status = result.status;
@@ -127,7 +118,8 @@ Shape shapeOf(const Paths& paths) {
         for (size_t i = lo; i < hi; ++i)
             splines[i] = splineOf(paths[i]);
     };
-    const size_t mid = middleByKnots(paths);
+    const size_t mid = region::halfwayBy(paths.size(), knotCount(paths),
+                                         [&](size_t i) { return paths[i].knots.size(); });
     region::bothHalves(
         true,
         [&] {
@@ -187,9 +179,7 @@ ShapeResult unionAll(const std::vector<FilledShape>& shapes, double threshold) {
                 knots[i] += s ? size_t(s->size()) : 0;
         all += knots[i];
     }
-    size_t mid = 0;
-    for (size_t seen = 0; mid < shapes.size() && 2 * seen < all; ++mid)
-        seen += knots[mid];
+    const size_t mid = region::halfwayBy(shapes.size(), all, [&](size_t i) { return knots[i]; });
     Refused first;
     Refused second;
     region::bothHalves(
