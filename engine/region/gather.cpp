@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
+#include "region/runsort.h"
+#include "region/scratch.h"
 #include "region/tolerances.h"
 
 namespace carvex::region {
@@ -125,6 +128,184 @@ void addSegments(Gathered& out) {
     }
 }
 
+// Where a segment runs, as the engine draws it, from one end: a line's ends
+// alone, since its handles do not change where it runs.
+struct Trace {
+    Vec2 p[4];
+    int count = 0;
+    int operand = 0;
+    bool backwards = false;  // the segment runs from p[count - 1] to p[0]
+    int segment = 0;
+};
+
+bool lexicallyBefore(Vec2 a, Vec2 b) {
+    return a.x != b.x ? a.x < b.x : a.y < b.y;
+}
+
+// The trace read from whichever end makes it come first, so that a segment
+// and its reverse give one trace; a segment that reads the same both ways
+// (one that goes out and comes back) counts as forwards.
+Trace traceOf(const Gathered& out, int s) {
+    const SourceSegment& seg = out.segments[size_t(s)];
+    const Cubic c = drawnCurve(out, seg);
+    Trace t;
+    t.count = seg.line ? 2 : 4;
+    for (int i = 0; i < t.count; ++i)
+        t.p[i] = seg.line ? c.p[3 * i] : c.p[i];
+    t.operand = seg.operand;
+    t.segment = s;
+    for (int i = 0; i < t.count; ++i) {
+        const Vec2 a = t.p[i];
+        const Vec2 b = t.p[t.count - 1 - i];
+        if (a == b) continue;
+        t.backwards = lexicallyBefore(b, a);
+        break;
+    }
+    if (t.backwards) std::reverse(t.p, t.p + t.count);
+    return t;
+}
+
+// Orders traces by where they run, then forwards before backwards.
+bool traceBefore(const Trace& a, const Trace& b) {
+    if (a.operand != b.operand) return a.operand < b.operand;
+    if (a.count != b.count) return a.count < b.count;
+    for (int i = 0; i < a.count; ++i)
+        if (!(a.p[i] == b.p[i])) return lexicallyBefore(a.p[i], b.p[i]);
+    if (a.backwards != b.backwards) return !a.backwards;
+    return a.segment < b.segment;
+}
+
+bool sameRun(const Trace& a, const Trace& b) {
+    if (a.operand != b.operand || a.count != b.count) return false;
+    for (int i = 0; i < a.count; ++i)
+        if (!(a.p[i] == b.p[i])) return false;
+    return true;
+}
+
+std::uint64_t mixed(std::uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    return z ^ (z >> 31);
+}
+
+// A point's coordinates mixed into one number, 0 and -0 alike.
+std::uint64_t pointHash(Vec2 p) {
+    const double x = p.x + 0.0;
+    const double y = p.y + 0.0;
+    std::uint64_t u = 0;
+    std::uint64_t v = 0;
+    std::memcpy(&u, &x, sizeof u);
+    std::memcpy(&v, &y, sizeof v);
+    return u * 0x9e3779b97f4a7c15ull ^ v * 0xc2b2ae3d27d4eb4full;
+}
+
+// One number for a segment and its reverse alike: from its operand, whether
+// it is a line and its two ends, in either order. Segments over one curve
+// get one number; others do too only now and then.
+std::uint32_t traceHash(const Gathered& out, const SourceSegment& seg) {
+    const std::uint64_t ends = pointHash(out.knots[size_t(seg.startKnot)].point) +
+                               pointHash(out.knots[size_t(seg.endKnot)].point);
+    return std::uint32_t(mixed(ends) >> 32) * 4u + std::uint32_t(seg.operand) * 2u +
+           (seg.line ? 1u : 0u);
+}
+
+// Marks as dropped, among segments whose traces may be one, as many that
+// run forwards as run backwards over each trace.
+bool dropOpposites(ScratchList<Trace>& traces, ScratchList<char>& dropped) {
+    std::sort(traces.begin(), traces.end(), traceBefore);
+    bool any = false;
+    for (size_t g = 0; g < traces.size();) {
+        size_t end = g + 1;
+        while (end < traces.size() && sameRun(traces[g], traces[end]))
+            ++end;
+        const size_t forwards = size_t(std::find_if(traces.begin() + g, traces.begin() + end,
+                                                    [](const Trace& t) { return t.backwards; }) -
+                                       (traces.begin() + g));
+        const size_t pairs = std::min(forwards, end - g - forwards);
+        for (size_t k = 0; k < pairs; ++k) {
+            dropped[size_t(traces[g + k].segment)] = 1;
+            dropped[size_t(traces[g + forwards + k].segment)] = 1;
+        }
+        any |= pairs > 0;
+        g = end;
+    }
+    return any;
+}
+
+// The pairs to drop among the segments of one bucket: those of one hash
+// are looked at together, in the segments' order.
+bool dropInBucket(const Gathered& out, std::pair<std::uint32_t, int>* begin,
+                  std::pair<std::uint32_t, int>* end, ScratchList<Trace>& traces,
+                  ScratchList<char>& dropped) {
+    std::sort(begin, end);
+    bool any = false;
+    for (auto* g = begin; g != end;) {
+        auto* last = g + 1;
+        while (last != end && last->first == g->first)
+            ++last;
+        if (last - g > 1) {
+            traces.clear();
+            for (auto* k = g; k != last; ++k)
+                traces.push_back(traceOf(out, k->second));
+            any |= dropOpposites(traces, dropped);
+        }
+        g = last;
+    }
+    return any;
+}
+
+// Two segments of one input over the same curve in opposite directions (a
+// border that two of its outlines share) add nothing to its winding
+// anywhere off that curve. Both are left out, so that the search never
+// meets them; what the input fills stays as it was.
+void dropCancellingPairs(Gathered& out) {
+    // Looked for where an input has two outlines or more: one outline alone
+    // rarely runs back over itself, and a pair of single outlines is what
+    // most calls combine.
+    int outlines[2] = {0, 0};
+    for (const SplineSpan& span : out.splines)
+        ++outlines[span.operand];
+    if (outlines[0] < 2 && outlines[1] < 2) return;
+    StageMemory stage;
+    const size_t n = out.segments.size();
+    // Placed by their hash's top bits, about one segment a bucket (a
+    // counting sort), so that most segments share a bucket with none.
+    int bits = 1;
+    while ((size_t(1) << bits) < n)
+        ++bits;
+    const int shift = 32 - bits;
+    using Key = std::pair<std::uint32_t, int>;
+    ScratchList<Key> keys(n, stage.arena());
+    ScratchList<int> next((size_t(1) << bits) + 1, 0, stage.arena());
+    {
+        ScratchList<std::uint32_t> hashes(n, stage.arena());
+        for (size_t s = 0; s < n; ++s) {
+            hashes[s] = traceHash(out, out.segments[s]);
+            ++next[(hashes[s] >> shift) + 1];
+        }
+        for (size_t b = 1; b < next.size(); ++b)
+            next[b] += next[b - 1];
+        for (size_t s = 0; s < n; ++s)
+            keys[size_t(next[hashes[s] >> shift]++)] = {hashes[s], int(s)};
+    }
+    ScratchList<char> dropped(n, 0, stage.arena());
+    ScratchList<Trace> traces(stage.arena());
+    bool any = false;
+    for (size_t g = 0; g < n;) {
+        size_t end = g + 1;
+        while (end < n && keys[end].first >> shift == keys[g].first >> shift)
+            ++end;
+        if (end - g > 1)
+            any |= dropInBucket(out, keys.data() + g, keys.data() + end, traces, dropped);
+        g = end;
+    }
+    if (!any) return;
+    size_t kept = 0;
+    for (size_t s = 0; s < n; ++s)
+        if (!dropped[s]) out.segments[kept++] = out.segments[s];
+    out.segments.resize(kept);
+}
+
 }  // namespace
 
 bool inRange(Vec2 p) {
@@ -171,6 +352,7 @@ RegionStatus gather(const Paths& a, const Paths* b, double threshold, Gathered& 
     out.join = std::max(out.eps, threshold);
 
     addSegments(out);
+    dropCancellingPairs(out);
     return RegionStatus::Ok;
 }
 
