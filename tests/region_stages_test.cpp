@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "region/crossings.h"
 #include "region/gather.h"
 #include "region/loops.h"
+#include "region/region.h"
 #include "region/stagecheck.h"
 
 using namespace carvex;
@@ -169,6 +171,127 @@ TEST_F(TwoSquares, TheAnswersWindingsAreHeldAgainstTheInputsThemselves) {
     for (const int seed : rightWrong.seeds)
         rightWrong.edges[seed].deltaB += 1;
     EXPECT_FALSE(windingsMatchInputs(input, pieces, rightWrong, &sampled));
+}
+
+// The same outline run the other way round.
+Path reversed(Path p) {
+    std::reverse(p.knots.begin(), p.knots.end());
+    for (PathKnot& k : p.knots)
+        std::swap(k.in, k.out);
+    return p;
+}
+
+size_t gatheredSegments(const Paths& a, const Paths* b = nullptr) {
+    Gathered input;
+    EXPECT_EQ(gather(a, b, 0.0, input), RegionStatus::Ok);
+    EXPECT_EQ(checkGathered(input), "");
+    return input.segments.size();
+}
+
+// A square of side 2 cut in two along an S-shaped cubic from (1, 0) to
+// (1, 2): the left part runs up the cut, the right part down it.
+Paths cutSquare() {
+    const Vec2 low{1, 0};
+    const Vec2 high{1, 2};
+    const Vec2 h1{1.8, 0.5};
+    const Vec2 h2{0.2, 1.5};
+    Path left;
+    left.knots = {{{0, 0}, {0, 0}, {0, 0}, -1},
+                  {low, low, h1, -1},
+                  {high, h2, high, -1},
+                  {{0, 2}, {0, 2}, {0, 2}, -1}};
+    Path right;
+    right.knots = {{low, h1, low, -1},
+                   {{2, 0}, {2, 0}, {2, 0}, -1},
+                   {{2, 2}, {2, 2}, {2, 2}, -1},
+                   {high, high, h2, -1}};
+    return {left, right};
+}
+
+// The area of loops whose segments are all straight, by the shoelace.
+double straightArea(const Paths& loops) {
+    double twice = 0.0;
+    for (const Path& loop : loops) {
+        for (size_t i = 0; i < loop.knots.size(); ++i) {
+            const PathKnot& k = loop.knots[i];
+            const PathKnot& next = loop.knots[(i + 1) % loop.knots.size()];
+            EXPECT_TRUE(k.out == k.point && next.in == next.point) << "a curved segment";
+            twice += k.point.x * next.point.y - next.point.x * k.point.y;
+        }
+    }
+    return 0.5 * twice;
+}
+
+TEST(SharedBorders, SegmentsOfOneInputRunningOppositeWaysAreLeftOutInPairs) {
+    const Path unit = square(0, 0, 1);
+    // Side by side the edge x = 1 is run up by one square and down by the
+    // other: both go.
+    EXPECT_EQ(gatheredSegments({unit, square(1, 0, 1)}), 6u);
+    // As two inputs each square winds on its own, however many outlines
+    // each input has.
+    const Paths left{unit, square(5, 5, 1)};
+    const Paths right{square(1, 0, 1), square(7, 7, 1)};
+    EXPECT_EQ(gatheredSegments(left, &right), 16u);
+    // Copies the same way round add up.
+    EXPECT_EQ(gatheredSegments({unit, unit}), 8u);
+    EXPECT_EQ(gatheredSegments({unit, reversed(unit)}), 0u);
+    // Three one way and two the other leave one.
+    EXPECT_EQ(gatheredSegments({unit, reversed(unit), unit, reversed(unit), unit}), 4u);
+    // A cubic and the same cubic backwards go; a cubic between the same
+    // ends but with other handles stays.
+    EXPECT_EQ(gatheredSegments(cutSquare()), 6u);
+    Paths bent = cutSquare();
+    bent[1].knots[0].in = {1.7, 0.5};
+    EXPECT_EQ(gatheredSegments(bent), 8u);
+    // A line's handles do not change where it runs: a line with its handles
+    // on its chord and one with them on its knots are one line.
+    Path handled = square(1, 0, 1);
+    handled.knots[3].out = {1, 0.75};
+    handled.knots[0].in = {1, 0.25};
+    EXPECT_EQ(gatheredSegments({unit, handled}), 6u);
+}
+
+TEST(SharedBorders, WhatTheOutlinesFillTogetherIsKept) {
+    for (FillRule fill : {FillRule::NonZero, FillRule::EvenOdd}) {
+        // The square cut along a curve is the square again.
+        const RegionResult whole = resolve(cutSquare(), fill);
+        ASSERT_TRUE(whole.ok());
+        ASSERT_EQ(whole.loops.size(), 1u);
+        EXPECT_NEAR(straightArea(whole.loops), 4.0, 1e-12);
+        // The halves as two inputs intersect in nothing but the cut.
+        const Paths cut = cutSquare();
+        const RegionResult none =
+            combine(Paths{cut[0]}, Paths{cut[1]}, Operation::Intersect, RegionOptions{fill, fill});
+        ASSERT_TRUE(none.ok());
+        EXPECT_TRUE(none.loops.empty());
+    }
+    // A stack of copies fills by what is left of its windings: 1,001 one
+    // way and 1,000 the other wind once, 1,000 each way not at all.
+    Paths stack;
+    for (int i = 0; i < 1000; ++i) {
+        stack.push_back(square(0, 0, 1));
+        stack.push_back(reversed(square(0, 0, 1)));
+    }
+    const RegionResult cancelled = resolve(stack, FillRule::NonZero);
+    ASSERT_TRUE(cancelled.ok());
+    EXPECT_TRUE(cancelled.loops.empty());
+    stack.push_back(square(0, 0, 1));
+    for (FillRule fill : {FillRule::NonZero, FillRule::EvenOdd}) {
+        const RegionResult once = resolve(stack, fill);
+        ASSERT_TRUE(once.ok());
+        EXPECT_DOUBLE_EQ(straightArea(once.loops), 1.0);
+    }
+    // A row of squares sharing their sides is one bar, whichever way the
+    // middle one runs: backwards it winds -1, which nonzero fills too, and
+    // its sides then run the same way as its neighbours', which add up.
+    Paths row{square(0, 0, 1), square(1, 0, 1), square(2, 0, 1)};
+    for (int turn = 0; turn < 2; ++turn) {
+        const RegionResult bar = resolve(row, FillRule::NonZero);
+        ASSERT_TRUE(bar.ok());
+        EXPECT_EQ(bar.loops.size(), 1u);
+        EXPECT_DOUBLE_EQ(straightArea(bar.loops), 3.0);
+        row[1] = reversed(row[1]);
+    }
 }
 
 TEST(StageChecks, PassagesThroughAVertexMustNotInterleave) {
