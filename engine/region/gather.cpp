@@ -237,6 +237,8 @@ bool dropOpposites(ScratchList<Trace>& traces, ScratchList<char>& dropped) {
 bool dropInBucket(const Gathered& out, std::pair<std::uint32_t, int>* begin,
                   std::pair<std::uint32_t, int>* end, ScratchList<Trace>& traces,
                   ScratchList<char>& dropped) {
+    // Most buckets that hold two segments hold two hashes.
+    if (end - begin == 2 && begin[0].first != begin[1].first) return false;
     std::sort(begin, end);
     bool any = false;
     for (auto* g = begin; g != end;) {
