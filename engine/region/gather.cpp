@@ -175,7 +175,7 @@ bool traceBefore(const Trace& a, const Trace& b) {
     return a.segment < b.segment;
 }
 
-bool sameRun(const Trace& a, const Trace& b) {
+bool sameTrace(const Trace& a, const Trace& b) {
     if (a.operand != b.operand || a.count != b.count) return false;
     for (int i = 0; i < a.count; ++i)
         if (!(a.p[i] == b.p[i])) return false;
@@ -216,7 +216,7 @@ bool dropOpposites(ScratchList<Trace>& traces, ScratchList<char>& dropped) {
     bool any = false;
     for (size_t g = 0; g < traces.size();) {
         size_t end = g + 1;
-        while (end < traces.size() && sameRun(traces[g], traces[end]))
+        while (end < traces.size() && sameTrace(traces[g], traces[end]))
             ++end;
         const size_t forwards = size_t(std::find_if(traces.begin() + g, traces.begin() + end,
                                                     [](const Trace& t) { return t.backwards; }) -
