@@ -232,28 +232,17 @@ bool dropOpposites(ScratchList<Trace>& traces, ScratchList<char>& dropped) {
     return any;
 }
 
-// The pairs to drop among the segments of one bucket: those of one hash
-// are looked at together, in the segments' order.
-bool dropInBucket(const Gathered& out, std::pair<std::uint32_t, int>* begin,
-                  std::pair<std::uint32_t, int>* end, ScratchList<Trace>& traces,
+// The pairs to drop among the segments of one bucket. Sorting their traces
+// brings those of one trace together, whatever else shares the bucket.
+bool dropInBucket(const Gathered& out, const std::pair<std::uint32_t, int>* begin,
+                  const std::pair<std::uint32_t, int>* end, ScratchList<Trace>& traces,
                   ScratchList<char>& dropped) {
     // Most buckets that hold two segments hold two hashes.
     if (end - begin == 2 && begin[0].first != begin[1].first) return false;
-    std::sort(begin, end);
-    bool any = false;
-    for (auto* g = begin; g != end;) {
-        auto* last = g + 1;
-        while (last != end && last->first == g->first)
-            ++last;
-        if (last - g > 1) {
-            traces.clear();
-            for (auto* k = g; k != last; ++k)
-                traces.push_back(traceOf(out, k->second));
-            any |= dropOpposites(traces, dropped);
-        }
-        g = last;
-    }
-    return any;
+    traces.clear();
+    for (const auto* k = begin; k != end; ++k)
+        traces.push_back(traceOf(out, k->second));
+    return dropOpposites(traces, dropped);
 }
 
 // Two segments of one input over the same curve in opposite directions (a
@@ -270,10 +259,10 @@ void dropCancellingPairs(Gathered& out) {
     if (outlines[0] < 2 && outlines[1] < 2) return;
     StageMemory stage;
     const size_t n = out.segments.size();
-    // Placed by their hash's top bits, about one segment a bucket (a
+    // Placed by their hash's top bits, a bucket for every two segments (a
     // counting sort), so that most segments share a bucket with none.
     int bits = 1;
-    while ((size_t(1) << bits) < n)
+    while ((size_t(1) << bits) < 2 * n)
         ++bits;
     const int shift = 32 - bits;
     using Key = std::pair<std::uint32_t, int>;
